@@ -1,0 +1,65 @@
+# One-command set-up, build, run and test on Debian/Ubuntu.
+#   make run   - install what is missing, build, start the program in ./run-data
+#   make test  - install what is missing, build, run every test headless with CTest
+#   make bench - build and run the benchmarks
+#   make fuzz  - build the fuzz target with clang and run it until stopped (FUZZ_SECONDS=n to bound)
+
+PRESET      ?= dev
+BUILD_DIR   := build/$(PRESET)
+WERROR      ?= OFF
+RUN_DIR     := run-data
+DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
+                fonts-ipafont-gothic fontconfig
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+.PHONY: all deps build run test bench fuzz fuzz-deps clean format
+
+all: build
+
+# Install only the Debian packages that are not there yet.
+deps:
+	@missing=""; for p in $(DEB_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+fuzz-deps:
+	@missing=""; for p in $(FUZZ_PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+build: deps
+	cmake --preset $(PRESET) -DQUORIN_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset $(PRESET)
+
+run: build
+	@mkdir -p $(RUN_DIR)
+	cd $(RUN_DIR) && ../$(BUILD_DIR)/src/quorin
+
+test: build fuzz-deps
+	ctest --preset $(PRESET)
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done; true
+
+fuzz: deps fuzz-deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz
+	$(BUILD_DIR:$(PRESET)=fuzz)/tests/fuzz/fuzz_records -max_total_time=$${FUZZ_SECONDS:-0} tests/fuzz/corpus
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

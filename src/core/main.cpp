@@ -1,0 +1,31 @@
+// Entry procedure: fill the shared state and the fact tables, create and load the main
+// window, show it. The program takes no arguments and reads no environment variables of
+// its own; it ends when the main window has been closed.
+
+#include "core/applicationstate.h"
+#include "ui/main/frmmain.h"
+
+#include <QApplication>
+#include <QDir>
+#include <memory>
+
+int main(int argc, char *argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorin32.png")));
+
+    ApplicationState state;
+    initialiseApplicationState(state, QDir::toNativeSeparators(QDir::currentPath()));
+
+    // Creating and loading the main window: nothing thrown here escapes start-up.
+    std::unique_ptr<frmMain> window;
+    try {
+        window = std::make_unique<frmMain>(state);
+        state.MainWindow = window.get();
+        window->Form_Load();
+    } catch (...) {
+    }
+    if (!window)
+        return 1;
+    window->show();
+    return app.exec();
+}

@@ -1,0 +1,35 @@
+#pragma once
+// The answer box shared by all five activities: the value filter on every change, the focus
+// colours, and key events turned into virtual-key codes for the activity's key handler.
+
+#include <QLineEdit>
+
+class AnswerBox : public QLineEdit {
+    Q_OBJECT
+public:
+    AnswerBox(const QString &arrayName, int index, QWidget *parent);
+
+    int index() const { return m_index; }
+    // The numeric value of the box's text (0 for an empty box).
+    double value() const;
+
+    // The filter's decision for a text: true when the box must be emptied (value 0, or
+    // value 100 or more).
+    static bool filterEmpties(const QString &text);
+
+Q_SIGNALS:
+    // A key went down in the box: its index and virtual-key code. Emitted before the box
+    // handles the key itself; the key is never swallowed.
+    void keyDown(int index, qint16 keyCode);
+    void gotFocus(int index);
+    void lostFocus(int index);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+
+private:
+    void onTextChanged();
+    int m_index;
+};

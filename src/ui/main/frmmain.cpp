@@ -1,0 +1,415 @@
+#include "ui/main/frmmain.h"
+
+#include "core/shuffle.h"
+#include "ui/dialogs/frmabout.h"
+#include "ui/dialogs/helpviewer.h"
+#include "ui/dialogs/quorinscoredialog.h"
+#include "ui/main/challengepage.h"
+#include "ui/main/geometry.h"
+#include "ui/main/levelpage.h"
+#include "ui/main/practicepage.h"
+#include "ui/main/welcomeimage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+
+// Resources live in the static widgets library, so they are registered explicitly.
+static void initialiseResources() { Q_INIT_RESOURCE(quorin); }
+
+QString applicationTitle() { return QStringLiteral("ミルト　ーネ"); }
+
+QString mainWindowCaption() { return QStringLiteral("ミルト　ーネ   Ver1.0.0"); }
+
+namespace {
+
+constexpr int kOuterWidthTwips = 12465;
+constexpr int kOuterHeightTwips = 9255;
+constexpr int kClientWidthTwips = 12375;
+constexpr int kClientHeightTwips = 8640;
+constexpr double kDefaultPositionTwips = 1000.0;
+
+QSettings windowSettings() { return QSettings(applicationTitle()); }
+
+double storedTwips(const QSettings &settings, const QString &key) {
+    bool ok = false;
+    const double value = settings.value(key).toString().trimmed().toDouble(&ok);
+    return ok ? value : kDefaultPositionTwips;
+}
+
+} // namespace
+
+frmMain::frmMain(ApplicationState &state, QWidget *parent)
+    : QMainWindow(parent), m_state(state),
+      m_ownRandom(std::make_unique<MersenneRandomSource>()), m_random(m_ownRandom.get()),
+      m_helpFile(QStringLiteral(":/help/index.html")) {
+    initialiseResources();
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(mainWindowCaption());
+    setFont(designFont(12));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/quorin32.png")));
+    buildMenus();
+
+    m_tabs = new QTabWidget(this);
+    nameControl(m_tabs, QStringLiteral("QuorinSSTab"));
+    m_tabs->setUsesScrollButtons(false);
+    setCentralWidget(m_tabs);
+
+    auto *signIn = new QWidget;
+    buildSignInPage(signIn);
+    m_tabs->addTab(signIn, QStringLiteral("はじめに"));
+
+    auto *practiceHolder = new QWidget;
+    m_practice = new PracticePage(*this, practiceHolder);
+    m_tabs->addTab(practiceHolder, QStringLiteral("れんしゅう"));
+
+    const LevelParams levels[3] = {LevelParams::novice(), LevelParams::intermediate(),
+                                   LevelParams::expert()};
+    const QString levelCaptions[3] = {QStringLiteral("レベル1"), QStringLiteral("レベル2"),
+                                      QStringLiteral("レベル3")};
+    for (int i = 0; i < 3; ++i) {
+        auto *holder = new QWidget;
+        m_levels[i] = new LevelPage(*this, levels[i], holder);
+        m_tabs->addTab(holder, levelCaptions[i]);
+    }
+
+    auto *challengeHolder = new QWidget;
+    m_challenge = new ChallengePage(*this, challengeHolder);
+    m_tabs->addTab(challengeHolder, QStringLiteral("チャレンジ"));
+
+    // Each page fills its holder, the tab page.
+    for (QWidget *page : std::initializer_list<QWidget *>{m_practice, m_levels[0], m_levels[1],
+                                                          m_levels[2], m_challenge})
+        page->setGeometry(0, 0, twipsToPixels(kClientWidthTwips),
+                          twipsToPixels(kClientHeightTwips));
+
+    connect(m_tabs, &QTabWidget::currentChanged, this, &frmMain::QuorinSSTab_Click);
+    applyFixedSize();
+}
+
+frmMain::~frmMain() {
+    if (m_scoreDialog)
+        delete m_scoreDialog.data();
+    if (m_helpViewer)
+        delete m_helpViewer.data();
+}
+
+void frmMain::applyFixedSize() {
+    // The client area (below the menu bar) has the design's fixed size.
+    setFixedSize(twipsToPixels(kClientWidthTwips),
+                 twipsToPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+}
+
+void frmMain::setRandomSource(RandomSource *source) {
+    m_random = source ? source : m_ownRandom.get();
+}
+
+void frmMain::buildMenus() {
+    QMenu *file = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    nameControl(file, QStringLiteral("mnuFile"));
+    QAction *exit = file->addAction(QStringLiteral("終了(&X)"));
+    nameControl(exit, QStringLiteral("mnuFileExit"));
+    connect(exit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+
+    QMenu *tools = menuBar()->addMenu(QStringLiteral("ﾂｰﾙ(&T)"));
+    nameControl(tools, QStringLiteral("mnuTools"));
+    QAction *options = tools->addAction(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)..."));
+    nameControl(options, QStringLiteral("mnuToolsOptions"));
+    connect(options, &QAction::triggered, this, &frmMain::mnuToolsOptions_Click);
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    nameControl(help, QStringLiteral("mnuHelp"));
+    QAction *contents = help->addAction(QStringLiteral("ﾍﾙﾌﾟ"));
+    nameControl(contents, QStringLiteral("mnuHelpContents"));
+    connect(contents, &QAction::triggered, this, &frmMain::mnuHelpContents_Click);
+    QAction *about = help->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)"));
+    nameControl(about, QStringLiteral("mnuHelpAbout"));
+    connect(about, &QAction::triggered, this, &frmMain::mnuHelpAbout_Click);
+}
+
+void frmMain::buildSignInPage(QWidget *page) {
+    m_initImage = new QLabel(page);
+    nameControl(m_initImage, QStringLiteral("QuorinInitImage"));
+    placeOnTabPage(m_initImage, 360, 840, 3240, 6960);
+    m_initImage->setPixmap(welcomeIllustration(m_initImage->size()));
+    m_initImage->setAccessibleName(QStringLiteral("ようこそ"));
+
+    m_nameLabel = new QLabel(QStringLiteral("ミルト　ーネの始まりです。最初に名前をいれてください。"), page);
+    nameControl(m_nameLabel, QStringLiteral("PellixIniNameLabel"));
+    placeOnTabPage(m_nameLabel, 3840, 2040, 6015, 1215);
+    m_nameLabel->setWordWrap(true);
+
+    m_nameCombo = new QComboBox(page);
+    nameControl(m_nameCombo, QStringLiteral("QuorinIniNameCombo"));
+    m_nameCombo->setEditable(true);
+    m_nameCombo->setInsertPolicy(QComboBox::NoInsert);
+    m_nameCombo->setFont(designFont(24));
+    m_nameCombo->setAccessibleName(QStringLiteral("なまえ"));
+    placeOnTabPage(m_nameCombo, 4440, 4320, 4455, 615);
+    m_nameLabel->setBuddy(m_nameCombo);
+
+    m_iniFinCommand = new QPushButton(QStringLiteral("名前の入力終了"), page);
+    nameControl(m_iniFinCommand, QStringLiteral("QuorinIniFinCommand"));
+    placeOnTabPage(m_iniFinCommand, 9240, 6000, 2415, 495);
+    m_iniFinCommand->setDefault(true);
+
+    m_finCommand = new QPushButton(QStringLiteral("ミルトーネの終了"), page);
+    nameControl(m_finCommand, QStringLiteral("QuorinFinCommand"));
+    placeOnTabPage(m_finCommand, 9360, 7920, 2415, 495);
+
+    // Only the user's own edits and list picks count as editing the name.
+    connect(m_nameCombo->lineEdit(), &QLineEdit::textEdited, this,
+            &frmMain::QuorinIniNameCombo_Change);
+    connect(m_nameCombo, &QComboBox::activated, this, &frmMain::QuorinIniNameCombo_Change);
+    // Enter in the name box confirms the name, as the default button would in a dialog.
+    connect(m_nameCombo->lineEdit(), &QLineEdit::returnPressed, this,
+            &frmMain::QuorinIniFinCommand_Click);
+    connect(m_iniFinCommand, &QPushButton::clicked, this, &frmMain::QuorinIniFinCommand_Click);
+    connect(m_finCommand, &QPushButton::clicked, this, &frmMain::QuorinFinCommand_Click);
+}
+
+// ---- Load and unload ------------------------------------------------------------------
+
+void frmMain::Form_Load() {
+    const QSettings settings = windowSettings();
+    const double left = storedTwips(settings, QStringLiteral("Settings/MainLeft"));
+    const double top = storedTwips(settings, QStringLiteral("Settings/MainTop"));
+    m_loadedPosition = QPoint(qRound(left / kTwipsPerPixel), qRound(top / kTwipsPerPixel));
+    m_loadedLeftTwips = left;
+    m_loadedTopTwips = top;
+    move(m_loadedPosition);
+    applyFixedSize();
+
+    m_tabs->setCurrentIndex(0);
+    for (int i = 1; i <= 5; ++i)
+        setTabSelectable(i, false);
+
+    LoadRoster();
+    ShowNoviceStreakRecord();
+    ShowIntermediateStreakRecord();
+    ShowExpertStreakRecord();
+    ShowChallengeStreakRecord();
+}
+
+void frmMain::closeEvent(QCloseEvent *event) {
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload() {
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // Close every other open window of the program, the most recent first.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
+        QWidget *w = *it;
+        if (w != this && w->isVisible())
+            w->close();
+    }
+    if (!isMinimized()) {
+        QSettings settings = windowSettings();
+        const QRect frame = frameGeometry();
+        settings.beginGroup(QStringLiteral("Settings"));
+        // A window that was not moved writes back the twips it was placed at, so rounding to
+        // pixels never makes it creep from run to run.
+        const bool unmoved = frame.topLeft() == m_loadedPosition;
+        settings.setValue(QStringLiteral("MainLeft"),
+                          unmoved ? QString::number(m_loadedLeftTwips)
+                                  : QString::number(pixelsToTwips(frame.x())));
+        settings.setValue(QStringLiteral("MainTop"),
+                          unmoved ? QString::number(m_loadedTopTwips)
+                                  : QString::number(pixelsToTwips(frame.y())));
+        settings.setValue(QStringLiteral("MainWidth"),
+                          QString::number(qMax(pixelsToTwips(frame.width()), kOuterWidthTwips)));
+        settings.setValue(QStringLiteral("MainHeight"),
+                          QString::number(qMax(pixelsToTwips(frame.height()), kOuterHeightTwips)));
+        settings.endGroup();
+        settings.sync();
+    }
+}
+
+void frmMain::QuorinFinCommand_Click() { close(); }
+
+void frmMain::mnuFileExit_Click() { close(); }
+
+// ---- Navigation -------------------------------------------------------------------------
+
+void frmMain::setTabSelectable(int index, bool selectable) {
+    // Disabling the current tab would make Qt move the current tab and raise the tab
+    // change; the navigation never asks for it.
+    if (!selectable && index == m_tabs->currentIndex())
+        return;
+    m_tabs->setTabEnabled(index, selectable);
+}
+
+bool frmMain::isTabSelectable(int index) const { return m_tabs->isTabEnabled(index); }
+
+void frmMain::lockActivityTabs() {
+    for (int i = 1; i <= 5; ++i)
+        setTabSelectable(i, false);
+}
+
+void frmMain::QuorinSSTab_Click() {
+    const int selected = m_tabs->currentIndex();
+    m_state.CurrentTab = static_cast<qint16>(selected);
+    if (selected == 0) {
+        m_iniFinCommand->setEnabled(true);
+        return;
+    }
+    // EnterActivityTab: lock every other tab and start a fresh set of the activity.
+    m_iniFinCommand->setEnabled(false);
+    for (int i = 0; i < m_tabs->count(); ++i)
+        setTabSelectable(i, i == selected);
+    switch (selected) {
+    case 1:
+        m_practice->QuorinPracticeRetryCommand_Click();
+        break;
+    case 2:
+    case 3:
+    case 4:
+        m_levels[selected - 2]->retry();
+        break;
+    case 5:
+        m_challenge->QuorinChallengeQuizRetryCommand_Click();
+        m_challenge->timeLabel()->setText(QString());
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::ReturnToSignIn() {
+    for (int i = 0; i < m_tabs->count(); ++i)
+        setTabSelectable(i, true);
+    m_tabs->setCurrentIndex(0);
+}
+
+// ---- Sign-in ----------------------------------------------------------------------------
+
+QString frmMain::currentNameText() const { return m_nameCombo->currentText(); }
+
+void frmMain::QuorinIniNameCombo_Change() { lockActivityTabs(); }
+
+void frmMain::QuorinIniFinCommand_Click() {
+    if (currentNameText().isEmpty()) {
+        lockActivityTabs();
+        return;
+    }
+    for (int i = 1; i <= 5; ++i)
+        setTabSelectable(i, true);
+    m_practice->QuorinPracticeRetryCommand_Click();
+    for (LevelPage *level : m_levels)
+        level->retry();
+    m_challenge->QuorinChallengeQuizRetryCommand_Click();
+}
+
+void frmMain::refillNameList(const QStringList &names) {
+    // Refilling the list must not change the edit text nor count as the user's edit.
+    const QString text = m_nameCombo->currentText();
+    const QSignalBlocker blocker(m_nameCombo);
+    m_nameCombo->clear();
+    m_nameCombo->addItems(names);
+    m_nameCombo->setCurrentIndex(-1);
+    m_nameCombo->setEditText(text);
+}
+
+// ---- Roster and records (filled in by the records layer) -------------------------------
+
+void frmMain::LoadRoster() {}
+
+void frmMain::SaveRoster() {}
+
+void frmMain::OpenDataFolder() {
+    LoadRoster();
+    ShowNoviceStreakRecord();
+    ShowIntermediateStreakRecord();
+    ShowExpertStreakRecord();
+    ShowChallengeStreakRecord();
+}
+
+void frmMain::ShowNoviceStreakRecord() { ShowStreakRecord(Activity::Novice); }
+void frmMain::ShowIntermediateStreakRecord() { ShowStreakRecord(Activity::Intermediate); }
+void frmMain::ShowExpertStreakRecord() { ShowStreakRecord(Activity::Expert); }
+void frmMain::ShowChallengeStreakRecord() { ShowStreakRecord(Activity::Challenge); }
+
+void frmMain::ShowStreakRecord(Activity) {}
+
+void frmMain::advanceStreakAndSave(Activity, int) {}
+
+QLabel *frmMain::streakLabel(Activity activity) const {
+    if (activity == Activity::Challenge)
+        return m_challenge->streakLabel();
+    return m_levels[static_cast<int>(activity)]->streakLabel();
+}
+
+LevelPage *frmMain::levelPage(Activity activity) const {
+    return activity == Activity::Challenge ? nullptr : m_levels[static_cast<int>(activity)];
+}
+
+// ---- Windows and messages ---------------------------------------------------------------
+
+void frmMain::showMessage(QMessageBox::Icon icon, const QString &title, const QString &text) {
+    if (m_messageHook) {
+        m_messageHook(icon, title, text);
+        return;
+    }
+    QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+    box.exec();
+}
+
+int frmMain::execDialog(QDialog *dialog) {
+    // A test's hook drives the dialog to its end (a button clicked) instead of exec().
+    if (m_dialogHook) {
+        m_dialogHook(dialog);
+        return dialog->result();
+    }
+    return dialog->exec();
+}
+
+void frmMain::ShowScoreDialog() {
+    if (!m_scoreDialog) {
+        m_scoreDialog = new QuorinScoreDialog(*this);
+        m_scoreDialog->Form_Load();
+    }
+    m_scoreDialog->show();
+    m_scoreDialog->raise();
+    m_scoreDialog->activateWindow();
+}
+
+void frmMain::mnuToolsOptions_Click() { OpenDataFolder(); }
+
+void frmMain::mnuHelpAbout_Click() {
+    frmAbout about(this);
+    execDialog(&about);
+}
+
+void frmMain::mnuHelpContents_Click() {
+    if (m_helpFile.isEmpty()) {
+        showMessage(QMessageBox::Information, mainWindowCaption(),
+                    QStringLiteral("ﾍﾙﾌﾟの目次を表示できません。 "
+                                   "このﾌﾟﾛｼﾞｪｸﾄに関連付けられたﾍﾙﾌﾟが存在しません。"));
+        return;
+    }
+    QString error;
+    if (!m_helpViewer)
+        m_helpViewer = new HelpViewer();
+    if (!m_helpViewer->showFile(m_helpFile, &error)) {
+        showMessage(QMessageBox::NoIcon, applicationTitle(), error);
+        return;
+    }
+    m_helpViewer->show();
+    m_helpViewer->raise();
+    m_helpViewer->activateWindow();
+}
+
+QuorinScoreDialog *frmMain::scoreDialog() const { return m_scoreDialog.data(); }

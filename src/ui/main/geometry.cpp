@@ -1,0 +1,42 @@
+#include "ui/main/geometry.h"
+
+#include <QApplication>
+#include <QMenuBar>
+#include <QPalette>
+
+QFont designFont(qreal pointSize, bool bold, bool underline) {
+    QFont font;
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"),
+                      QStringLiteral("IPAPGothic"), QStringLiteral("Noto Sans CJK JP")});
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setUnderline(underline);
+    return font;
+}
+
+void setTextColour(QWidget *w, const QColor &colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::WindowText, colour);
+    p.setColor(QPalette::Text, colour);
+    p.setColor(QPalette::ButtonText, colour);
+    w->setPalette(p);
+}
+
+void setBackgroundColour(QWidget *w, const QColor &colour) {
+    QPalette p = w->palette();
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::Base, colour);
+    w->setPalette(p);
+    w->setAutoFillBackground(true);
+}
+
+void nameControl(QObject *o, const QString &name) { o->setObjectName(name); }
+
+void nameArrayControl(QObject *o, const QString &arrayName, int index) {
+    o->setObjectName(arrayName + QLatin1Char('_') + QString::number(index));
+    o->setProperty("index", index);
+}
+
+QColor Colours::menuBar() {
+    return QApplication::palette("QMenuBar").color(QPalette::Window);
+}

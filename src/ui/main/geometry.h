@@ -1,0 +1,53 @@
+#pragma once
+// Layout helpers: the design measures in twips (15 twips to a logical pixel) and uses a
+// proportional Japanese Gothic face.
+
+#include <QColor>
+#include <QFont>
+#include <QRect>
+#include <QWidget>
+
+inline constexpr int kTwipsPerPixel = 15;
+
+inline int twipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
+inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+inline QRect twipsRect(int left, int top, int width, int height) {
+    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
+                 twipsToPixels(height));
+}
+inline void placeInTwips(QWidget *w, int left, int top, int width, int height) {
+    w->setGeometry(twipsRect(left, top, width, height));
+}
+
+// Height of the tab strip's row of tabs in twips. Positions the design gives "on the tab"
+// are measured from the top of the strip; Qt's page starts below the tabs, so page code
+// subtracts this.
+inline constexpr int kTabRowTwips = 420;
+inline void placeOnTabPage(QWidget *w, int left, int top, int width, int height) {
+    placeInTwips(w, left, top - kTabRowTwips, width, height);
+}
+
+// The design font at a point size, falling back through metric-compatible Japanese faces.
+QFont designFont(qreal pointSize, bool bold = false, bool underline = false);
+
+// Sets a widget's text colour (and optionally its background) through its palette.
+void setTextColour(QWidget *w, const QColor &colour);
+void setBackgroundColour(QWidget *w, const QColor &colour);
+
+// Names a control its documented name; an array element is "<Name>_<index>" and also carries
+// the index as the dynamic property "index".
+void nameControl(QObject *o, const QString &name);
+void nameArrayControl(QObject *o, const QString &arrayName, int index);
+
+namespace Colours {
+inline const QColor Red(255, 0, 0);
+inline const QColor Blue(0, 0, 255);
+inline const QColor White(255, 255, 255);
+inline const QColor Black(0, 0, 0);
+inline const QColor FocusBackground(192, 255, 192);
+inline const QColor FocusText(0, 0, 255);
+inline const QColor ClockGreen(0, 128, 0);
+inline const QColor WrongPink(255, 192, 255);
+// The platform's menu-bar background (system colour index 4).
+QColor menuBar();
+} // namespace Colours

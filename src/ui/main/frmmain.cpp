@@ -1,6 +1,7 @@
 #include "ui/main/frmmain.h"
 
 #include "core/shuffle.h"
+#include "records/streak.h"
 #include "ui/dialogs/frmabout.h"
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
@@ -344,7 +345,10 @@ void frmMain::ShowChallengeStreakRecord() { ShowStreakRecord(Activity::Challenge
 
 void frmMain::ShowStreakRecord(Activity) {}
 
-void frmMain::advanceStreakAndSave(Activity, int) {}
+void frmMain::advanceStreakAndSave(Activity activity, int correctCount) {
+    if (AdvanceStreak(m_state, activity, correctCount))
+        SaveRoster();
+}
 
 QLabel *frmMain::streakLabel(Activity activity) const {
     if (activity == Activity::Challenge)

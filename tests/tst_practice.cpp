@@ -271,6 +271,11 @@ void TestPractice::keyboardChoosesRow() {
     QTest::keyClick(retry, Qt::Key_Space);
     QCOMPARE(focused(), option(t, 0));
     QCOMPARE(checkedRow(t), -1);
+    // Tab from the finish button comes round to the row buttons again.
+    t.find<QPushButton>(QStringLiteral("QuorinPracticeFinCommand"))->setFocus();
+    for (int n = 0; n < 20 && !qobject_cast<QRadioButton *>(focused()); ++n)
+        QTest::keyClick(focused(), Qt::Key_Tab);
+    QVERIFY(qobject_cast<QRadioButton *>(focused()));
 }
 
 void TestPractice::confirmingKeys_data() {

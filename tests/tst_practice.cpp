@@ -469,6 +469,9 @@ void TestPractice::snapshots() {
     TestMain t;
     enterPractice(t);
     snapshot(t.window.get(), QStringLiteral("practice-choosing"));
+    QTest::keyClick(focused(), Qt::Key_Right);
+    snapshot(t.find<QWidget>(QStringLiteral("QuorinPracticeSelectFrame")),
+             QStringLiteral("practice-select-focus"));
     chooseRow(t, 6);
     answer(t, 0, QStringLiteral("8"));
     snapshot(t.window.get(), QStringLiteral("practice-left"));

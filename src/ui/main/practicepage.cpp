@@ -1,15 +1,95 @@
 #include "ui/main/practicepage.h"
 
+#include "core/applicationstate.h"
+#include "core/keys.h"
+#include "core/numericvalue.h"
+#include "core/shuffle.h"
+#include "ui/main/answerbox.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 
+#include <QButtonGroup>
 #include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
+
+namespace {
+
+const QString kOptionCaptions[PracticePage::kOptionCount] = {
+    QStringLiteral("１"), QStringLiteral("2"),  QStringLiteral("3"), QStringLiteral("4"),
+    QStringLiteral("5"),  QStringLiteral("6"),  QStringLiteral("7"), QStringLiteral("8"),
+    QStringLiteral("9"),  QStringLiteral("???")};
+
+// Row r (0..8) of either column, in twips from the top of the practice frame.
+int rowTop(int index) {
+    return 1440 + 600 * (index % 9);
+}
+bool inLeftColumn(int index) {
+    return index < 9;
+}
+
+} // namespace
 
 PracticePage::PracticePage(frmMain &main, QWidget *parent) : QWidget(parent), m_main(main) {
     m_frame = new QGroupBox(this);
     nameControl(m_frame, QStringLiteral("QuorinPracticeFrame"));
     placeOnTabPage(m_frame, 120, 720, 12135, 7815);
+
+    // The row choice. The buttons form one exclusive group; Retry clears the selection.
+    m_selectFrame = new QGroupBox(QStringLiteral("なんだんのれんしゅうをしますか？"), m_frame);
+    nameControl(m_selectFrame, QStringLiteral("QuorinPracticeSelectFrame"));
+    placeInTwips(m_selectFrame, 120, 240, 11895, 855);
+    m_optionGroup = new QButtonGroup(this);
+    m_optionGroup->setExclusive(true);
+    for (int k = 0; k < kOptionCount; ++k) {
+        auto *option = new QRadioButton(kOptionCaptions[k], m_selectFrame);
+        nameArrayControl(option, QStringLiteral("QuorinPracticeSelectOption"), k);
+        option->setFont(designFont(24));
+        option->setAccessibleName(k == kRandomOption ? QStringLiteral("どれかのだん")
+                                                     : QStringLiteral("%1のだん").arg(k + 1));
+        if (k == kRandomOption)
+            placeInTwips(option, 10240, 360, 1215, 375);
+        else
+            placeInTwips(option, 1240 + 1000 * k, 360, 735, 375);
+        option->installEventFilter(this);
+        m_optionGroup->addButton(option, k);
+        m_options[k] = option;
+        connect(option, &QRadioButton::clicked, this,
+                [this, k] { QuorinPracticeSelectOption_Click(k); });
+    }
+
+    // Two columns of nine rows: question, answer box and mark. Created row by row of the
+    // left column and then of the right, so Tab walks the boxes in question order.
+    for (int i = 0; i < kQuestionCount; ++i) {
+        const int columnLeft = inLeftColumn(i) ? 0 : 6000;
+        auto *question = new QLabel(m_frame);
+        nameArrayControl(question, QStringLiteral("QuorinPracticeQuestion"), i);
+        question->setFont(designFont(24, true));
+        question->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        placeInTwips(question, 600 + columnLeft, rowTop(i), 3000, 495);
+        m_questions[i] = question;
+
+        auto *box = new AnswerBox(QStringLiteral("QuorinPracticeAnswerTextBox"), i, m_frame);
+        placeInTwips(box, 3600 + columnLeft, rowTop(i), 735, 495);
+        connect(box, &AnswerBox::keyDown, this, &PracticePage::QuorinPracticeAnswerTextBox_KeyDown);
+        m_boxes[i] = box;
+
+        auto *result = new QLabel(QStringLiteral("◎"), m_frame);
+        nameArrayControl(result, QStringLiteral("QuorinPracticeResult"), i);
+        result->setFont(designFont(24, true));
+        result->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        setTextColour(result, Colours::Red);
+        placeInTwips(result, 4920 + columnLeft, rowTop(i), 615, 495);
+        m_results[i] = result;
+    }
+
+    m_evaluation = new QLabel(m_frame);
+    nameControl(m_evaluation, QStringLiteral("QuorinPracticeEvaluation"));
+    m_evaluation->setFont(designFont(24));
+    m_evaluation->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    placeInTwips(m_evaluation, 720, 7080, 6615, 615);
 
     m_retry = new QPushButton(QStringLiteral("もう一度"), m_frame);
     nameControl(m_retry, QStringLiteral("QuorinPracticeRetryCommand"));
@@ -20,11 +100,146 @@ PracticePage::PracticePage(frmMain &main, QWidget *parent) : QWidget(parent), m_
 
     connect(m_retry, &QPushButton::clicked, this, &PracticePage::QuorinPracticeRetryCommand_Click);
     connect(m_fin, &QPushButton::clicked, this, &PracticePage::QuorinPracticeFinCommand_Click);
+
+    // Start in the choosing state (sign-in and entering the tab run Retry as well).
+    ResetPractice();
+    for (QRadioButton *option : m_options)
+        option->setEnabled(true);
 }
 
-void PracticePage::QuorinPracticeRetryCommand_Click() { Q_EMIT retried(); }
+void PracticePage::ResetPractice() {
+    for (QRadioButton *option : m_options)
+        option->setEnabled(false);
+    for (QLabel *question : m_questions)
+        question->hide();
+    for (AnswerBox *box : m_boxes) {
+        box->setText(QString());
+        box->hide();
+    }
+    for (QLabel *result : m_results)
+        result->hide();
+    m_evaluation->hide();
+}
+
+void PracticePage::clearRowSelection() {
+    // An exclusive group cannot lose its checked button, so lift the exclusivity meanwhile.
+    m_optionGroup->setExclusive(false);
+    for (QRadioButton *option : m_options)
+        option->setChecked(false);
+    m_optionGroup->setExclusive(true);
+}
+
+void PracticePage::QuorinPracticeRetryCommand_Click() {
+    ResetPractice();
+    m_main.state().PracticeMissCount = 0;
+    m_selectFrame->setEnabled(true);
+    for (QRadioButton *option : m_options)
+        option->setEnabled(true);
+    clearRowSelection();
+    // When the page is on screen, the keyboard starts on the row buttons.
+    if (isVisible())
+        m_options[0]->setFocus(Qt::OtherFocusReason);
+    Q_EMIT retried();
+}
 
 void PracticePage::QuorinPracticeFinCommand_Click() {
     QuorinPracticeRetryCommand_Click();
     m_main.ReturnToSignIn();
+}
+
+void PracticePage::QuorinPracticeSelectOption_Click(int index) {
+    if (index < 0 || index >= kOptionCount)
+        return;
+    ApplicationState &s = m_main.state();
+    RandomSource &random = m_main.random();
+    ResetPractice();
+
+    int row = index;
+    if (row == kRandomOption) {
+        random.reseedFromClock();
+        row = qBound(0, static_cast<int>(9.0 * double(random.next())), 8);
+    }
+
+    // Left column: the row's nine facts in order.
+    for (int i = 0; i < 9; ++i) {
+        const int fact = 9 * row + i;
+        m_questions[i]->setText(s.FactText[fact]);
+        s.PracticeAnswerKey[i] = s.FactProduct[fact];
+    }
+    // Right column: the same nine facts in shuffled order.
+    random.reseedFromClock();
+    Shuffle(s, 9, random);
+    for (int i = 9; i < kQuestionCount; ++i) {
+        const int fact = 9 * row + s.QuestionOrder[i - 9];
+        m_questions[i]->setText(s.FactText[fact]);
+        s.PracticeAnswerKey[i] = s.FactProduct[fact];
+    }
+
+    // After "???" the chosen row's button is the selected one.
+    m_options[row]->setChecked(true);
+    showQuestion(0);
+}
+
+void PracticePage::showQuestion(int index) {
+    m_questions[index]->show();
+    m_boxes[index]->show();
+    m_boxes[index]->setFocus(Qt::OtherFocusReason);
+}
+
+void PracticePage::hideLeftColumn() {
+    for (int j = 0; j < 9; ++j) {
+        m_questions[j]->hide();
+        m_boxes[j]->setText(QString());
+        m_boxes[j]->hide();
+        m_results[j]->hide();
+    }
+}
+
+void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode) {
+    if (index < 0 || index >= kQuestionCount)
+        return;
+    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
+        return;
+    qint16 isDigit = False;
+    IsDigitKey(keyCode, isDigit);
+    if (isDigit == True)
+        return;
+
+    // Any other key confirms the answer in this box.
+    ApplicationState &s = m_main.state();
+    QLabel *result = m_results[index];
+    if (numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index])) {
+        result->setText(QStringLiteral("◎"));
+        setTextColour(result, Colours::Red);
+        result->show();
+        if (index != kQuestionCount - 1) {
+            showQuestion(index + 1);
+        } else {
+            m_evaluation->setText(s.PracticeMissCount == 0
+                                      ? QStringLiteral("よくできました！おめでとう。")
+                                      : QStringLiteral("残念！がんばりましょう。"));
+            m_evaluation->show();
+        }
+        // The left column goes once its last question is answered; the focus is in box 9.
+        if (index >= 8)
+            hideLeftColumn();
+    } else {
+        s.PracticeMissCount = saturatingIncrement(s.PracticeMissCount);
+        result->setText(QStringLiteral("？"));
+        setTextColour(result, Colours::Blue);
+        result->show();
+    }
+}
+
+bool PracticePage::eventFilter(QObject *watched, QEvent *event) {
+    // Enter on a row button chooses it, like Space.
+    if (event->type() == QEvent::KeyPress) {
+        auto *option = qobject_cast<QRadioButton *>(watched);
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (option && option->isEnabled() && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+            option->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }

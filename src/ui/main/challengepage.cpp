@@ -1,21 +1,119 @@
 #include "ui/main/challengepage.h"
 
+#include "core/challengeclock.h"
+#include "core/keys.h"
+#include "core/numericvalue.h"
+#include "core/shuffle.h"
+#include "ui/main/answerbox.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+constexpr int kAnimationImages = 6;
+constexpr qint16 kClockLimit = 32767;
+
+// Sheet geometry inside the frame, in twips.
+constexpr int kCellWidth = 735;
+constexpr int kCellHeight = 495;
+constexpr int kColumnLeft = 1680;
+constexpr int kColumnStep = 840;
+constexpr int kHeaderTop = 360;
+constexpr int kRowHeaderLeft = 840;
+constexpr int kRowTop = 960;
+constexpr int kRowStep = 600;
+
+// The streak message before the first record procedure fills it in.
+QString streakTemplate() {
+    return QStringLiteral("ただいま連続　　　回正解中です。　あなたの最高記録は　　　回です。　　"
+                          "　最高連続正解回数は、　　　　　　　さんの　　　回です。");
+}
+
+} // namespace
 
 ChallengePage::ChallengePage(frmMain &main, QWidget *parent) : QWidget(parent), m_main(main) {
-    m_streakLabel = new QLabel(this);
+    // The streak message above the frame, across its full width; two lines hold the long
+    // form of the message.
+    m_streakLabel = new QLabel(streakTemplate(), this);
     nameControl(m_streakLabel, QStringLiteral("QuorinChallengeQuizScoreLabel"));
+    placeOnTabPage(m_streakLabel, 120, 480, 12135, 690);
+    m_streakLabel->setWordWrap(true);
+    m_streakLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setTextColour(m_streakLabel, Colours::Blue);
+
     m_frame = new QGroupBox(this);
     nameControl(m_frame, QStringLiteral("QuorinChallengeQuizFrame"));
-    placeOnTabPage(m_frame, 120, 1200, 12135, 6615);
+    // As tall as the level frames, so the result label at the bottom of the sheet fits; the
+    // buttons stand on the page over the frame's lower right corner.
+    placeOnTabPage(m_frame, 120, 1200, 12135, 7335);
+
+    const QColor headerBackground = Colours::menuBar();
+    for (int i = 0; i < kHeaderCount; ++i) {
+        auto *label = new QLabel(QString::number(i % kRows + 1), m_frame);
+        nameArrayControl(label, QStringLiteral("QuorinChallengeQuestion"), i);
+        label->setFont(designFont(24, true));
+        setBackgroundColour(label, headerBackground);
+        if (i < kRows)
+            placeInTwips(label, kColumnLeft + kColumnStep * i, kHeaderTop, kCellWidth, kCellHeight);
+        else
+            placeInTwips(label, kRowHeaderLeft, kRowTop + kRowStep * (i - kRows), kCellWidth,
+                         kCellHeight);
+        m_headers.append(label);
+    }
+
+    for (int i = 0; i < kBoxCount; ++i) {
+        auto *box = new AnswerBox(QStringLiteral("QuorinChallengeAnswerTextBox"), i, m_frame);
+        placeInTwips(box, kColumnLeft + kColumnStep * (i % kRows), kRowTop + kRowStep * (i / kRows),
+                     kCellWidth, kCellHeight);
+        connect(box, &AnswerBox::keyDown, this,
+                &ChallengePage::QuorinChallengeAnswerTextBox_KeyDown);
+        connect(box, &AnswerBox::gotFocus, this,
+                &ChallengePage::QuorinChallengeAnswerTextBox_GotFocus);
+        connect(box, &AnswerBox::lostFocus, this,
+                &ChallengePage::QuorinChallengeAnswerTextBox_LostFocus);
+        m_boxes.append(box);
+    }
+
     m_timeLabel = new QLabel(QStringLiteral("00分00秒"), m_frame);
     nameControl(m_timeLabel, QStringLiteral("QuorinChallengeTimeLable"));
     placeInTwips(m_timeLabel, 9600, 360, 2295, 495);
+    m_timeLabel->setFont(designFont(24, true, true));
+    setTextColour(m_timeLabel, Colours::ClockGreen);
+
+    m_score = new QLabel(m_frame);
+    nameControl(m_score, QStringLiteral("QuorinChallengeScore"));
+    placeInTwips(m_score, 360, 6480, 3975, 615);
+    m_score->setFont(designFont(24));
+    setTextColour(m_score, Colours::Red);
+
+    // Tall enough for a whole 128 x 128 picture.
+    m_picture = new QLabel(m_frame);
+    nameControl(m_picture, QStringLiteral("QuorinChallengeQuizPicture"));
+    placeInTwips(m_picture, 9720, 2880, 1935, 1935);
+    m_picture->setAlignment(Qt::AlignCenter);
+    m_picture->setAccessibleName(QStringLiteral("まん点のおいわい"));
+
+    for (int n = 1; n <= kAnimationImages; ++n)
+        m_images.append(QPixmap(QStringLiteral(":/animation/frame%1.png").arg(n)));
+
+    // Both timers run from the start; the animation step does nothing before a full mark.
+    m_clockTimer = new QTimer(m_frame);
+    nameControl(m_clockTimer, QStringLiteral("QuorinChallengeTimer"));
+    m_clockTimer->setInterval(1000);
+    connect(m_clockTimer, &QTimer::timeout, this, &ChallengePage::QuorinChallengeTimer_Timer);
+    m_clockTimer->start();
+    m_animationTimer = new QTimer(m_frame);
+    nameControl(m_animationTimer, QStringLiteral("QuorinChallengeQuizTimer"));
+    m_animationTimer->setInterval(200);
+    connect(m_animationTimer, &QTimer::timeout, this,
+            &ChallengePage::QuorinChallengeQuizTimer_Timer);
+    m_animationTimer->start();
 
     m_bestScore = new QPushButton(QStringLiteral("合格　発表"), this);
     nameControl(m_bestScore, QStringLiteral("QuorinChallengeQuizBestScoreCommand"));
@@ -26,6 +124,21 @@ ChallengePage::ChallengePage(frmMain &main, QWidget *parent) : QWidget(parent), 
     m_fin = new QPushButton(QStringLiteral("チャレンジ　終了"), this);
     nameControl(m_fin, QStringLiteral("QuorinChallengeQuizFinCommand"));
     placeOnTabPage(m_fin, 9480, 7920, 2415, 375);
+    for (QPushButton *b : {m_bestScore, m_retry, m_fin})
+        b->raise();
+
+    // Tab walks the sheet column by column: 0, 9, 18 ... 72, 1, 10 ... 80, then the buttons.
+    QWidget *previous = nullptr;
+    for (int column = 0; column < kRows; ++column)
+        for (int row = 0; row < kRows; ++row) {
+            QWidget *box = m_boxes[kRows * row + column];
+            if (previous)
+                QWidget::setTabOrder(previous, box);
+            previous = box;
+        }
+    QWidget::setTabOrder(previous, m_bestScore);
+    QWidget::setTabOrder(m_bestScore, m_retry);
+    QWidget::setTabOrder(m_retry, m_fin);
 
     connect(m_retry, &QPushButton::clicked, this,
             &ChallengePage::QuorinChallengeQuizRetryCommand_Click);
@@ -35,11 +148,177 @@ ChallengePage::ChallengePage(frmMain &main, QWidget *parent) : QWidget(parent), 
             &ChallengePage::QuorinChallengeQuizBestScoreCommand_Click);
 }
 
-void ChallengePage::QuorinChallengeQuizRetryCommand_Click() { Q_EMIT retried(); }
+// ---- Dealing ------------------------------------------------------------------------------
+
+void ChallengePage::ResetChallengeQuiz() {
+    // A box that is hidden while it has the focus would pass the focus on along the tab
+    // chain, box after box; let it go once instead (its colours and headers return to normal).
+    QWidget *focus = QApplication::focusWidget();
+    if (focus && m_frame->isAncestorOf(focus))
+        focus->clearFocus();
+    for (QLabel *label : std::as_const(m_headers))
+        label->setVisible(false);
+    for (AnswerBox *box : std::as_const(m_boxes)) {
+        box->setText(QString());
+        box->setVisible(false);
+    }
+    m_picture->setVisible(false);
+}
+
+void ChallengePage::dealHeaders(int firstLabel) {
+    ApplicationState &s = m_main.state();
+    Shuffle(s, kRows, m_main.random());
+    for (int n = 0; n < kRows; ++n) {
+        // The header numbers are the dealt positions counted from 1.
+        s.QuestionOrder[n] = static_cast<qint16>(s.QuestionOrder[n] + 1);
+        QLabel *label = m_headers[firstLabel + n];
+        label->setText(QLatin1Char(' ') + QString::number(s.QuestionOrder[n]));
+        label->setAlignment(Qt::AlignCenter);
+    }
+}
+
+void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
+    ApplicationState &s = m_main.state();
+    ResetChallengeQuiz();
+    m_frame->setEnabled(true);
+    // The clock starts again from 0; its caption changes at the next tick.
+    s.ChallengeElapsedSeconds = 0;
+    m_clockTimer->start();
+    s.ChallengeFirstAttempt = True;
+
+    m_main.random().reseedFromClock();
+    dealHeaders(0);     // column headers
+    dealHeaders(kRows); // row headers
+
+    for (int r = 0; r < kRows; ++r) {
+        const int rowNumber = numericValueInt16(m_headers[kRows + r]->text());
+        for (int c = 0; c < kRows; ++c)
+            s.ChallengeAnswerKey[kRows * r + c] =
+                static_cast<qint16>(rowNumber * numericValueInt16(m_headers[c]->text()));
+    }
+
+    for (QLabel *label : std::as_const(m_headers))
+        label->setVisible(true);
+    // Only the background is reset: the boxes are empty, and a box gets its text colour
+    // from the focus colours before anything is typed into it.
+    for (AnswerBox *box : std::as_const(m_boxes)) {
+        setBackgroundColour(box, Colours::White);
+        box->setVisible(true);
+    }
+    m_boxes[0]->setFocus();
+    Q_EMIT retried();
+}
 
 void ChallengePage::QuorinChallengeQuizFinCommand_Click() {
     QuorinChallengeQuizRetryCommand_Click();
     m_main.ReturnToSignIn();
 }
 
-void ChallengePage::QuorinChallengeQuizBestScoreCommand_Click() { m_main.ShowScoreDialog(); }
+void ChallengePage::QuorinChallengeQuizBestScoreCommand_Click() {
+    m_main.ShowScoreDialog();
+}
+
+// ---- Keys and focus -----------------------------------------------------------------------
+
+void ChallengePage::QuorinChallengeAnswerTextBox_KeyDown(int index, qint16 keyCode) {
+    if (index < 0 || index >= kBoxCount)
+        return;
+    // Editing keys only edit the box.
+    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
+        return;
+    if (keyCode == VK::Up) {
+        if (index > 0)
+            m_boxes[index - 1]->setFocus();
+        return;
+    }
+    qint16 isDigit = False;
+    IsDigitKey(keyCode, isDigit);
+    if (isDigit == True)
+        return;
+    // Any other key is an action key: on to the next box while some box is still empty,
+    // otherwise the whole sheet is marked.
+    for (const AnswerBox *box : std::as_const(m_boxes)) {
+        if (box->value() == 0.0) {
+            if (index < kBoxCount - 1)
+                m_boxes[index + 1]->setFocus();
+            return;
+        }
+    }
+    markSheet();
+}
+
+void ChallengePage::QuorinChallengeAnswerTextBox_GotFocus(int index) {
+    if (index < 0 || index >= kBoxCount)
+        return;
+    setBackgroundColour(m_headers[index / kRows + kRows], Colours::FocusBackground);
+    setBackgroundColour(m_headers[index % kRows], Colours::FocusBackground);
+}
+
+void ChallengePage::QuorinChallengeAnswerTextBox_LostFocus(int index) {
+    if (index < 0 || index >= kBoxCount)
+        return;
+    const QColor normal = Colours::menuBar();
+    setBackgroundColour(m_headers[index / kRows + kRows], normal);
+    setBackgroundColour(m_headers[index % kRows], normal);
+}
+
+// ---- Marking ------------------------------------------------------------------------------
+
+void ChallengePage::markSheet() {
+    ApplicationState &s = m_main.state();
+    m_clockTimer->stop();
+
+    int correct = 0;
+    for (int i = 0; i < kBoxCount; ++i) {
+        AnswerBox *box = m_boxes[i];
+        if (box->value() == double(s.ChallengeAnswerKey[i])) {
+            setBackgroundColour(box, Colours::White);
+            setTextColour(box, Colours::Black);
+            ++correct;
+        } else {
+            setBackgroundColour(box, Colours::WrongPink);
+            setTextColour(box, Colours::Red);
+        }
+    }
+
+    // Only the first marking of a sheet decides the result and the run of full marks.
+    if (s.ChallengeFirstAttempt == True) {
+        if (correct == kBoxCount) {
+            m_score->setText(QStringLiteral("まん点です！"));
+            m_picture->setVisible(true);
+            s.ChallengeAnimationFrames = static_cast<qint16>(m_images.size());
+            s.ChallengeAnimationTick = 0;
+            m_animationTimer->start();
+        } else {
+            m_score->setText(QStringLiteral("残念！"));
+        }
+        m_main.advanceStreakAndSave(Activity::Challenge, correct);
+    }
+    s.ChallengeFirstAttempt = False;
+    m_score->setVisible(true);
+    m_main.ShowChallengeStreakRecord();
+}
+
+// ---- Timers -------------------------------------------------------------------------------
+
+void ChallengePage::QuorinChallengeTimer_Timer() {
+    ApplicationState &s = m_main.state();
+    // The count stops at its 16-bit limit (just over nine hours) instead of wrapping.
+    s.ChallengeElapsedSeconds = saturatingIncrement(s.ChallengeElapsedSeconds);
+    if (s.ChallengeElapsedSeconds >= kClockLimit)
+        m_clockTimer->stop();
+    m_timeLabel->setText(ClockCaption(s.ChallengeElapsedSeconds));
+}
+
+void ChallengePage::QuorinChallengeQuizTimer_Timer() {
+    ApplicationState &s = m_main.state();
+    const int frames = qMin<int>(s.ChallengeAnimationFrames, m_images.size());
+    if (frames < 1)
+        return;
+    const int tick = qMax<int>(s.ChallengeAnimationTick, 0);
+    m_shownPosition = tick % frames + 1;
+    m_picture->setPixmap(m_images[m_shownPosition - 1]);
+    s.ChallengeAnimationTick = saturatingIncrement(s.ChallengeAnimationTick);
+    if (s.ChallengeAnimationTick > 3 * frames)
+        m_animationTimer->stop();
+}

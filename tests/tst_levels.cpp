@@ -109,6 +109,7 @@ private Q_SLOTS:
 
     void freshSet_data() { addLevelRows(); }
     void freshSet();
+    void signInLeavesTheFocusOnTheSignInPage();
     void keyContract_data();
     void keyContract();
     void actionKeyGrades_data();
@@ -167,6 +168,20 @@ void TestLevels::freshSet() {
         QCOMPARE(button->text(), captions[b]);
         QCOMPARE(button->parentWidget() == frame, level == 0);
     }
+}
+
+void TestLevels::signInLeavesTheFocusOnTheSignInPage() {
+    // Sign-in deals a set on every level in the background; none of them takes the focus.
+    TestMain t;
+    t.window->show();
+    QApplication::setActiveWindow(t.window.get());
+    QVERIFY(QTest::qWaitForWindowActive(t.window.get()));
+    QLineEdit *name = t.window->nameCombo()->lineEdit();
+    name->setFocus();
+    typeText(name, kPupil);
+    QTest::keyClick(name, Qt::Key_Return);
+    QVERIFY(t.window->isTabSelectable(2));
+    QCOMPARE(QApplication::focusWidget(), t.window->nameCombo());
 }
 
 void TestLevels::keyContract_data() {
@@ -410,6 +425,7 @@ void TestLevels::snapshots() {
     // Each level after a graded set, with the longest message form and a long holder name.
     for (int level = 0; level < 3; ++level) {
         LevelRun run{Activity(level)};
+        snapshot(run.t.window.get(), QStringLiteral("level%1-fresh").arg(level + 1));
         run.answer({2, 13});
         run.grade();
         run.page->streakLabel()->setText(

@@ -11,6 +11,8 @@ constexpr qreal kStep = 0.5;
 
 MessageLabel::MessageLabel(QWidget *parent) : QLabel(parent) {
     setWordWrap(true);
+    // A pupil's name is shown as typed, never read as markup.
+    setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 

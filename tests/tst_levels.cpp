@@ -112,8 +112,6 @@ private Q_SLOTS:
     void signInLeavesTheFocusOnTheSignInPage();
     void keyContract_data();
     void keyContract();
-    void actionKeyGrades_data();
-    void actionKeyGrades();
     void marksAndScore();
     void fullMarkRaisesRun_data() { addLevelRows(); }
     void fullMarkRaisesRun();
@@ -185,79 +183,67 @@ void TestLevels::signInLeavesTheFocusOnTheSignInPage() {
 }
 
 void TestLevels::keyContract_data() {
+    QTest::addColumn<bool>("allFilled");
     QTest::addColumn<int>("from");
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<int>("to");
+    QTest::addColumn<bool>("graded");
     const int none = Qt::NoModifier;
-    // Box 12 stays empty throughout.
-    QTest::newRow("Enter 9 to 10") << 9 << int(Qt::Key_Return) << none << 10;
-    QTest::newRow("Enter to a filled box") << 3 << int(Qt::Key_Return) << none << 4;
-    QTest::newRow("Enter in the empty box") << 12 << int(Qt::Key_Return) << none << 13;
-    QTest::newRow("Enter in the last box") << 19 << int(Qt::Key_Return) << none << 19;
-    QTest::newRow("keypad Enter") << 4 << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 5;
-    QTest::newRow("Down") << 4 << int(Qt::Key_Down) << none << 5;
-    QTest::newRow("Space") << 4 << int(Qt::Key_Space) << none << 5;
-    QTest::newRow("letter") << 4 << int(Qt::Key_K) << none << 5;
-    QTest::newRow("minus") << 4 << int(Qt::Key_Minus) << none << 5;
-    QTest::newRow("F2") << 4 << int(Qt::Key_F2) << none << 5;
-    QTest::newRow("lone Shift") << 4 << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << 5;
-    QTest::newRow("lone Ctrl") << 4 << int(Qt::Key_Control) << int(Qt::ControlModifier) << 5;
-    QTest::newRow("Up") << 10 << int(Qt::Key_Up) << none << 9;
-    QTest::newRow("Up in box 0") << 0 << int(Qt::Key_Up) << none << 0;
-    QTest::newRow("Left") << 4 << int(Qt::Key_Left) << none << 4;
-    QTest::newRow("Right") << 4 << int(Qt::Key_Right) << none << 4;
-    QTest::newRow("Backspace") << 4 << int(Qt::Key_Backspace) << none << 4;
-    QTest::newRow("Delete") << 4 << int(Qt::Key_Delete) << none << 4;
-    QTest::newRow("digit") << 4 << int(Qt::Key_7) << none << 4;
-    QTest::newRow("keypad digit") << 4 << int(Qt::Key_7) << int(Qt::KeypadModifier) << 4;
+    const int keypad = Qt::KeypadModifier;
+    // With box 12 empty: action keys move on, Up moves back, editing keys and digits stay.
+    QTest::newRow("Enter 9 to 10") << false << 9 << int(Qt::Key_Return) << none << 10 << false;
+    QTest::newRow("Enter to a filled box")
+        << false << 3 << int(Qt::Key_Return) << none << 4 << false;
+    QTest::newRow("Enter in the empty box")
+        << false << 12 << int(Qt::Key_Return) << none << 13 << false;
+    QTest::newRow("Enter in the last box")
+        << false << 19 << int(Qt::Key_Return) << none << 19 << false;
+    QTest::newRow("keypad Enter") << false << 4 << int(Qt::Key_Enter) << keypad << 5 << false;
+    QTest::newRow("Down") << false << 4 << int(Qt::Key_Down) << none << 5 << false;
+    QTest::newRow("Space") << false << 4 << int(Qt::Key_Space) << none << 5 << false;
+    QTest::newRow("letter") << false << 4 << int(Qt::Key_K) << none << 5 << false;
+    QTest::newRow("minus") << false << 4 << int(Qt::Key_Minus) << none << 5 << false;
+    QTest::newRow("F2") << false << 4 << int(Qt::Key_F2) << none << 5 << false;
+    QTest::newRow("lone Shift") << false << 4 << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << 5
+                                << false;
+    QTest::newRow("lone Ctrl") << false << 4 << int(Qt::Key_Control) << int(Qt::ControlModifier)
+                               << 5 << false;
+    QTest::newRow("Up") << false << 10 << int(Qt::Key_Up) << none << 9 << false;
+    QTest::newRow("Up in box 0") << false << 0 << int(Qt::Key_Up) << none << 0 << false;
+    QTest::newRow("Left") << false << 4 << int(Qt::Key_Left) << none << 4 << false;
+    QTest::newRow("Right") << false << 4 << int(Qt::Key_Right) << none << 4 << false;
+    QTest::newRow("Backspace") << false << 4 << int(Qt::Key_Backspace) << none << 4 << false;
+    QTest::newRow("Delete") << false << 4 << int(Qt::Key_Delete) << none << 4 << false;
+    QTest::newRow("digit") << false << 4 << int(Qt::Key_7) << none << 4 << false;
+    QTest::newRow("keypad digit") << false << 4 << int(Qt::Key_7) << keypad << 4 << false;
+    // With every box filled any action key but Up grades, and the focus stays.
+    QTest::newRow("filled: Enter") << true << 7 << int(Qt::Key_Return) << none << 7 << true;
+    QTest::newRow("filled: Enter in the last box")
+        << true << 19 << int(Qt::Key_Return) << none << 19 << true;
+    QTest::newRow("filled: lone Shift")
+        << true << 7 << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << 7 << true;
+    QTest::newRow("filled: letter") << true << 7 << int(Qt::Key_Q) << none << 7 << true;
+    QTest::newRow("filled: Up moves") << true << 7 << int(Qt::Key_Up) << none << 6 << false;
+    QTest::newRow("filled: digit") << true << 7 << int(Qt::Key_1) << none << 7 << false;
 }
 
 void TestLevels::keyContract() {
+    QFETCH(bool, allFilled);
     QFETCH(int, from);
     QFETCH(int, key);
     QFETCH(int, modifiers);
     QFETCH(int, to);
+    QFETCH(bool, graded);
     LevelRun run{Activity::Novice};
-    run.answer({}, 12);
+    run.answer({}, allFilled ? -1 : 12);
     run.box(from)->setFocus();
     QCOMPARE(QApplication::focusWidget(), run.box(from));
     QTest::keyClick(run.box(from), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
     QCOMPARE(QApplication::focusWidget(), run.box(to));
-    // With a box empty nothing is graded.
-    QVERIFY(!run.page->scoreLabel()->isVisible());
-    QCOMPARE(run.marks(QStringLiteral("◎")) + run.marks(QStringLiteral("×")), 0);
-    QCOMPARE(run.fields().FirstAttempt, True);
-}
-
-void TestLevels::actionKeyGrades_data() {
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<bool>("grades");
-    QTest::newRow("Enter") << int(Qt::Key_Return) << int(Qt::NoModifier) << true;
-    QTest::newRow("lone Shift") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << true;
-    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << true;
-    QTest::newRow("letter") << int(Qt::Key_Q) << int(Qt::NoModifier) << true;
-    QTest::newRow("Up moves instead") << int(Qt::Key_Up) << int(Qt::NoModifier) << false;
-    QTest::newRow("digit") << int(Qt::Key_1) << int(Qt::NoModifier) << false;
-    QTest::newRow("Delete") << int(Qt::Key_Delete) << int(Qt::NoModifier) << false;
-}
-
-void TestLevels::actionKeyGrades() {
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(bool, grades);
-    LevelRun run{Activity::Expert};
-    run.answer();
-    run.box(7)->setFocus();
-    QTest::keyClick(run.box(7), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    QCOMPARE(run.page->scoreLabel()->isVisible(), grades);
-    if (grades) {
-        // Grading moves no focus.
-        QCOMPARE(QApplication::focusWidget(), run.box(7));
-        QCOMPARE(run.marks(QStringLiteral("◎")), 20);
-        QCOMPARE(run.fields().FirstAttempt, False);
-    }
+    QCOMPARE(run.page->scoreLabel()->isVisible(), graded);
+    QCOMPARE(run.marks(QStringLiteral("◎")), graded ? 20 : 0);
+    QCOMPARE(run.fields().FirstAttempt, graded ? False : True);
 }
 
 void TestLevels::marksAndScore() {

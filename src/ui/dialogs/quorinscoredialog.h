@@ -17,10 +17,17 @@ public:
     // Builds the heading and the list from the roster file (runs once, when the window loads).
     void Form_Load();
 
+    QListWidget *list() const { return m_list; }
+    QLabel *heading() const { return m_heading; }
+    // The listed names, in list order.
+    QStringList names() const;
+
 public Q_SLOTS:
     void OKButton_Click();
 
 private:
+    void rereadRoster();
+
     frmMain &m_main;
     QListWidget *m_list = nullptr;
     QLabel *m_heading = nullptr;

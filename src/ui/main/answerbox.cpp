@@ -1,7 +1,7 @@
 #include "ui/main/answerbox.h"
 
-#include "core/numericvalue.h"
 #include "core/keys.h"
+#include "core/numericvalue.h"
 #include "ui/main/geometry.h"
 
 #include <QKeyEvent>
@@ -19,7 +19,9 @@ AnswerBox::AnswerBox(const QString &arrayName, int index, QWidget *parent)
     connect(this, &QLineEdit::textChanged, this, &AnswerBox::onTextChanged);
 }
 
-double AnswerBox::value() const { return numericValue(text()); }
+double AnswerBox::value() const {
+    return numericValue(text());
+}
 
 bool AnswerBox::filterEmpties(const QString &text) {
     const double v = numericValue(text);
@@ -36,9 +38,8 @@ void AnswerBox::onTextChanged() {
 }
 
 void AnswerBox::keyPressEvent(QKeyEvent *event) {
-    const qint16 code =
-        virtualKeyCode(event->key(), event->modifiers(), event->nativeVirtualKey(),
-                       event->nativeScanCode(), event->text());
+    const qint16 code = virtualKeyCode(event->key(), event->modifiers(), event->nativeVirtualKey(),
+                                       event->nativeScanCode(), event->text());
     QPointer<AnswerBox> self(this);
     Q_EMIT keyDown(m_index, code);
     if (self)
@@ -46,9 +47,12 @@ void AnswerBox::keyPressEvent(QKeyEvent *event) {
 }
 
 void AnswerBox::focusInEvent(QFocusEvent *event) {
+    // Gaining the focus changes only the colours: the line edit would select the whole text
+    // (and put the caret at its end) when the focus comes by the Tab key.
+    const int caret = cursorPosition();
     QLineEdit::focusInEvent(event);
-    // Gaining the focus changes only the colours: no selection.
     deselect();
+    setCursorPosition(caret);
     setBackgroundColour(this, Colours::FocusBackground);
     setTextColour(this, Colours::FocusText);
     Q_EMIT gotFocus(m_index);

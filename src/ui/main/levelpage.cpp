@@ -1,23 +1,92 @@
 #include "ui/main/levelpage.h"
 
+#include "core/keys.h"
+#include "core/shuffle.h"
+#include "ui/main/answerbox.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
+#include "ui/main/messagelabel.h"
 
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 
+namespace {
+
+// Design geometry in twips. The frame's position is measured from the top of the tab strip;
+// the positions of the questions, boxes, marks and score are inside the frame.
+constexpr int kFrameLeft = 120;
+constexpr int kFrameTop = 1200;
+constexpr int kFrameWidth = 12135;
+constexpr int kFrameHeight = 7335;
+constexpr int kMessageLeft = 120;
+constexpr int kMessageTop = 720;
+constexpr int kRowTop = 480;
+constexpr int kRowPitch = 600;
+constexpr int kRowHeight = 495;
+constexpr int kQuestionLeft[2] = {600, 6600};
+constexpr int kQuestionWidth = 3000;
+constexpr int kBoxLeft[2] = {3600, 9600};
+constexpr int kBoxWidth = 735;
+constexpr int kResultLeft[2] = {4920, 10920};
+constexpr int kResultWidth = 615;
+constexpr int kScoreTop = 6600;
+constexpr int kScoreWidth = 3975;
+constexpr int kScoreHeight = 615;
+// The button row: 375 high, its top 7920 below the top of the tab strip.
+constexpr int kButtonRowTop = 7920;
+constexpr int kButtonHeight = 375;
+constexpr int kBestScoreLeft = 5280;
+constexpr int kBestScoreWidth = 2055;
+constexpr int kRetryLeft = 7560;
+constexpr int kRetryWidth = 1695;
+constexpr int kFinLeft = 9480;
+constexpr int kFinWidth = 2415;
+
+int rowTop(int index) {
+    return kRowTop + kRowPitch * (index % 10);
+}
+int column(int index) {
+    return index < 10 ? 0 : 1;
+}
+
+// The caption the message label carries until the first record procedure replaces it.
+QString messageTemplate() {
+    return QStringLiteral("ただいま連続　　　回正解中です。　あなたの最高記録は　　　回です。"
+                          "　　　最高連続正解回数は、　　　　　　　さんの　　　回です。");
+}
+
+} // namespace
+
 LevelParams LevelParams::novice() {
-    return {Activity::Novice, QStringLiteral("Novice"), 9, 36, QStringLiteral("レベル1　終了"),
-            true, 480};
+    return {Activity::Novice,
+            QStringLiteral("Novice"),
+            9,
+            36,
+            QStringLiteral("レベル1　終了"),
+            true,
+            480,
+            12015};
 }
 LevelParams LevelParams::intermediate() {
-    return {Activity::Intermediate, QStringLiteral("Intermediate"), 45, 36,
-            QStringLiteral("レベル2　終了"), false, 600};
+    return {Activity::Intermediate,
+            QStringLiteral("Intermediate"),
+            45,
+            36,
+            QStringLiteral("レベル2　終了"),
+            false,
+            600,
+            12135};
 }
 LevelParams LevelParams::expert() {
-    return {Activity::Expert, QStringLiteral("Expert"), 0, 81, QStringLiteral("レベル3　終了"),
-            false, 480};
+    return {Activity::Expert,
+            QStringLiteral("Expert"),
+            0,
+            81,
+            QStringLiteral("レベル3　終了"),
+            false,
+            480,
+            12135};
 }
 
 QString LevelPage::controlName(const QString &role) const {
@@ -26,12 +95,55 @@ QString LevelPage::controlName(const QString &role) const {
 
 LevelPage::LevelPage(frmMain &main, const LevelParams &params, QWidget *parent)
     : QWidget(parent), m_main(main), m_params(params) {
-    m_streakLabel = new QLabel(this);
+    // The streak message above the frame. Its height stops at the frame's top edge so a
+    // wrapped second line never runs into the frame's border.
+    m_streakLabel = new MessageLabel(this);
     nameControl(m_streakLabel, controlName(QStringLiteral("QuizScoreLabel")));
+    placeOnTabPage(m_streakLabel, kMessageLeft, kMessageTop, m_params.messageWidthTwips,
+                   kFrameTop - kMessageTop);
+    m_streakLabel->setFont(designFont(12));
+    setTextColour(m_streakLabel, Colours::Blue);
+    m_streakLabel->setText(messageTemplate());
+
     m_frame = new QGroupBox(this);
     nameControl(m_frame, controlName(QStringLiteral("QuizFrame")));
-    placeOnTabPage(m_frame, 120, 1200, 12135, 7335);
+    placeOnTabPage(m_frame, kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight);
+    m_frame->setFont(designFont(9));
 
+    // Created in index order so the Tab key walks the boxes 0..19.
+    const QFont bigBold = designFont(24, true);
+    for (int i = 0; i < kQuestions; ++i) {
+        auto *question = new QLabel(m_frame);
+        nameArrayControl(question, controlName(QStringLiteral("Question")), i);
+        placeInTwips(question, kQuestionLeft[column(i)], rowTop(i), kQuestionWidth, kRowHeight);
+        question->setFont(bigBold);
+        question->hide();
+        m_questions.append(question);
+
+        auto *box = new AnswerBox(controlName(QStringLiteral("AnswerTextBox")), i, m_frame);
+        placeInTwips(box, kBoxLeft[column(i)], rowTop(i), kBoxWidth, kRowHeight);
+        box->hide();
+        connect(box, &AnswerBox::keyDown, this, &LevelPage::AnswerTextBox_KeyDown);
+        m_boxes.append(box);
+
+        auto *result = new QLabel(m_frame);
+        nameArrayControl(result, controlName(QStringLiteral("Result")), i);
+        placeInTwips(result, kResultLeft[column(i)], rowTop(i), kResultWidth, kRowHeight);
+        result->setFont(bigBold);
+        setTextColour(result, Colours::Red);
+        result->setText(QStringLiteral("◎"));
+        result->hide();
+        m_results.append(result);
+    }
+
+    m_score = new QLabel(m_frame);
+    nameControl(m_score, controlName(QStringLiteral("Score")));
+    placeInTwips(m_score, m_params.scoreLeftTwips, kScoreTop, kScoreWidth, kScoreHeight);
+    m_score->setFont(designFont(24));
+    setTextColour(m_score, Colours::Red);
+    m_score->hide();
+
+    // Novice keeps its buttons inside the frame; the other levels put them on the page.
     QWidget *buttonParent = m_params.buttonsInsideFrame ? static_cast<QWidget *>(m_frame) : this;
     m_bestScore = new QPushButton(QStringLiteral("100点　発表"), buttonParent);
     nameControl(m_bestScore, controlName(QStringLiteral("QuizBestScoreCommand")));
@@ -39,25 +151,133 @@ LevelPage::LevelPage(frmMain &main, const LevelParams &params, QWidget *parent)
     nameControl(m_retry, controlName(QStringLiteral("QuizRetryCommand")));
     m_fin = new QPushButton(m_params.finCaption, buttonParent);
     nameControl(m_fin, controlName(QStringLiteral("QuizFinCommand")));
-    // One row 375 twips high whose top is 7920 twips below the top of the tab strip.
-    const int rowTop = m_params.buttonsInsideFrame ? 7920 - 1200 : 7920 - kTabRowTwips;
-    placeInTwips(m_bestScore, 5280, rowTop, 2055, 375);
-    placeInTwips(m_retry, 7560, rowTop, 1695, 375);
-    placeInTwips(m_fin, 9480, rowTop, 2415, 375);
-    if (!m_params.buttonsInsideFrame)
-        for (QPushButton *b : {m_bestScore, m_retry, m_fin})
-            b->raise();
+    // The same place on the tab whatever the parent, so the row lines up on every tab.
+    const int left = m_params.buttonsInsideFrame ? -kFrameLeft : 0;
+    const int top =
+        m_params.buttonsInsideFrame ? kButtonRowTop - kFrameTop : kButtonRowTop - kTabRowTwips;
+    placeInTwips(m_bestScore, left + kBestScoreLeft, top, kBestScoreWidth, kButtonHeight);
+    placeInTwips(m_retry, left + kRetryLeft, top, kRetryWidth, kButtonHeight);
+    placeInTwips(m_fin, left + kFinLeft, top, kFinWidth, kButtonHeight);
+    for (QPushButton *b : {m_bestScore, m_retry, m_fin}) {
+        b->setFont(designFont(12));
+        b->raise();
+    }
 
-    connect(m_retry, &QPushButton::clicked, this, &LevelPage::retry);
-    connect(m_fin, &QPushButton::clicked, this, &LevelPage::fin);
-    connect(m_bestScore, &QPushButton::clicked, this, &LevelPage::bestScore);
+    connect(m_retry, &QPushButton::clicked, this, &LevelPage::QuizRetryCommand_Click);
+    connect(m_fin, &QPushButton::clicked, this, &LevelPage::QuizFinCommand_Click);
+    connect(m_bestScore, &QPushButton::clicked, this, &LevelPage::QuizBestScoreCommand_Click);
 }
 
-void LevelPage::retry() { Q_EMIT retried(); }
+QLabel *LevelPage::streakLabel() const {
+    return m_streakLabel;
+}
 
-void LevelPage::fin() {
-    retry();
+qint16 *LevelPage::answerKey() const {
+    ApplicationState &s = m_main.state();
+    switch (m_params.activity) {
+    case Activity::Novice:
+        return s.NoviceAnswerKey;
+    case Activity::Intermediate:
+        return s.IntermediateAnswerKey;
+    default:
+        return s.ExpertAnswerKey;
+    }
+}
+
+qint16 LevelPage::expectedAnswer(int index) const {
+    return index >= 0 && index < kQuestions ? answerKey()[index] : 0;
+}
+
+void LevelPage::ResetQuiz() {
+    for (QLabel *question : m_questions)
+        question->hide();
+    for (AnswerBox *box : m_boxes) {
+        box->setText(QString());
+        box->hide();
+    }
+    for (QLabel *result : m_results)
+        result->hide();
+    m_score->hide();
+}
+
+void LevelPage::QuizRetryCommand_Click() {
+    ApplicationState &s = m_main.state();
+    ResetQuiz();
+    m_frame->setEnabled(true);
+    activityFields(s, m_params.activity).FirstAttempt = True;
+    RandomSource &random = m_main.random();
+    random.reseedFromClock();
+    Shuffle(s, m_params.poolSize, random);
+    qint16 *key = answerKey();
+    for (int i = 0; i < kQuestions; ++i) {
+        const int fact = s.QuestionOrder[i] + m_params.poolOffset;
+        m_questions[i]->setText(s.FactText[fact]);
+        key[i] = s.FactProduct[fact];
+        m_boxes[i]->setAccessibleDescription(s.FactText[fact].trimmed());
+    }
+    for (int i = 0; i < kQuestions; ++i) {
+        m_questions[i]->show();
+        m_boxes[i]->show();
+    }
+    // The focus goes to box 0 only while the level's tab is the one shown: a set dealt in
+    // the background (at sign-in) must not pull the focus away from the sign-in page.
+    if (m_boxes[0]->isVisibleTo(window()))
+        m_boxes[0]->setFocus(Qt::OtherFocusReason);
+    Q_EMIT retried();
+}
+
+void LevelPage::QuizFinCommand_Click() {
+    QuizRetryCommand_Click();
     m_main.ReturnToSignIn();
 }
 
-void LevelPage::bestScore() { m_main.ShowScoreDialog(); }
+void LevelPage::QuizBestScoreCommand_Click() {
+    m_main.ShowScoreDialog();
+}
+
+void LevelPage::AnswerTextBox_KeyDown(int index, qint16 keyCode) {
+    // Editing keys and digits belong to the box itself.
+    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
+        return;
+    qint16 isDigit = False;
+    IsDigitKey(keyCode, isDigit);
+    if (isDigit == True)
+        return;
+    if (index < 0 || index >= kQuestions)
+        return;
+    if (keyCode == VK::Up) {
+        if (index > 0)
+            m_boxes[index - 1]->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    // Any other key is an action key: on to the next box while some box is still empty,
+    // otherwise grade the set.
+    for (AnswerBox *box : m_boxes) {
+        if (box->value() == 0.0) {
+            if (index < kQuestions - 1)
+                m_boxes[index + 1]->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    gradeSet();
+}
+
+void LevelPage::gradeSet() {
+    const qint16 *key = answerKey();
+    int correct = 0;
+    for (int i = 0; i < kQuestions; ++i) {
+        const bool right = m_boxes[i]->value() == double(key[i]);
+        m_results[i]->setText(right ? QStringLiteral("◎") : QStringLiteral("×"));
+        setTextColour(m_results[i], Colours::Red);
+        m_results[i]->show();
+        if (right)
+            ++correct;
+    }
+    m_score->setText(QStringLiteral(" %1点です").arg(correct * kPointsPerAnswer));
+    m_score->show();
+    // Only the first grading of a set counts toward the run; a later one only refreshes
+    // the marks, the score and the message.
+    m_main.advanceStreakAndSave(m_params.activity, correct);
+    activityFields(m_main.state(), m_params.activity).FirstAttempt = False;
+    m_main.ShowStreakRecord(m_params.activity);
+}

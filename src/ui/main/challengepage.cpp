@@ -205,7 +205,10 @@ void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
         setBackgroundColour(box, Colours::White);
         box->setVisible(true);
     }
-    m_boxes[0]->setFocus();
+    // The focus goes to box 0 only while the challenge tab is the one shown: a sheet dealt in
+    // the background (at sign-in) must not pull the focus away from the sign-in page.
+    if (m_boxes[0]->isVisibleTo(window()))
+        m_boxes[0]->setFocus(Qt::OtherFocusReason);
     Q_EMIT retried();
 }
 

@@ -8,8 +8,9 @@
 #include "records/streakrecord.h"
 #include "testsupport.h"
 
-#include <QDir>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QTest>
 
@@ -275,6 +276,15 @@ void TestRecords::saveFailsWithoutTouchingTheOldFile() {
     QVERIFY(!dataFolderProblem(dir.filePath(QStringLiteral("Quorin.ini/sub"))).isEmpty());
     QVERIFY(dataFolderProblem(dir.path()).isEmpty());
     QCOMPARE(readBytes(path), next);
+
+    // A read-only file is not replaced (permission bits bind every user but the
+    // administrator, for whom the file stays writable).
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup));
+    if (!QFileInfo(path).isWritable()) {
+        QCOMPARE(saveDataFile(path, old).reason,
+                 QStringLiteral("ファイルが読み取り専用になっています。"));
+        QCOMPARE(readBytes(path), next);
+    }
 }
 
 void TestRecords::createKeepsWhatIsThere() {

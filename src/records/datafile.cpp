@@ -38,6 +38,10 @@ SaveFaultForTesting::~SaveFaultForTesting() {
 }
 
 SaveResult saveDataFile(const QString &path, const QByteArray &bytes) {
+    // Writing beside and renaming would replace a file the teacher made read-only.
+    const QFileInfo existing(path);
+    if (existing.isFile() && !existing.isWritable())
+        return {false, QStringLiteral("ファイルが読み取り専用になっています。")};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {false, openFailureReason(path)};

@@ -58,12 +58,15 @@ frmOptions::frmOptions(frmMain &main) : QDialog(&main), m_main(main) {
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_dir->hideColumn(column);
     m_dir->setHeaderHidden(true);
+    // Deep folders scroll sideways instead of being cut short.
+    m_dir->header()->setStretchLastSection(false);
+    m_dir->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_dir->setSelectionMode(QAbstractItemView::SingleSelection);
     dirLabel->setBuddy(m_dir);
 
     m_pathLabel = new QLabel(this);
     nameControl(m_pathLabel, QStringLiteral("QuorinOptionLabel"));
-    placeInTwips(m_pathLabel, 240, 3540, 5655, 660);
+    placeInTwips(m_pathLabel, 240, 3480, 5655, 840);
     m_pathLabel->setWordWrap(true);
     m_pathLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_pathLabel->setTextFormat(Qt::PlainText);

@@ -1,18 +1,14 @@
 // The data-folder dialog and OpenDataFolder: choosing a folder, creating the data files,
 // signing the pupil out, and folders that cannot be used.
 
-#include "records/cp932.h"
-#include "records/datafile.h"
+#include "recordfiles.h"
 #include "records/roster.h"
 #include "records/streakrecord.h"
-#include "testsupport.h"
 #include "ui/dialogs/frmoptions.h"
 
 #include <QAction>
-#include <QComboBox>
 #include <QFileSystemModel>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTreeView>
@@ -20,20 +16,9 @@
 
 namespace {
 
-QByteArray file(const QStringList &lines) {
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += encodeCp932(line).value() + "\r\n";
-    return bytes;
-}
-
-// Opens the dialog from the menu; `drive` acts in it and presses a button.
+// Opens the dialog from the menu; `drive` acts in it and presses its buttons.
 void useOptions(TestMain &t, const std::function<void(frmOptions *)> &drive) {
-    t.window->setDialogHook([&](QDialog *dialog) {
-        auto *options = qobject_cast<frmOptions *>(dialog);
-        QVERIFY(options);
-        drive(options);
-    });
+    t.window->setDialogHook([&](QDialog *dialog) { drive(qobject_cast<frmOptions *>(dialog)); });
     t.find<QAction>(QStringLiteral("mnuToolsOptions"))->trigger();
     t.window->setDialogHook({});
 }
@@ -47,83 +32,40 @@ QString pathLabel(frmOptions *options) {
     return options->findChild<QLabel *>(QStringLiteral("QuorinOptionLabel"))->text();
 }
 
-void signIn(TestMain &t, const QString &name) {
-    t.window->nameCombo()->setEditText(name);
-    t.window->QuorinIniFinCommand_Click();
-}
-
-QList<bool> selectable(frmMain &w) {
-    QList<bool> out;
-    for (int i = 0; i < 6; ++i)
-        out << w.isTabSelectable(i);
-    return out;
-}
-
 } // namespace
 
 class TestOptions : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { useTestSettings(); }
-    void folderText_data();
-    void folderText();
-    void dialogControls();
+    void dialogAndFolderText();
     void openDataFolderCreatesBothFiles();
     void okSignsOutAndMakesTheHolder();
     void cancelKeepsFolderAndPupil();
-    void secondOpeningStartsOnTheChoice();
     void unusableFolderIsKept();
 };
 
-void TestOptions::folderText_data() {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("root stays a root") << "/"
-                                       << "/";
-    QTest::newRow("separator dropped") << "/tmp/class/"
-                                       << "/tmp/class";
-    QTest::newRow("plain") << "/tmp/class"
-                           << "/tmp/class";
-    QTest::newRow("doubled separator") << "/tmp//class//"
-                                       << "/tmp/class";
-}
-
-void TestOptions::folderText() {
-    QFETCH(QString, path);
-    QFETCH(QString, text);
-    QCOMPARE(optionsFolderText(path), QDir::toNativeSeparators(text));
-}
-
-void TestOptions::dialogControls() {
+void TestOptions::dialogAndFolderText() {
+    QCOMPARE(optionsFolderText(QStringLiteral("/")), QDir::toNativeSeparators("/"));
+    QCOMPARE(optionsFolderText(QStringLiteral("/tmp//class/")),
+             QDir::toNativeSeparators("/tmp/class"));
     TestMain t;
     useOptions(t, [&](frmOptions *o) {
-        QCOMPARE(o->objectName(), QStringLiteral("frmOptions"));
-        QCOMPARE(o->windowTitle(), QStringLiteral("ｵﾌﾟｼｮﾝ"));
         QCOMPARE(o->parentWidget(), t.window.get());
-        QCOMPARE(o->findChild<QWidget *>(QStringLiteral("QuorinOptionFrame"))->property("title"),
-                 QVariant(QStringLiteral("ファイルの場所を決めてください")));
-        QCOMPARE(o->findChild<QLabel *>(QStringLiteral("QuorinOptionFormDriveLabel"))->text(),
-                 QStringLiteral("Drive"));
-        QCOMPARE(o->findChild<QLabel *>(QStringLiteral("QuorinOptionFormDirLabel"))->text(),
-                 QStringLiteral("Path"));
-        QCOMPARE(o->findChild<QPushButton *>(QStringLiteral("cmdOK"))->text(),
-                 QStringLiteral("OK"));
-        QCOMPARE(o->findChild<QPushButton *>(QStringLiteral("cmdCancel"))->text(),
-                 QStringLiteral("ｷｬﾝｾﾙ"));
         QVERIFY(o->driveList()->count() > 0);
-        QCOMPARE(o->driveList()->objectName(), QStringLiteral("QuorinOptionFormDrive"));
-        QCOMPARE(o->folderList()->objectName(), QStringLiteral("QuorinOptionFormDir"));
         QCOMPARE(pathLabel(o), QStringLiteral("ファイルの場所：") + t.state.DataFolder);
-        QCOMPARE(o->size(), QSize(410, 336));
-        for (QWidget *w : o->findChildren<QWidget *>())
-            if (w->parentWidget() == o)
-                QVERIFY2(o->rect().contains(w->geometry()), qPrintable(w->objectName()));
+        QCOMPARE(o->findChild<QLabel *>(QStringLiteral("QuorinOptionLabel"))
+                     ->palette()
+                     .color(QPalette::WindowText),
+                 QColor(0, 0, 255));
         // Opening alone is not a choice of drive.
         QVERIFY(t.state.OptionsDrive.isEmpty());
         const QString deep =
             t.path(QStringLiteral("さんすう/2ねん1くみ/かけざん_きろく/2024ねんど"));
         QVERIFY(QDir().mkpath(deep));
         QVERIFY(o->setCurrentFolder(deep));
+        for (QWidget *w : o->findChildren<QWidget *>(Qt::FindDirectChildrenOnly))
+            QVERIFY2(o->rect().contains(w->geometry()), qPrintable(w->objectName()));
         o->show();
         snapshot(o, QStringLiteral("options"));
         press(o, "cmdCancel");
@@ -133,116 +75,94 @@ void TestOptions::dialogControls() {
 void TestOptions::openDataFolderCreatesBothFiles() {
     TestMain t;
     t.window->OpenDataFolder();
-    QCOMPARE(readBytes(t.path(QStringLiteral("Quorin.ini"))),
-             file({QStringLiteral(
-                 "氏名;初級100点回数;中級100点回数;上級100点回数;チャレンジ100点回数")}));
+    QCOMPARE(rosterOnDisk(t), cp932Lines({kRosterHeader}));
     QCOMPARE(readBytes(t.path(QStringLiteral("Quorin.dat"))),
-             file({QStringLiteral("氏名;得点"), QStringLiteral(";0"), QStringLiteral(";0"),
-                   QStringLiteral(";0"), QStringLiteral(";0")}));
+             streakLines({";0", ";0", ";0", ";0"}));
     QCOMPARE(t.state.RosterLoaded, True);
     QCOMPARE(t.window->nameCombo()->count(), 0);
     QVERIFY(t.messages.isEmpty());
 }
 
 void TestOptions::okSignsOutAndMakesTheHolder() {
-    TestMain t(false);
-    writeBytes(t.path(QStringLiteral("Quorin.ini")),
-               newRosterFileBytes() + file({QStringLiteral("たろう;2;0;3;1")}));
-    t.window->Form_Load();
-    signIn(t, QStringLiteral("たろう"));
-    t.window->tabStrip()->setCurrentIndex(3);
+    const QByteArray roster = cp932Lines({kRosterHeader, QStringLiteral("たろう;2;0;3;1")});
+    auto t = withRoster(roster);
+    confirmName(*t, QStringLiteral("たろう"));
+    t->window->tabStrip()->setCurrentIndex(3);
     QTemporaryDir other;
-    useOptions(t, [&](frmOptions *o) {
+    useOptions(*t, [&](frmOptions *o) {
         QVERIFY(o->setCurrentFolder(other.path() + QLatin1Char('/')));
-        QCOMPARE(o->optionsPath(), QDir::toNativeSeparators(other.path()));
-        QCOMPARE(pathLabel(o), QStringLiteral("ファイルの場所：") + o->optionsPath());
+        QCOMPARE(pathLabel(o),
+                 QStringLiteral("ファイルの場所：") + QDir::toNativeSeparators(other.path()));
         press(o, "cmdOK");
     });
-    QVERIFY(t.messages.isEmpty());
-    QCOMPARE(t.state.DataFolder, QDir::toNativeSeparators(other.path()));
-    QVERIFY(!t.state.OptionsDrive.isEmpty());
-    QCOMPARE(t.state.CurrentPupilRow, qint16(0));
-    // Back on tab 0, and the pupil signs in again before any activity.
-    QCOMPARE(t.window->tabStrip()->currentIndex(), 0);
-    QCOMPARE(selectable(*t.window), (QList<bool>{true, false, false, false, false, false}));
-    QVERIFY(t.find<QPushButton>(QStringLiteral("QuorinIniFinCommand"))->isEnabled());
-    QCOMPARE(t.window->nameCombo()->count(), 0);
+    QVERIFY(t->messages.isEmpty());
+    QCOMPARE(t->state.DataFolder, QDir::toNativeSeparators(other.path()));
+    QCOMPARE(t->state.CurrentPupilRow, qint16(0));
+    // Back on tab 0; the pupil signs in again before any activity.
+    QCOMPARE(t->window->tabStrip()->currentIndex(), 0);
+    QVERIFY(t->window->isTabSelectable(0));
+    for (int i = 1; i <= 5; ++i)
+        QVERIFY(!t->window->isTabSelectable(i));
+    QVERIFY(t->find<QPushButton>(QStringLiteral("QuorinIniFinCommand"))->isEnabled());
+    QCOMPARE(t->window->nameCombo()->count(), 0);
     QCOMPARE(readBytes(other.filePath(QStringLiteral("Quorin.ini"))), newRosterFileBytes());
-    // The fresh record file makes the pupil in the name box the holder of every level in
-    // which the best run is above 0, each procedure reading what the one before wrote.
+    // The fresh record file makes the pupil in the name box the holder of every level with
+    // a best run above 0, each procedure reading what the one before wrote.
     QCOMPARE(readBytes(other.filePath(QStringLiteral("Quorin.dat"))),
-             file({QStringLiteral("氏名;得点"), QStringLiteral("たろう; 2"), QStringLiteral(";0"),
-                   QStringLiteral("たろう; 3"), QStringLiteral("たろう; 1")}));
-    QCOMPARE(t.window->streakLabel(Activity::Expert)->text(),
+             streakLines({QStringLiteral("たろう; 2"), ";0", QStringLiteral("たろう; 3"),
+                          QStringLiteral("たろう; 1")}));
+    QCOMPARE(t->window->streakLabel(Activity::Expert)->text(),
              streakMessage(0, 3, QStringLiteral("たろう"), 3));
-    QCOMPARE(t.window->streakLabel(Activity::Intermediate)->text(), streakMessage(0, 0, {}, 0));
-    // The old folder's roster is untouched.
-    QCOMPARE(readBytes(t.path(QStringLiteral("Quorin.ini"))),
-             newRosterFileBytes() + file({QStringLiteral("たろう;2;0;3;1")}));
+    QCOMPARE(rosterOnDisk(*t), roster);
+    // A second opening starts on the drive and folder chosen before.
+    const QString drive = t->state.OptionsDrive;
+    QVERIFY(!drive.isEmpty());
+    useOptions(*t, [&](frmOptions *o) {
+        QCOMPARE(o->driveList()->currentText(), drive);
+        QCOMPARE(pathLabel(o), QStringLiteral("ファイルの場所：") + t->state.DataFolder);
+        auto *model = qobject_cast<QFileSystemModel *>(o->folderList()->model());
+        QCOMPARE(model->filePath(o->folderList()->currentIndex()), other.path());
+        press(o, "cmdCancel");
+    });
 }
 
 void TestOptions::cancelKeepsFolderAndPupil() {
     TestMain t;
-    signIn(t, QStringLiteral("たろう"));
     t.window->OpenDataFolder();
-    signIn(t, QStringLiteral("はなこ"));
+    confirmName(t, QStringLiteral("たろう"));
     const QString folder = t.state.DataFolder;
-    QByteArray roster = readBytes(t.path(QStringLiteral("Quorin.ini")));
-    roster += file({QStringLiteral("けん;0;0;0;0")});
+    const QByteArray roster = rosterOnDisk(t) + cp932Lines({QStringLiteral("けん;0;0;0;0")});
     writeBytes(t.path(QStringLiteral("Quorin.ini")), roster);
     QFile::remove(t.path(QStringLiteral("Quorin.dat")));
     useOptions(t, [&](frmOptions *o) { press(o, "cmdCancel"); });
     QCOMPARE(t.state.DataFolder, folder);
-    QCOMPARE(t.state.CurrentPupilRow, qint16(2));
+    QCOMPARE(t.state.CurrentPupilRow, qint16(1));
     QVERIFY(t.window->isTabSelectable(4));
-    QCOMPARE(t.window->nameCombo()->count(), 3);
-    QCOMPARE(t.window->nameCombo()->itemText(2), QStringLiteral("けん"));
-    QCOMPARE(t.window->currentNameText(), QStringLiteral("はなこ"));
+    QCOMPARE(t.window->nameCombo()->itemText(1), QStringLiteral("けん"));
+    QCOMPARE(t.window->currentNameText(), QStringLiteral("たろう"));
     QCOMPARE(readBytes(t.path(QStringLiteral("Quorin.dat"))), newStreakFileBytes());
-    QCOMPARE(readBytes(t.path(QStringLiteral("Quorin.ini"))), roster);
-}
-
-void TestOptions::secondOpeningStartsOnTheChoice() {
-    TestMain t;
-    QTemporaryDir other;
-    const QString chosen = QDir::toNativeSeparators(other.path());
-    useOptions(t, [&](frmOptions *o) {
-        QVERIFY(o->setCurrentFolder(other.path()));
-        press(o, "cmdOK");
-    });
-    const QString drive = t.state.OptionsDrive;
-    QVERIFY(!drive.isEmpty());
-    useOptions(t, [&](frmOptions *o) {
-        QCOMPARE(o->driveList()->currentText(), drive);
-        QCOMPARE(o->optionsPath(), chosen);
-        QCOMPARE(pathLabel(o), QStringLiteral("ファイルの場所：") + chosen);
-        auto *model = qobject_cast<QFileSystemModel *>(o->folderList()->model());
-        QCOMPARE(QDir::toNativeSeparators(model->filePath(o->folderList()->currentIndex())),
-                 chosen);
-        press(o, "cmdCancel");
-    });
-    QCOMPARE(t.state.DataFolder, chosen);
+    QCOMPARE(rosterOnDisk(t), roster);
 }
 
 void TestOptions::unusableFolderIsKept() {
     TestMain t;
-    signIn(t, QStringLiteral("たろう"));
+    confirmName(t, QStringLiteral("たろう"));
     const QString folder = t.state.DataFolder;
     QTemporaryDir other;
     // A folder where the roster should be, and a folder removed after it was chosen.
-    QVERIFY(QDir(other.path()).mkdir(QStringLiteral("Quorin.ini")));
-    QVERIFY(QDir(other.path()).mkdir(QStringLiteral("gone")));
-    int accepted = -1;
+    QVERIFY(QDir(other.path()).mkpath(QStringLiteral("Quorin.ini")));
+    QVERIFY(QDir(other.path()).mkpath(QStringLiteral("gone")));
+    int result = -1;
     useOptions(t, [&](frmOptions *o) {
         QVERIFY(o->setCurrentFolder(other.path()));
         press(o, "cmdOK");
         QVERIFY(o->setCurrentFolder(other.filePath(QStringLiteral("gone"))));
         QVERIFY(QDir(other.path()).rmdir(QStringLiteral("gone")));
         press(o, "cmdOK");
-        accepted = o->result();
+        result = o->result();
         press(o, "cmdCancel");
     });
-    QCOMPARE(accepted, int(QDialog::Rejected));
+    QCOMPARE(result, int(QDialog::Rejected));
     QCOMPARE(t.messages.size(), 2);
     QVERIFY(t.messages[0].text.contains(QStringLiteral("Quorin.iniを読めません")));
     QVERIFY(t.messages[1].text.contains(QStringLiteral("フォルダーが見つかりません")));

@@ -144,6 +144,8 @@ void TestSignIn::fullRoster() {
     QCOMPARE(t->state.ChallengeBestStreak, qint16(99));
     signIn(*t, QStringLiteral("new"));
     QCOMPARE(t->window->signInMessageLabel()->text(), rosterFullMessage());
+    t->window->show();
+    snapshot(t->window.get(), QStringLiteral("signin-full"));
     QVERIFY(!t->window->isTabSelectable(1));
     QCOMPARE(t->state.CurrentPupilRow, qint16(99));
     QCOMPARE(rosterOnDisk(*t), roster);

@@ -5,6 +5,7 @@
 #include "records/datafile.h"
 #include "records/pupilname.h"
 #include "records/roster.h"
+#include "records/streak.h"
 #include "records/streakrecord.h"
 
 #include <QDir>
@@ -26,6 +27,7 @@ private Q_SLOTS:
     void recordProcedure_data();
     void recordProcedure();
     void gradingsThroughTheWindow();
+    void runStepStopsAtTheTop();
 };
 
 void TestRecords::names_data() {
@@ -258,6 +260,25 @@ void TestRecords::gradingsThroughTheWindow() {
     QCOMPARE(t.window->streakLabel(Activity::Novice)->text(),
              streakMessage(0, 1, QStringLiteral("たろう"), 1));
     QCOMPARE(rosterOnDisk(t), cp932Lines({kRosterHeader, QStringLiteral("たろう;1;1;0;0")}));
+}
+
+void TestRecords::runStepStopsAtTheTop() {
+    ApplicationState s;
+    s.CurrentPupilRow = 1;
+    s.ChallengeFirstAttempt = True;
+    s.ChallengeCurrentStreak = s.ChallengeBestStreak = 32766;
+    QVERIFY(AdvanceStreak(s, Activity::Challenge, 81));
+    QCOMPARE(s.RosterTable[1][4], QStringLiteral("32767"));
+    // The counters stay at 32767 instead of wrapping; nothing more to save.
+    QVERIFY(!AdvanceStreak(s, Activity::Challenge, 81));
+    QCOMPARE(s.ChallengeCurrentStreak, qint16(32767));
+    QCOMPARE(s.ChallengeBestStreak, qint16(32767));
+    // With nobody signed in (row 0, the header) no cell is written.
+    s.CurrentPupilRow = 0;
+    s.NoviceFirstAttempt = True;
+    QVERIFY(!AdvanceStreak(s, Activity::Novice, 20));
+    QCOMPARE(s.NoviceBestStreak, qint16(1));
+    QCOMPARE(s.RosterTable[0][1], QString());
 }
 
 QTEST_MAIN(TestRecords)

@@ -76,10 +76,10 @@ void TestCore::dataFileNamesFollowTheFolder() {
     ApplicationState s;
     initialiseApplicationState(s, QDir::separator());
     // A root folder gives a doubled separator, which the platform accepts.
-    QCOMPARE(s.rosterPath(), QString(QDir::separator()) + QDir::separator() +
-                                 QStringLiteral("Quorin.ini"));
-    QCOMPARE(s.streakPath(), QString(QDir::separator()) + QDir::separator() +
-                                 QStringLiteral("Quorin.dat"));
+    QCOMPARE(s.rosterPath(),
+             QString(QDir::separator()) + QDir::separator() + QStringLiteral("Quorin.ini"));
+    QCOMPARE(s.streakPath(),
+             QString(QDir::separator()) + QDir::separator() + QStringLiteral("Quorin.dat"));
     QTemporaryDir dir;
     QFile f(dir.path() + QStringLiteral("/Quorin.ini"));
     QVERIFY(f.open(QIODevice::WriteOnly));

@@ -21,7 +21,9 @@
 
 namespace {
 
-QSettings settings() { return QSettings(applicationTitle()); }
+QSettings settings() {
+    return QSettings(applicationTitle());
+}
 
 void clearSettings() {
     QSettings s = settings();
@@ -40,8 +42,7 @@ void signIn(TestMain &t, const QString &name) {
     QLineEdit *edit = t.window->nameCombo()->lineEdit();
     edit->clear();
     typeText(edit, name);
-    QTest::mouseClick(t.find<QPushButton>(QStringLiteral("QuorinIniFinCommand")),
-                      Qt::LeftButton);
+    QTest::mouseClick(t.find<QPushButton>(QStringLiteral("QuorinIniFinCommand")), Qt::LeftButton);
 }
 
 QObject *pageOf(frmMain &w, int tab) {
@@ -321,8 +322,8 @@ void TestMainWindow::helpShowsBundledPages() {
     auto *browser = viewer->findChild<QTextEdit *>(QStringLiteral("HelpBrowser"));
     QVERIFY(browser);
     const QString text = browser->toPlainText();
-    for (const char *section : {"はじめに", "れんしゅう", "レベル1", "チャレンジ", "Quorin.ini",
-                                "Quorin.dat", "ｵﾌﾟｼｮﾝ"})
+    for (const char *section :
+         {"はじめに", "れんしゅう", "レベル1", "チャレンジ", "Quorin.ini", "Quorin.dat", "ｵﾌﾟｼｮﾝ"})
         QVERIFY2(text.contains(QString::fromUtf8(section)), section);
     snapshot(viewer, QStringLiteral("help"));
     // Closing the main window closes the help window too.

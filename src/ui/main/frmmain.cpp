@@ -1,8 +1,14 @@
 #include "ui/main/frmmain.h"
 
+#include "core/fileexists.h"
+#include "core/numericvalue.h"
 #include "core/shuffle.h"
+#include "records/datafile.h"
+#include "records/pupilname.h"
 #include "records/streak.h"
+#include "records/streakrecord.h"
 #include "ui/dialogs/frmabout.h"
+#include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
 #include "ui/main/challengepage.h"
@@ -25,11 +31,17 @@
 #include <QTabWidget>
 
 // Resources live in the static widgets library, so they are registered explicitly.
-static void initialiseResources() { Q_INIT_RESOURCE(quorin); }
+static void initialiseResources() {
+    Q_INIT_RESOURCE(quorin);
+}
 
-QString applicationTitle() { return QStringLiteral("ミルト　ーネ"); }
+QString applicationTitle() {
+    return QStringLiteral("ミルト　ーネ");
+}
 
-QString mainWindowCaption() { return QStringLiteral("ミルト　ーネ   Ver1.0.0"); }
+QString mainWindowCaption() {
+    return QStringLiteral("ミルト　ーネ   Ver1.0.0");
+}
 
 namespace {
 
@@ -39,7 +51,16 @@ constexpr int kClientWidthTwips = 12375;
 constexpr int kClientHeightTwips = 8640;
 constexpr double kDefaultPositionTwips = 1000.0;
 
-QSettings windowSettings() { return QSettings(applicationTitle()); }
+QSettings windowSettings() {
+    return QSettings(applicationTitle());
+}
+
+QString rosterFileLabel() {
+    return QStringLiteral("名簿ファイル（Quorin.ini）");
+}
+QString streakFileLabel() {
+    return QStringLiteral("記録ファイル（Quorin.dat）");
+}
 
 double storedTwips(const QSettings &settings, const QString &key) {
     bool ok = false;
@@ -50,9 +71,8 @@ double storedTwips(const QSettings &settings, const QString &key) {
 } // namespace
 
 frmMain::frmMain(ApplicationState &state, QWidget *parent)
-    : QMainWindow(parent), m_state(state),
-      m_ownRandom(std::make_unique<MersenneRandomSource>()), m_random(m_ownRandom.get()),
-      m_helpFile(QStringLiteral(":/help/index.html")) {
+    : QMainWindow(parent), m_state(state), m_ownRandom(std::make_unique<MersenneRandomSource>()),
+      m_random(m_ownRandom.get()), m_helpFile(QStringLiteral(":/help/index.html")) {
     initialiseResources();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(mainWindowCaption());
@@ -144,7 +164,8 @@ void frmMain::buildSignInPage(QWidget *page) {
     m_initImage->setPixmap(welcomeIllustration(m_initImage->size()));
     m_initImage->setAccessibleName(QStringLiteral("ようこそ"));
 
-    m_nameLabel = new QLabel(QStringLiteral("ミルト　ーネの始まりです。最初に名前をいれてください。"), page);
+    m_nameLabel =
+        new QLabel(QStringLiteral("ミルト　ーネの始まりです。最初に名前をいれてください。"), page);
     nameControl(m_nameLabel, QStringLiteral("PellixIniNameLabel"));
     placeOnTabPage(m_nameLabel, 3840, 2040, 6015, 1215);
     m_nameLabel->setWordWrap(true);
@@ -166,6 +187,15 @@ void frmMain::buildSignInPage(QWidget *page) {
     m_finCommand = new QPushButton(QStringLiteral("ミルトーネの終了"), page);
     nameControl(m_finCommand, QStringLiteral("QuorinFinCommand"));
     placeOnTabPage(m_finCommand, 9360, 7920, 2415, 495);
+
+    // Says why a name was not taken; empty until then.
+    m_iniMessage = new QLabel(page);
+    nameControl(m_iniMessage, QStringLiteral("QuorinIniMessageLabel"));
+    placeOnTabPage(m_iniMessage, 3840, 5040, 7815, 900);
+    m_iniMessage->setFont(designFont(14));
+    m_iniMessage->setWordWrap(true);
+    m_iniMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setTextColour(m_iniMessage, Colours::Red);
 
     // Only the user's own edits and list picks count as editing the name.
     connect(m_nameCombo->lineEdit(), &QLineEdit::textEdited, this,
@@ -239,9 +269,13 @@ void frmMain::Form_Unload() {
     }
 }
 
-void frmMain::QuorinFinCommand_Click() { close(); }
+void frmMain::QuorinFinCommand_Click() {
+    close();
+}
 
-void frmMain::mnuFileExit_Click() { close(); }
+void frmMain::mnuFileExit_Click() {
+    close();
+}
 
 // ---- Navigation -------------------------------------------------------------------------
 
@@ -253,7 +287,9 @@ void frmMain::setTabSelectable(int index, bool selectable) {
     m_tabs->setTabEnabled(index, selectable);
 }
 
-bool frmMain::isTabSelectable(int index) const { return m_tabs->isTabEnabled(index); }
+bool frmMain::isTabSelectable(int index) const {
+    return m_tabs->isTabEnabled(index);
+}
 
 void frmMain::lockActivityTabs() {
     for (int i = 1; i <= 5; ++i)
@@ -297,21 +333,100 @@ void frmMain::ReturnToSignIn() {
 
 // ---- Sign-in ----------------------------------------------------------------------------
 
-QString frmMain::currentNameText() const { return m_nameCombo->currentText(); }
+QString frmMain::currentNameText() const {
+    return m_nameCombo->currentText();
+}
 
-void frmMain::QuorinIniNameCombo_Change() { lockActivityTabs(); }
+void frmMain::QuorinIniNameCombo_Change() {
+    lockActivityTabs();
+}
 
 void frmMain::QuorinIniFinCommand_Click() {
+    // 1. A missing roster file is created. It is read back at once, so the first pupil of a
+    //    new folder is looked up and recorded like every later one.
+    const QString rosterPath = m_state.rosterPath();
+    if (!FileExists(rosterPath) &&
+        createMissingDataFile(rosterPath, rosterFileLabel(), newRosterFileBytes()))
+        LoadRoster();
+
+    // 2. An empty name signs nobody in.
     if (currentNameText().isEmpty()) {
         lockActivityTabs();
         return;
     }
+
+    // A name the files cannot hold is refused with a word to the pupil.
+    const NameCheck check = checkPupilName(currentNameText());
+    if (check.problem != NameProblem::None) {
+        refuseName(nameProblemMessage(check));
+        return;
+    }
+    const QString name = check.name;
+    if (name != currentNameText())
+        m_nameCombo->setEditText(name); // the composed form is the one stored and shown
+
+    PupilSearch search;
+    if (m_state.RosterLoaded) {
+        search = findPupil(m_state, m_rosterFile, name);
+        if (search.full) {
+            refuseName(rosterFullMessage());
+            return;
+        }
+    }
+
+    // 3.
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, true);
+
+    // 4. Find or add the pupil.
+    if (m_state.RosterLoaded) {
+        if (!search.found) {
+            const int row = search.row;
+            m_state.RosterTable[row][0] = name;
+            for (int c = 1; c < kRosterCells; ++c)
+                m_state.RosterTable[row][c] = QStringLiteral("0");
+            if (row >= m_rosterFile.rows)
+                m_rosterFile.rows = row + 1;
+            if (!writeRoster()) {
+                // Not recorded: the pupil is not signed in, the teacher has been told.
+                refillNameList(rosterNames(m_state, m_rosterFile));
+                lockActivityTabs();
+                return;
+            }
+            refillNameList(rosterNames(m_state, m_rosterFile));
+        }
+        m_state.CurrentPupilRow = static_cast<qint16>(search.row);
+    } else {
+        // No roster could be read or made: the pupil has no row, so nothing is ever written
+        // into another pupil's row.
+        m_state.CurrentPupilRow = 0;
+    }
+
+    // 5. The pupil's best runs.
+    for (Activity activity : kAllActivities) {
+        ActivityFields f = activityFields(m_state, activity);
+        f.CurrentStreak = 0;
+        f.BestStreak =
+            m_state.RosterLoaded && m_state.CurrentPupilRow > 0
+                ? numericValueInt16(m_state.RosterTable[m_state.CurrentPupilRow][f.rosterColumn])
+                : qint16(0);
+    }
+    m_iniMessage->clear();
+
+    // 6. and 7.
+    ShowNoviceStreakRecord();
+    ShowIntermediateStreakRecord();
+    ShowExpertStreakRecord();
+    ShowChallengeStreakRecord();
     m_practice->QuorinPracticeRetryCommand_Click();
     for (LevelPage *level : m_levels)
         level->retry();
     m_challenge->QuorinChallengeQuizRetryCommand_Click();
+}
+
+void frmMain::refuseName(const QString &message) {
+    lockActivityTabs();
+    m_iniMessage->setText(message);
 }
 
 void frmMain::refillNameList(const QStringList &names) {
@@ -324,30 +439,123 @@ void frmMain::refillNameList(const QStringList &names) {
     m_nameCombo->setEditText(text);
 }
 
-// ---- Roster and records (filled in by the records layer) -------------------------------
+// ---- Roster and records ----------------------------------------------------------------
 
-void frmMain::LoadRoster() {}
+void frmMain::LoadRoster() {
+    m_state.RosterLoaded = False;
+    const auto bytes = readDataFile(m_state.rosterPath());
+    if (bytes) {
+        m_state.RosterLoaded = True;
+        m_rosterFile = loadRosterBytes(m_state, *bytes);
+    } else {
+        m_rosterFile = RosterFile();
+    }
+    refillNameList(rosterNames(m_state, m_rosterFile));
+    rememberSavedRoster();
+}
 
-void frmMain::SaveRoster() {}
+void frmMain::SaveRoster() {
+    writeRoster();
+}
+
+bool frmMain::writeRoster() {
+    const QString path = m_state.rosterPath();
+    QString reason;
+    if (!m_state.RosterLoaded) {
+        reason = QStringLiteral("名簿ファイルが読みこまれていません。");
+    } else if (const auto bytes = rosterFileBytes(m_state, m_rosterFile)) {
+        const SaveResult result = saveDataFile(path, *bytes);
+        if (result.ok) {
+            rememberSavedRoster();
+            return true;
+        }
+        reason = result.reason;
+    } else {
+        reason = QStringLiteral("名簿に書けない文字があります。");
+    }
+    restoreSavedRoster();
+    reportSaveFailure(rosterFileLabel(), path, reason, false);
+    return false;
+}
+
+void frmMain::rememberSavedRoster() {
+    m_savedRosterFile = m_rosterFile;
+    m_savedRows.resize(kRosterRows);
+    for (int r = 0; r < kRosterRows; ++r)
+        for (int c = 0; c < kRosterCells; ++c)
+            m_savedRows[r][c] = m_state.RosterTable[r][c];
+}
+
+void frmMain::restoreSavedRoster() {
+    m_rosterFile = m_savedRosterFile;
+    for (int r = 0; r < m_savedRows.size(); ++r)
+        for (int c = 0; c < kRosterCells; ++c)
+            m_state.RosterTable[r][c] = m_savedRows[r][c];
+}
+
+bool frmMain::createMissingDataFile(const QString &path, const QString &label,
+                                    const QByteArray &bytes) {
+    const SaveResult result = createDataFileIfMissing(path, bytes);
+    if (!result.ok)
+        reportSaveFailure(label, path, result.reason, true);
+    return result.ok;
+}
+
+void frmMain::reportSaveFailure(const QString &label, const QString &path, const QString &reason,
+                                bool creating) {
+    showMessage(QMessageBox::Warning, applicationTitle(),
+                saveFailureText(label, path, reason, creating));
+}
 
 void frmMain::OpenDataFolder() {
+    if (!FileExists(m_state.rosterPath()))
+        createMissingDataFile(m_state.rosterPath(), rosterFileLabel(), newRosterFileBytes());
     LoadRoster();
+    if (!FileExists(m_state.streakPath()))
+        createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
     ShowNoviceStreakRecord();
     ShowIntermediateStreakRecord();
     ShowExpertStreakRecord();
     ShowChallengeStreakRecord();
+    // RosterLoaded stays as LoadRoster left it: true only when the roster file was read, so
+    // no pupil is added to a roster whose header was never read.
 }
 
-void frmMain::ShowNoviceStreakRecord() { ShowStreakRecord(Activity::Novice); }
-void frmMain::ShowIntermediateStreakRecord() { ShowStreakRecord(Activity::Intermediate); }
-void frmMain::ShowExpertStreakRecord() { ShowStreakRecord(Activity::Expert); }
-void frmMain::ShowChallengeStreakRecord() { ShowStreakRecord(Activity::Challenge); }
+void frmMain::ShowNoviceStreakRecord() {
+    ShowStreakRecord(Activity::Novice);
+}
+void frmMain::ShowIntermediateStreakRecord() {
+    ShowStreakRecord(Activity::Intermediate);
+}
+void frmMain::ShowExpertStreakRecord() {
+    ShowStreakRecord(Activity::Expert);
+}
+void frmMain::ShowChallengeStreakRecord() {
+    ShowStreakRecord(Activity::Challenge);
+}
 
-void frmMain::ShowStreakRecord(Activity) {}
+void frmMain::ShowStreakRecord(Activity activity) {
+    const QString path = m_state.streakPath();
+    const QString name = currentNameText();
+    const auto rewrite = readStreakRecord(m_state, activity, readDataFile(path), name);
+    if (rewrite) {
+        const SaveResult result = saveDataFile(path, *rewrite);
+        if (result.ok)
+            takeOverStreakRecord(m_state, activity, name);
+        else
+            reportSaveFailure(streakFileLabel(), path, result.reason, false);
+    }
+    if (QLabel *label = streakLabel(activity))
+        label->setText(streakMessage(m_state, activity));
+}
 
 void frmMain::advanceStreakAndSave(Activity activity, int correctCount) {
-    if (AdvanceStreak(m_state, activity, correctCount))
-        SaveRoster();
+    ActivityFields f = activityFields(m_state, activity);
+    const qint16 bestBefore = f.BestStreak;
+    // A best run that could not be saved is not kept either, so the next full mark that
+    // beats the saved one tries again.
+    if (AdvanceStreak(m_state, activity, correctCount) && !writeRoster())
+        f.BestStreak = bestBefore;
 }
 
 QLabel *frmMain::streakLabel(Activity activity) const {
@@ -390,7 +598,46 @@ void frmMain::ShowScoreDialog() {
     m_scoreDialog->activateWindow();
 }
 
-void frmMain::mnuToolsOptions_Click() { OpenDataFolder(); }
+void frmMain::mnuToolsOptions_Click() {
+    {
+        frmOptions options(*this);
+        options.Form_Load();
+        if (execDialog(&options) == QDialog::Accepted)
+            signOutAfterFolderChange();
+    }
+    OpenDataFolder();
+}
+
+void frmMain::signOutAfterFolderChange() {
+    // Nobody is signed in after the folder changed: the activity pages close, tab 0 comes
+    // back, and the pupil signs in again before any run can be written.
+    const int current = m_tabs->currentIndex();
+    if (current != 0) {
+        runActivityRetry(current);
+        // Tab 0 first, then select it: the current tab is never the one disabled.
+        setTabSelectable(0, true);
+        m_tabs->setCurrentIndex(0);
+    }
+    lockActivityTabs();
+}
+
+void frmMain::runActivityRetry(int tab) {
+    switch (tab) {
+    case 1:
+        m_practice->QuorinPracticeRetryCommand_Click();
+        break;
+    case 2:
+    case 3:
+    case 4:
+        m_levels[tab - 2]->retry();
+        break;
+    case 5:
+        m_challenge->QuorinChallengeQuizRetryCommand_Click();
+        break;
+    default:
+        break;
+    }
+}
 
 void frmMain::mnuHelpAbout_Click() {
     frmAbout about(this);
@@ -416,4 +663,6 @@ void frmMain::mnuHelpContents_Click() {
     m_helpViewer->activateWindow();
 }
 
-QuorinScoreDialog *frmMain::scoreDialog() const { return m_scoreDialog.data(); }
+QuorinScoreDialog *frmMain::scoreDialog() const {
+    return m_scoreDialog.data();
+}

@@ -3,6 +3,7 @@
 // page, and the procedures the activities share (roster, records, full-mark list).
 
 #include "core/applicationstate.h"
+#include "records/roster.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -58,6 +59,10 @@ public:
     void ReturnToSignIn();
     void LoadRoster();
     void SaveRoster();
+    // SaveRoster with its outcome: false when the file could not be written. The teacher has
+    // then been told, the old file is untouched and RosterTable is as it was at the last
+    // load or successful save.
+    bool writeRoster();
     void OpenDataFolder();
     void ShowNoviceStreakRecord();
     void ShowIntermediateStreakRecord();
@@ -78,6 +83,10 @@ public:
     QComboBox *nameCombo() const { return m_nameCombo; }
     QString currentNameText() const;
     QLabel *streakLabel(Activity activity) const;
+    // The sign-in page's message for a name that was refused.
+    QLabel *signInMessageLabel() const { return m_iniMessage; }
+    // What the last load kept of the roster file (rows in use, the unread part).
+    const RosterFile &rosterFile() const { return m_rosterFile; }
 
     PracticePage *practicePage() const { return m_practice; }
     LevelPage *levelPage(Activity activity) const;
@@ -103,6 +112,14 @@ private:
     void Form_Unload();
     void refillNameList(const QStringList &names);
     void lockActivityTabs();
+    void refuseName(const QString &message);
+    void runActivityRetry(int tab);
+    void signOutAfterFolderChange();
+    bool createMissingDataFile(const QString &path, const QString &label, const QByteArray &bytes);
+    void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
+                           bool creating);
+    void rememberSavedRoster();
+    void restoreSavedRoster();
 
     ApplicationState &m_state;
     std::unique_ptr<RandomSource> m_ownRandom;
@@ -117,6 +134,11 @@ private:
     QComboBox *m_nameCombo = nullptr;
     QPushButton *m_iniFinCommand = nullptr;
     QPushButton *m_finCommand = nullptr;
+    QLabel *m_iniMessage = nullptr;
+    RosterFile m_rosterFile;
+    // The roster as last loaded or saved, put back when a save fails.
+    RosterFile m_savedRosterFile;
+    QList<RosterRow> m_savedRows;
     PracticePage *m_practice = nullptr;
     LevelPage *m_levels[3] = {nullptr, nullptr, nullptr};
     ChallengePage *m_challenge = nullptr;

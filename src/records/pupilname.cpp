@@ -1,0 +1,64 @@
+#include "records/pupilname.h"
+
+#include "records/cp932.h"
+
+namespace {
+
+bool isLineBreak(char32_t c) {
+    return c == U'\r' || c == U'\n' || c == 0x0B || c == 0x0C || c == 0x85 || c == 0x2028 ||
+           c == 0x2029;
+}
+
+} // namespace
+
+NameCheck nameProblem(const QString &name) {
+    NameCheck check;
+    check.name = name;
+    const auto fail = [&](NameProblem problem, char32_t c) {
+        check.problem = problem;
+        check.offending = QString::fromUcs4(&c, 1);
+        return check;
+    };
+    for (char32_t c : name.toUcs4()) {
+        if (c == U';')
+            return fail(NameProblem::Separator, c);
+        if (isLineBreak(c))
+            return fail(NameProblem::LineBreak, c);
+        if (QChar::category(c) == QChar::Other_Control)
+            return fail(NameProblem::ControlCharacter, c);
+    }
+    // Checked character by character so the message can show the one that does not fit.
+    for (char32_t c : name.toUcs4()) {
+        if (!isCp932Encodable(QString::fromUcs4(&c, 1)))
+            return fail(NameProblem::NotEncodable, c);
+    }
+    return check;
+}
+
+NameCheck checkPupilName(const QString &typed) {
+    return nameProblem(typed.normalized(QString::NormalizationForm_C));
+}
+
+QString nameProblemMessage(const NameCheck &check) {
+    switch (check.problem) {
+    case NameProblem::None:
+        break;
+    case NameProblem::Separator:
+        return QStringLiteral("なまえに「;」は　つかえません。\n"
+                              "「;」を　けして、もういちど　いれてね。");
+    case NameProblem::LineBreak:
+    case NameProblem::ControlCharacter:
+        return QStringLiteral("なまえに　つかえない　きごうが　はいっています。\n"
+                              "もういちど　いれてね。");
+    case NameProblem::NotEncodable:
+        return QStringLiteral("「") + check.offending +
+               QStringLiteral("」は　なまえに　つかえない　じです。\n"
+                              "ほかの　じで　いれてね。");
+    }
+    return QString();
+}
+
+QString rosterFullMessage() {
+    return QStringLiteral("めいぼが　いっぱいで、あたらしい　なまえを　いれられません。\n"
+                          "せんせいに　しらせてね。");
+}

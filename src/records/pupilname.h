@@ -1,0 +1,33 @@
+#pragma once
+// Which names the data files can hold. A name is one field of a ";"-separated line in code
+// page 932, so it cannot contain ";", a line break, control characters, or any character
+// that code page 932 has no code for.
+
+#include <QString>
+
+enum class NameProblem {
+    None,
+    Separator,        // contains ";"
+    LineBreak,        // CR, LF, or a Unicode line or paragraph separator
+    ControlCharacter, // tab and other control characters
+    NotEncodable,     // a character code page 932 cannot write (𠮷, emoji ...)
+};
+
+struct NameCheck {
+    QString name; // the name as it will be used: composed to NFC
+    NameProblem problem = NameProblem::None;
+    QString offending; // the first character that cannot be used
+};
+
+// Checks `name` exactly as given (no composition, spaces count).
+NameCheck nameProblem(const QString &name);
+
+// Composes the typed text to NFC (a kana and a separate sound mark become one character),
+// then checks it. Leading and trailing spaces stay part of the name.
+NameCheck checkPupilName(const QString &typed);
+
+// A short message a second-grade pupil can read, for the sign-in page.
+QString nameProblemMessage(const NameCheck &check);
+
+// The sign-in page's message when every row of the roster is taken.
+QString rosterFullMessage();

@@ -1,0 +1,68 @@
+#pragma once
+// The data-folder dialog: the machine's volumes and a folder tree; OK makes the chosen
+// folder the data folder for the rest of the run.
+
+#include <QDialog>
+
+class frmMain;
+class QComboBox;
+class QFileSystemModel;
+class QGroupBox;
+class QLabel;
+class QModelIndex;
+class QPushButton;
+class QTreeView;
+
+class frmOptions : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmOptions(frmMain &main);
+
+    // Starts on the folder in use: on the drive and folder chosen earlier in this run, or on
+    // the process's current folder the first time.
+    void Form_Load();
+    void ShowOptionsPath();
+
+    // Makes `path` the folder list's current folder, as opening it there would; false when
+    // the folder is not in the list (missing, or not a folder).
+    bool setCurrentFolder(const QString &path);
+    // Picks the volume whose list text is `text`, as choosing it in the list would.
+    bool chooseDrive(const QString &text);
+
+    QString optionsPath() const { return m_optionsPath; }
+    QString optionsDriveRoot() const { return m_optionsDriveRoot; }
+    QComboBox *driveList() const { return m_drive; }
+    QTreeView *folderList() const { return m_dir; }
+
+public Q_SLOTS:
+    void QuorinOptionFormDrive_Change();
+    void QuorinOptionFormDir_Change();
+    void cmdOK_Click();
+    void cmdCancel_Click();
+
+protected:
+    // Escape and the title bar's close button cancel.
+    void reject() override;
+
+private:
+    void fillDriveList();
+    int driveIndexFor(const QString &path) const;
+    QString currentFolderPath() const;
+
+    frmMain &m_main;
+    QGroupBox *m_frame = nullptr;
+    QComboBox *m_drive = nullptr;
+    QTreeView *m_dir = nullptr;
+    QFileSystemModel *m_model = nullptr;
+    QLabel *m_pathLabel = nullptr;
+    QPushButton *m_ok = nullptr;
+    QPushButton *m_cancel = nullptr;
+    QString m_optionsPath;
+    QString m_optionsDriveRoot;
+    int m_shownDrive = -1;
+    bool m_loading = false;
+};
+
+// A folder as the dialog shows and keeps it: native separators, no separator at the end,
+// except that a root keeps what it needs to stay a root ("/" here, "c:" on Windows).
+QString optionsFolderText(const QString &path);

@@ -307,22 +307,9 @@ void frmMain::QuorinSSTab_Click() {
     m_iniFinCommand->setEnabled(false);
     for (int i = 0; i < m_tabs->count(); ++i)
         setTabSelectable(i, i == selected);
-    switch (selected) {
-    case 1:
-        m_practice->QuorinPracticeRetryCommand_Click();
-        break;
-    case 2:
-    case 3:
-    case 4:
-        m_levels[selected - 2]->retry();
-        break;
-    case 5:
-        m_challenge->QuorinChallengeQuizRetryCommand_Click();
+    runActivityRetry(selected);
+    if (selected == 5)
         m_challenge->timeLabel()->setText(QString());
-        break;
-    default:
-        break;
-    }
 }
 
 void frmMain::ReturnToSignIn() {

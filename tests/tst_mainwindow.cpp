@@ -161,6 +161,7 @@ void TestMainWindow::enterAndLeaveActivity() {
     QCOMPARE(retries.counts(), once);
     QCOMPARE(t.window->tabStrip()->currentIndex(), 0);
     QCOMPARE(int(t.state.CurrentTab), 0);
+    QCOMPARE(t.window->focusWidget(), t.window->nameCombo()); // ready for the next name
     QCOMPARE(selectable(*t.window), kSignedIn);
     QVERIFY(iniFin(t)->isEnabled());
 }

@@ -223,6 +223,7 @@ void frmMain::Form_Load() {
     m_tabs->setCurrentIndex(0);
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, false);
+    m_nameCombo->setFocus(Qt::OtherFocusReason);
 
     LoadRoster();
     ShowNoviceStreakRecord();
@@ -301,6 +302,8 @@ void frmMain::QuorinSSTab_Click() {
     m_state.CurrentTab = static_cast<qint16>(selected);
     if (selected == 0) {
         m_iniFinCommand->setEnabled(true);
+        // Keyboard use: the next pupil can type a name at once.
+        m_nameCombo->setFocus(Qt::OtherFocusReason);
         return;
     }
     // EnterActivityTab: lock every other tab and start a fresh set of the activity.

@@ -68,6 +68,7 @@ private Q_SLOTS:
         const auto pad = Qt::KeypadModifier;
         row("0", Qt::Key_0, "0", 48);
         row("keypad 9", pad | Qt::Key_9, "9", 105);
+        row("keypad *", pad | Qt::Key_Asterisk, "*", 106);
         row("full-width 5", Qt::Key_unknown, "５", 53);
         row("backspace", Qt::Key_Backspace, "", 8);
         row("keypad enter", pad | Qt::Key_Enter, "\r", 13);

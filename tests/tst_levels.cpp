@@ -29,9 +29,9 @@ QStringList cp932FileLines(const QString &path) {
 struct LevelRun {
     TestMain t;
     Activity activity;
-    LevelPage *page = nullptr;
+    LevelPage *page;
 
-    explicit LevelRun(int level) : activity(Activity(level)) {
+    explicit LevelRun(int level) : activity(Activity(level)), page(t.window->levelPage(activity)) {
         writeBytes(t.state.streakPath(),
                    encodeCp932(QStringLiteral("氏名;得点\r\n;0\r\n;0\r\n;0\r\n;0\r\n")).value());
         t.window->show();
@@ -41,10 +41,10 @@ struct LevelRun {
         name->setFocus();
         typeText(name, kPupil);
         QTest::keyClick(name, Qt::Key_Return);
-        // Sign-in deals a set on every level in the background; none of them takes the focus.
-        QCOMPARE(QApplication::focusWidget(), t.window->nameCombo());
-        page = t.window->levelPage(activity);
+        const bool focusStayed = QApplication::focusWidget() == t.window->nameCombo();
         t.window->tabStrip()->setCurrentIndex(level + 2);
+        // Sign-in deals a set on every level in the background; none of them takes the focus.
+        QVERIFY(focusStayed);
     }
 
     ActivityFields fields() { return activityFields(t.state, activity); }

@@ -81,10 +81,12 @@ private Q_SLOTS:
     void secondOpeningKeepsTheOldList() {
         TestMain t;
         t.window->show();
-        // Without a roster file the list shows the roster in memory.
+        // Without a roster file the list shows the roster in memory, up to the first empty name.
         t.state.RosterTable[0][0] = rosterHeaderLine().section(QLatin1Char(';'), 0, 0);
         t.state.RosterTable[1][0] = QStringLiteral("あ");
         t.state.RosterTable[1][4] = QStringLiteral("1");
+        t.state.RosterTable[3][0] = QStringLiteral("う");
+        t.state.RosterTable[3][4] = QStringLiteral("1");
         QPointer<QuorinScoreDialog> first = openFromTab(t, 5);
         QCOMPARE(first->names(), utf8({"あ"}));
         // A new full mark is saved and the Novice button pressed: the open list comes forward

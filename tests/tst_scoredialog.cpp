@@ -13,11 +13,16 @@
 
 namespace {
 
+QStringList utf8(std::initializer_list<const char *> texts) {
+    QStringList out;
+    for (const char *text : texts)
+        out << QString::fromUtf8(text);
+    return out;
+}
+
 void writeRoster(const QString &path, const QStringList &pupils) {
-    QStringList lines{rosterHeaderLine()};
-    lines += pupils;
-    QVERIFY(writeBytes(
-        path, encodeCp932(lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).value()));
+    const QString text = (QStringList{rosterHeaderLine()} + pupils).join(QStringLiteral("\r\n"));
+    QVERIFY(writeBytes(path, encodeCp932(text + QStringLiteral("\r\n")).value()));
 }
 
 // Opens the list as the button of tab `tab` would.
@@ -34,145 +39,88 @@ class TestScoreDialog : public QObject {
 private Q_SLOTS:
     void initTestCase() { useTestSettings(); }
 
-    void headingAndColumnByTab_data();
-    void headingAndColumnByTab();
-    void scanEnds_data();
-    void scanEnds();
-    void fullTableStopsAfterLastRow();
-    void missingFileListsTheRosterInMemory();
-    void secondOpeningKeepsTheOldList();
-    void looksLikeThreeColumns();
+    void listedNames_data() {
+        QTest::addColumn<int>("tab");
+        QTest::addColumn<QStringList>("pupils");
+        QTest::addColumn<QStringList>("names");
+        const QStringList roster =
+            utf8({"あいこ;1;0;0;0", "かずま;0;2;0;0", "さとし;0;0;3;0", "たかこ;0;0;0;4",
+                  "なおき;5;5;5;5", "のりこ;0;x;;0", "はるか;;;;2回"});
+        QTest::newRow("Novice") << 2 << roster << utf8({"あいこ", "なおき"});
+        QTest::newRow("Intermediate") << 3 << roster << utf8({"かずま", "なおき"});
+        QTest::newRow("Expert") << 4 << roster << utf8({"さとし", "なおき"});
+        QTest::newRow("Challenge") << 5 << roster << utf8({"たかこ", "なおき", "はるか"});
+        QTest::newRow("header only") << 2 << QStringList{} << QStringList{};
+        QTest::newRow("empty name stops")
+            << 2 << utf8({"あ;1;0;0;0", ";1;0;0;0", "う;1;0;0;0"}) << utf8({"あ"});
+        // A malformed line stops the reading; what came before it is listed.
+        QTest::newRow("malformed line")
+            << 2 << utf8({"あ;1;0;0;0", "い;1;0", "う;1;0;0;0"}) << utf8({"あ", "い"});
+        // 100 pupils fill every row of the table; a 102nd line is never read.
+        QStringList pupils;
+        for (int i = 1; i <= 101; ++i)
+            pupils << QStringLiteral("p%1;1;0;0;0").arg(i);
+        QTest::newRow("full table")
+            << 2 << pupils
+            << pupils.mid(0, 100).replaceInStrings(QStringLiteral(";1;0;0;0"), QString());
+    }
+
+    void listedNames() {
+        QFETCH(int, tab);
+        QFETCH(QStringList, pupils);
+        QFETCH(QStringList, names);
+        TestMain t;
+        writeRoster(t.state.rosterPath(), pupils);
+        QuorinScoreDialog *list = openFromTab(t, tab);
+        QVERIFY(list && list->isVisible() && !list->parentWidget());
+        QCOMPARE(list->heading()->text(),
+                 tab == 5 ? QStringLiteral("合格　発表！") : QStringLiteral("100点　発表！"));
+        QCOMPARE(list->names(), names);
+    }
+
+    void secondOpeningKeepsTheOldList() {
+        TestMain t;
+        t.window->show();
+        // Without a roster file the list shows the roster in memory, up to the first empty name.
+        t.state.RosterTable[0][0] = rosterHeaderLine().section(QLatin1Char(';'), 0, 0);
+        t.state.RosterTable[1][0] = QStringLiteral("あ");
+        t.state.RosterTable[1][4] = QStringLiteral("1");
+        t.state.RosterTable[3][0] = QStringLiteral("う");
+        t.state.RosterTable[3][4] = QStringLiteral("1");
+        QPointer<QuorinScoreDialog> first = openFromTab(t, 5);
+        QCOMPARE(first->names(), utf8({"あ"}));
+        // A new full mark is saved and the Novice button pressed: the open list comes forward
+        // unchanged.
+        writeRoster(t.state.rosterPath(), utf8({"あ;0;0;0;1", "い;1;0;0;1"}));
+        QCOMPARE(openFromTab(t, 2), first.data());
+        QCOMPARE(first->heading()->text(), QStringLiteral("合格　発表！"));
+        QCOMPARE(first->names(), utf8({"あ"}));
+        // "戻る" unloads it; the next opening loads afresh.
+        auto *ok = first->findChild<QPushButton *>(QStringLiteral("OKButton"));
+        QCOMPARE(ok->text(), QStringLiteral("戻る"));
+        QTest::mouseClick(ok, Qt::LeftButton);
+        QTRY_VERIFY(!first);
+        QuorinScoreDialog *third = openFromTab(t, 2);
+        QCOMPARE(third->heading()->text(), QStringLiteral("100点　発表！"));
+        QCOMPARE(third->names(), utf8({"い"}));
+    }
+
+    void looksLikeThreeColumns() {
+        TestMain t;
+        const QStringList names = utf8({"あおき　はな", "いとう", "うえだ　しょうた", "えもと"});
+        QStringList pupils;
+        for (int i = 0; i < 30; ++i)
+            pupils << names[i % 4] + QString::number(i + 1) + QStringLiteral(";1;0;0;0");
+        writeRoster(t.state.rosterPath(), pupils);
+        QListWidget *view = openFromTab(t, 2)->list();
+        // Names run down the first column, then the second and the third.
+        QSet<int> columns;
+        for (int i = 0; i < view->count(); ++i)
+            columns.insert(view->visualItemRect(view->item(i)).left());
+        QCOMPARE(columns.size(), 3);
+        snapshot(view->window(), QStringLiteral("full-mark-list"));
+    }
 };
-
-void TestScoreDialog::headingAndColumnByTab_data() {
-    QTest::addColumn<int>("tab");
-    QTest::addColumn<QString>("heading");
-    QTest::addColumn<QStringList>("names");
-    const QString hundred = QStringLiteral("100点　発表！");
-    QTest::newRow("Novice") << 2 << hundred
-                            << QStringList{QStringLiteral("あいこ"), QStringLiteral("なおき")};
-    QTest::newRow("Intermediate") << 3 << hundred
-                                  << QStringList{QStringLiteral("かずま"),
-                                                 QStringLiteral("なおき")};
-    QTest::newRow("Expert") << 4 << hundred
-                            << QStringList{QStringLiteral("さとし"), QStringLiteral("なおき")};
-    QTest::newRow("Challenge") << 5 << QStringLiteral("合格　発表！")
-                               << QStringList{QStringLiteral("たかこ"), QStringLiteral("なおき"),
-                                              QStringLiteral("はるか")};
-    QTest::newRow("no activity") << 1 << hundred << QStringList{};
-}
-
-void TestScoreDialog::headingAndColumnByTab() {
-    QFETCH(int, tab);
-    QFETCH(QString, heading);
-    QFETCH(QStringList, names);
-    TestMain t;
-    writeRoster(t.state.rosterPath(),
-                {QStringLiteral("あいこ;1;0;0;0"), QStringLiteral("かずま;0;2;0;0"),
-                 QStringLiteral("さとし;0;0;3;0"), QStringLiteral("たかこ;0;0;0;4"),
-                 QStringLiteral("なおき;5;5;5;5"), QStringLiteral("のりこ;0;x;;0"),
-                 QStringLiteral("はるか;;;;2回")});
-    QuorinScoreDialog *list = openFromTab(t, tab);
-    QVERIFY(list && list->isVisible());
-    QCOMPARE(list->windowTitle(), QStringLiteral("まん点リスト"));
-    QCOMPARE(list->heading()->text(), heading);
-    QCOMPARE(list->names(), names);
-    QCOMPARE(list->findChild<QPushButton *>(QStringLiteral("OKButton"))->text(),
-             QStringLiteral("戻る"));
-}
-
-void TestScoreDialog::scanEnds_data() {
-    QTest::addColumn<QStringList>("pupils");
-    QTest::addColumn<QStringList>("names");
-    QTest::newRow("header only") << QStringList{} << QStringList{};
-    QTest::newRow("zero not listed")
-        << QStringList{QStringLiteral("あ;0;0;0;0"), QStringLiteral("い;3;0;0;0")}
-        << QStringList{QStringLiteral("い")};
-    QTest::newRow("empty name stops")
-        << QStringList{QStringLiteral("あ;1;0;0;0"), QStringLiteral(";1;0;0;0"),
-                       QStringLiteral("う;1;0;0;0")}
-        << QStringList{QStringLiteral("あ")};
-    // A malformed line stops the reading; what came before it is listed.
-    QTest::newRow("malformed line")
-        << QStringList{QStringLiteral("あ;1;0;0;0"), QStringLiteral("い;1;0"),
-                       QStringLiteral("う;1;0;0;0")}
-        << QStringList{QStringLiteral("あ"), QStringLiteral("い")};
-}
-
-void TestScoreDialog::scanEnds() {
-    QFETCH(QStringList, pupils);
-    QFETCH(QStringList, names);
-    TestMain t;
-    writeRoster(t.state.rosterPath(), pupils);
-    QCOMPARE(openFromTab(t, 2)->names(), names);
-}
-
-void TestScoreDialog::fullTableStopsAfterLastRow() {
-    // 100 pupils fill every row of the table; a 102nd line is never read.
-    TestMain t;
-    QStringList pupils;
-    for (int i = 1; i <= 101; ++i)
-        pupils << QStringLiteral("p%1;1;0;0;0").arg(i);
-    writeRoster(t.state.rosterPath(), pupils);
-    const QStringList names = openFromTab(t, 2)->names();
-    QCOMPARE(names.size(), 100);
-    QCOMPARE(names.first(), QStringLiteral("p1"));
-    QCOMPARE(names.last(), QStringLiteral("p100"));
-}
-
-void TestScoreDialog::missingFileListsTheRosterInMemory() {
-    TestMain t;
-    t.state.RosterTable[0][0] = rosterHeaderLine().section(QLatin1Char(';'), 0, 0);
-    t.state.RosterTable[1][0] = QStringLiteral("みき");
-    t.state.RosterTable[1][4] = QStringLiteral("2");
-    QVERIFY(!QFile::exists(t.state.rosterPath()));
-    QCOMPARE(openFromTab(t, 5)->names(), QStringList{QStringLiteral("みき")});
-}
-
-void TestScoreDialog::secondOpeningKeepsTheOldList() {
-    TestMain t;
-    t.window->show();
-    writeRoster(t.state.rosterPath(), {QStringLiteral("あ;0;0;0;1")});
-    QPointer<QuorinScoreDialog> first = openFromTab(t, 5);
-    QCOMPARE(first->names(), QStringList{QStringLiteral("あ")});
-    // A new full mark is saved and the Novice button pressed: the open list comes forward
-    // unchanged.
-    writeRoster(t.state.rosterPath(), {QStringLiteral("あ;0;0;0;1"), QStringLiteral("い;1;0;0;1")});
-    QuorinScoreDialog *second = openFromTab(t, 2);
-    QCOMPARE(second, first.data());
-    QCOMPARE(second->heading()->text(), QStringLiteral("合格　発表！"));
-    QCOMPARE(second->names(), QStringList{QStringLiteral("あ")});
-    // "戻る" unloads it; the next opening loads afresh.
-    QTest::mouseClick(second->findChild<QPushButton *>(QStringLiteral("OKButton")), Qt::LeftButton);
-    QTRY_VERIFY(!first);
-    QuorinScoreDialog *third = openFromTab(t, 2);
-    QCOMPARE(third->heading()->text(), QStringLiteral("100点　発表！"));
-    QCOMPARE(third->names(), QStringList{QStringLiteral("い")});
-}
-
-void TestScoreDialog::looksLikeThreeColumns() {
-    TestMain t;
-    QStringList pupils;
-    const QString names[] = {QStringLiteral("あおき　はな"), QStringLiteral("いとう"),
-                             QStringLiteral("うえだ　しょうた"), QStringLiteral("えもと"),
-                             QStringLiteral("おがわ　ゆい")};
-    for (int i = 0; i < 30; ++i)
-        pupils << names[i % 5] + QString::number(i + 1) + QStringLiteral(";1;0;0;0");
-    writeRoster(t.state.rosterPath(), pupils);
-    QuorinScoreDialog *list = openFromTab(t, 2);
-    QListWidget *view = list->list();
-    QCOMPARE(view->count(), 30);
-    // Names run down the first column and continue at the top of the next.
-    QSet<int> columns;
-    for (int i = 0; i < view->count(); ++i)
-        columns.insert(view->visualItemRect(view->item(i)).left());
-    QCOMPARE(columns.size(), 3);
-    const QRect first = view->visualItemRect(view->item(0));
-    const QRect second = view->visualItemRect(view->item(1));
-    QCOMPARE(second.left(), first.left());
-    QVERIFY(second.top() > first.top());
-    snapshot(list, QStringLiteral("full-mark-list"));
-}
 
 QTEST_MAIN(TestScoreDialog)
 #include "tst_scoredialog.moc"

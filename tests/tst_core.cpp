@@ -2,6 +2,7 @@
 
 #include "core/applicationstate.h"
 #include "core/fileexists.h"
+#include "core/keys.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,7 @@ private Q_SLOTS:
     void dataFileNamesFollowTheFolder();
     void fileExists_data();
     void fileExists();
+    void isDigitKey();
 };
 
 void TestCore::factTexts_data() {
@@ -128,6 +130,16 @@ void TestCore::fileExists() {
     else if (kind == u"under-file")
         path = base + QStringLiteral("/plain.txt/Quorin.ini");
     QCOMPARE(FileExists(path), expected);
+}
+
+void TestCore::isDigitKey() {
+    // Main-row digits 48..57 and keypad digits 96..105, nothing around them.
+    for (int code = 0; code < 256; ++code) {
+        qint16 result = 1;
+        IsDigitKey(qint16(code), result);
+        const bool digit = (code >= 48 && code <= 57) || (code >= 96 && code <= 105);
+        QCOMPARE(int(result), digit ? int(True) : int(False));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestCore)

@@ -4,6 +4,11 @@
 
 #include <QLineEdit>
 
+class AnswerBox;
+
+// Empties each box, then hides it: the order every page's reset uses.
+template <typename Boxes> void emptyAndHide(const Boxes &boxes);
+
 class AnswerBox : public QLineEdit {
     Q_OBJECT
 public:
@@ -33,3 +38,10 @@ private:
     void onTextChanged();
     int m_index;
 };
+
+template <typename Boxes> void emptyAndHide(const Boxes &boxes) {
+    for (AnswerBox *box : boxes) {
+        box->setText(QString());
+        box->hide();
+    }
+}

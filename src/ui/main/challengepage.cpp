@@ -156,12 +156,8 @@ void ChallengePage::ResetChallengeQuiz() {
     QWidget *focus = QApplication::focusWidget();
     if (focus && m_frame->isAncestorOf(focus))
         focus->clearFocus();
-    for (QLabel *label : std::as_const(m_headers))
-        label->setVisible(false);
-    for (AnswerBox *box : std::as_const(m_boxes)) {
-        box->setText(QString());
-        box->setVisible(false);
-    }
+    hideAll(m_headers);
+    emptyAndHide(m_boxes);
     m_picture->setVisible(false);
 }
 

@@ -34,6 +34,12 @@ QFont designFont(qreal pointSize, bool bold = false, bool underline = false);
 void setTextColour(QWidget *w, const QColor &colour);
 void setBackgroundColour(QWidget *w, const QColor &colour);
 
+// Hides every widget of a list or array.
+template <typename Widgets> void hideAll(const Widgets &widgets) {
+    for (QWidget *w : widgets)
+        w->hide();
+}
+
 // Names a control its documented name; an array element is "<Name>_<index>" and also carries
 // the index as the dynamic property "index".
 void nameControl(QObject *o, const QString &name);

@@ -189,14 +189,9 @@ qint16 LevelPage::expectedAnswer(int index) const {
 }
 
 void LevelPage::ResetQuiz() {
-    for (QLabel *question : m_questions)
-        question->hide();
-    for (AnswerBox *box : m_boxes) {
-        box->setText(QString());
-        box->hide();
-    }
-    for (QLabel *result : m_results)
-        result->hide();
+    hideAll(m_questions);
+    emptyAndHide(m_boxes);
+    hideAll(m_results);
     m_score->hide();
 }
 

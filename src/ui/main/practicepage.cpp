@@ -110,14 +110,9 @@ PracticePage::PracticePage(frmMain &main, QWidget *parent) : QWidget(parent), m_
 void PracticePage::ResetPractice() {
     for (QRadioButton *option : m_options)
         option->setEnabled(false);
-    for (QLabel *question : m_questions)
-        question->hide();
-    for (AnswerBox *box : m_boxes) {
-        box->setText(QString());
-        box->hide();
-    }
-    for (QLabel *result : m_results)
-        result->hide();
+    hideAll(m_questions);
+    emptyAndHide(m_boxes);
+    hideAll(m_results);
     m_evaluation->hide();
 }
 

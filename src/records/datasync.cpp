@@ -3,9 +3,11 @@
 #include "records/datafile.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QLockFile>
 #include <QSysInfo>
+#include <QThread>
 
 namespace {
 
@@ -21,6 +23,21 @@ Fingerprint fingerprintOf(const std::optional<QByteArray> &bytes) {
     if (!bytes)
         return {};
     return {true, bytes->size(), QCryptographicHash::hash(*bytes, QCryptographicHash::Sha256)};
+}
+
+// QLockFile::tryLock waits at least 100 ms between tries; a save of another copy takes a few
+// milliseconds, so the lock is asked for again sooner, with growing pauses.
+bool takeLock(QLockFile &lock, int waitMs) {
+    const QDeadlineTimer deadline(qMax(0, waitMs));
+    unsigned long pause = 2;
+    for (;;) {
+        if (lock.tryLock(0))
+            return true;
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        QThread::msleep(qMin<unsigned long>(pause, qMax<qint64>(1, deadline.remainingTime())));
+        pause = qMin(pause * 2, 50UL);
+    }
 }
 
 } // namespace
@@ -51,7 +68,7 @@ QString lockBusyReason(const std::optional<LockHolder> &holder) {
 
 SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options) {
     QLockFile lock(dataFolderLockPath(path));
-    if (!lock.tryLock(qMax(0, options.lockWaitMs)) && lock.error() == QLockFile::LockFailedError) {
+    if (!takeLock(lock, options.lockWaitMs) && lock.error() == QLockFile::LockFailedError) {
         SyncResult busy{SyncStatus::Busy, std::nullopt, QString(), std::nullopt};
         LockHolder holder;
         if (lock.getLockInfo(&holder.pid, &holder.hostName, &holder.appName))

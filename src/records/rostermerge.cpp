@@ -74,20 +74,24 @@ bool sameCells(const Line &a, const Line &b) {
 // The file's line with this copy's larger counts put in. Counts this copy did not change
 // (equal to the base) and counts that are not larger keep the file's bytes.
 QByteArray mergedLine(const Line &disk, const Line &mine, const Line *base) {
+    bool larger[kRosterCells] = {};
+    bool any = false;
+    for (int c = 1; c < kRosterCells; ++c) {
+        if (base && base->cells[c] == mine.cells[c])
+            continue;
+        larger[c] = numericValue(mine.cells[c]) > numericValue(disk.cells[c]);
+        any = any || larger[c];
+    }
+    if (!any)
+        return disk.raw;
     QList<QByteArray> fields = rawFields(disk.raw);
     const QList<QByteArray> mineFields = rawFields(mine.raw);
     if (fields.size() != kRosterCells || mineFields.size() != kRosterCells)
         return disk.raw;
-    bool changed = false;
-    for (int c = 1; c < kRosterCells; ++c) {
-        if (base && base->cells[c] == mine.cells[c])
-            continue;
-        if (numericValue(mine.cells[c]) > numericValue(disk.cells[c])) {
+    for (int c = 1; c < kRosterCells; ++c)
+        if (larger[c])
             fields[c] = mineFields[c];
-            changed = true;
-        }
-    }
-    return changed ? fields.join(';') : disk.raw;
+    return fields.join(';');
 }
 
 } // namespace

@@ -53,9 +53,10 @@ QList<QByteArray> rawFields(const QByteArray &line) {
     return fields;
 }
 
+// The name a line begins with; none for a line without ";", which holds no pupil's runs.
 QByteArray nameBytes(const QByteArray &line) {
     const qsizetype semicolon = line.indexOf(';');
-    return semicolon < 0 ? line : line.left(semicolon);
+    return semicolon < 0 ? QByteArray() : line.left(semicolon);
 }
 
 // The first line of each name.

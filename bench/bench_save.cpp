@@ -51,9 +51,8 @@ void BenchSave::saveFullClass() {
     initialiseApplicationState(s, dir.path());
     QVERIFY(saveDataFile(s.rosterPath(), fullClass()).ok);
     FolderSync sync;
-    const QByteArray loaded = readDataFile(s.rosterPath()).value();
-    RosterFile file = loadRosterBytes(s, loaded);
-    sync.rosterLoaded(s.rosterPath(), loaded);
+    RosterFile file;
+    sync.rosterLoaded(s, file, s.rosterPath(), readDataFile(s.rosterPath()));
     QCOMPARE(file.rows, 101);
 
     QList<qint64> times;

@@ -41,6 +41,7 @@ private Q_SLOTS:
     void recordWrittenMeanwhile();
     void windowTakesInTheMergedRoster();
     void lockedFolderKeepsTheChange();
+    void keptPupilSurvivesRereads();
     void stolenLockCannotLoseAnUpdate();
 };
 
@@ -224,6 +225,34 @@ void TestMerge::lockedFolderKeepsTheChange() {
     QCOMPARE(u->messages.size(), 2);
     QVERIFY(u->messages[1].text.contains(QStringLiteral("保存されません")));
     QCOMPARE(rosterOnDisk(*u), roster({}));
+}
+
+void TestMerge::keptPupilSurvivesRereads() {
+    // A new pupil waits in memory for the lock while another copy puts a pupil into the same
+    // row of the file. Reading the file again (the full-mark list, the data-folder dialog)
+    // keeps the waiting pupil, and its run never lands in the other pupil's line.
+    auto t = withRoster(roster({QStringLiteral("たろう;0;0;0;0")}));
+    QVERIFY(writeBytes(t->state.streakPath(), newStreakFileBytes()));
+    t->window->folderSync().setOptions({0, 3});
+    writeForeignLock(t->state.rosterPath(), 0);
+    confirmName(*t, QStringLiteral("じろう"));
+    QCOMPARE(t->state.CurrentPupilRow, qint16(2));
+    QVERIFY(writeBytes(t->state.rosterPath(),
+                       roster({QStringLiteral("たろう;0;0;0;0"), QStringLiteral("よそ;0;0;0;0")})));
+    t->state.CurrentTab = 2;
+    t->window->ShowScoreDialog();
+    QCOMPARE(t->state.RosterTable[2][0], QStringLiteral("じろう"));
+    t->window->OpenDataFolder();
+    QCOMPARE(t->state.CurrentPupilRow, qint16(3));
+    QCOMPARE(t->window->nameCombo()->count(), 3);
+
+    QVERIFY(QFile::remove(dataFolderLockPath(t->state.rosterPath())));
+    t->state.NoviceFirstAttempt = True;
+    t->window->advanceStreakAndSave(Activity::Novice, 20);
+    QCOMPARE(rosterOnDisk(*t),
+             roster({QStringLiteral("たろう;0;0;0;0"), QStringLiteral("よそ;0;0;0;0"),
+                     QStringLiteral("じろう;1;0;0;0")}));
+    QCOMPARE(t->messages.size(), 1);
 }
 
 void TestMerge::stolenLockCannotLoseAnUpdate() {

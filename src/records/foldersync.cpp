@@ -7,9 +7,19 @@
 #include <QDir>
 #include <QFileInfo>
 
-void FolderSync::rosterLoaded(const QString &path, const std::optional<QByteArray> &bytes) {
+void FolderSync::rosterLoaded(ApplicationState &state, RosterFile &file, const QString &path,
+                              const std::optional<QByteArray> &bytes) {
     m_rosterPath = path;
     m_rosterBase = bytes.value_or(QByteArray());
+    if (!bytes) {
+        file = RosterFile();
+        return;
+    }
+    QByteArray content = *bytes;
+    for (const PendingRoster &p : m_rosters)
+        if (p.path == path)
+            content = mergeRoster(content, p.base, p.mine).bytes;
+    adoptRoster(state, file, content);
 }
 
 bool FolderSync::refreshRoster(ApplicationState &state, RosterFile &file, const QString &path) {

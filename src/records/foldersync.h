@@ -24,8 +24,11 @@ public:
     void setOptions(const SyncOptions &options) { m_options = options; }
     const SyncOptions &options() const { return m_options; }
 
-    // LoadRoster read `path` (nullopt: nothing could be read): the next merge starts from it.
-    void rosterLoaded(const QString &path, const std::optional<QByteArray> &bytes);
+    // LoadRoster's work on what it read from `path` (nullopt: nothing could be read): memory
+    // takes the file, with any change still kept for it merged in, and the signed-in pupil is
+    // found again by name. The next merge starts from the file as read.
+    void rosterLoaded(ApplicationState &state, RosterFile &file, const QString &path,
+                      const std::optional<QByteArray> &bytes);
 
     // Sign-in's look at the file: when another copy rewrote it since this copy last read or
     // wrote it, memory takes in the merged roster (nothing is written). True when it did.

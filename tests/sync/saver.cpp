@@ -28,10 +28,7 @@ struct Copy {
 
     explicit Copy(const QString &folder) {
         initialiseApplicationState(state, folder);
-        const auto bytes = readDataFile(state.rosterPath());
-        if (bytes)
-            file = loadRosterBytes(state, *bytes);
-        sync.rosterLoaded(state.rosterPath(), bytes);
+        sync.rosterLoaded(state, file, state.rosterPath(), readDataFile(state.rosterPath()));
     }
     // Sign-in's lookup, adding the pupil when it is new. The row, or 0.
     int signIn(const QString &name) {

@@ -160,9 +160,9 @@ void TestConcurrency::lockOfAKilledCopyIsTakenOver() {
     // Not a moment of waiting: the lock of a process that is gone is taken over at once.
     ApplicationState s;
     initialiseApplicationState(s, folder.dir.path());
-    RosterFile file = loadRosterBytes(s, readAll(folder.ini));
+    RosterFile file;
     FolderSync sync;
-    sync.rosterLoaded(folder.ini, readAll(folder.ini));
+    sync.rosterLoaded(s, file, folder.ini, readAll(folder.ini));
     sync.setOptions({0, 3});
     s.RosterTable[1][0] = QStringLiteral("たろう");
     file.rows = 2;
@@ -186,9 +186,9 @@ void TestConcurrency::failingWrite() {
     const QByteArray old = readAll(path);
     ApplicationState s;
     initialiseApplicationState(s, folder.dir.path());
-    RosterFile file = loadRosterBytes(s, old);
+    RosterFile file;
     FolderSync sync;
-    sync.rosterLoaded(folder.ini, readAll(folder.ini));
+    sync.rosterLoaded(s, file, folder.ini, readAll(folder.ini));
     s.RosterTable[2][1] = QStringLiteral("5");
     s.NoviceBestStreak = 5;
     auto save = [&] {

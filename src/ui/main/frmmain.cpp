@@ -456,13 +456,11 @@ void frmMain::refillNameList(const QStringList &names) {
 void frmMain::LoadRoster() {
     m_state.RosterLoaded = False;
     const auto bytes = readDataFile(m_state.rosterPath());
-    m_sync.rosterLoaded(m_state.rosterPath(), bytes);
-    if (bytes) {
+    if (bytes)
         m_state.RosterLoaded = True;
-        m_rosterFile = loadRosterBytes(m_state, *bytes);
-    } else {
-        m_rosterFile = RosterFile();
-    }
+    // Changes still waiting for another copy to let go of the folder stay in memory, and the
+    // signed-in pupil keeps the right row when other copies added pupils meanwhile.
+    m_sync.rosterLoaded(m_state, m_rosterFile, m_state.rosterPath(), bytes);
     refillNameList(rosterNames(m_state, m_rosterFile));
     rememberSavedRoster();
 }
@@ -634,10 +632,16 @@ int frmMain::execDialog(QDialog *dialog) {
 }
 
 void frmMain::ShowScoreDialog() {
+    // The list reads the roster file into memory. Changes kept while another copy holds the
+    // folder are written first; those still waiting are put back into memory afterwards.
+    const bool waiting =
+        m_sync.hasPending() && m_state.RosterLoaded && writeRoster() && m_sync.hasPending();
     if (!m_scoreDialog) {
         m_scoreDialog = new QuorinScoreDialog(*this);
         m_scoreDialog->Form_Load();
     }
+    if (waiting)
+        restoreSavedRoster();
     m_scoreDialog->show();
     m_scoreDialog->raise();
     m_scoreDialog->activateWindow();

@@ -7,8 +7,6 @@
 #include "records/rostermerge.h"
 #include "records/streakrecord.h"
 
-#include <QLabel>
-
 namespace {
 
 QByteArray roster(const QStringList &pupils) {
@@ -38,7 +36,6 @@ private Q_SLOTS:
     void rosterRules();
     void recordRules_data();
     void recordRules();
-    void recordWrittenMeanwhile();
     void windowTakesInTheMergedRoster();
     void lockedFolderKeepsTheChange();
     void keptPupilSurvivesRereads();
@@ -135,25 +132,6 @@ void TestMerge::recordRules() {
     const auto result =
         raiseStreakRecord(file, Activity::Novice, QStringLiteral("たろう"), qint16(run));
     QCOMPARE(result.value_or(QByteArray()), raised);
-}
-
-void TestMerge::recordWrittenMeanwhile() {
-    // The record procedure read a record it beats; before its rewrite another copy wrote a
-    // longer run. The longer run and its holder stay, and the message shows them.
-    QTemporaryDir dir;
-    const QString dat = dir.filePath(QStringLiteral("Quorin.dat"));
-    QVERIFY(writeBytes(dat, newStreakFileBytes()));
-    ApplicationState s;
-    s.ExpertBestStreak = 5;
-    QVERIFY(readStreakRecord(s, Activity::Expert, readBytes(dat), QStringLiteral("たろう")));
-    const QByteArray other = streakLines({";0", ";0", QStringLiteral("はなこ; 6"), ";0"});
-    QVERIFY(writeBytes(dat, other));
-    FolderSync sync;
-    QCOMPARE(sync.saveStreakRecord(s, Activity::Expert, dat, QStringLiteral("たろう")).status,
-             SyncStatus::Unchanged);
-    QCOMPARE(readBytes(dat), other);
-    QCOMPARE(s.ExpertRecordHolder, QStringLiteral("はなこ"));
-    QCOMPARE(s.ExpertRecordStreak, qint16(6));
 }
 
 void TestMerge::windowTakesInTheMergedRoster() {

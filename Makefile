@@ -3,6 +3,7 @@
 #   make test  - install what is missing, build, run every test headless with CTest
 #   make bench - build and run the benchmarks
 #   make fuzz  - build the fuzz target with clang and run it until stopped (FUZZ_SECONDS=n to bound)
+#                (make test builds it too and runs it for a fixed number of inputs)
 
 PRESET      ?= dev
 BUILD_DIR   := build/$(PRESET)
@@ -14,7 +15,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps build run test bench fuzz fuzz-deps clean format
+.PHONY: all deps build run test bench fuzz fuzz-deps fuzz-target clean format
 
 all: build
 
@@ -47,16 +48,22 @@ run: build
 	@mkdir -p $(RUN_DIR)
 	cd $(RUN_DIR) && ../$(BUILD_DIR)/src/quorin
 
-test: build fuzz-deps
+test: build fuzz-target
 	ctest --preset $(PRESET)
+
+# Only the fuzz target and the two libraries it links are compiled in the fuzz preset.
+fuzz-target: deps fuzz-deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz --target fuzz_records
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done; true
 
-fuzz: deps fuzz-deps
-	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz
-	$(BUILD_DIR:$(PRESET)=fuzz)/tests/fuzz/fuzz_records -max_total_time=$${FUZZ_SECONDS:-0} tests/fuzz/corpus
+# New inputs go to build/fuzz/corpus; the seeds in tests/fuzz/corpus stay as they are.
+fuzz: fuzz-target
+	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
+	build/fuzz/tests/fuzz/fuzz_records -max_total_time=$${FUZZ_SECONDS:-0} \
+	  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus tests/fuzz/corpus
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

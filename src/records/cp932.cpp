@@ -37,16 +37,17 @@ bool isCp932Encodable(const QString &text) {
 
 QList<RawLine> splitRawLines(const QByteArray &file) {
     QList<RawLine> lines;
-    qsizetype start = 0;
+    const char *const data = file.constData();
     const qsizetype n = file.size();
+    qsizetype start = 0;
     while (start < n) {
         qsizetype end = start;
-        while (end < n && file[end] != '\r' && file[end] != '\n')
+        while (end < n && data[end] != '\r' && data[end] != '\n')
             ++end;
         qsizetype next = end;
-        if (next < n && file[next] == '\r')
+        if (next < n && data[next] == '\r')
             ++next;
-        if (next < n && file[next] == '\n' && (next == end || file[next - 1] == '\r'))
+        if (next < n && data[next] == '\n' && (next == end || data[next - 1] == '\r'))
             ++next;
         lines.append({file.mid(start, end - start), next});
         start = next;

@@ -5,10 +5,19 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QTemporaryFile>
+#include <QThread>
 
 namespace {
 
 std::optional<qint64> g_failAfterBytes;
+
+// Windows refuses to replace a file that another program (a virus scanner, a backup, an
+// editor) holds open for a moment; the rename is tried again after a short pause there.
+#ifdef Q_OS_WIN
+constexpr int kCommitAttempts = 3;
+#else
+constexpr int kCommitAttempts = 1;
+#endif
 
 QString folderOf(const QString &path) {
     return QFileInfo(path).absolutePath();
@@ -37,29 +46,38 @@ SaveFaultForTesting::~SaveFaultForTesting() {
     g_failAfterBytes.reset();
 }
 
-SaveResult saveDataFile(const QString &path, const QByteArray &bytes) {
+SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
+                        const std::function<bool()> &stillCurrent) {
     // Writing beside and renaming would replace a file the teacher made read-only.
     const QFileInfo existing(path);
     if (existing.isFile() && !existing.isWritable())
         return {false, QStringLiteral("ファイルが読み取り専用になっています。")};
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, openFailureReason(path)};
-    qint64 toWrite = bytes.size();
-    if (g_failAfterBytes)
-        toWrite = qBound<qint64>(0, *g_failAfterBytes, toWrite);
-    const qint64 written = toWrite > 0 ? file.write(bytes.constData(), toWrite) : 0;
-    const bool flushed = file.flush();
-    // commit() alone reports success on a full disk and leaves a truncated file, so every
-    // step is checked before the new file may replace the old one.
-    if (written != bytes.size() || !flushed || file.error() != QFileDevice::NoError) {
-        file.cancelWriting();
-        return {false, QStringLiteral("書きこみが途中で止まりました。"
-                                      "ディスクがいっぱいかもしれません。")};
+    for (int attempt = 1;; ++attempt) {
+        QSaveFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return {false, openFailureReason(path)};
+        qint64 toWrite = bytes.size();
+        if (g_failAfterBytes)
+            toWrite = qBound<qint64>(0, *g_failAfterBytes, toWrite);
+        const qint64 written = toWrite > 0 ? file.write(bytes.constData(), toWrite) : 0;
+        const bool flushed = file.flush();
+        // commit() alone reports success on a full disk and leaves a truncated file, so every
+        // step is checked before the new file may replace the old one.
+        if (written != bytes.size() || !flushed || file.error() != QFileDevice::NoError) {
+            file.cancelWriting();
+            return {false, QStringLiteral("書きこみが途中で止まりました。"
+                                          "ディスクがいっぱいかもしれません。")};
+        }
+        if (stillCurrent && !stillCurrent()) {
+            file.cancelWriting();
+            return {false, QStringLiteral("ほかのコンピューターが同時に書きこみました。"), true};
+        }
+        if (file.commit())
+            return {};
+        if (attempt >= kCommitAttempts)
+            return {false, QStringLiteral("新しいファイルに置きかえられませんでした。")};
+        QThread::msleep(50UL << attempt); // 100, 200 ms: QSaveFile removed its copy; write again
     }
-    if (!file.commit())
-        return {false, QStringLiteral("新しいファイルに置きかえられませんでした。")};
-    return {};
 }
 
 std::optional<QByteArray> readDataFile(const QString &path) {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <optional>
 
 // CR LF, the end of every line written to a data file.
@@ -12,13 +13,18 @@ inline constexpr char kLineEnd[] = "\r\n";
 
 struct SaveResult {
     bool ok = true;
-    QString reason; // plain Japanese for the teacher when ok is false
+    QString reason;                // plain Japanese for the teacher when ok is false
+    bool changedMeanwhile = false; // `stillCurrent` said no: nothing was written
 };
 
 // Writes `bytes` to `path` beside the old file and renames it into place. The new file is
 // committed only when write() took every byte, flush() succeeded and no error is pending;
-// otherwise the old file stays exactly as it was.
-SaveResult saveDataFile(const QString &path, const QByteArray &bytes);
+// otherwise the old file stays exactly as it was. `stillCurrent`, when given, is asked just
+// before the rename whether the file on disk is still the one the bytes were built from.
+// On Windows a rename that fails (another program holding the old file open for a moment)
+// is tried again a few times.
+SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
+                        const std::function<bool()> &stillCurrent = {});
 
 // The whole content of a data file; nullopt when it cannot be opened or read (missing
 // file, a folder in its place, no such folder).

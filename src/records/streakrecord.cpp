@@ -55,50 +55,77 @@ QString recordNumberText(qint16 value) {
     return value < 0 ? QString::number(value) : QLatin1Char(' ') + QString::number(value);
 }
 
+namespace {
+
+// The first five lines of a record file as far as they read: each line's bytes and its two
+// cells (the text before its first ";" and the text after it).
+struct StreakLines {
+    QByteArray raw[kStreakLines];
+    QString cells[kStreakLines][2];
+    int count = 0;
+};
+
+StreakLines splitStreakLines(const QByteArray &file) {
+    StreakLines out;
+    const QList<RawLine> lines = splitRawLines(file);
+    for (; out.count < kStreakLines && out.count < lines.size(); ++out.count) {
+        const auto text = decodeCp932(lines[out.count].bytes);
+        const qsizetype p = text ? text->indexOf(u';') : -1;
+        if (p < 0)
+            break;
+        out.raw[out.count] = lines[out.count].bytes;
+        out.cells[out.count][0] = text->left(p);
+        out.cells[out.count][1] = text->mid(p + 1);
+    }
+    return out;
+}
+
+int streakRow(Activity activity) {
+    return static_cast<int>(activity) + 1;
+}
+
+} // namespace
+
+std::optional<QByteArray> raiseStreakRecord(const QByteArray &file, Activity activity,
+                                            const QString &holder, qint16 run) {
+    const StreakLines lines = splitStreakLines(file);
+    if (lines.count < kStreakLines)
+        return std::nullopt;
+    const int r = streakRow(activity);
+    const auto record = parseRecordNumber(lines.cells[r][1]);
+    // A tie leaves the record with its earlier holder. The holder's name is one field of the
+    // line: a name the file cannot hold is not written, and the record stays as it is.
+    if (!record || run <= *record || nameProblem(holder).problem != NameProblem::None)
+        return std::nullopt;
+    const auto ownLine = encodeCp932(holder + QLatin1Char(';') + recordNumberText(run));
+    if (!ownLine)
+        return std::nullopt;
+    QByteArray bytes = *encodeCp932(streakHeaderLine()) + kLineEnd;
+    for (int k = 1; k < kStreakLines; ++k)
+        bytes += (k == r ? *ownLine : lines.raw[k]) + kLineEnd; // other lines byte for byte
+    return bytes;
+}
+
 std::optional<QByteArray> readStreakRecord(ApplicationState &state, Activity activity,
                                            const std::optional<QByteArray> &file,
                                            const QString &name) {
     ActivityFields f = activityFields(state, activity);
-    const int r = f.streakRow;
     f.RecordHolder.clear();
     if (!file)
         return std::nullopt;
-    const QList<RawLine> lines = splitRawLines(*file);
-    for (int i = 0; i < kStreakLines; ++i) {
-        if (i >= lines.size())
-            return std::nullopt; // fewer than five lines
-        const auto text = decodeCp932(lines[i].bytes);
-        if (!text)
-            return std::nullopt;
-        const qsizetype p = text->indexOf(u';');
-        if (p < 0)
-            return std::nullopt;
-        state.StreakRecordTable[i][0] = text->left(p);
-        state.StreakRecordTable[i][1] = text->mid(p + 1);
+    const StreakLines lines = splitStreakLines(*file);
+    for (int i = 0; i < lines.count; ++i) {
+        state.StreakRecordTable[i][0] = lines.cells[i][0];
+        state.StreakRecordTable[i][1] = lines.cells[i][1];
     }
-    const auto record = parseRecordNumber(state.StreakRecordTable[r][1]);
+    if (lines.count < kStreakLines)
+        return std::nullopt; // fewer than five lines, or a line without ";"
+    const auto record = parseRecordNumber(state.StreakRecordTable[f.streakRow][1]);
     if (!record)
         return std::nullopt;
     f.RecordStreak = *record;
-    f.RecordHolder = state.StreakRecordTable[r][0];
-
-    // A tie leaves the record with its earlier holder.
-    if (f.BestStreak <= f.RecordStreak)
-        return std::nullopt;
-    // The holder's name is one field of the line: a name the file cannot hold is not
-    // written, and the record stays as read.
-    if (nameProblem(name).problem != NameProblem::None)
-        return std::nullopt;
-    QString content = streakHeaderLine() + QLatin1String(kLineEnd);
-    for (int k = 1; k < kStreakLines; ++k) {
-        if (k == r)
-            content += name + QLatin1Char(';') + recordNumberText(f.BestStreak);
-        else
-            content +=
-                state.StreakRecordTable[k][0] + QLatin1Char(';') + state.StreakRecordTable[k][1];
-        content += QLatin1String(kLineEnd);
-    }
-    return encodeCp932(content);
+    f.RecordHolder = state.StreakRecordTable[f.streakRow][0];
+    return raiseStreakRecord(*file, activity, name, f.BestStreak);
 }
 
 void takeOverStreakRecord(ApplicationState &state, Activity activity, const QString &name) {

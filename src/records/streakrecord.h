@@ -30,6 +30,13 @@ std::optional<QByteArray> readStreakRecord(ApplicationState &state, Activity act
                                            const std::optional<QByteArray> &file,
                                            const QString &name);
 
+// The record file with `holder` and `run` in the activity's line, when `run` beats the record
+// there (a tie keeps the earlier holder); the other record lines keep their bytes and lines
+// after the fifth are dropped. nullopt when the run does not beat the record, the file does
+// not read as a record file, or the name cannot be written.
+std::optional<QByteArray> raiseStreakRecord(const QByteArray &file, Activity activity,
+                                            const QString &holder, qint16 run);
+
 // After the new content has been written: `name` holds the activity's record with the
 // activity's best run.
 void takeOverStreakRecord(ApplicationState &state, Activity activity, const QString &name);

@@ -241,6 +241,7 @@ void frmMain::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    saveKeptChanges();
     // Close every other open window of the program, the most recent first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
@@ -357,6 +358,11 @@ void frmMain::QuorinIniFinCommand_Click() {
 
     PupilSearch search;
     if (m_state.RosterLoaded) {
+        // Another copy of the program may have added pupils or raised runs meanwhile.
+        if (m_sync.refreshRoster(m_state, m_rosterFile, rosterPath)) {
+            refillNameList(rosterNames(m_state, m_rosterFile));
+            rememberSavedRoster();
+        }
         search = findPupil(m_state, m_rosterFile, name);
         if (search.full) {
             refuseName(rosterFullMessage());
@@ -383,7 +389,13 @@ void frmMain::QuorinIniFinCommand_Click() {
                 lockActivityTabs();
                 return;
             }
-            refillNameList(rosterNames(m_state, m_rosterFile));
+            // The merge with the file may have put the pupil in another row, or found no
+            // row left once other copies' pupils were counted.
+            search = findPupil(m_state, m_rosterFile, name);
+            if (!search.found) {
+                refuseName(rosterFullMessage());
+                return;
+            }
         }
         m_state.CurrentPupilRow = static_cast<qint16>(search.row);
     } else {
@@ -434,12 +446,11 @@ void frmMain::refillNameList(const QStringList &names) {
 void frmMain::LoadRoster() {
     m_state.RosterLoaded = False;
     const auto bytes = readDataFile(m_state.rosterPath());
-    if (bytes) {
+    if (bytes)
         m_state.RosterLoaded = True;
-        m_rosterFile = loadRosterBytes(m_state, *bytes);
-    } else {
-        m_rosterFile = RosterFile();
-    }
+    // Changes still waiting for another copy to let go of the folder stay in memory, and the
+    // signed-in pupil keeps the right row when other copies added pupils meanwhile.
+    m_sync.rosterLoaded(m_state, m_rosterFile, m_state.rosterPath(), bytes);
     refillNameList(rosterNames(m_state, m_rosterFile));
     rememberSavedRoster();
 }
@@ -450,22 +461,50 @@ void frmMain::SaveRoster() {
 
 bool frmMain::writeRoster() {
     const QString path = m_state.rosterPath();
-    QString reason;
-    if (!m_state.RosterLoaded) {
-        reason = QStringLiteral("名簿ファイルが読みこまれていません。");
-    } else if (const auto bytes = rosterFileBytes(m_state, m_rosterFile)) {
-        const SaveResult result = saveDataFile(path, *bytes);
-        if (result.ok) {
+    QString reason = QStringLiteral("名簿ファイルが読みこまれていません。");
+    if (m_state.RosterLoaded) {
+        // Merged with the file as other copies left it; memory then shows the merged roster.
+        const SyncOutcome outcome = m_sync.saveRoster(m_state, m_rosterFile, path);
+        reportSyncOutcome(outcome, rosterFileLabel());
+        if (outcome.status != SyncStatus::Failed) {
+            // Saved, or kept until another copy lets go of the folder.
+            refillNameList(rosterNames(m_state, m_rosterFile));
             rememberSavedRoster();
             return true;
         }
-        reason = result.reason;
-    } else {
-        reason = QStringLiteral("名簿に書けない文字があります。");
+        reason = outcome.reason;
     }
     restoreSavedRoster();
     reportSaveFailure(rosterFileLabel(), path, reason, false);
     return false;
+}
+
+void frmMain::reportSyncOutcome(const SyncOutcome &outcome, const QString &label) {
+    if (!outcome.lostReason.isEmpty())
+        showMessage(QMessageBox::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
+    QStringList refused = outcome.refused;
+    refused.removeAll(currentNameText()); // the sign-in page tells that pupil itself
+    if (!refused.isEmpty())
+        showMessage(QMessageBox::Warning, applicationTitle(), refusedPupilsText(refused));
+    if (outcome.status == SyncStatus::Busy && !m_keptChangeShown) {
+        // Told once; further changes join the kept ones quietly until they are written.
+        m_keptChangeShown = true;
+        showMessage(QMessageBox::Information, applicationTitle(),
+                    keptChangeText(label, outcome.reason));
+    }
+    if (!outcome.waiting)
+        m_keptChangeShown = false;
+}
+
+void frmMain::saveKeptChanges() {
+    if (!m_sync.hasPending())
+        return;
+    const SyncOutcome outcome = m_sync.flushPending();
+    if (!outcome.lostReason.isEmpty())
+        showMessage(QMessageBox::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
+    if (outcome.waiting)
+        showMessage(QMessageBox::Warning, applicationTitle(),
+                    unsavedAtCloseText(m_state.DataFolder, outcome.reason));
 }
 
 void frmMain::rememberSavedRoster() {
@@ -485,10 +524,12 @@ void frmMain::restoreSavedRoster() {
 
 bool frmMain::createMissingDataFile(const QString &path, const QString &label,
                                     const QByteArray &bytes) {
-    const SaveResult result = createDataFileIfMissing(path, bytes);
-    if (!result.ok)
-        reportSaveFailure(label, path, result.reason, true);
-    return result.ok;
+    // Under the folder's lock, so a file another copy has just made and written is never
+    // replaced by an empty one.
+    const SyncOutcome outcome = m_sync.createIfMissing(path, bytes);
+    if (outcome.status == SyncStatus::Busy || outcome.status == SyncStatus::Failed)
+        reportSaveFailure(label, path, outcome.reason, true);
+    return outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
 }
 
 void frmMain::reportSaveFailure(const QString &label, const QString &path, const QString &reason,
@@ -527,13 +568,15 @@ void frmMain::ShowChallengeStreakRecord() {
 void frmMain::ShowStreakRecord(Activity activity) {
     const QString path = m_state.streakPath();
     const QString name = currentNameText();
-    const auto rewrite = readStreakRecord(m_state, activity, readDataFile(path), name);
-    if (rewrite) {
-        const SaveResult result = saveDataFile(path, *rewrite);
-        if (result.ok)
+    if (readStreakRecord(m_state, activity, readDataFile(path), name)) {
+        // The rewrite runs again under the folder's lock on the file as it is then, so a
+        // longer run another copy wrote meanwhile is kept.
+        const SyncOutcome outcome = m_sync.saveStreakRecord(m_state, activity, path, name);
+        reportSyncOutcome(outcome, streakFileLabel());
+        if (outcome.status == SyncStatus::Saved)
             takeOverStreakRecord(m_state, activity, name);
-        else
-            reportSaveFailure(streakFileLabel(), path, result.reason, false);
+        else if (outcome.status == SyncStatus::Failed)
+            reportSaveFailure(streakFileLabel(), path, outcome.reason, false);
     }
     if (QLabel *label = streakLabel(activity))
         label->setText(streakMessage(m_state, activity));
@@ -579,10 +622,16 @@ int frmMain::execDialog(QDialog *dialog) {
 }
 
 void frmMain::ShowScoreDialog() {
+    // The list reads the roster file into memory. Changes kept while another copy holds the
+    // folder are written first; those still waiting are put back into memory afterwards.
+    const bool waiting =
+        m_sync.hasPending() && m_state.RosterLoaded && writeRoster() && m_sync.hasPending();
     if (!m_scoreDialog) {
         m_scoreDialog = new QuorinScoreDialog(*this);
         m_scoreDialog->Form_Load();
     }
+    if (waiting)
+        restoreSavedRoster();
     m_scoreDialog->show();
     m_scoreDialog->raise();
     m_scoreDialog->activateWindow();

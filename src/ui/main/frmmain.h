@@ -3,6 +3,7 @@
 // page, and the procedures the activities share (roster, records, full-mark list).
 
 #include "core/applicationstate.h"
+#include "records/foldersync.h"
 #include "records/roster.h"
 
 #include <QMainWindow>
@@ -87,6 +88,9 @@ public:
     QLabel *signInMessageLabel() const { return m_iniMessage; }
     // What the last load kept of the roster file (rows in use, the unread part).
     const RosterFile &rosterFile() const { return m_rosterFile; }
+    // The saves shared with other copies of the program on the same data folder: lock,
+    // merge, and the changes kept while another copy keeps the folder.
+    FolderSync &folderSync() { return m_sync; }
 
     PracticePage *practicePage() const { return m_practice; }
     LevelPage *levelPage(Activity activity) const;
@@ -120,6 +124,8 @@ private:
                            bool creating);
     void rememberSavedRoster();
     void restoreSavedRoster();
+    void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
+    void saveKeptChanges();
 
     ApplicationState &m_state;
     std::unique_ptr<RandomSource> m_ownRandom;
@@ -136,6 +142,8 @@ private:
     QPushButton *m_finCommand = nullptr;
     QLabel *m_iniMessage = nullptr;
     RosterFile m_rosterFile;
+    FolderSync m_sync;
+    bool m_keptChangeShown = false; // the teacher was told that changes wait for the folder
     // The roster as last loaded or saved, put back when a save fails.
     RosterFile m_savedRosterFile;
     QList<RosterRow> m_savedRows;

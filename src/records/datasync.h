@@ -1,0 +1,54 @@
+#pragma once
+// Several copies of the program, often on several computers, may share one data folder.
+// Every rewrite of a data file therefore runs under the folder's lock file and is built from
+// the file as it is on disk at that moment: re-read, merge, write. The lock is held only for
+// that, never while the program waits for a pupil.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <optional>
+
+struct SyncOptions {
+    int lockWaitMs = 3000;  // how long a save waits for another copy to finish
+    int mergeAttempts = 10; // re-reads when the file changes between the merge and the rename
+};
+
+// Who holds the lock, as the lock file tells.
+struct LockHolder {
+    qint64 pid = 0;
+    QString hostName;
+    QString appName;
+};
+
+enum class SyncStatus {
+    Saved,     // the merged content was written
+    Unchanged, // there was nothing to write: the file already says it all
+    Busy,      // another copy kept the folder: nothing written, the change must be kept
+    Failed,    // the file could not be written: `reason` says why
+};
+
+struct SyncResult {
+    SyncStatus status = SyncStatus::Unchanged;
+    std::optional<QByteArray> file;   // the content on disk afterwards, when known
+    QString reason;                   // plain Japanese, for Busy and Failed
+    std::optional<LockHolder> holder; // Busy: who held the lock, when the lock file said
+};
+
+// The lock file of the folder that holds `dataFile`.
+QString dataFolderLockPath(const QString &dataFile);
+
+// Builds the new content from the file as it is on disk (nullopt: missing). Returning
+// nullopt means there is nothing to write.
+using MergeStep = std::function<std::optional<QByteArray>(const std::optional<QByteArray> &onDisk)>;
+
+// Takes the folder's lock (waiting up to options.lockWaitMs; a lock left by a copy that
+// ended without releasing it is taken over), reads `path`, lets `merge` build the content and
+// writes it with saveDataFile. Just before the rename the file on disk must still be the one
+// that was read (same size and content hash), whatever the lock says: a lock can be taken
+// over by a computer whose clock runs ahead. When it is not, the merge runs again on the new
+// content. A file that is there but cannot be read is never replaced.
+SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options = {});
+
+// Why a save had to wait, for the teacher: which computer and program hold the folder.
+QString lockBusyReason(const std::optional<LockHolder> &holder);

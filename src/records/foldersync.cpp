@@ -1,0 +1,210 @@
+#include "records/foldersync.h"
+
+#include "records/datafile.h"
+#include "records/rostermerge.h"
+#include "records/streakrecord.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+void FolderSync::rosterLoaded(ApplicationState &state, RosterFile &file, const QString &path,
+                              const std::optional<QByteArray> &bytes) {
+    m_rosterPath = path;
+    m_rosterBase = bytes.value_or(QByteArray());
+    if (!bytes) {
+        file = RosterFile();
+        return;
+    }
+    QByteArray content = *bytes;
+    for (const PendingRoster &p : m_rosters)
+        if (p.path == path)
+            content = mergeRoster(content, p.base, p.mine).bytes;
+    adoptRoster(state, file, content);
+}
+
+bool FolderSync::refreshRoster(ApplicationState &state, RosterFile &file, const QString &path) {
+    if (path != m_rosterPath)
+        return false;
+    const std::optional<QByteArray> onDisk = readDataFile(path);
+    if (!onDisk || *onDisk == m_rosterBase)
+        return false;
+    const auto mine = rosterFileBytes(state, file);
+    if (!mine)
+        return false;
+    const RosterMerge merged = mergeRoster(*onDisk, m_rosterBase, *mine);
+    adoptRoster(state, file, merged.bytes);
+    // While memory holds changes the file does not (kept for a later save), the base stays,
+    // so the next save still counts them as this copy's.
+    if (merged.bytes == *onDisk)
+        m_rosterBase = *onDisk;
+    return true;
+}
+
+SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
+                                   const QByteArray &mine, QStringList *refused) const {
+    return saveMerged(
+        path,
+        [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
+            // A roster that went missing is written again from what this copy holds.
+            RosterMerge merged = mergeRoster(onDisk.value_or(base), base, mine);
+            *refused = merged.refused;
+            return merged.bytes;
+        },
+        m_options);
+}
+
+void FolderSync::keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine) {
+    // One kept roster per file and base: a later change is merged into it.
+    for (PendingRoster &p : m_rosters) {
+        if (p.path == path && p.base == base) {
+            p.mine = mergeRoster(mine, base, p.mine).bytes;
+            return;
+        }
+    }
+    m_rosters.append({path, base, mine});
+}
+
+void FolderSync::keepRecord(const QString &path, Activity activity, const QString &holder,
+                            qint16 run) {
+    // Only the longest kept run of an activity can become the record; a tie keeps the
+    // earlier one.
+    for (PendingRecord &p : m_records) {
+        if (p.path == path && p.activity == activity) {
+            if (run > p.run)
+                p = {path, activity, holder, run};
+            return;
+        }
+    }
+    m_records.append({path, activity, holder, run});
+}
+
+SyncOutcome FolderSync::saveRoster(ApplicationState &state, RosterFile &file, const QString &path) {
+    SyncOutcome outcome = flushPending();
+    const auto mine = rosterFileBytes(state, file);
+    if (!mine) {
+        outcome.status = SyncStatus::Failed;
+        outcome.reason = QStringLiteral("名簿に書けない文字があります。");
+        return outcome;
+    }
+    const QByteArray base = path == m_rosterPath ? m_rosterBase : QByteArray();
+    // While the folder is kept by another copy, the change joins the ones already waiting
+    // instead of waiting for the lock a second time.
+    QStringList refused;
+    const SyncResult result = outcome.status == SyncStatus::Busy
+                                  ? SyncResult{SyncStatus::Busy, {}, outcome.reason, {}}
+                                  : writeRoster(path, base, *mine, &refused);
+    outcome.refused += refused;
+    outcome.status = result.status;
+    outcome.reason = result.reason;
+    if (result.status == SyncStatus::Busy)
+        keepRoster(path, base, *mine);
+    if (result.file &&
+        (result.status == SyncStatus::Saved || result.status == SyncStatus::Unchanged)) {
+        adoptRoster(state, file, *result.file);
+        m_rosterPath = path;
+        m_rosterBase = *result.file;
+    }
+    outcome.waiting = hasPending();
+    return outcome;
+}
+
+SyncOutcome FolderSync::saveStreakRecord(ApplicationState &state, Activity activity,
+                                         const QString &path, const QString &holder) {
+    SyncOutcome outcome = flushPending();
+    const SyncResult result =
+        outcome.status == SyncStatus::Busy
+            ? SyncResult{SyncStatus::Busy, {}, outcome.reason, {}}
+            : saveMerged(
+                  path,
+                  [&](const std::optional<QByteArray> &onDisk) {
+                      return readStreakRecord(state, activity, onDisk, holder);
+                  },
+                  m_options);
+    outcome.status = result.status;
+    outcome.reason = result.reason;
+    if (result.status == SyncStatus::Busy)
+        keepRecord(path, activity, holder, activityFields(state, activity).BestStreak);
+    outcome.waiting = hasPending();
+    return outcome;
+}
+
+SyncOutcome FolderSync::createIfMissing(const QString &path, const QByteArray &bytes) {
+    const SyncResult result = saveMerged(
+        path,
+        [&](const std::optional<QByteArray> &) -> std::optional<QByteArray> {
+            if (QFileInfo::exists(path))
+                return std::nullopt;
+            return bytes;
+        },
+        m_options);
+    SyncOutcome outcome;
+    outcome.status = result.status;
+    outcome.reason = result.reason;
+    outcome.waiting = hasPending();
+    return outcome;
+}
+
+SyncOutcome FolderSync::flushPending() {
+    SyncOutcome outcome;
+    outcome.status = SyncStatus::Saved;
+    // Settles one kept change: false while it must wait on. The first wait ends the round, so
+    // a save never waits for the lock more than once.
+    auto settle = [&](const SyncResult &result) {
+        if (result.status == SyncStatus::Busy) {
+            outcome.status = SyncStatus::Busy;
+            outcome.reason = result.reason;
+            return false;
+        }
+        if (result.status == SyncStatus::Failed)
+            outcome.lostReason = result.reason;
+        return true;
+    };
+    while (!m_rosters.isEmpty()) {
+        const PendingRoster p = m_rosters.first();
+        QStringList refused;
+        const SyncResult result = writeRoster(p.path, p.base, p.mine, &refused);
+        if (!settle(result))
+            break;
+        outcome.refused += refused;
+        m_rosters.removeFirst();
+    }
+    while (outcome.status != SyncStatus::Busy && !m_records.isEmpty()) {
+        const PendingRecord p = m_records.first();
+        const SyncResult result = saveMerged(
+            p.path,
+            [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
+                if (!onDisk)
+                    return std::nullopt;
+                return raiseStreakRecord(*onDisk, p.activity, p.holder, p.run);
+            },
+            m_options);
+        if (!settle(result))
+            break;
+        m_records.removeFirst();
+    }
+    outcome.waiting = hasPending();
+    return outcome;
+}
+
+QString keptChangeText(const QString &fileLabel, const QString &reason) {
+    return fileLabel + QStringLiteral("をいま保存できませんでした。\n\n理由：") + reason +
+           QStringLiteral("\n\nいまの記録はこのプログラムの中に残してあります。"
+                          "次に保存するとき、またはプログラムを終わるときに保存します。");
+}
+
+QString unsavedAtCloseText(const QString &folder, const QString &reason) {
+    return QStringLiteral("まだ保存できていない記録があります。\n\nフォルダー：") +
+           QDir::toNativeSeparators(folder) + QStringLiteral("\n理由：") + reason +
+           QStringLiteral("\n\nプログラムを終わるので、この記録は保存されません。");
+}
+
+QString lostChangeText(const QString &reason) {
+    return QStringLiteral("前に保存できなかった記録を保存しようとしましたが、"
+                          "できませんでした。\n\n理由：") +
+           reason;
+}
+
+QString refusedPupilsText(const QStringList &names) {
+    return QStringLiteral("名簿がいっぱいのため、次の人を名簿に入れられませんでした：\n") +
+           names.join(QStringLiteral("、"));
+}

@@ -1,0 +1,91 @@
+#pragma once
+// The saves of one copy of the program into a data folder that other copies may share:
+// every rewrite is merged with the file as it is on disk, under the folder's lock. A change
+// that cannot be written because another copy keeps the folder is kept here and written at
+// the next save or when the program closes.
+
+#include "core/applicationstate.h"
+#include "records/datasync.h"
+#include "records/roster.h"
+
+#include <QList>
+#include <QStringList>
+
+struct SyncOutcome {
+    SyncStatus status = SyncStatus::Unchanged;
+    QString reason;       // Busy, Failed: plain Japanese for the teacher
+    QStringList refused;  // roster saves: pupils that found no free row
+    QString lostReason;   // a change kept earlier could not be written and was given up: why
+    bool waiting = false; // some change is kept for a later save
+};
+
+class FolderSync {
+public:
+    void setOptions(const SyncOptions &options) { m_options = options; }
+    const SyncOptions &options() const { return m_options; }
+
+    // LoadRoster's work on what it read from `path` (nullopt: nothing could be read): memory
+    // takes the file, with any change still kept for it merged in, and the signed-in pupil is
+    // found again by name. The next merge starts from the file as read.
+    void rosterLoaded(ApplicationState &state, RosterFile &file, const QString &path,
+                      const std::optional<QByteArray> &bytes);
+
+    // Sign-in's look at the file: when another copy rewrote it since this copy last read or
+    // wrote it, memory takes in the merged roster (nothing is written). True when it did.
+    bool refreshRoster(ApplicationState &state, RosterFile &file, const QString &path);
+
+    // SaveRoster: the roster in memory merged with the file and written. Afterwards memory
+    // (RosterTable, `file`, CurrentPupilRow, the best runs) reflects the merged file. Busy:
+    // memory keeps the change and it is written later. Failed: nothing written, memory as it
+    // was (the caller puts its last saved roster back).
+    SyncOutcome saveRoster(ApplicationState &state, RosterFile &file, const QString &path);
+
+    // The rewrite of a record procedure: under the lock the file is read again and the
+    // procedure's steps run on it (`state` then holds what they read), so a longer run that
+    // another copy wrote meanwhile stays. Busy: the pupil's run is kept for later.
+    SyncOutcome saveStreakRecord(ApplicationState &state, Activity activity, const QString &path,
+                                 const QString &holder);
+
+    // Creates a missing data file under the lock; a file that is there is never replaced.
+    SyncOutcome createIfMissing(const QString &path, const QByteArray &bytes);
+
+    // Writes the changes kept for later. Saved when nothing is left waiting, Busy when the
+    // folder is still kept by another copy (the changes wait on). A kept change that cannot be
+    // written for another reason is given up and `lostReason` says why.
+    SyncOutcome flushPending();
+    bool hasPending() const { return !m_rosters.isEmpty() || !m_records.isEmpty(); }
+
+private:
+    struct PendingRoster {
+        QString path;
+        QByteArray base;
+        QByteArray mine;
+    };
+    struct PendingRecord {
+        QString path;
+        Activity activity;
+        QString holder;
+        qint16 run;
+    };
+    SyncResult writeRoster(const QString &path, const QByteArray &base, const QByteArray &mine,
+                           QStringList *refused) const;
+    void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
+    void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
+
+    SyncOptions m_options;
+    QString m_rosterPath;
+    QByteArray m_rosterBase;
+    QList<PendingRoster> m_rosters;
+    QList<PendingRecord> m_records;
+};
+
+// Messages for the teacher.
+// A change kept because another copy keeps the folder: which file, why, and that the change is
+// written later.
+QString keptChangeText(const QString &fileLabel, const QString &reason);
+// Changes still waiting when the program closes: they are not saved.
+QString unsavedAtCloseText(const QString &folder, const QString &reason);
+// A change kept earlier that could not be written after all.
+QString lostChangeText(const QString &reason);
+// New pupils that found no free row in the roster.
+QString refusedPupilsText(const QStringList &names);

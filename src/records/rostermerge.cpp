@@ -1,0 +1,170 @@
+#include "records/rostermerge.h"
+
+#include "core/numericvalue.h"
+#include "records/cp932.h"
+#include "records/datafile.h"
+
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+// A pupil line: its bytes as written in the file (without the line end) and its cells.
+struct Line {
+    QByteArray raw;
+    RosterRow cells;
+};
+
+// A roster file split by the loading rule: the header line, the pupil lines, and the rest.
+struct Lines {
+    std::optional<QByteArray> header; // none when the first line is not a usable header
+    QList<Line> pupils;
+    QByteArray tail;
+};
+
+Lines splitRoster(const QByteArray &file) {
+    const RosterRead read = parseRoster(file);
+    Lines lines;
+    if (read.rows.isEmpty()) {
+        lines.tail = file; // kept whole after the standard header, as loading does
+        return lines;
+    }
+    const QList<RawLine> raw = splitRawLines(file.left(read.consumedBytes));
+    lines.header = raw[0].bytes;
+    for (qsizetype i = 1; i < read.rows.size(); ++i)
+        lines.pupils.append({raw[i].bytes, read.rows[i]});
+    lines.tail = file.mid(read.consumedBytes);
+    return lines;
+}
+
+// The five fields of a pupil line as bytes. ";" (0x3B) is never the second byte of a code
+// page 932 character, so splitting the bytes splits the text the same way.
+QList<QByteArray> rawFields(const QByteArray &line) {
+    QList<QByteArray> fields;
+    qsizetype start = 0;
+    for (int j = 0; j < kRosterCells - 1; ++j) {
+        const qsizetype semicolon = line.indexOf(';', start);
+        if (semicolon < 0)
+            break;
+        fields.append(line.mid(start, semicolon - start));
+        start = semicolon + 1;
+    }
+    fields.append(line.mid(start));
+    return fields;
+}
+
+// The name a line begins with; none for a line without ";", which holds no pupil's runs.
+QByteArray nameBytes(const QByteArray &line) {
+    const qsizetype semicolon = line.indexOf(';');
+    return semicolon < 0 ? QByteArray() : line.left(semicolon);
+}
+
+// The first line of each name.
+QHash<QString, const Line *> byName(const QList<Line> &lines) {
+    QHash<QString, const Line *> index;
+    for (const Line &line : lines)
+        if (!index.contains(line.cells[0]))
+            index.insert(line.cells[0], &line);
+    return index;
+}
+
+bool sameCells(const Line &a, const Line &b) {
+    return a.cells == b.cells;
+}
+
+// The file's line with this copy's larger counts put in. Counts this copy did not change
+// (equal to the base) and counts that are not larger keep the file's bytes.
+QByteArray mergedLine(const Line &disk, const Line &mine, const Line *base) {
+    bool larger[kRosterCells] = {};
+    bool any = false;
+    for (int c = 1; c < kRosterCells; ++c) {
+        if (base && base->cells[c] == mine.cells[c])
+            continue;
+        larger[c] = numericValue(mine.cells[c]) > numericValue(disk.cells[c]);
+        any = any || larger[c];
+    }
+    if (!any)
+        return disk.raw;
+    QList<QByteArray> fields = rawFields(disk.raw);
+    const QList<QByteArray> mineFields = rawFields(mine.raw);
+    if (fields.size() != kRosterCells || mineFields.size() != kRosterCells)
+        return disk.raw;
+    for (int c = 1; c < kRosterCells; ++c)
+        if (larger[c])
+            fields[c] = mineFields[c];
+    return fields.join(';');
+}
+
+} // namespace
+
+RosterMerge mergeRoster(const QByteArray &disk, const QByteArray &base, const QByteArray &mine) {
+    const Lines onDisk = splitRoster(disk);
+    const Lines before = splitRoster(base);
+    const Lines ours = splitRoster(mine);
+    const QHash<QString, const Line *> baseLines = byName(before.pupils);
+    const QHash<QString, const Line *> ourLines = byName(ours.pupils);
+
+    RosterMerge out;
+    QByteArray &bytes = out.bytes;
+    bytes.reserve(disk.size() + mine.size() / 8 + 64);
+    bytes +=
+        onDisk.header ? *onDisk.header : encodeCp932(rosterHeaderLine()).value_or(QByteArray());
+    bytes += kLineEnd;
+
+    QSet<QString> written;
+    int row = 0;
+    for (const Line &line : onDisk.pupils) {
+        ++row;
+        const QString &name = line.cells[0];
+        const bool first = !written.contains(name);
+        written.insert(name);
+        const Line *mineLine = first ? ourLines.value(name) : nullptr;
+        bytes += mineLine ? mergedLine(line, *mineLine, baseLines.value(name)) : line.raw;
+        bytes += kLineEnd;
+    }
+
+    // This copy's pupils the file's rows do not hold. One this copy did not change that sits
+    // in the unread part of the file is there already.
+    QSet<QByteArray> tailNames;
+    for (const RawLine &raw : splitRawLines(onDisk.tail))
+        tailNames.insert(nameBytes(raw.bytes));
+    for (const Line &line : ours.pupils) {
+        const QString &name = line.cells[0];
+        if (written.contains(name))
+            continue;
+        written.insert(name);
+        const Line *baseLine = baseLines.value(name);
+        const bool unchanged = baseLine && sameCells(*baseLine, line);
+        if (unchanged && tailNames.contains(nameBytes(baseLine->raw)))
+            continue;
+        if (row >= kLastNewPupilRow) {
+            out.refused.append(name);
+            continue;
+        }
+        ++row;
+        bytes += unchanged ? baseLine->raw : line.raw;
+        bytes += kLineEnd;
+    }
+    bytes += onDisk.tail;
+    return out;
+}
+
+void adoptRoster(ApplicationState &state, RosterFile &file, const QByteArray &bytes) {
+    const int row = state.CurrentPupilRow;
+    const QString name =
+        row >= 1 && row < qMin(file.rows, kRosterRows) ? state.RosterTable[row][0] : QString();
+    file = loadRosterBytes(state, bytes);
+    if (name.isEmpty())
+        return;
+    const PupilSearch found = findPupil(state, file, name);
+    if (!found.found) {
+        state.CurrentPupilRow = 0; // nobody's row: no run is written into another pupil's line
+        return;
+    }
+    state.CurrentPupilRow = static_cast<qint16>(found.row);
+    for (Activity activity : kAllActivities) {
+        ActivityFields f = activityFields(state, activity);
+        f.BestStreak =
+            qMax(f.BestStreak, numericValueInt16(state.RosterTable[found.row][f.rosterColumn]));
+    }
+}

@@ -1,0 +1,132 @@
+// libFuzzer target over the data files: the roster parser and writer, the roster merge, and
+// the record file's reader and rewrite. An input is one file, or up to three files separated
+// by form feeds (the file on disk, this copy's base, this copy's roster) for the merge.
+// Any broken property aborts, so libFuzzer keeps the input.
+
+#include "core/numericvalue.h"
+#include "records/cp932.h"
+#include "records/rostermerge.h"
+#include "records/streakrecord.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+void require(bool ok, const char *what) {
+    if (!ok) {
+        std::fprintf(stderr, "property broken: %s\n", what);
+        std::abort();
+    }
+}
+
+// The rows and the unread part, as loading takes them (a file without a usable header
+// reads as the standard header with the whole file unread).
+QList<RosterRow> rowsOf(const QByteArray &file, QByteArray *tail = nullptr) {
+    const RosterRead read = parseRoster(file);
+    if (tail)
+        *tail = file.mid(read.consumedBytes);
+    if (!read.rows.isEmpty())
+        return read.rows;
+    const QStringList header = rosterHeaderLine().split(u';');
+    return {RosterRow{header[0], header[1], header[2], header[3], header[4]}};
+}
+
+// What this copy would write for `file` after loading it unchanged.
+QByteArray savedUnchanged(const QByteArray &file) {
+    ApplicationState s;
+    const RosterFile roster = loadRosterBytes(s, file);
+    const auto bytes = rosterFileBytes(s, roster);
+    require(bytes.has_value(), "a loaded roster can be written");
+    return *bytes;
+}
+
+// The rows in the form the program writes: a usable header first, every line ended by CR LF.
+bool writtenForm(const QByteArray &file) {
+    const RosterRead read = parseRoster(file);
+    const QByteArray rows = file.left(read.consumedBytes);
+    const qsizetype pairs = rows.count("\r\n");
+    return !read.rows.isEmpty() && rows.endsWith("\r\n") && rows.count('\r') == pairs &&
+           rows.count('\n') == pairs;
+}
+
+void checkRoster(const QByteArray &file) {
+    // Loading and saving without a change keeps every row's text and the unread part; a file
+    // in the written form comes back byte for byte.
+    QByteArray tail;
+    const QList<RosterRow> rows = rowsOf(file, &tail);
+    const QByteArray saved = mergeRoster(file, file, savedUnchanged(file)).bytes;
+    QByteArray savedTail;
+    require(rowsOf(saved, &savedTail) == rows, "rows round-trip");
+    require(savedTail == tail, "unread part kept");
+    if (writtenForm(file))
+        require(saved == file, "written form round-trips byte for byte");
+}
+
+void checkMerge(const QByteArray &disk, const QByteArray &base, const QByteArray &mine) {
+    const RosterMerge merged = mergeRoster(disk, base, mine);
+    require(mergeRoster(merged.bytes, base, mine).bytes == merged.bytes, "merge settles");
+    // Nobody in the file is dropped, no count in it goes down, and the unread part stays.
+    QByteArray diskTail, mergedTail;
+    const QList<RosterRow> before = rowsOf(disk, &diskTail);
+    const QList<RosterRow> after = rowsOf(merged.bytes, &mergedTail);
+    require(after.size() >= before.size() && mergedTail == diskTail, "file's lines kept");
+    for (qsizetype r = 1; r < before.size(); ++r) {
+        require(after[r][0] == before[r][0], "file's pupils keep their rows");
+        for (int c = 1; c < kRosterCells; ++c)
+            require(numericValue(after[r][c]) >= numericValue(before[r][c]), "counts grow");
+    }
+    // Every pupil of this copy is in the merged file (in its rows, or in the unread part
+    // already), or refused for want of a row.
+    QStringList inTail;
+    for (const RawLine &line : splitRawLines(diskTail))
+        inTail << decodeCp932(line.bytes.left(line.bytes.indexOf(';'))).value_or(QString());
+    for (const RosterRow &row : rowsOf(mine).mid(1)) {
+        bool present = merged.refused.contains(row[0]) || inTail.contains(row[0]);
+        for (qsizetype r = 1; r < after.size() && !present; ++r)
+            present = after[r][0] == row[0];
+        require(present, "this copy's pupils kept");
+    }
+}
+
+void checkRecords(const QByteArray &file, Activity activity) {
+    const QString name = QStringLiteral("たろう");
+    {
+        ApplicationState s;
+        readStreakRecord(s, activity, file, name);
+        const ActivityFields f = activityFields(s, activity);
+        if (f.RecordHolder.isEmpty() && !raiseStreakRecord(file, activity, name, 32767))
+            return; // not a record file the procedure reads
+        require(!raiseStreakRecord(file, activity, name, f.RecordStreak), "a tie keeps the holder");
+        if (f.RecordStreak == 32767)
+            return;
+        const qint16 run = static_cast<qint16>(f.RecordStreak + 1);
+        const auto raised = raiseStreakRecord(file, activity, name, run);
+        require(raised.has_value(), "a longer run is written");
+        ApplicationState t;
+        readStreakRecord(t, activity, *raised, name);
+        const ActivityFields g = activityFields(t, activity);
+        require(g.RecordHolder == name && g.RecordStreak == run, "new record reads back");
+        for (int k = 1; k < 5; ++k)
+            if (k != f.streakRow)
+                require(t.StreakRecordTable[k][0] == s.StreakRecordTable[k][0] &&
+                            t.StreakRecordTable[k][1] == s.StreakRecordTable[k][1],
+                        "other records unchanged");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    if (size > 16384)
+        return 0;
+    const QByteArray input(reinterpret_cast<const char *>(data), qsizetype(size));
+    const QList<QByteArray> files = input.split('\f');
+    const QByteArray &disk = files[0];
+    const QByteArray &base = files.size() > 1 ? files[1] : disk;
+    const QByteArray &mine = files.size() > 2 ? files[2] : base;
+    checkRoster(disk);
+    checkMerge(disk, base, mine);
+    checkRecords(disk, kAllActivities[size % 4]); // each input tries one activity's line
+    return 0;
+}

@@ -1,0 +1,152 @@
+// A copy of the program's saving, without windows: the roster and record procedures as the
+// main window runs them, in a loop, for the tests that share one data folder between
+// processes.
+//   quorin_saver share <folder> <k>  saver k adds its pupils, then raises one run per save
+//   quorin_saver churn <folder>      raises the runner's count by one per save, until killed
+//   quorin_saver hold <folder>       takes the folder's lock and waits to be killed
+//   quorin_saver full <folder>       on a small filesystem: fills it, then a save must fail
+
+#include "records/datafile.h"
+#include "records/foldersync.h"
+#include "records/streakrecord.h"
+#include "saverplan.h"
+
+#include "core/numericvalue.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QLockFile>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+struct Copy {
+    ApplicationState state;
+    RosterFile file;
+    FolderSync sync;
+
+    explicit Copy(const QString &folder) {
+        initialiseApplicationState(state, folder);
+        sync.rosterLoaded(state, file, state.rosterPath(), readDataFile(state.rosterPath()));
+    }
+    // Sign-in's lookup, adding the pupil when it is new. The row, or 0.
+    int signIn(const QString &name) {
+        const PupilSearch search = findPupil(state, file, name);
+        if (!search.found && !search.full) {
+            state.RosterTable[search.row][0] = name;
+            for (int c = 1; c < kRosterCells; ++c)
+                state.RosterTable[search.row][c] = QStringLiteral("0");
+            file.rows = qMax(file.rows, search.row + 1);
+        }
+        state.CurrentPupilRow = static_cast<qint16>(search.row);
+        return search.row;
+    }
+};
+
+int fail(const char *what, const QString &reason) {
+    std::printf("%s: %s\n", what, reason.toUtf8().constData());
+    return 2;
+}
+
+bool failed(const SyncOutcome &outcome) {
+    return outcome.status == SyncStatus::Failed || !outcome.refused.isEmpty() ||
+           !outcome.lostReason.isEmpty();
+}
+
+int share(const QString &folder, int saver) {
+    Copy copy(folder);
+    ApplicationState &s = copy.state;
+    for (int i = 0; i < plan::kSaves; ++i) {
+        const bool adding = i < plan::kPupils;
+        const QString name = plan::pupil(saver, adding ? i : plan::pupilOf(i));
+        const int row = copy.signIn(name);
+        if (row == 0)
+            return fail("no row", name);
+        const Activity activity = static_cast<Activity>(plan::activityOf(i));
+        if (!adding) {
+            // A new best run, as the run step writes it.
+            ActivityFields f = activityFields(s, activity);
+            f.BestStreak = static_cast<qint16>(plan::runOf(saver, i));
+            s.RosterTable[row][f.rosterColumn] = QString::number(f.BestStreak);
+        }
+        const SyncOutcome saved = copy.sync.saveRoster(s, copy.file, s.rosterPath());
+        if (failed(saved))
+            return fail("roster", saved.reason + saved.lostReason + saved.refused.join(u','));
+        if (!adding && readStreakRecord(s, activity, readDataFile(s.streakPath()), name)) {
+            const SyncOutcome record =
+                copy.sync.saveStreakRecord(s, activity, s.streakPath(), name);
+            if (failed(record))
+                return fail("record", record.reason + record.lostReason);
+        }
+    }
+    for (int tries = 0; copy.sync.hasPending() && tries < 100; ++tries)
+        copy.sync.flushPending();
+    return copy.sync.hasPending() ? fail("kept", QStringLiteral("changes never written")) : 0;
+}
+
+int churn(const QString &folder) {
+    Copy copy(folder);
+    std::printf("saving\n");
+    std::fflush(stdout);
+    for (;;) {
+        const int row = copy.signIn(plan::runner());
+        QString &cell = copy.state.RosterTable[row][1];
+        cell = QString::number(qRound(numericValue(cell)) + 1);
+        const SyncOutcome saved =
+            copy.sync.saveRoster(copy.state, copy.file, copy.state.rosterPath());
+        if (failed(saved))
+            return fail("roster", saved.reason);
+    }
+}
+
+int hold(const QString &folder) {
+    QLockFile lock(dataFolderLockPath(folder + QStringLiteral("/Quorin.ini")));
+    if (!lock.tryLock(5000))
+        return fail("lock", QStringLiteral("not taken"));
+    std::printf("held\n");
+    std::fflush(stdout);
+    QThread::sleep(60);
+    return 0;
+}
+
+int full(const QString &folder) {
+    const QString ini = folder + QStringLiteral("/Quorin.ini");
+    const QByteArray old = plan::churnRoster(0);
+    if (!saveDataFile(ini, old).ok)
+        return fail("setup", QStringLiteral("roster not written"));
+    QFile filler(folder + QStringLiteral("/filler"));
+    const QByteArray chunk(4096, 'x');
+    if (!filler.open(QIODevice::WriteOnly))
+        return fail("setup", filler.errorString());
+    while (filler.write(chunk) == chunk.size() && filler.flush()) {
+    }
+    Copy copy(folder);
+    for (int j = 0; j < 40; ++j)
+        copy.signIn(plan::pupil(1, j));
+    const SyncOutcome saved = copy.sync.saveRoster(copy.state, copy.file, ini);
+    std::printf("reason: %s\n", saved.reason.toUtf8().constData());
+    const bool ok = saved.status == SyncStatus::Failed && readDataFile(ini) == old &&
+                    saved.reason.contains(QStringLiteral("ディスクがいっぱい"));
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() < 3)
+        return 64;
+    const QString mode = args[1];
+    const QString folder = args[2];
+    if (mode == QLatin1String("share") && args.size() > 3)
+        return share(folder, args[3].toInt());
+    if (mode == QLatin1String("churn"))
+        return churn(folder);
+    if (mode == QLatin1String("hold"))
+        return hold(folder);
+    if (mode == QLatin1String("full"))
+        return full(folder);
+    return 64;
+}

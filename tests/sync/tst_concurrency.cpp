@@ -1,0 +1,234 @@
+// Processes sharing one data folder: three savers at once, savers killed mid-save, a lock
+// left by a killed copy, and writes that fail (through the save seam and on a full disk).
+
+#include "records/datafile.h"
+#include "records/foldersync.h"
+#include "records/streakrecord.h"
+#include "saverplan.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <csignal>
+
+namespace {
+
+QByteArray readAll(const QString &path) {
+    return readDataFile(path).value_or(QByteArray());
+}
+
+// Every save ends with the disk's flush, which takes the disk's time and tests nothing here:
+// the folders live in a memory filesystem where the system has one.
+QString folderTemplate() {
+    const QFileInfo shm(QStringLiteral("/dev/shm"));
+    return shm.isDir() && shm.isWritable() ? QStringLiteral("/dev/shm/quorin-XXXXXX")
+                                           : QDir::tempPath() + QStringLiteral("/quorin-XXXXXX");
+}
+
+// A folder with both data files as the program creates them (and `roster` when given).
+struct Folder {
+    QTemporaryDir dir{folderTemplate()};
+    QString ini = dir.filePath(QStringLiteral("Quorin.ini"));
+    QString dat = dir.filePath(QStringLiteral("Quorin.dat"));
+    explicit Folder(const QByteArray &roster = newRosterFileBytes()) {
+        saveDataFile(ini, roster);
+        saveDataFile(dat, newStreakFileBytes());
+    }
+};
+
+QProcess *startSaver(QObject *parent, const QStringList &args) {
+    auto *p = new QProcess(parent);
+    p->setProcessChannelMode(QProcess::MergedChannels);
+    p->start(QStringLiteral(QUORIN_SAVER), args);
+    return p;
+}
+
+QByteArray describe(QProcess *p) {
+    return "exit " + QByteArray::number(p->exitCode()) + ": " + p->readAll();
+}
+
+} // namespace
+
+class TestConcurrency : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void threeCopiesLoseNothing();
+    void killedMidSave();
+    void lockOfAKilledCopyIsTakenOver();
+    void failingWrite_data();
+    void failingWrite();
+    void fullSmallFilesystem();
+};
+
+void TestConcurrency::threeCopiesLoseNothing() {
+    Folder folder;
+    constexpr int kCopies = 3;
+    QList<QProcess *> savers;
+    for (int k = 1; k <= kCopies; ++k)
+        savers << startSaver(this,
+                             {QStringLiteral("share"), folder.dir.path(), QString::number(k)});
+    for (QProcess *p : savers) {
+        QVERIFY(p->waitForFinished(100000));
+        QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0,
+                 describe(p).constData());
+    }
+
+    ApplicationState s;
+    const RosterFile file = loadRosterBytes(s, readAll(folder.ini));
+    QCOMPARE(file.rows, 1 + kCopies * plan::kPupils);
+    QVERIFY(file.tail.isEmpty());
+    int kept = 0;
+    int best[4][3] = {}; // per activity: run, saver, pupil of the longest run written
+    for (int k = 1; k <= kCopies; ++k) {
+        for (int j = 0; j < plan::kPupils; ++j) {
+            const PupilSearch found = findPupil(s, file, plan::pupil(k, j));
+            QVERIFY2(found.found, qPrintable(plan::pupil(k, j)));
+            ++kept;
+            for (int a = 0; a < 4; ++a) {
+                int largest = 0;
+                for (int i = plan::kPupils; i < plan::kSaves; ++i) {
+                    if (plan::pupilOf(i) != j || plan::activityOf(i) != a)
+                        continue;
+                    largest = qMax(largest, plan::runOf(k, i));
+                    if (plan::runOf(k, i) > best[a][0])
+                        best[a][0] = plan::runOf(k, i), best[a][1] = k, best[a][2] = j;
+                }
+                QCOMPARE(s.RosterTable[found.row][a + 1], QString::number(largest));
+                ++kept;
+            }
+        }
+    }
+    const QByteArray records = readAll(folder.dat);
+    for (int a = 0; a < 4; ++a) {
+        const Activity activity = static_cast<Activity>(a);
+        QVERIFY(!readStreakRecord(s, activity, records, QString()));
+        const ActivityFields f = activityFields(s, activity);
+        QCOMPARE(f.RecordHolder, plan::pupil(best[a][1], best[a][2]));
+        QCOMPARE(int(f.RecordStreak), best[a][0]);
+        ++kept;
+    }
+    qInfo("%d processes x %d saves: %d of %d entries kept (pupils, counts, records)", kCopies,
+          plan::kSaves, kept, kCopies * plan::kPupils * 5 + 4);
+}
+
+void TestConcurrency::killedMidSave() {
+    Folder folder(plan::churnRoster(0));
+    QRandomGenerator random(20261206);
+    constexpr int kKills = 200;
+    int last = 0;
+    int advanced = 0;
+    for (int n = 0; n < kKills; ++n) {
+        QProcess *p = startSaver(this, {QStringLiteral("churn"), folder.dir.path()});
+        QVERIFY(p->waitForReadyRead(10000)); // loaded, about to save
+        QThread::usleep(random.bounded(30000));
+        ::kill(pid_t(p->processId()), SIGKILL);
+        QVERIFY(p->waitForFinished());
+        QCOMPARE(p->exitStatus(), QProcess::CrashExit);
+        delete p;
+
+        // A whole roster, header first, the old content or a newer one.
+        const QByteArray bytes = readAll(folder.ini);
+        const RosterRead read = parseRoster(bytes);
+        QVERIFY(!read.stoppedEarly && read.consumedBytes == bytes.size());
+        QCOMPARE(read.rows.first()[0], QStringLiteral("氏名"));
+        const int count = read.rows.last()[1].toInt();
+        QVERIFY(count >= last);
+        QCOMPARE(bytes, plan::churnRoster(count));
+        advanced += count > last;
+        last = count;
+    }
+    QVERIFY(advanced > 0);
+    qInfo("%d kills: every roster whole, %d of them after new saves, %d saves in all", kKills,
+          advanced, last);
+}
+
+void TestConcurrency::lockOfAKilledCopyIsTakenOver() {
+    Folder folder;
+    QProcess *p = startSaver(this, {QStringLiteral("hold"), folder.dir.path()});
+    QVERIFY(p->waitForReadyRead(10000));
+    QCOMPARE(p->readAll(), QByteArray("held\n"));
+    const qint64 pid = p->processId();
+    ::kill(pid_t(pid), SIGKILL);
+    QVERIFY(p->waitForFinished());
+    const QString lock = dataFolderLockPath(folder.ini);
+    QVERIFY(readAll(lock).startsWith(QByteArray::number(pid) + '\n'));
+
+    // Not a moment of waiting: the lock of a process that is gone is taken over at once.
+    ApplicationState s;
+    initialiseApplicationState(s, folder.dir.path());
+    RosterFile file;
+    FolderSync sync;
+    sync.rosterLoaded(s, file, folder.ini, readAll(folder.ini));
+    sync.setOptions({0, 3});
+    s.RosterTable[1][0] = QStringLiteral("たろう");
+    file.rows = 2;
+    QCOMPARE(sync.saveRoster(s, file, folder.ini).status, SyncStatus::Saved);
+    QVERIFY(!QFile::exists(lock));
+}
+
+void TestConcurrency::failingWrite_data() {
+    QTest::addColumn<bool>("roster");
+    QTest::addColumn<qint64>("failAfter");
+    QTest::newRow("roster, nothing written") << true << qint64(0);
+    QTest::newRow("roster, cut in a line") << true << qint64(9);
+    QTest::newRow("record file, cut") << false << qint64(5);
+}
+
+void TestConcurrency::failingWrite() {
+    QFETCH(bool, roster);
+    QFETCH(qint64, failAfter);
+    Folder folder(plan::churnRoster(1));
+    const QString path = roster ? folder.ini : folder.dat;
+    const QByteArray old = readAll(path);
+    ApplicationState s;
+    initialiseApplicationState(s, folder.dir.path());
+    RosterFile file;
+    FolderSync sync;
+    sync.rosterLoaded(s, file, folder.ini, readAll(folder.ini));
+    s.RosterTable[2][1] = QStringLiteral("5");
+    s.NoviceBestStreak = 5;
+    auto save = [&] {
+        return roster ? sync.saveRoster(s, file, path)
+                      : sync.saveStreakRecord(s, Activity::Novice, path, QStringLiteral("たろう"));
+    };
+    {
+        SaveFaultForTesting fault(failAfter);
+        const SyncOutcome outcome = save();
+        QCOMPARE(outcome.status, SyncStatus::Failed);
+        QVERIFY2(outcome.reason.contains(QStringLiteral("ディスクがいっぱい")),
+                 qPrintable(outcome.reason));
+    }
+    QCOMPARE(readAll(path), old);
+    QVERIFY(!sync.hasPending());
+    QCOMPARE(save().status, SyncStatus::Saved);
+}
+
+void TestConcurrency::fullSmallFilesystem() {
+    // A real full disk: a 64 KiB filesystem mounted in a user namespace of its own.
+    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
+    if (unshare.isEmpty())
+        QSKIP("unshare is not installed: no small filesystem can be mounted for the test");
+    QTemporaryDir dir;
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(unshare, {QStringLiteral("--user"), QStringLiteral("--map-root-user"),
+                      QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
+                      QStringLiteral("mount -t tmpfs -o size=64k tmpfs \"$0\" || exit 77; "
+                                     "exec \"$1\" full \"$0\""),
+                      dir.path(), QStringLiteral(QUORIN_SAVER)});
+    QVERIFY(p.waitForFinished(30000));
+    const QByteArray output = p.readAll();
+    if (p.exitCode() == 77 || (p.exitCode() != 0 && output.startsWith("unshare:")))
+        QSKIP(qPrintable(QStringLiteral("this system does not let the test mount a small "
+                                        "filesystem: ") +
+                         QString::fromUtf8(output.trimmed())));
+    QVERIFY2(p.exitCode() == 0, output.constData());
+    QVERIFY(output.contains(QStringLiteral("ディスクがいっぱい").toUtf8()));
+}
+
+QTEST_GUILESS_MAIN(TestConcurrency)
+#include "tst_concurrency.moc"

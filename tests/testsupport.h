@@ -10,8 +10,8 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QStandardPaths>
-#include <QTest>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QWidget>
 #include <memory>
 
@@ -38,10 +38,10 @@ struct TestMain {
         window = std::make_unique<frmMain>(state);
         state.MainWindow = window.get();
         window->setRandomSource(&random);
-        window->setMessageHook([this](QMessageBox::Icon icon, const QString &title,
-                                      const QString &text) {
-            messages.append({icon, title, text});
-        });
+        window->setMessageHook(
+            [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
+                messages.append({icon, title, text});
+            });
         if (load)
             window->Form_Load();
     }

@@ -5,20 +5,47 @@
 ActivityFields activityFields(ApplicationState &s, Activity activity) {
     switch (activity) {
     case Activity::Novice:
-        return {s.NoviceFirstAttempt, s.NoviceCurrentStreak, s.NoviceBestStreak,
-                s.NoviceRecordStreak, s.NoviceRecordHolder, 1, 1, 20, 2};
+        return {s.NoviceFirstAttempt,
+                s.NoviceCurrentStreak,
+                s.NoviceBestStreak,
+                s.NoviceRecordStreak,
+                s.NoviceRecordHolder,
+                1,
+                1,
+                20,
+                2};
     case Activity::Intermediate:
-        return {s.IntermediateFirstAttempt, s.IntermediateCurrentStreak,
-                s.IntermediateBestStreak, s.IntermediateRecordStreak,
-                s.IntermediateRecordHolder, 2, 2, 20, 3};
+        return {s.IntermediateFirstAttempt,
+                s.IntermediateCurrentStreak,
+                s.IntermediateBestStreak,
+                s.IntermediateRecordStreak,
+                s.IntermediateRecordHolder,
+                2,
+                2,
+                20,
+                3};
     case Activity::Expert:
-        return {s.ExpertFirstAttempt, s.ExpertCurrentStreak, s.ExpertBestStreak,
-                s.ExpertRecordStreak, s.ExpertRecordHolder, 3, 3, 20, 4};
+        return {s.ExpertFirstAttempt,
+                s.ExpertCurrentStreak,
+                s.ExpertBestStreak,
+                s.ExpertRecordStreak,
+                s.ExpertRecordHolder,
+                3,
+                3,
+                20,
+                4};
     case Activity::Challenge:
         break;
     }
-    return {s.ChallengeFirstAttempt, s.ChallengeCurrentStreak, s.ChallengeBestStreak,
-            s.ChallengeRecordStreak, s.ChallengeRecordHolder, 4, 4, 81, 5};
+    return {s.ChallengeFirstAttempt,
+            s.ChallengeCurrentStreak,
+            s.ChallengeBestStreak,
+            s.ChallengeRecordStreak,
+            s.ChallengeRecordHolder,
+            4,
+            4,
+            81,
+            5};
 }
 
 QString rosterFileNameForPlatform() {

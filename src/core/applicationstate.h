@@ -11,11 +11,11 @@ class frmMain;
 inline constexpr qint16 True = -1;
 inline constexpr qint16 False = 0;
 
-inline constexpr int kRosterRows = 101;   // rows 0..100 (row 0 is the header)
-inline constexpr int kRosterColumns = 6;  // columns 0..5 (column 5 never used)
-inline constexpr int kStreakRows = 6;     // rows 0..5
-inline constexpr int kStreakColumns = 3;  // columns 0..2
-inline constexpr int kFactCount = 81;     // facts 0..80; arrays run to 81
+inline constexpr int kRosterRows = 101;  // rows 0..100 (row 0 is the header)
+inline constexpr int kRosterColumns = 6; // columns 0..5 (column 5 never used)
+inline constexpr int kStreakRows = 6;    // rows 0..5
+inline constexpr int kStreakColumns = 3; // columns 0..2
+inline constexpr int kFactCount = 81;    // facts 0..80; arrays run to 81
 
 struct ApplicationState {
     frmMain *MainWindow = nullptr;
@@ -85,10 +85,10 @@ struct ActivityFields {
     qint16 &BestStreak;
     qint16 &RecordStreak;
     QString &RecordHolder;
-    int rosterColumn;   // 1..4
-    int streakRow;      // StreakRecordTable row 1..4 (file line 2..5)
-    int fullMark;       // 20, or 81 for the challenge
-    int tabIndex;       // 2..5
+    int rosterColumn; // 1..4
+    int streakRow;    // StreakRecordTable row 1..4 (file line 2..5)
+    int fullMark;     // 20, or 81 for the challenge
+    int tabIndex;     // 2..5
 };
 
 ActivityFields activityFields(ApplicationState &state, Activity activity);

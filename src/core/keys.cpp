@@ -3,8 +3,8 @@
 #include "core/applicationstate.h"
 
 void IsDigitKey(qint16 keyCode, qint16 &isDigit) {
-    isDigit = ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 96 && keyCode <= 105)) ? True
-                                                                                       : False;
+    isDigit =
+        ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 96 && keyCode <= 105)) ? True : False;
 }
 
 namespace {

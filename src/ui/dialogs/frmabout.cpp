@@ -79,4 +79,6 @@ void frmAbout::Form_Load() {
     findChild<QLabel *>(QStringLiteral("lblTitle"))->setText(applicationTitle());
 }
 
-void frmAbout::cmdOK_Click() { accept(); }
+void frmAbout::cmdOK_Click() {
+    accept();
+}

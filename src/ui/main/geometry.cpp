@@ -30,7 +30,9 @@ void setBackgroundColour(QWidget *w, const QColor &colour) {
     w->setAutoFillBackground(true);
 }
 
-void nameControl(QObject *o, const QString &name) { o->setObjectName(name); }
+void nameControl(QObject *o, const QString &name) {
+    o->setObjectName(name);
+}
 
 void nameArrayControl(QObject *o, const QString &arrayName, int index) {
     o->setObjectName(arrayName + QLatin1Char('_') + QString::number(index));

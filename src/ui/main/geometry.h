@@ -9,8 +9,12 @@
 
 inline constexpr int kTwipsPerPixel = 15;
 
-inline int twipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-inline int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
+inline int twipsToPixels(int twips) {
+    return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel;
+}
+inline int pixelsToTwips(int pixels) {
+    return pixels * kTwipsPerPixel;
+}
 inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                  twipsToPixels(height));

@@ -40,8 +40,7 @@ QPixmap welcomeIllustration(const QSize &size) {
     p.drawEllipse(sun + QPointF(r * 0.6, r * 0.2), r * 0.15, r * 0.09);
     p.setPen(QPen(QColor(70, 50, 30), 2, Qt::SolidLine, Qt::RoundCap));
     p.setBrush(Qt::NoBrush);
-    p.drawArc(QRectF(sun.x() - r * 0.45, sun.y() - r * 0.2, r * 0.9, r * 0.7), 200 * 16,
-              140 * 16);
+    p.drawArc(QRectF(sun.x() - r * 0.45, sun.y() - r * 0.2, r * 0.9, r * 0.7), 200 * 16, 140 * 16);
 
     // Slate with three facts.
     const QRectF slate(w * 0.1, h * 0.42, w * 0.8, h * 0.36);

@@ -7,6 +7,14 @@ void IsDigitKey(qint16 keyCode, qint16 &isDigit) {
         ((keyCode >= 48 && keyCode <= 57) || (keyCode >= 96 && keyCode <= 105)) ? True : False;
 }
 
+bool isEditingKey(qint16 keyCode) {
+    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
+        return true;
+    qint16 isDigit = False;
+    IsDigitKey(keyCode, isDigit);
+    return isDigit == True;
+}
+
 namespace {
 
 // X11/evdev key codes of the main keyboard row 1..9, 0 (10..19).

@@ -23,6 +23,10 @@ inline constexpr qint16 Delete = 46;
 // 96..105, otherwise to False (0). Modifiers play no part.
 void IsDigitKey(qint16 keyCode, qint16 &isDigit);
 
+// The keys an answer box handles by itself (Left, Right, Backspace, Delete and the digit
+// keys): the activities' key handlers do nothing for them. Every other key is an action key.
+bool isEditingKey(qint16 keyCode);
+
 // Maps a Qt key event (its key, modifiers, native virtual key and text) to the virtual-key
 // code used by the key handlers. Keypad digits become 96..105; a digit typed with Shift
 // held, or a full-width digit, still maps to its digit key. Unknown keys map to 0, which

@@ -7,6 +7,24 @@
 #include <QKeyEvent>
 #include <QPointer>
 
+bool quizActionKeyGrades(const QList<AnswerBox *> &boxes, int index, qint16 keyCode) {
+    if (index < 0 || index >= boxes.size())
+        return false;
+    if (keyCode == VK::Up) {
+        if (index > 0)
+            boxes[index - 1]->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    for (const AnswerBox *box : boxes) {
+        if (box->value() == 0.0) {
+            if (index < boxes.size() - 1)
+                boxes[index + 1]->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
+    }
+    return true;
+}
+
 AnswerBox::AnswerBox(const QString &arrayName, int index, QWidget *parent)
     : QLineEdit(parent), m_index(index) {
     nameArrayControl(this, arrayName, index);

@@ -6,6 +6,11 @@
 
 class AnswerBox;
 
+// The quiz families' key contract after the editing keys: Up moves to the previous box;
+// any other action key moves to the next box while some box of the family is still empty
+// (value 0). Returns true when every box holds a value and the set is to be graded.
+bool quizActionKeyGrades(const QList<AnswerBox *> &boxes, int index, qint16 keyCode);
+
 // Empties each box, then hides it: the order every page's reset uses.
 template <typename Boxes> void emptyAndHide(const Boxes &boxes);
 

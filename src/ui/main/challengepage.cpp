@@ -7,6 +7,7 @@
 #include "ui/main/answerbox.h"
 #include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
+#include "ui/main/messagelabel.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -29,23 +30,14 @@ constexpr int kRowHeaderLeft = 840;
 constexpr int kRowTop = 960;
 constexpr int kRowStep = 600;
 
-// The streak message before the first record procedure fills it in.
-QString streakTemplate() {
-    return QStringLiteral("ただいま連続　　　回正解中です。　あなたの最高記録は　　　回です。　　"
-                          "　最高連続正解回数は、　　　　　　　さんの　　　回です。");
-}
-
 } // namespace
 
 ChallengePage::ChallengePage(frmMain &main, QWidget *parent) : QWidget(parent), m_main(main) {
     // The streak message above the frame, across its full width; two lines hold the long
     // form of the message.
-    m_streakLabel = new QLabel(streakTemplate(), this);
+    m_streakLabel = new MessageLabel(this);
     nameControl(m_streakLabel, QStringLiteral("QuorinChallengeQuizScoreLabel"));
     placeOnTabPage(m_streakLabel, 120, 480, 12135, 690);
-    m_streakLabel->setWordWrap(true);
-    m_streakLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    setTextColour(m_streakLabel, Colours::Blue);
 
     m_frame = new QGroupBox(this);
     nameControl(m_frame, QStringLiteral("QuorinChallengeQuizFrame"));
@@ -222,28 +214,11 @@ void ChallengePage::QuorinChallengeQuizBestScoreCommand_Click() {
 void ChallengePage::QuorinChallengeAnswerTextBox_KeyDown(int index, qint16 keyCode) {
     if (index < 0 || index >= kBoxCount)
         return;
-    // Editing keys only edit the box.
-    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
+    // Editing keys and digits only edit the box.
+    if (isEditingKey(keyCode))
         return;
-    if (keyCode == VK::Up) {
-        if (index > 0)
-            m_boxes[index - 1]->setFocus();
-        return;
-    }
-    qint16 isDigit = False;
-    IsDigitKey(keyCode, isDigit);
-    if (isDigit == True)
-        return;
-    // Any other key is an action key: on to the next box while some box is still empty,
-    // otherwise the whole sheet is marked.
-    for (const AnswerBox *box : std::as_const(m_boxes)) {
-        if (box->value() == 0.0) {
-            if (index < kBoxCount - 1)
-                m_boxes[index + 1]->setFocus();
-            return;
-        }
-    }
-    markSheet();
+    if (quizActionKeyGrades(m_boxes, index, keyCode))
+        markSheet();
 }
 
 void ChallengePage::QuorinChallengeAnswerTextBox_GotFocus(int index) {

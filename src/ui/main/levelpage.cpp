@@ -50,12 +50,6 @@ int column(int index) {
     return index < 10 ? 0 : 1;
 }
 
-// The caption the message label carries until the first record procedure replaces it.
-QString messageTemplate() {
-    return QStringLiteral("ただいま連続　　　回正解中です。　あなたの最高記録は　　　回です。"
-                          "　　　最高連続正解回数は、　　　　　　　さんの　　　回です。");
-}
-
 } // namespace
 
 LevelParams LevelParams::novice() {
@@ -101,9 +95,6 @@ LevelPage::LevelPage(frmMain &main, const LevelParams &params, QWidget *parent)
     nameControl(m_streakLabel, controlName(QStringLiteral("QuizScoreLabel")));
     placeOnTabPage(m_streakLabel, kMessageLeft, kMessageTop, m_params.messageWidthTwips,
                    kFrameTop - kMessageTop);
-    m_streakLabel->setFont(designFont(12));
-    setTextColour(m_streakLabel, Colours::Blue);
-    m_streakLabel->setText(messageTemplate());
 
     m_frame = new QGroupBox(this);
     nameControl(m_frame, controlName(QStringLiteral("QuizFrame")));
@@ -232,29 +223,10 @@ void LevelPage::QuizBestScoreCommand_Click() {
 
 void LevelPage::AnswerTextBox_KeyDown(int index, qint16 keyCode) {
     // Editing keys and digits belong to the box itself.
-    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
+    if (isEditingKey(keyCode))
         return;
-    qint16 isDigit = False;
-    IsDigitKey(keyCode, isDigit);
-    if (isDigit == True)
-        return;
-    if (index < 0 || index >= kQuestions)
-        return;
-    if (keyCode == VK::Up) {
-        if (index > 0)
-            m_boxes[index - 1]->setFocus(Qt::OtherFocusReason);
-        return;
-    }
-    // Any other key is an action key: on to the next box while some box is still empty,
-    // otherwise grade the set.
-    for (AnswerBox *box : m_boxes) {
-        if (box->value() == 0.0) {
-            if (index < kQuestions - 1)
-                m_boxes[index + 1]->setFocus(Qt::OtherFocusReason);
-            return;
-        }
-    }
-    gradeSet();
+    if (quizActionKeyGrades(m_boxes, index, keyCode))
+        gradeSet();
 }
 
 void LevelPage::gradeSet() {

@@ -1,5 +1,7 @@
 #include "ui/main/messagelabel.h"
 
+#include "ui/main/geometry.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 
@@ -14,6 +16,11 @@ MessageLabel::MessageLabel(QWidget *parent) : QLabel(parent) {
     // A pupil's name is shown as typed, never read as markup.
     setTextFormat(Qt::PlainText);
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFont(designFont(12));
+    setTextColour(this, Colours::Blue);
+    // The caption shown until the first record procedure replaces it.
+    setText(QStringLiteral("ただいま連続　　　回正解中です。　あなたの最高記録は　　　回です。"
+                           "　　　最高連続正解回数は、　　　　　　　さんの　　　回です。"));
 }
 
 QFont MessageLabel::fittedFont() const {

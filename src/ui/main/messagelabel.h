@@ -1,6 +1,6 @@
 #pragma once
-// A label for the streak message: word-wrapped from the top left, and drawn in a smaller
-// size when a long holder name would otherwise run past the label's bottom edge.
+// The streak message label of the graded tabs: blue, word-wrapped from the top left, and
+// drawn in a smaller size when a long holder name would otherwise run past its bottom edge.
 
 #include <QLabel>
 

@@ -193,11 +193,7 @@ void PracticePage::hideLeftColumn() {
 void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode) {
     if (index < 0 || index >= kQuestionCount)
         return;
-    if (keyCode == VK::Left || keyCode == VK::Right || keyCode == VK::Back || keyCode == VK::Delete)
-        return;
-    qint16 isDigit = False;
-    IsDigitKey(keyCode, isDigit);
-    if (isDigit == True)
+    if (isEditingKey(keyCode))
         return;
 
     // Any other key confirms the answer in this box.

@@ -1,5 +1,5 @@
 #pragma once
-// Data-file helpers shared by the records, sign-in and options tests.
+// Data-file helpers shared by the records, sign-in, options and merge tests.
 
 #include "records/cp932.h"
 #include "testsupport.h"
@@ -15,6 +15,11 @@ inline QByteArray cp932Lines(const QStringList &lines) {
     for (const QString &line : lines)
         bytes += encodeCp932(line).value() + "\r\n";
     return bytes;
+}
+
+// The roster file with its header and the given pupil lines.
+inline QByteArray roster(const QStringList &pupils) {
+    return cp932Lines(QStringList{kRosterHeader} + pupils);
 }
 
 // The record file with its header and the given record lines.
@@ -39,4 +44,12 @@ inline void confirmName(TestMain &t, const QString &name) {
 
 inline QByteArray rosterOnDisk(const TestMain &t) {
     return readBytes(t.path(QStringLiteral("Quorin.ini")));
+}
+
+// How many of the activity tabs 1..5 can be chosen: 5 signed in, 0 locked.
+inline int openActivities(const TestMain &t) {
+    int open = 0;
+    for (int i = 1; i <= 5; ++i)
+        open += t.window->isTabSelectable(i) ? 1 : 0;
+    return open;
 }

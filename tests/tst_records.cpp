@@ -18,6 +18,7 @@ private Q_SLOTS:
     void initTestCase() { useTestSettings(); }
     void names_data();
     void names();
+    void everyCodePage932CharacterIsKept();
     void roster_data();
     void roster();
     void oneCountChanged();
@@ -40,19 +41,39 @@ void TestRecords::names_data() {
     QTest::newRow("tab") << "た\tろう" << NameProblem::ControlCharacter;
     QTest::newRow("yoshi") << "𠮷田" << NameProblem::NotEncodable;
     QTest::newRow("emoji") << "はな😀" << NameProblem::NotEncodable;
+    // Kept as typed: code page 932's own forms, which composition would change.
+    QTest::newRow("compatibility kanji") << "\uFA10田" << NameProblem::None;
 }
 
 void TestRecords::names() {
     QFETCH(QString, name);
     QFETCH(NameProblem, problem);
     QCOMPARE(checkPupilName(name).problem, problem);
-    if (problem == NameProblem::None) { // through a roster file and back, byte for byte
+    if (problem == NameProblem::None) { // as typed, through a roster file and back
+        QCOMPARE(checkPupilName(name).name, name);
         const QByteArray bytes = ::roster({name + ";1;0;0;2"});
         ApplicationState s;
         const RosterFile file = loadRosterBytes(s, bytes);
         QCOMPARE(rosterNames(s, file), QStringList{name});
         QCOMPARE(rosterFileBytes(s, file).value(), bytes);
     }
+}
+
+void TestRecords::everyCodePage932CharacterIsKept() {
+    // Every character the files can hold is a name exactly as typed; only a sound mark typed
+    // apart, which the files cannot hold, is composed with its kana.
+    int checked = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead)
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const char code[2] = {char(lead), char(trail)};
+            const auto c = decodeCp932(QByteArray(code, 2));
+            if (!c || c->size() != 1 || !c->at(0).isPrint() || *c == QStringLiteral(";"))
+                continue;
+            QCOMPARE(checkPupilName(*c).name, *c);
+            ++checked;
+        }
+    QVERIFY2(checked > 7000, qPrintable(QString::number(checked)));
+    QCOMPARE(checkPupilName(QStringLiteral("か\u3099く")).name, QStringLiteral("がく"));
 }
 
 void TestRecords::roster_data() {

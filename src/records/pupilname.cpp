@@ -36,7 +36,14 @@ NameCheck nameProblem(const QString &name) {
 }
 
 NameCheck checkPupilName(const QString &typed) {
-    return nameProblem(typed.normalized(QString::NormalizationForm_C));
+    // Composition would turn code page 932's compatibility kanji (塚 FA 9C, 凞, Å ...) into
+    // other characters, so a name the files can hold is kept exactly as typed. Only a name
+    // they cannot hold is composed (か and a separate ゛ become が), when that helps.
+    const NameCheck asTyped = nameProblem(typed);
+    if (asTyped.problem != NameProblem::NotEncodable)
+        return asTyped;
+    const NameCheck composed = nameProblem(typed.normalized(QString::NormalizationForm_C));
+    return composed.problem == NameProblem::None ? composed : asTyped;
 }
 
 QString nameProblemMessage(const NameCheck &check) {

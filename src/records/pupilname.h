@@ -14,7 +14,7 @@ enum class NameProblem {
 };
 
 struct NameCheck {
-    QString name; // the name as it will be used: composed to NFC
+    QString name; // the name as it will be used: as typed, or composed when only that fits
     NameProblem problem = NameProblem::None;
     QString offending; // the first character that cannot be used
 };
@@ -22,8 +22,9 @@ struct NameCheck {
 // Checks `name` exactly as given (no composition, spaces count).
 NameCheck nameProblem(const QString &name);
 
-// Composes the typed text to NFC (a kana and a separate sound mark become one character),
-// then checks it. Leading and trailing spaces stay part of the name.
+// Checks the typed text as typed. Only when code page 932 cannot hold it but can hold its
+// composed form (a kana and a separate sound mark become one character) is the composed
+// form used. Leading and trailing spaces stay part of the name.
 NameCheck checkPupilName(const QString &typed);
 
 // A short message a second-grade pupil can read, for the sign-in page.

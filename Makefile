@@ -10,7 +10,7 @@ BUILD_DIR   := build/$(PRESET)
 WERROR      ?= OFF
 RUN_DIR     := run-data
 DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
-                fonts-ipafont-gothic fontconfig
+                fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)

@@ -132,6 +132,13 @@ int frmOptions::driveIndexFor(const QString &path) const {
     return best;
 }
 
+void frmOptions::showVolume(const QString &root) {
+    // The model lists (and watches) the folders below its root path only; without it the
+    // tree would hold nothing but the way down to the current folder.
+    if (m_model->rootPath() != root)
+        m_model->setRootPath(root);
+}
+
 QString frmOptions::currentFolderPath() const {
     return m_model->filePath(m_dir->currentIndex());
 }
@@ -186,6 +193,8 @@ bool frmOptions::setCurrentFolder(const QString &path) {
         m_shownDrive = drive;
         m_optionsDriveRoot = QDir::toNativeSeparators(m_drive->itemData(drive).toString());
     }
+    if (drive >= 0)
+        showVolume(m_drive->itemData(drive).toString());
     for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
         m_dir->expand(up);
     m_dir->setCurrentIndex(index);
@@ -209,6 +218,7 @@ void frmOptions::QuorinOptionFormDrive_Change() {
         return;
     }
     m_shownDrive = index;
+    showVolume(root);
     m_optionsDriveRoot = QDir::toNativeSeparators(root);
     m_main.state().OptionsDrive = m_drive->currentText();
     m_optionsPath = optionsFolderText(root);

@@ -48,6 +48,7 @@ private:
     void fillDriveList();
     int driveIndexFor(const QString &path) const;
     QString currentFolderPath() const;
+    void showVolume(const QString &root);
 
     frmMain &m_main;
     QGroupBox *m_frame = nullptr;

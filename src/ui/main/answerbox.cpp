@@ -58,10 +58,29 @@ void AnswerBox::onTextChanged() {
 void AnswerBox::keyPressEvent(QKeyEvent *event) {
     const qint16 code = virtualKeyCode(event->key(), event->modifiers(), event->nativeVirtualKey(),
                                        event->nativeScanCode(), event->text());
+    // A key held down answers nothing: its repeats would confirm the next, still empty box
+    // (or type a digit twice). Only moving the caret and deleting keep repeating. The X
+    // server repeats a key as a release and a press with the same time stamp; the toolkit
+    // does not always mark that pair as a repeat, so the time stamp is checked as well.
+    const bool repeated =
+        event->isAutoRepeat() ||
+        (m_releasedAt != 0 && event->key() == m_releasedKey && event->timestamp() == m_releasedAt);
+    const bool keepsRepeating =
+        code == VK::Left || code == VK::Right || code == VK::Back || code == VK::Delete;
+    if (repeated && !keepsRepeating) {
+        event->accept();
+        return;
+    }
     QPointer<AnswerBox> self(this);
     Q_EMIT keyDown(m_index, code);
     if (self)
         QLineEdit::keyPressEvent(event);
+}
+
+void AnswerBox::keyReleaseEvent(QKeyEvent *event) {
+    m_releasedKey = event->key();
+    m_releasedAt = event->timestamp();
+    QLineEdit::keyReleaseEvent(event);
 }
 
 void AnswerBox::focusInEvent(QFocusEvent *event) {

@@ -36,12 +36,17 @@ Q_SIGNALS:
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
 
 private:
     void onTextChanged();
     int m_index;
+    // The last key released in this box and when: a press of the same key at the same
+    // moment is the key's auto-repeat.
+    int m_releasedKey = 0;
+    quint64 m_releasedAt = 0;
 };
 
 template <typename Boxes> void emptyAndHide(const Boxes &boxes) {

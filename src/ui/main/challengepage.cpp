@@ -33,17 +33,18 @@ constexpr int kRowStep = 600;
 } // namespace
 
 ChallengePage::ChallengePage(frmMain &main, QWidget *parent) : QWidget(parent), m_main(main) {
-    // The streak message above the frame, across its full width; two lines hold the long
-    // form of the message.
+    // The streak message above the frame, across its full width, at the same place and size
+    // as on the level tabs; raised above the frame once that exists.
     m_streakLabel = new MessageLabel(this);
     nameControl(m_streakLabel, QStringLiteral("QuorinChallengeQuizScoreLabel"));
-    placeOnTabPage(m_streakLabel, 120, 480, 12135, 690);
+    placeOnTabPage(m_streakLabel, 120, 720, 12135, 615);
 
     m_frame = new QGroupBox(this);
     nameControl(m_frame, QStringLiteral("QuorinChallengeQuizFrame"));
     // As tall as the level frames, so the result label at the bottom of the sheet fits; the
     // buttons stand on the page over the frame's lower right corner.
     placeOnTabPage(m_frame, 120, 1200, 12135, 7335);
+    m_streakLabel->raise();
 
     const QColor headerBackground = Colours::menuBar();
     for (int i = 0; i < kHeaderCount; ++i) {

@@ -12,6 +12,7 @@
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
 #include "ui/main/challengepage.h"
+#include "ui/main/classroomstyle.h"
 #include "ui/main/geometry.h"
 #include "ui/main/levelpage.h"
 #include "ui/main/practicepage.h"
@@ -22,11 +23,13 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QSettings>
+#include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
 
@@ -74,6 +77,7 @@ frmMain::frmMain(ApplicationState &state, QWidget *parent)
     : QMainWindow(parent), m_state(state), m_ownRandom(std::make_unique<MersenneRandomSource>()),
       m_random(m_ownRandom.get()), m_helpFile(QStringLiteral(":/help/index.html")) {
     initialiseResources();
+    useClassroomStyle();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(mainWindowCaption());
     setFont(designFont(12));
@@ -114,7 +118,69 @@ frmMain::frmMain(ApplicationState &state, QWidget *parent)
                           twipsToPixels(kClientHeightTwips));
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &frmMain::QuorinSSTab_Click);
+    setUpKeyboard();
     applyFixedSize();
+}
+
+void frmMain::setUpKeyboard() {
+    // Enter on a focused button presses it, as Space does.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+
+    // The activities are entered on purpose only: the tab strip's own arrow keys, Ctrl+Tab
+    // and the mouse wheel would otherwise enter the next tab (and lock the others) at once.
+    m_tabs->tabBar()->installEventFilter(this);
+    m_tabs->installEventFilter(this);
+
+    // Alt+1 .. Alt+5 on the sign-in page open the activity of that tab once a pupil has
+    // signed in; Alt+0 on an activity page is its finish button. In an answer box the Alt
+    // key pressed first is still an action key for the box, as every other key is.
+    static const char *const finButtons[] = {
+        "QuorinPracticeFinCommand", "QuorinNoviceQuizFinCommand",
+        "QuorinIntermediateQuizFinCommand", "QuorinExpertQuizFinCommand",
+        "QuorinChallengeQuizFinCommand"};
+    for (int tab = 1; tab <= 5; ++tab) {
+        auto *enter =
+            new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + tab)), m_tabs->widget(0));
+        connect(enter, &QShortcut::activated, this, [this, tab] {
+            if (m_tabs->currentIndex() == 0 && isTabSelectable(tab))
+                m_tabs->setCurrentIndex(tab);
+        });
+        QWidget *page = m_tabs->widget(tab);
+        auto *leave = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_0), page);
+        QPushButton *fin = page->findChild<QPushButton *>(QLatin1String(finButtons[tab - 1]));
+        connect(leave, &QShortcut::activated, fin, &QPushButton::click);
+    }
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event) {
+    if (watched == m_tabs->tabBar() && event->type() == QEvent::Wheel)
+        return true;
+    if (event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const bool ctrl = key->modifiers() & Qt::ControlModifier;
+        switch (key->key()) {
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+            if (watched == m_tabs->tabBar())
+                return true;
+            break;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            if (ctrl)
+                return true;
+            break;
+        default:
+            break;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 frmMain::~frmMain() {
@@ -174,6 +240,9 @@ void frmMain::buildSignInPage(QWidget *page) {
     nameControl(m_nameCombo, QStringLiteral("QuorinIniNameCombo"));
     m_nameCombo->setEditable(true);
     m_nameCombo->setInsertPolicy(QComboBox::NoInsert);
+    // The name is exactly what the pupil typed: no inline, case-insensitive completion into
+    // another pupil's name. The drop-down list still offers the names.
+    m_nameCombo->setCompleter(nullptr);
     m_nameCombo->setFont(designFont(24));
     m_nameCombo->setAccessibleName(QStringLiteral("なまえ"));
     placeOnTabPage(m_nameCombo, 4440, 4320, 4455, 615);
@@ -197,10 +266,15 @@ void frmMain::buildSignInPage(QWidget *page) {
     m_iniMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setTextColour(m_iniMessage, Colours::Red);
 
-    // Only the user's own edits and list picks count as editing the name.
+    // Only the user's own edits and list picks count as editing the name. The combo box
+    // also reports "activated" from its own Return and focus-out handling, with the text
+    // unchanged: that is no edit, so a pick counts only when it changed the name.
     connect(m_nameCombo->lineEdit(), &QLineEdit::textEdited, this,
             &frmMain::QuorinIniNameCombo_Change);
-    connect(m_nameCombo, &QComboBox::activated, this, &frmMain::QuorinIniNameCombo_Change);
+    connect(m_nameCombo, &QComboBox::activated, this, [this] {
+        if (currentNameText() != m_signedInName)
+            QuorinIniNameCombo_Change();
+    });
     // Enter in the name box confirms the name, as the default button would in a dialog.
     connect(m_nameCombo->lineEdit(), &QLineEdit::returnPressed, this,
             &frmMain::QuorinIniFinCommand_Click);
@@ -294,6 +368,7 @@ bool frmMain::isTabSelectable(int index) const {
 }
 
 void frmMain::lockActivityTabs() {
+    m_signedInName.clear();
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, false);
 }
@@ -373,6 +448,7 @@ void frmMain::QuorinIniFinCommand_Click() {
     // 3.
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, true);
+    m_signedInName = name;
 
     // 4. Find or add the pupil.
     if (m_state.RosterLoaded) {

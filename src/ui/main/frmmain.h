@@ -108,11 +108,13 @@ public Q_SLOTS:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
     void applyFixedSize();
     void buildSignInPage(QWidget *page);
+    void setUpKeyboard();
     void Form_Unload();
     void refillNameList(const QStringList &names);
     void lockActivityTabs();
@@ -141,6 +143,7 @@ private:
     QPushButton *m_iniFinCommand = nullptr;
     QPushButton *m_finCommand = nullptr;
     QLabel *m_iniMessage = nullptr;
+    QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked
     RosterFile m_rosterFile;
     FolderSync m_sync;
     bool m_keptChangeShown = false; // the teacher was told that changes wait for the folder

@@ -60,7 +60,8 @@ LevelParams LevelParams::novice() {
             QStringLiteral("レベル1　終了"),
             true,
             480,
-            12015};
+            12015,
+            735};
 }
 LevelParams LevelParams::intermediate() {
     return {Activity::Intermediate,
@@ -70,7 +71,8 @@ LevelParams LevelParams::intermediate() {
             QStringLiteral("レベル2　終了"),
             false,
             600,
-            12135};
+            12135,
+            615};
 }
 LevelParams LevelParams::expert() {
     return {Activity::Expert,
@@ -80,7 +82,8 @@ LevelParams LevelParams::expert() {
             QStringLiteral("レベル3　終了"),
             false,
             480,
-            12135};
+            12135,
+            615};
 }
 
 QString LevelPage::controlName(const QString &role) const {
@@ -89,17 +92,19 @@ QString LevelPage::controlName(const QString &role) const {
 
 LevelPage::LevelPage(frmMain &main, const LevelParams &params, QWidget *parent)
     : QWidget(parent), m_main(main), m_params(params) {
-    // The streak message above the frame. Its height stops at the frame's top edge so a
-    // wrapped second line never runs into the frame's border.
+    // The streak message above the frame, at the design's size: two lines of the long
+    // message fit at the design font size. It reaches a little over the frame's top edge,
+    // so it is raised above the frame.
     m_streakLabel = new MessageLabel(this);
     nameControl(m_streakLabel, controlName(QStringLiteral("QuizScoreLabel")));
     placeOnTabPage(m_streakLabel, kMessageLeft, kMessageTop, m_params.messageWidthTwips,
-                   kFrameTop - kMessageTop);
+                   m_params.messageHeightTwips);
 
     m_frame = new QGroupBox(this);
     nameControl(m_frame, controlName(QStringLiteral("QuizFrame")));
     placeOnTabPage(m_frame, kFrameLeft, kFrameTop, kFrameWidth, kFrameHeight);
     m_frame->setFont(designFont(9));
+    m_streakLabel->raise();
 
     // Created in index order so the Tab key walks the boxes 0..19.
     const QFont bigBold = designFont(24, true);

@@ -23,8 +23,9 @@ struct LevelParams {
     int poolSize;       // 36, 36, 81
     QString finCaption; // "レベル1　終了" ...
     bool buttonsInsideFrame;
-    int scoreLeftTwips;    // 480 (Intermediate 600)
-    int messageWidthTwips; // 12015 (Novice) or 12135
+    int scoreLeftTwips;     // 480 (Intermediate 600)
+    int messageWidthTwips;  // 12015 (Novice) or 12135
+    int messageHeightTwips; // 735 (Novice) or 615
 
     static LevelParams novice();
     static LevelParams intermediate();

@@ -1,0 +1,401 @@
+// The program driven as a pupil and a teacher drive it: keys and clicks through a real X
+// server (XTest) into the focused widget, checked against what they see and what lands in
+// the files.
+
+#include "recordfiles.h"
+#include "ui/dialogs/frmoptions.h"
+#include "ui/main/answerbox.h"
+#include "ui/main/challengepage.h"
+#include "ui/main/geometry.h"
+#include "ui/main/levelpage.h"
+#include "ui/main/messagelabel.h"
+#include "ui/main/practicepage.h"
+#include "xinput.h"
+
+#include <QApplication>
+#include <QFileSystemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeView>
+#include <QWindow>
+
+namespace {
+
+// Counts the key releases that reach the program's windows, so a test knows when the keys
+// it sent have been handled. A key that opens a modal dialog may see its release go to the
+// window the dialog blocks, where the toolkit drops it: the dialog's showing counts instead.
+class ReleaseCounter : public QObject {
+public:
+    int count = 0;  // keys
+    int clicks = 0; // mouse buttons
+    bool eventFilter(QObject *o, QEvent *e) override {
+        if (!o->isWindowType())
+            return false;
+        if (e->type() == QEvent::KeyRelease ||
+            (e->type() == QEvent::Show && static_cast<QWindow *>(o)->isModal()))
+            ++count;
+        if (e->type() == QEvent::MouseButtonRelease)
+            ++clicks;
+        return false;
+    }
+};
+
+QByteArray fourPupils() {
+    // 塚 as code page 932 writes it in the teacher's file: FA 9C, a compatibility ideograph.
+    return roster({"Suzuki;0;0;0;0", "Kenta;1;0;0;0", "\uFA10田;0;0;0;0", "hanako;0;0;0;0"});
+}
+
+int scale() {
+    return qEnvironmentVariableIntValue("QUORIN_TEST_SCALE") > 1 ? 2 : 1;
+}
+
+} // namespace
+
+class TestRealInput : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase() { qApp->removeEventFilter(&m_releases); }
+    void enterSignsInAsTyped_data();
+    void enterSignsInAsTyped();
+    void enterPressesTheFocusedButton_data();
+    void enterPressesTheFocusedButton();
+    void keyboardWayInAndBack_data();
+    void keyboardWayInAndBack();
+    void tabStripKeysAreHarmless();
+    void focusIsVisible_data();
+    void focusIsVisible();
+    void heldEnterDoesNotAnswer();
+    void folderDialogBrowses();
+    void streakMessageAtDesignSize();
+
+private:
+    // Sends keys (each a keysym name, "Alt_L+1" for a chord) and waits until each has been
+    // handled.
+    void keys(const QStringList &names);
+    std::unique_ptr<TestMain> shownMain(const QByteArray &rosterBytes = QByteArray());
+    void activate(QWidget *window);
+    // Clicks the left mouse button on a point of the widget (its centre by default).
+    void click(QWidget *w, QPoint at = QPoint());
+    void signIn(TestMain &t, const QString &name);
+
+    XInput m_x;
+    ReleaseCounter m_releases;
+};
+
+void TestRealInput::initTestCase() {
+    useTestSettings();
+    if (QGuiApplication::platformName() != QLatin1String("xcb") || !m_x.ok())
+        QSKIP("no X server with XTest: these tests need one (make test starts Xvfb)");
+    qApp->installEventFilter(&m_releases);
+    m_x.setAutoRepeat(250, 30);
+}
+
+void TestRealInput::keys(const QStringList &names) {
+    for (const QString &name : names) {
+        const int before = m_releases.count;
+        QStringList chord = name.split(QLatin1Char('+'));
+        const QString key = chord.takeLast();
+        m_x.tap(key, chord);
+        QTRY_VERIFY_WITH_TIMEOUT(m_releases.count > before, 5000);
+        // Modifier releases arrive last; let them through as well.
+        QTest::qWait(20);
+    }
+}
+
+std::unique_ptr<TestMain> TestRealInput::shownMain(const QByteArray &rosterBytes) {
+    auto t = withRoster(rosterBytes);
+    t->window->show();
+    activate(t->window.get());
+    return t;
+}
+
+void TestRealInput::activate(QWidget *window) {
+    // Without a window manager the X server's focus can come back to the window shown
+    // before; ask again until the program has this one active.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            if (QApplication::activeWindow() != window)
+                window->activateWindow();
+            return QApplication::activeWindow() == window;
+        }(),
+        5000);
+}
+
+void TestRealInput::signIn(TestMain &t, const QString &name) {
+    QLineEdit *edit = t.window->nameCombo()->lineEdit();
+    edit->setFocus(Qt::MouseFocusReason);
+    edit->clear();
+    m_x.type(name);
+    click(t.find<QPushButton>("QuorinIniFinCommand"));
+    QTRY_COMPARE(openActivities(t), 5);
+}
+
+void TestRealInput::click(QWidget *w, QPoint at) {
+    if (at.isNull())
+        at = w->rect().center();
+    // The X server counts device pixels; at scale 2 they are twice the logical ones.
+    const QPointF global = QPointF(w->mapToGlobal(at)) * w->devicePixelRatioF();
+    const int before = m_releases.clicks;
+    m_x.click(global.toPoint());
+    QTRY_VERIFY(m_releases.clicks > before);
+}
+
+// ---- Sign-in by Enter -----------------------------------------------------------------------
+
+void TestRealInput::enterSignsInAsTyped_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("pastedText"); // typed as text where XTest has no key for it
+    QTest::addColumn<int>("row");
+    QTest::newRow("new name") << "akira" << QString() << 5;
+    QTest::newRow("listed, not the list's current entry") << "Kenta" << QString() << 2;
+    QTest::newRow("listed in another letter case") << "suzuki" << QString() << 5;
+    QTest::newRow("beginning of a listed name") << "ken" << QString() << 5;
+    QTest::newRow("compatibility kanji") << QString() << QStringLiteral("\uFA10田") << 3;
+}
+
+void TestRealInput::enterSignsInAsTyped() {
+    QFETCH(QString, typed);
+    QFETCH(QString, pastedText);
+    QFETCH(int, row);
+    const QByteArray file = fourPupils();
+    auto t = shownMain(file);
+    QLineEdit *edit = t->window->nameCombo()->lineEdit();
+    QCOMPARE(QApplication::focusWidget(), t->window->nameCombo());
+    if (typed.isEmpty())
+        typeText(edit, pastedText);
+    else
+        m_x.type(typed);
+    const QString name = typed.isEmpty() ? pastedText : typed;
+    keys({QStringLiteral("Return")}); // once
+    QCOMPARE(edit->text(), name);
+    QCOMPARE(openActivities(*t), 5);
+    QCOMPARE(t->state.CurrentPupilRow, qint16(row));
+    QCOMPARE(t->state.RosterTable[row][0], name);
+    const QByteArray expected = row == 5 ? file + cp932Lines({name + ";0;0;0;0"}) : file;
+    QCOMPARE(rosterOnDisk(*t), expected);
+
+    // With the focus still in the name box, the teacher opens the data-folder dialog from
+    // the menu and cancels it: the pupil stays signed in.
+    bool opened = false;
+    QTimer cancel;
+    int ticks = 0;
+    connect(&cancel, &QTimer::timeout, this, [&] {
+        auto *dialog = t->window->findChild<frmOptions *>();
+        if (!dialog || opened)
+            return;
+        if (++ticks > 100) { // never hang the run: give up on the keys
+            dialog->done(QDialog::Rejected);
+        } else if (QApplication::activeWindow() != dialog) {
+            dialog->activateWindow();
+        } else {
+            opened = true;
+            m_x.tap(QStringLiteral("Escape"));
+        }
+    });
+    cancel.start(50);
+    keys({QStringLiteral("Alt_L+t"), QStringLiteral("o")});
+    QTRY_VERIFY(opened && !t->window->findChild<frmOptions *>());
+    QCOMPARE(openActivities(*t), 5);
+    QCOMPARE(t->window->currentNameText(), name);
+}
+
+// ---- Buttons and the keyboard ---------------------------------------------------------------
+
+void TestRealInput::enterPressesTheFocusedButton_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("practice retry") << 1 << "QuorinPracticeRetryCommand";
+    QTest::newRow("practice fin") << 1 << "QuorinPracticeFinCommand";
+    QTest::newRow("level 1 list") << 2 << "QuorinNoviceQuizBestScoreCommand";
+    QTest::newRow("level 2 retry") << 3 << "QuorinIntermediateQuizRetryCommand";
+    QTest::newRow("level 3 fin") << 4 << "QuorinExpertQuizFinCommand";
+    QTest::newRow("challenge list") << 5 << "QuorinChallengeQuizBestScoreCommand";
+    QTest::newRow("challenge fin") << 5 << "QuorinChallengeQuizFinCommand";
+    QTest::newRow("quit") << 0 << "QuorinFinCommand";
+}
+
+void TestRealInput::enterPressesTheFocusedButton() {
+    QFETCH(int, tab);
+    QFETCH(QString, button);
+    auto t = shownMain(fourPupils());
+    signIn(*t, QStringLiteral("hanako"));
+    t->window->tabStrip()->setCurrentIndex(tab);
+    QWidget *window = t->window.get();
+    auto *b = window->findChild<QPushButton *>(button);
+    QVERIFY(b && b->isVisible());
+    b->setFocus(Qt::TabFocusReason);
+    QSignalSpy clicked(b, &QPushButton::clicked);
+    keys({QStringLiteral("Return")});
+    QCOMPARE(clicked.count(), 1);
+}
+
+void TestRealInput::keyboardWayInAndBack_data() {
+    QTest::addColumn<int>("tab");
+    for (int tab = 1; tab <= 5; ++tab)
+        QTest::addRow("tab %d", tab) << tab;
+}
+
+void TestRealInput::keyboardWayInAndBack() {
+    QFETCH(int, tab);
+    auto t = shownMain(fourPupils());
+    signIn(*t, QStringLiteral("hanako"));
+    keys({QStringLiteral("Alt_L+%1").arg(tab)});
+    QCOMPARE(t->window->tabStrip()->currentIndex(), tab);
+    QCOMPARE(openActivities(*t), 1);
+    if (tab == 1) { // a row chosen with the keyboard, the first answer typed
+        keys({QStringLiteral("Right"), QStringLiteral("space")});
+        QCOMPARE(t->find<QRadioButton>("QuorinPracticeSelectOption_1")->isChecked(), true);
+    }
+    auto *box = qobject_cast<AnswerBox *>(QApplication::focusWidget());
+    QVERIFY(box);
+    QCOMPARE(box->index(), 0);
+    auto *next = box->parentWidget()->findChild<AnswerBox *>(
+        box->objectName().replace(QStringLiteral("_0"), QStringLiteral("_1")));
+    QSignalSpy nextFocused(next, &AnswerBox::gotFocus);
+    // Back to the sign-in page from an answer box: Alt on its own is still an action key
+    // for the box (the levels move on to box 1), and Alt+0 leaves.
+    keys({QStringLiteral("Alt_L+0")});
+    QCOMPARE(t->window->tabStrip()->currentIndex(), 0);
+    QCOMPARE(openActivities(*t), 5);
+    QCOMPARE(nextFocused.count(), tab > 1 ? 1 : 0);
+}
+
+void TestRealInput::tabStripKeysAreHarmless() {
+    auto t = shownMain(fourPupils());
+    signIn(*t, QStringLiteral("hanako"));
+    t->window->tabStrip()->tabBar()->setFocus(Qt::TabFocusReason);
+    keys({QStringLiteral("Right"), QStringLiteral("End"), QStringLiteral("Left"),
+          QStringLiteral("Control_L+Tab"), QStringLiteral("Control_L+Next")});
+    QCOMPARE(t->window->tabStrip()->currentIndex(), 0);
+    QCOMPARE(openActivities(*t), 5);
+}
+
+// ---- What the pupil sees ---------------------------------------------------------------------
+
+void TestRealInput::focusIsVisible_data() {
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("control");
+    QTest::newRow("default button") << 0 << "QuorinIniFinCommand";
+    QTest::newRow("quit button") << 0 << "QuorinFinCommand";
+    QTest::newRow("tab strip") << 0 << "QuorinSSTab";
+    QTest::newRow("row button") << 1 << "QuorinPracticeSelectOption_3";
+    QTest::newRow("level button") << 2 << "QuorinNoviceQuizRetryCommand";
+}
+
+void TestRealInput::focusIsVisible() {
+    QFETCH(int, tab);
+    QFETCH(QString, control);
+    auto t = shownMain(fourPupils());
+    signIn(*t, QStringLiteral("hanako"));
+    t->window->tabStrip()->setCurrentIndex(tab);
+    QWidget *w = t->find<QWidget>(control);
+    if (auto *tabs = qobject_cast<QTabWidget *>(w))
+        w = tabs->tabBar();
+    QVERIFY(w);
+    // The program gives the focus itself (the name box at start, box 0 or the row buttons
+    // on entering a page), so no keyboard focus change is involved.
+    if (QApplication::focusWidget() == w || w->isAncestorOf(QApplication::focusWidget()))
+        QApplication::focusWidget()->clearFocus();
+    const QImage plain = w->grab().toImage();
+    w->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(w->hasFocus() || w->isAncestorOf(QApplication::focusWidget()));
+    const QImage focused = w->grab().toImage();
+    QCOMPARE(focused.size(), plain.size());
+    int differing = 0;
+    for (int y = 0; y < plain.height(); ++y)
+        for (int x = 0; x < plain.width(); ++x)
+            differing += plain.pixel(x, y) != focused.pixel(x, y) ? 1 : 0;
+    // At least a ring round a small control, one device pixel wide.
+    const int ring = 150 * scale();
+    snapshot(w, QStringLiteral("focus-%1-x%2").arg(control).arg(scale()));
+    QVERIFY2(differing >= ring, qPrintable(QStringLiteral("%1 pixels differ").arg(differing)));
+}
+
+void TestRealInput::heldEnterDoesNotAnswer() {
+    auto t = shownMain(fourPupils());
+    signIn(*t, QStringLiteral("hanako"));
+    QTabBar *tabs = t->window->tabStrip()->tabBar();
+    click(tabs, tabs->tabRect(1).center());
+    QTRY_COMPARE(tabs->currentIndex(), 1);
+    auto *two = t->find<QRadioButton>("QuorinPracticeSelectOption_1");
+    QVERIFY(two);
+    two->setFocus(Qt::TabFocusReason);
+    keys({QStringLiteral("space"), QStringLiteral("2")}); // row 2; 2 x 1 = 2
+    QCOMPARE(QApplication::focusWidget()->objectName(), "QuorinPracticeAnswerTextBox_0");
+    const int before = m_releases.count;
+    m_x.press(QStringLiteral("Return"));
+    QTest::qWait(700); // held well past the auto-repeat delay
+    m_x.release(QStringLiteral("Return"));
+    QTRY_VERIFY(m_releases.count > before);
+    QTest::qWait(50);
+    QCOMPARE(t->find<QLabel>("QuorinPracticeResult_0")->isVisible(), true);
+    QCOMPARE(t->find<QLabel>("QuorinPracticeResult_1")->isVisible(), false);
+    QCOMPARE(t->state.PracticeMissCount, qint16(0));
+}
+
+void TestRealInput::folderDialogBrowses() {
+    auto t = shownMain();
+    // The class folders: the program runs in one, the teacher wants a sibling's subfolder.
+    const QString root = t->path("school");
+    QVERIFY(QDir().mkpath(root + "/2-1"));
+    QVERIFY(QDir().mkpath(root + "/2-2/shared"));
+    t->state.DataFolder = root + "/2-1";
+    t->state.OptionsDrive = QString();
+    frmOptions options(*t->window);
+    QVERIFY(QDir::setCurrent(root + "/2-1"));
+    options.Form_Load();
+    options.show();
+    activate(&options);
+    QTreeView *tree = options.folderList();
+    auto *model = qobject_cast<QFileSystemModel *>(tree->model());
+    tree->setFocus(Qt::TabFocusReason);
+    QTRY_COMPARE(QDir(model->filePath(tree->currentIndex())).absolutePath(),
+                 QDir(root + "/2-1").absolutePath());
+    // The volume's other folders are listed too, not only the way down to this one.
+    const QModelIndex top = model->index(QDir::rootPath());
+    QTRY_VERIFY(model->rowCount(top) > 1);
+    // Keyboard only: down to the sibling, open it, down into its subfolder.
+    keys({QStringLiteral("Down")});
+    QTRY_COMPARE(QFileInfo(model->filePath(tree->currentIndex())).fileName(), "2-2");
+    keys({QStringLiteral("Right")});
+    QTRY_VERIFY(model->rowCount(tree->currentIndex()) == 1);
+    QTest::qWait(100);
+    keys({QStringLiteral("Down")});
+    QTRY_COMPARE(QFileInfo(model->filePath(tree->currentIndex())).fileName(), "shared");
+    snapshot(&options, QStringLiteral("options-sibling-x%1").arg(scale()));
+    QCOMPARE(options.optionsPath(), QDir::toNativeSeparators(root + "/2-2/shared"));
+    QDir::setCurrent(QDir::rootPath());
+}
+
+void TestRealInput::streakMessageAtDesignSize() {
+    auto t = shownMain(fourPupils());
+    // A ten-character holder in every activity's record.
+    const QString holder = QStringLiteral("たかはしまさのりくん");
+    QVERIFY(writeBytes(t->path("Quorin.dat"),
+                       streakLines({holder + ";3", holder + ";3", holder + ";3", holder + ";3"})));
+    signIn(*t, QStringLiteral("hanako"));
+    for (int tab = 2; tab <= 5; ++tab) {
+        t->window->tabStrip()->setCurrentIndex(tab);
+        const Activity activity = Activity(tab - 2);
+        auto *label = qobject_cast<MessageLabel *>(t->window->streakLabel(activity));
+        QVERIFY(label->text().contains(holder));
+        const int height = activity == Activity::Novice ? 735 : 615;
+        QCOMPARE(label->geometry(),
+                 twipsRect(120, 720 - kTabRowTwips, activity == Activity::Novice ? 12015 : 12135,
+                           height));
+        QCOMPARE(label->fittedPointSize(), 12.0);
+        if (tab == 2)
+            snapshot(t->window.get(), QStringLiteral("level-long-holder-x%1").arg(scale()));
+        t->window->ReturnToSignIn();
+    }
+}
+
+QTEST_MAIN(TestRealInput)
+#include "tst_realinput.moc"

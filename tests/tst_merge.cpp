@@ -45,6 +45,7 @@ private Q_SLOTS:
     void lockedFolderKeepsTheChange();
     void keptPupilSurvivesRereads();
     void stolenLockCannotLoseAnUpdate();
+    void leftoverCopiesRemoved();
 };
 
 void TestMerge::rosterRules_data() {
@@ -213,8 +214,31 @@ void TestMerge::stolenLockCannotLoseAnUpdate() {
         return std::optional(mergeRoster(onDisk.value(), base, roster({"たろう;0;2;0;0"})).bytes);
     };
     QCOMPARE(saveMerged(ini, merge, {0, 3}).status, SyncStatus::Saved);
-    QCOMPARE(merges, 2);
+    QCOMPARE(merges, 3); // the third: the check that the file read back holds the change
     QCOMPARE(readBytes(ini), roster({"たろう;0;2;0;0", "よそ;3;0;0;0"}));
+}
+
+void TestMerge::leftoverCopiesRemoved() {
+    // Copies left by saves killed before their rename go at the next save under the lock; a
+    // copy of a save that may still run (younger than a minute) and the teacher's own backup
+    // stay.
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("Quorin.ini");
+    QVERIFY(writeBytes(ini, roster({})));
+    for (const char *name : {"Quorin.ini.aB3xYz", "Quorin.ini.Qw9Er2", "Quorin.ini.backup"}) {
+        QVERIFY(writeBytes(dir.filePath(name), roster({})));
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        if (QByteArray(name) != "Quorin.ini.Qw9Er2")
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                                     QFileDevice::FileModificationTime));
+    }
+    const auto merge = [](const std::optional<QByteArray> &) {
+        return std::optional(roster({"たろう;0;0;0;0"}));
+    };
+    QCOMPARE(saveMerged(ini, merge).status, SyncStatus::Saved);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{"Quorin.ini", "Quorin.ini.backup", "Quorin.ini.Qw9Er2"}));
 }
 
 QTEST_MAIN(TestMerge)

@@ -86,13 +86,14 @@ void TestRecords::roster_data() {
     const QByteArray bad = QByteArray("\x82\xff;0;0;0;0\r\n");
     const QByteArray noName = cp932Lines({";0;0;0;0"});
     QTest::newRow("header only") << ::roster({}) << 1 << QByteArray();
-    QTest::newRow("short line stops") << head + rest << 2 << rest;
+    QTest::newRow("short line kept") << head + rest << 3 << QByteArray();
     QTest::newRow("five separators") << ::roster({"たろう;1;2;3;4;メモ"}) << 2 << QByteArray();
-    QTest::newRow("not code page 932") << head + bad + rest << 2 << bad + rest;
-    QTest::newRow("empty name") << head + noName + rest << 2 << noName + rest;
+    QTest::newRow("not code page 932") << head + bad + rest << 3 << QByteArray();
+    QTest::newRow("empty name") << head + noName + rest << 3 << QByteArray();
     QTest::newRow("blank last line") << head + "\r\n" << 2 << QByteArray("\r\n");
     QTest::newRow("empty file") << QByteArray() << 1 << QByteArray();
-    QTest::newRow("malformed header") << rest << 1 << rest;
+    QTest::newRow("malformed header") << rest << 2 << QByteArray();
+    QTest::newRow("no pupil after a bad header") << bad << 1 << bad;
 }
 
 void TestRecords::roster() {
@@ -131,7 +132,7 @@ void TestRecords::oneCountChanged() {
     // Never a roster without its header.
     ApplicationState w;
     w.RosterTable[1][0] = "たろう";
-    QVERIFY(!rosterFileBytes(w, RosterFile{2, {}}));
+    QVERIFY(!rosterFileBytes(w, RosterFile{2, {}, {}, {}}));
 }
 
 void TestRecords::failingSaveKeepsTheOldFile() {
@@ -200,13 +201,13 @@ void TestRecords::recordProcedure() {
 void TestRecords::gradingsThroughTheWindow() {
     const auto label = [](TestMain &t) { return t.window->streakLabel(Activity::Novice)->text(); };
     TestMain t;
-    // Without a record file: the short form, and the best run still reaches the roster.
+    // The first sign-in in an empty folder makes both files; the first full mark is a record.
     confirmName(t, "たろう");
     t.state.IntermediateFirstAttempt = True;
     t.window->advanceStreakAndSave(Activity::Intermediate, 20);
     t.window->ShowIntermediateStreakRecord();
     QCOMPARE(t.window->streakLabel(Activity::Intermediate)->text(),
-             "ただいま連続 1 回正解中です。\u3000あなたの最高記録は 1 回です。");
+             streakMessage(1, 1, "たろう", 1));
     QCOMPARE(rosterOnDisk(t), ::roster({"たろう;0;1;0;0"}));
 
     // A fresh record file: the procedures that follow make the pupil the Intermediate

@@ -54,3 +54,42 @@ QList<RawLine> splitRawLines(const QByteArray &file) {
     }
     return lines;
 }
+
+Cp932Form toCp932Form(const QByteArray &file) {
+    std::optional<QStringConverter::Encoding> encoding;
+    qsizetype bom = 0;
+    if (file.startsWith("\xEF\xBB\xBF"))
+        encoding = QStringConverter::Utf8, bom = 3;
+    else if (file.startsWith("\xFF\xFE"))
+        encoding = QStringConverter::Utf16LE, bom = 2;
+    else if (file.startsWith("\xFE\xFF"))
+        encoding = QStringConverter::Utf16BE, bom = 2;
+    else if (!decodeCp932(file))
+        encoding = QStringConverter::Utf8;
+    if (!encoding)
+        return {file, false};
+    QStringDecoder decoder(*encoding, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(file).sliced(bom));
+    if (decoder.hasError())
+        return {file, false}; // neither: read as code page 932, line by line
+    Cp932Form form{{}, true};
+    qsizetype start = 0;
+    while (start < text.size()) {
+        qsizetype end = start;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        const QString line = text.mid(start, end - start);
+        const std::optional<QByteArray> bytes =
+            isCp932Encodable(line) ? encodeCp932(line) : std::nullopt;
+        form.bytes += bytes ? *bytes : line.toUtf8();
+        if (end < text.size())
+            form.bytes += "\r\n";
+        start = end;
+        if (start < text.size() && text[start] == u'\r')
+            ++start;
+        if (start < text.size() && text[start] == u'\n' &&
+            (start == end || text[start - 1] == u'\r'))
+            ++start;
+    }
+    return form;
+}

@@ -7,9 +7,25 @@
 #include <QTemporaryFile>
 #include <QThread>
 
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 std::optional<qint64> g_failAfterBytes;
+QString g_failingSaveName; // empty: every save fails while g_failAfterBytes is set
+QString g_unreadableName;
+
+QString notAFileReason() {
+    return QStringLiteral("ファイルではないもの（フォルダーなど）が同じ名前で置かれています。");
+}
+QString noReadPermissionReason() {
+    return QStringLiteral("ファイルを読む許可がありません。");
+}
 
 // Windows refuses to replace a file that another program (a virus scanner, a backup, an
 // editor) holds open for a moment; the rename is tried again after a short pause there.
@@ -38,12 +54,22 @@ QString openFailureReason(const QString &path) {
 
 } // namespace
 
-SaveFaultForTesting::SaveFaultForTesting(qint64 failAfterBytes) {
+SaveFaultForTesting::SaveFaultForTesting(qint64 failAfterBytes, const QString &fileName) {
     g_failAfterBytes = failAfterBytes;
+    g_failingSaveName = fileName;
 }
 
 SaveFaultForTesting::~SaveFaultForTesting() {
     g_failAfterBytes.reset();
+    g_failingSaveName.clear();
+}
+
+ReadFaultForTesting::ReadFaultForTesting(const QString &fileName) {
+    g_unreadableName = fileName;
+}
+
+ReadFaultForTesting::~ReadFaultForTesting() {
+    g_unreadableName.clear();
 }
 
 SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
@@ -57,10 +83,16 @@ SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
         if (!file.open(QIODevice::WriteOnly))
             return {false, openFailureReason(path)};
         qint64 toWrite = bytes.size();
-        if (g_failAfterBytes)
+        if (g_failAfterBytes &&
+            (g_failingSaveName.isEmpty() || g_failingSaveName == existing.fileName()))
             toWrite = qBound<qint64>(0, *g_failAfterBytes, toWrite);
         const qint64 written = toWrite > 0 ? file.write(bytes.constData(), toWrite) : 0;
-        const bool flushed = file.flush();
+        bool flushed = file.flush();
+#ifdef Q_OS_UNIX
+        // On the disk before the check below, so the check is the last step before the
+        // rename and another copy's write cannot slip in while the data is synced.
+        flushed = flushed && ::fsync(file.handle()) == 0;
+#endif
         // commit() alone reports success on a full disk and leaves a truncated file, so every
         // step is checked before the new file may replace the old one.
         if (written != bytes.size() || !flushed || file.error() != QFileDevice::NoError) {
@@ -80,17 +112,56 @@ SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
     }
 }
 
-std::optional<QByteArray> readDataFile(const QString &path) {
+DataFileRead readDataFileChecked(const QString &path) {
     const QFileInfo info(path);
-    if (!info.exists() || info.isDir())
-        return std::nullopt;
-    QFile file(path);
+    if (!info.exists())
+        return {};
+    if (!info.isFile())
+        return {DataFileRead::Unreadable, {}, notAFileReason()};
+    if (!g_unreadableName.isEmpty() && info.fileName() == g_unreadableName)
+        return {DataFileRead::Unreadable, {}, noReadPermissionReason()};
+    QFile file;
+#ifdef Q_OS_UNIX
+    // O_NONBLOCK: a FIFO put there after the look above must not stop the program.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return {};
+        return {DataFileRead::Unreadable,
+                {},
+                errno == EACCES || errno == EPERM ? noReadPermissionReason()
+                                                  : QStringLiteral("ファイルを開けませんでした。")};
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return {DataFileRead::Unreadable, {}, notAFileReason()};
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {DataFileRead::Unreadable, {}, QStringLiteral("ファイルを開けませんでした。")};
+    }
+#else
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
+        return {DataFileRead::Unreadable,
+                {},
+                QStringLiteral("ファイルを開けませんでした。ほかのプログラムが使っているかも"
+                               "しれません。")};
+#endif
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
+        return {DataFileRead::Unreadable,
+                {},
+                QStringLiteral("ファイルを読んでいる途中で失敗しました。")};
+    return {DataFileRead::Read, bytes, QString()};
+}
+
+std::optional<QByteArray> readDataFile(const QString &path) {
+    DataFileRead read = readDataFileChecked(path);
+    if (read.state != DataFileRead::Read)
         return std::nullopt;
-    return bytes;
+    return std::move(read.bytes);
 }
 
 SaveResult createDataFileIfMissing(const QString &path, const QByteArray &bytes) {
@@ -116,11 +187,7 @@ QString dataFolderProblem(const QString &folder) {
             return QStringLiteral("このフォルダーには書きこめません。");
     }
     for (const QString &name : {QStringLiteral("Quorin.ini"), QStringLiteral("Quorin.dat")}) {
-        const QFileInfo data(dir.filePath(name));
-        if (!data.exists())
-            continue;
-        QFile file(data.filePath());
-        if (!data.isFile() || !file.open(QIODevice::ReadOnly))
+        if (readDataFileChecked(dir.filePath(name)).state == DataFileRead::Unreadable)
             return name + QStringLiteral("を読めません。");
     }
     return QString();
@@ -132,7 +199,7 @@ QString saveFailureText(const QString &fileLabel, const QString &path, const QSt
                                          : QStringLiteral("を保存できませんでした。"));
     text += QStringLiteral("\n\nファイル：") + QDir::toNativeSeparators(path);
     text += QStringLiteral("\n理由：") + reason;
-    if (!creating)
+    if (!creating && QFileInfo(path).isFile())
         text += QStringLiteral("\n\n前のファイルはそのまま残っています。");
     return text;
 }

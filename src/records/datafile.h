@@ -26,8 +26,24 @@ struct SaveResult {
 SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
                         const std::function<bool()> &stillCurrent = {});
 
-// The whole content of a data file; nullopt when it cannot be opened or read (missing
-// file, a folder in its place, no such folder).
+// What reading a data file found.
+struct DataFileRead {
+    enum State {
+        Missing,    // nothing at that path (or no such folder)
+        Read,       // `bytes` hold the whole content
+        Unreadable, // something is there but cannot be read: `reason` says why
+    };
+    State state = Missing;
+    QByteArray bytes;
+    QString reason; // plain Japanese for the teacher
+};
+
+// Reads a data file. Only an ordinary file (or a link to one) is opened, and never in a way
+// that waits: a FIFO or device in its place, also one that appears between the look and the
+// open, is reported as unreadable instead of stopping the program.
+DataFileRead readDataFileChecked(const QString &path);
+
+// The whole content of a data file; nullopt when it is missing or cannot be read.
 std::optional<QByteArray> readDataFile(const QString &path);
 
 // Creates the file with `bytes` when nothing is there yet. An ordinary file already there
@@ -40,16 +56,29 @@ SaveResult createDataFileIfMissing(const QString &path, const QByteArray &bytes)
 QString dataFolderProblem(const QString &folder);
 
 // The message box text for a data file that could not be written (or created): which file
-// (`fileLabel`, for example "名簿ファイル"), where it is, why, and that the old one is kept.
+// (`fileLabel`, for example "名簿ファイル"), where it is, why, and that the old one is kept
+// when it is still there.
 QString saveFailureText(const QString &fileLabel, const QString &path, const QString &reason,
                         bool creating);
 
-// Test seam: while an instance lives, every save stops after `failAfterBytes` bytes as a
-// full disk or a killed write would, and reports the failure.
+// Test seam: while an instance lives, every save (or only the saves of files named
+// `fileName`, when given) stops after `failAfterBytes` bytes as a full disk or a killed write
+// would, and reports the failure.
 class SaveFaultForTesting {
 public:
-    explicit SaveFaultForTesting(qint64 failAfterBytes);
+    explicit SaveFaultForTesting(qint64 failAfterBytes, const QString &fileName = QString());
     ~SaveFaultForTesting();
     SaveFaultForTesting(const SaveFaultForTesting &) = delete;
     SaveFaultForTesting &operator=(const SaveFaultForTesting &) = delete;
+};
+
+// Test seam: while an instance lives, opening a data file named `fileName` for reading fails
+// as it does for a file the user may not read (tests run as the administrator, whom file
+// modes do not stop).
+class ReadFaultForTesting {
+public:
+    explicit ReadFaultForTesting(const QString &fileName);
+    ~ReadFaultForTesting();
+    ReadFaultForTesting(const ReadFaultForTesting &) = delete;
+    ReadFaultForTesting &operator=(const ReadFaultForTesting &) = delete;
 };

@@ -47,7 +47,10 @@ using MergeStep = std::function<std::optional<QByteArray>(const std::optional<QB
 // writes it with saveDataFile. Just before the rename the file on disk must still be the one
 // that was read (same size and content hash), whatever the lock says: a lock can be taken
 // over by a computer whose clock runs ahead. When it is not, the merge runs again on the new
-// content. A file that is there but cannot be read is never replaced.
+// content. After the rename the file is read back; when merging into it would still change
+// it (another copy's write replaced this one), the merge and write run again. Saved means
+// the file on disk held this copy's changes when read back. A file that is there but cannot
+// be read is never replaced. Under the lock, copies left by killed saves are removed.
 SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options = {});
 
 // Why a save had to wait, for the teacher: which computer and program hold the folder.

@@ -173,9 +173,9 @@ SyncOutcome FolderSync::flushPending() {
         const SyncResult result = saveMerged(
             p.path,
             [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
-                if (!onDisk)
-                    return std::nullopt;
-                return raiseStreakRecord(*onDisk, p.activity, p.holder, p.run);
+                // A record file that went missing meanwhile is made afresh with the record.
+                return raiseStreakRecord(onDisk.value_or(newStreakFileBytes()), p.activity,
+                                         p.holder, p.run);
             },
             m_options);
         if (!settle(result))

@@ -3,6 +3,9 @@
 #include "records/cp932.h"
 #include "records/datafile.h"
 
+#include <QStringDecoder>
+#include <algorithm>
+
 QString rosterHeaderLine() {
     return QStringLiteral("氏名;初級100点回数;中級100点回数;上級100点回数;チャレンジ100点回数");
 }
@@ -11,45 +14,81 @@ QByteArray newRosterFileBytes() {
     return *encodeCp932(rosterHeaderLine()) + kLineEnd;
 }
 
-RosterRead parseRoster(const QByteArray &file) {
-    RosterRead read;
-    for (const RawLine &raw : splitRawLines(file)) {
-        if (read.rows.size() >= kRosterRows) {
-            read.stoppedEarly = true; // a 102nd line: the table has rows 0..100 only
-            break;
-        }
-        const auto decoded = decodeCp932(raw.bytes);
-        if (!decoded) {
-            read.stoppedEarly = true; // bytes that are not code page 932: a malformed line
-            break;
-        }
-        QStringView rest(*decoded);
-        RosterRow row;
-        int j = 0;
-        for (; j < 4; ++j) {
-            const qsizetype semicolon = rest.indexOf(u';');
-            if (semicolon < 0)
-                break;
-            row[j] = rest.left(semicolon).toString();
-            rest = rest.mid(semicolon + 1);
-        }
-        if (j < 4) {
-            for (int k = 0; k < j; ++k)
-                read.partialCells.append(row[k]);
-            read.stoppedEarly = true;
-            break;
-        }
-        row[4] = rest.toString();
-        if (row[0].isEmpty()) {
-            // The roster ends at the first empty name; that line and the ones after it are
-            // not rows of the table.
-            read.partialCells = QList<QString>(row.begin(), row.end());
-            read.stoppedEarly = true;
-            break;
-        }
-        read.rows.append(row);
-        read.consumedBytes = raw.nextOffset;
+namespace {
+
+// A line's five cells, or nothing when the line is no row: not code page 932, fewer than four
+// ";", or an empty name.
+std::optional<RosterRow> rowCells(const QByteArray &line) {
+    const auto decoded = decodeCp932(line);
+    if (!decoded)
+        return std::nullopt;
+    QStringView rest(*decoded);
+    RosterRow row;
+    for (int j = 0; j < 4; ++j) {
+        const qsizetype semicolon = rest.indexOf(u';');
+        if (semicolon < 0)
+            return std::nullopt;
+        row[j] = rest.left(semicolon).toString();
+        rest = rest.mid(semicolon + 1);
     }
+    row[4] = rest.toString();
+    if (row[0].isEmpty())
+        return std::nullopt;
+    return row;
+}
+
+// The text of a line in UTF-8 that code page 932 cannot hold (a name with 𠮷, say, in a file
+// an editor saved in UTF-8): such a line is kept as it is and its name is reported. A code
+// page 932 line is hardly ever valid UTF-8 as well.
+std::optional<QString> utf8OnlyText(const QByteArray &line) {
+    if (std::all_of(line.begin(), line.end(), [](char c) { return uchar(c) < 0x80; }))
+        return std::nullopt;
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    const QString text = decoder.decode(line);
+    if (decoder.hasError() || isCp932Encodable(text))
+        return std::nullopt;
+    return text;
+}
+
+} // namespace
+
+RosterRead parseRoster(const QByteArray &file) {
+    const Cp932Form form = toCp932Form(file);
+    RosterRead read;
+    QList<QByteArray> between; // kept lines since the last row
+    qsizetype start = 0, rowsEnd = 0;
+    for (const RawLine &raw : splitRawLines(form.bytes)) {
+        if (read.rows.size() >= kRosterRows)
+            break; // the table has rows 0..100 only
+        const std::optional<QString> utf8Only = utf8OnlyText(raw.bytes);
+        if (utf8Only)
+            read.unwritable.append(utf8Only->section(u';', 0, 0));
+        const std::optional<RosterRow> row = utf8Only ? std::nullopt : rowCells(raw.bytes);
+        if (!row && read.rows.isEmpty() && !raw.bytes.isEmpty()) {
+            // The first line that is not blank is no header: the standard header goes first,
+            // and this line is kept after it like any other line that is no pupil's.
+            const QStringList header = rosterHeaderLine().split(u';');
+            read.rows.append({header[0], header[1], header[2], header[3], header[4]});
+            read.rawRows.append(*encodeCp932(rosterHeaderLine()));
+        }
+        if (!row) {
+            between.append(form.bytes.mid(start, raw.nextOffset - start));
+        } else {
+            for (const QByteArray &kept : between)
+                read.kept.append({qMax(1, int(read.rows.size())), kept});
+            between.clear();
+            read.rows.append(*row);
+            read.rawRows.append(raw.bytes);
+            rowsEnd = raw.nextOffset;
+        }
+        start = raw.nextOffset;
+    }
+    if (rowsEnd == 0 && !read.rows.isEmpty()) {
+        // No pupil after a line that was no header: the whole file is kept after the header.
+        read.kept.clear();
+        between.clear();
+    }
+    read.tail = form.bytes.mid(rowsEnd);
     return read;
 }
 
@@ -58,9 +97,6 @@ int applyRosterRead(ApplicationState &state, const RosterRead &read) {
     for (int r = 0; r < n; ++r)
         for (int c = 0; c < kRosterCells; ++c)
             state.RosterTable[r][c] = read.rows[r][c];
-    if (n < kRosterRows)
-        for (int c = 0; c < read.partialCells.size(); ++c)
-            state.RosterTable[n][c] = read.partialCells[c];
     return n;
 }
 
@@ -68,17 +104,18 @@ RosterFile loadRosterBytes(ApplicationState &state, const QByteArray &file) {
     const RosterRead read = parseRoster(file);
     const int n = applyRosterRead(state, read);
     RosterFile out;
+    out.tail = read.tail;
     if (n == 0) {
         // No usable header: the standard one goes first, the file's own lines after it.
         const QStringList header = rosterHeaderLine().split(u';');
         for (int c = 0; c < kRosterCells; ++c)
             state.RosterTable[0][c] = header[c];
         out.rows = 1;
-        out.tail = file;
         return out;
     }
     out.rows = n;
-    out.tail = file.mid(read.consumedBytes);
+    out.kept = read.kept;
+    out.unwritable = read.unwritable;
     return out;
 }
 
@@ -87,10 +124,13 @@ std::optional<QByteArray> rosterFileBytes(const ApplicationState &state, const R
     if (rows < 1 || state.RosterTable[0][0].isEmpty())
         return std::nullopt; // never a roster without its header line
     QByteArray bytes;
+    qsizetype nextKept = 0;
     for (int i = 0; i < rows; ++i) {
         const QString *cells = state.RosterTable[i];
         if (cells[0].isEmpty())
             break;
+        for (; nextKept < file.kept.size() && file.kept[nextKept].beforeRow <= i; ++nextKept)
+            bytes += file.kept[nextKept].bytes;
         QString line = cells[0];
         for (int c = 1; c < kRosterCells; ++c)
             line += QLatin1Char(';') + cells[c];
@@ -100,6 +140,8 @@ std::optional<QByteArray> rosterFileBytes(const ApplicationState &state, const R
         bytes += *encoded;
         bytes += kLineEnd;
     }
+    for (; nextKept < file.kept.size(); ++nextKept) // never a kept line dropped
+        bytes += file.kept[nextKept].bytes;
     bytes += file.tail;
     return bytes;
 }

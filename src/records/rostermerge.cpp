@@ -15,25 +15,25 @@ struct Line {
     RosterRow cells;
 };
 
-// A roster file split by the loading rule: the header line, the pupil lines, and the rest.
+// A roster file split by the loading rule: the header line, the pupil lines, the lines kept
+// between them, and the rest.
 struct Lines {
-    std::optional<QByteArray> header; // none when the first line is not a usable header
+    std::optional<QByteArray> header; // none when no line is a usable header
     QList<Line> pupils;
-    QByteArray tail;
+    QList<KeptLine> kept;
+    QByteArray tail; // the whole file when there is no header: kept after the standard one
 };
 
 Lines splitRoster(const QByteArray &file) {
     const RosterRead read = parseRoster(file);
     Lines lines;
-    if (read.rows.isEmpty()) {
-        lines.tail = file; // kept whole after the standard header, as loading does
+    lines.tail = read.tail;
+    if (read.rows.isEmpty())
         return lines;
-    }
-    const QList<RawLine> raw = splitRawLines(file.left(read.consumedBytes));
-    lines.header = raw[0].bytes;
+    lines.header = read.rawRows[0];
     for (qsizetype i = 1; i < read.rows.size(); ++i)
-        lines.pupils.append({raw[i].bytes, read.rows[i]});
-    lines.tail = file.mid(read.consumedBytes);
+        lines.pupils.append({read.rawRows[i], read.rows[i]});
+    lines.kept = read.kept;
     return lines;
 }
 
@@ -72,14 +72,13 @@ bool sameCells(const Line &a, const Line &b) {
     return a.cells == b.cells;
 }
 
-// The file's line with this copy's larger counts put in. Counts this copy did not change
-// (equal to the base) and counts that are not larger keep the file's bytes.
-QByteArray mergedLine(const Line &disk, const Line &mine, const Line *base) {
+// The file's line with this copy's larger counts put in; counts that are not larger keep the
+// file's bytes. A larger count is written whatever this copy last read: when another copy's
+// write replaced this copy's, the count this copy holds is the one that was lost.
+QByteArray mergedLine(const Line &disk, const Line &mine) {
     bool larger[kRosterCells] = {};
     bool any = false;
     for (int c = 1; c < kRosterCells; ++c) {
-        if (base && base->cells[c] == mine.cells[c])
-            continue;
         larger[c] = numericValue(mine.cells[c]) > numericValue(disk.cells[c]);
         any = any || larger[c];
     }
@@ -113,15 +112,20 @@ RosterMerge mergeRoster(const QByteArray &disk, const QByteArray &base, const QB
 
     QSet<QString> written;
     int row = 0;
+    qsizetype nextKept = 0;
     for (const Line &line : onDisk.pupils) {
         ++row;
+        for (; nextKept < onDisk.kept.size() && onDisk.kept[nextKept].beforeRow <= row; ++nextKept)
+            bytes += onDisk.kept[nextKept].bytes;
         const QString &name = line.cells[0];
         const bool first = !written.contains(name);
         written.insert(name);
         const Line *mineLine = first ? ourLines.value(name) : nullptr;
-        bytes += mineLine ? mergedLine(line, *mineLine, baseLines.value(name)) : line.raw;
+        bytes += mineLine ? mergedLine(line, *mineLine) : line.raw;
         bytes += kLineEnd;
     }
+    for (; nextKept < onDisk.kept.size(); ++nextKept)
+        bytes += onDisk.kept[nextKept].bytes;
 
     // This copy's pupils the file's rows do not hold. One this copy did not change that sits
     // in the unread part of the file is there already.

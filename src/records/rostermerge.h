@@ -15,12 +15,12 @@ struct RosterMerge {
 // copy last read or wrote it, `mine` what this copy would write (rosterFileBytes).
 // - The pupils are the union by exact name: the file's lines in the file's order, then this
 //   copy's pupils the file does not hold, in this copy's order (the order they were added).
-// - For a pupil this copy changed (a cell differs from `base`, or a pupil `base` does not
-//   hold), each of the four counts is the larger numeric value of the two; a count keeps
-//   the file's text unless this copy's is larger.
-// - Every other line, the header and the part after the rows that the loading rule does not
-//   read are the file's bytes, unchanged. Code page 932 characters with two codes stay as
-//   they are written.
+// - For a pupil in both, each of the four counts is the larger numeric value of the two; a
+//   count keeps the file's text unless this copy's is larger, whatever `base` holds: a count
+//   this copy wrote may have been replaced since by another copy's write.
+// - Every other line, the header, the lines kept between rows and the part after the rows
+//   are the file's bytes (in their code page 932 form), unchanged. Code page 932 characters with
+//   two codes stay as they are written.
 // - New rows go no further than row 99; pupils beyond are refused and nobody in the file is
 //   dropped.
 // When nobody else changed the file (`disk` equals `base`), the result is `mine`, but for

@@ -67,7 +67,8 @@ struct StreakLines {
 
 StreakLines splitStreakLines(const QByteArray &file) {
     StreakLines out;
-    const QList<RawLine> lines = splitRawLines(file);
+    // A file an editor saved in another encoding is read (and rewritten) in code page 932.
+    const QList<RawLine> lines = splitRawLines(toCp932Form(file).bytes);
     for (; out.count < kStreakLines && out.count < lines.size(); ++out.count) {
         const auto text = decodeCp932(lines[out.count].bytes);
         const qsizetype p = text ? text->indexOf(u';') : -1;

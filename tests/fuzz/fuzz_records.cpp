@@ -25,7 +25,7 @@ void require(bool ok, const char *what) {
 QList<RosterRow> rowsOf(const QByteArray &file, QByteArray *tail = nullptr) {
     const RosterRead read = parseRoster(file);
     if (tail)
-        *tail = file.mid(read.consumedBytes);
+        *tail = read.tail;
     if (!read.rows.isEmpty())
         return read.rows;
     const QStringList header = rosterHeaderLine().split(u';');
@@ -41,13 +41,16 @@ QByteArray savedUnchanged(const QByteArray &file) {
     return *bytes;
 }
 
-// The rows in the form the program writes: a usable header first, every line ended by CR LF.
+// The rows in the form the program writes: code page 932, the header line first, every line
+// of the rows and the lines between them ended by CR LF.
 bool writtenForm(const QByteArray &file) {
     const RosterRead read = parseRoster(file);
-    const QByteArray rows = file.left(read.consumedBytes);
+    if (read.rows.isEmpty() || toCp932Form(file).converted ||
+        !file.startsWith(read.rawRows[0] + "\r\n"))
+        return false;
+    const QByteArray rows = file.chopped(read.tail.size());
     const qsizetype pairs = rows.count("\r\n");
-    return !read.rows.isEmpty() && rows.endsWith("\r\n") && rows.count('\r') == pairs &&
-           rows.count('\n') == pairs;
+    return rows.endsWith("\r\n") && rows.count('\r') == pairs && rows.count('\n') == pairs;
 }
 
 void checkRoster(const QByteArray &file) {

@@ -1,7 +1,9 @@
 // A copy of the program's saving, without windows: the roster and record procedures as the
 // main window runs them, in a loop, for the tests that share one data folder between
 // processes.
-//   quorin_saver share <folder> <k>  saver k adds its pupils, then raises one run per save
+//   quorin_saver share <folder> <k> [wait]  saver k adds its pupils, then raises one run per
+//                                    save; with "wait" it then says "done", waits for a line on
+//                                    stdin and saves once more, as a later save of the program
 //   quorin_saver churn <folder>      raises the runner's count by one per save, until killed
 //   quorin_saver hold <folder>       takes the folder's lock and waits to be killed
 //   quorin_saver full <folder>       on a small filesystem: fills it, then a save must fail
@@ -54,7 +56,7 @@ bool failed(const SyncOutcome &outcome) {
            !outcome.lostReason.isEmpty();
 }
 
-int share(const QString &folder, int saver) {
+int share(const QString &folder, int saver, bool wait) {
     Copy copy(folder);
     ApplicationState &s = copy.state;
     for (int i = 0; i < plan::kSaves; ++i) {
@@ -82,6 +84,24 @@ int share(const QString &folder, int saver) {
     }
     for (int tries = 0; copy.sync.hasPending() && tries < 100; ++tries)
         copy.sync.flushPending();
+    if (wait) {
+        std::printf("done\n");
+        std::fflush(stdout);
+        char line[8];
+        if (!std::fgets(line, sizeof line, stdin))
+            return fail("wait", QStringLiteral("no go"));
+        const SyncOutcome saved = copy.sync.saveRoster(s, copy.file, s.rosterPath());
+        if (failed(saved))
+            return fail("roster", saved.reason + saved.lostReason);
+        // Each activity's record once more, with this copy's longest run and its pupil.
+        for (int i = plan::kSaves - 1; i >= plan::kSaves - 4 * plan::kPupils; --i) {
+            const Activity activity = static_cast<Activity>(plan::activityOf(i));
+            const QString name = plan::pupil(saver, plan::pupilOf(i));
+            activityFields(s, activity).BestStreak = static_cast<qint16>(plan::runOf(saver, i));
+            if (readStreakRecord(s, activity, readDataFile(s.streakPath()), name))
+                copy.sync.saveStreakRecord(s, activity, s.streakPath(), name);
+        }
+    }
     return copy.sync.hasPending() ? fail("kept", QStringLiteral("changes never written")) : 0;
 }
 
@@ -141,7 +161,7 @@ int main(int argc, char **argv) {
     const QString mode = args[1];
     const QString folder = args[2];
     if (mode == QLatin1String("share") && args.size() > 3)
-        return share(folder, args[3].toInt());
+        return share(folder, args[3].toInt(), args.size() > 4);
     if (mode == QLatin1String("churn"))
         return churn(folder);
     if (mode == QLatin1String("hold"))

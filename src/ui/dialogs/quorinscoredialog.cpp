@@ -1,5 +1,7 @@
 #include "ui/dialogs/quorinscoredialog.h"
 
+#include "records/datafile.h"
+
 #include "core/numericvalue.h"
 #include "records/roster.h"
 #include "ui/main/frmmain.h"
@@ -57,12 +59,9 @@ QuorinScoreDialog::QuorinScoreDialog(frmMain &main) : QDialog(nullptr), m_main(m
 void QuorinScoreDialog::rereadRoster() {
     // Any failure leaves the roster in memory as it was; a malformed line keeps what was
     // read before it. Nothing is reported.
-    QFile file(m_main.state().rosterPath());
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray bytes = file.readAll();
-    file.close();
-    applyRosterRead(m_main.state(), parseRoster(bytes));
+    const std::optional<QByteArray> bytes = readDataFile(m_main.state().rosterPath());
+    if (bytes)
+        applyRosterRead(m_main.state(), parseRoster(*bytes));
 }
 
 void QuorinScoreDialog::Form_Load() {

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QKeyEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -266,6 +267,13 @@ void frmMain::buildSignInPage(QWidget *page) {
     m_iniMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setTextColour(m_iniMessage, Colours::Red);
 
+    m_recordStatus = new QLabel(page);
+    nameControl(m_recordStatus, QStringLiteral("QuorinIniRecordLabel"));
+    placeOnTabPage(m_recordStatus, 3840, 6600, 5280, 1200);
+    m_recordStatus->setFont(designFont(11));
+    m_recordStatus->setWordWrap(true);
+    m_recordStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
     // Only the user's own edits and list picks count as editing the name. The combo box
     // also reports "activated" from its own Return and focus-out handling, with the text
     // unchanged: that is no edit, so a pick counts only when it changed the name.
@@ -409,11 +417,19 @@ void frmMain::QuorinIniNameCombo_Change() {
 
 void frmMain::QuorinIniFinCommand_Click() {
     // 1. A missing roster file is created. It is read back at once, so the first pupil of a
-    //    new folder is looked up and recorded like every later one.
+    //    new folder is looked up and recorded like every later one. A roster that went
+    //    missing while this copy holds it is written back whole; one that is there but
+    //    cannot be read is left alone. The record file is made with it.
     const QString rosterPath = m_state.rosterPath();
-    if (!FileExists(rosterPath) &&
-        createMissingDataFile(rosterPath, rosterFileLabel(), newRosterFileBytes()))
-        LoadRoster();
+    if (!FileExists(rosterPath)) {
+        if (m_state.RosterLoaded)
+            writeRoster();
+        else if (!QFileInfo::exists(rosterPath) &&
+                 createMissingDataFile(rosterPath, rosterFileLabel(), newRosterFileBytes()))
+            LoadRoster();
+        if (!QFileInfo::exists(m_state.streakPath()))
+            createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
+    }
 
     // 2. An empty name signs nobody in.
     if (currentNameText().isEmpty()) {
@@ -521,14 +537,47 @@ void frmMain::refillNameList(const QStringList &names) {
 
 void frmMain::LoadRoster() {
     m_state.RosterLoaded = False;
-    const auto bytes = readDataFile(m_state.rosterPath());
-    if (bytes)
+    const DataFileRead read = readDataFileChecked(m_state.rosterPath());
+    std::optional<QByteArray> bytes;
+    if (read.state == DataFileRead::Read) {
+        bytes = read.bytes;
         m_state.RosterLoaded = True;
+    }
     // Changes still waiting for another copy to let go of the folder stay in memory, and the
     // signed-in pupil keeps the right row when other copies added pupils meanwhile.
     m_sync.rosterLoaded(m_state, m_rosterFile, m_state.rosterPath(), bytes);
     refillNameList(rosterNames(m_state, m_rosterFile));
     rememberSavedRoster();
+
+    // A roster that is there but cannot be read is never taken for an empty one: the page
+    // says that the pupils may practise but nothing of theirs is kept.
+    m_rosterProblem.clear();
+    if (read.state == DataFileRead::Unreadable)
+        m_rosterProblem = QStringLiteral("めいぼが　よめないので、きろくが　のこりません。"
+                                         "れんしゅうは　できます。\n（先生へ：") +
+                          rosterFileLabel() + QStringLiteral("を読めません。") + read.reason +
+                          QStringLiteral("）");
+    showRecordStatus();
+    QStringList untold;
+    for (const QString &name : m_rosterFile.unwritable)
+        if (!m_toldUnwritable.contains(name))
+            untold << name;
+    if (!untold.isEmpty()) {
+        m_toldUnwritable += untold;
+        showMessage(QMessageBox::Warning, applicationTitle(),
+                    rosterFileLabel() +
+                        QStringLiteral("の次の名前には、このプログラムが書けない字があります。"
+                                       "名前の一覧には出さず、その行はそのまま残しています：\n") +
+                        untold.join(QStringLiteral("、")));
+    }
+}
+
+void frmMain::showRecordStatus() {
+    QStringList lines;
+    for (const QString *line : {&m_rosterProblem, &m_streakReadProblem, &m_streakWriteProblem})
+        if (!line->isEmpty())
+            lines << *line;
+    m_recordStatus->setText(lines.join(u'\n'));
 }
 
 void frmMain::SaveRoster() {
@@ -546,6 +595,9 @@ bool frmMain::writeRoster() {
             // Saved, or kept until another copy lets go of the folder.
             refillNameList(rosterNames(m_state, m_rosterFile));
             rememberSavedRoster();
+            m_rosterFailureShown = false;
+            m_rosterProblem.clear();
+            showRecordStatus();
             return true;
         }
         reason = outcome.reason;
@@ -603,15 +655,32 @@ bool frmMain::createMissingDataFile(const QString &path, const QString &label,
     // Under the folder's lock, so a file another copy has just made and written is never
     // replaced by an empty one.
     const SyncOutcome outcome = m_sync.createIfMissing(path, bytes);
-    if (outcome.status == SyncStatus::Busy || outcome.status == SyncStatus::Failed)
+    const bool made =
+        outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
+    if (!made)
         reportSaveFailure(label, path, outcome.reason, true);
-    return outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
+    else if (label == streakFileLabel())
+        m_streakWriteProblem.clear();
+    return made;
 }
 
 void frmMain::reportSaveFailure(const QString &label, const QString &path, const QString &reason,
                                 bool creating) {
-    showMessage(QMessageBox::Warning, applicationTitle(),
-                saveFailureText(label, path, reason, creating));
+    const QString text = saveFailureText(label, path, reason, creating);
+    // The record file's failures only ever reach the record line. The roster's bring a box
+    // the first time in a run; after that, until a save succeeds, the line alone tells, so a
+    // lesson is not stopped at every sign-in and every graded set.
+    QString line = text;
+    line.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    if (label == streakFileLabel()) {
+        m_streakWriteProblem = line;
+    } else {
+        m_rosterProblem = line;
+        if (!m_rosterFailureShown)
+            showMessage(QMessageBox::Warning, applicationTitle(), text);
+        m_rosterFailureShown = true;
+    }
+    showRecordStatus();
 }
 
 void frmMain::OpenDataFolder() {
@@ -644,16 +713,30 @@ void frmMain::ShowChallengeStreakRecord() {
 void frmMain::ShowStreakRecord(Activity activity) {
     const QString path = m_state.streakPath();
     const QString name = currentNameText();
-    if (readStreakRecord(m_state, activity, readDataFile(path), name)) {
+    DataFileRead read = readDataFileChecked(path);
+    // A record about to be written into a folder without a record file: the file is made.
+    if (read.state == DataFileRead::Missing && activityFields(m_state, activity).BestStreak > 0 &&
+        createMissingDataFile(path, streakFileLabel(), newStreakFileBytes()))
+        read = readDataFileChecked(path);
+    m_streakReadProblem.clear();
+    if (read.state == DataFileRead::Unreadable)
+        m_streakReadProblem = streakFileLabel() + QStringLiteral("を読めません。") + read.reason +
+                              QStringLiteral("クラスの記録は残りません。");
+    const std::optional<QByteArray> bytes =
+        read.state == DataFileRead::Read ? std::optional(read.bytes) : std::nullopt;
+    if (readStreakRecord(m_state, activity, bytes, name)) {
         // The rewrite runs again under the folder's lock on the file as it is then, so a
         // longer run another copy wrote meanwhile is kept.
         const SyncOutcome outcome = m_sync.saveStreakRecord(m_state, activity, path, name);
         reportSyncOutcome(outcome, streakFileLabel());
-        if (outcome.status == SyncStatus::Saved)
+        if (outcome.status == SyncStatus::Saved) {
             takeOverStreakRecord(m_state, activity, name);
-        else if (outcome.status == SyncStatus::Failed)
+            m_streakWriteProblem.clear();
+        } else if (outcome.status == SyncStatus::Failed) {
             reportSaveFailure(streakFileLabel(), path, outcome.reason, false);
+        }
     }
+    showRecordStatus();
     if (QLabel *label = streakLabel(activity))
         label->setText(streakMessage(m_state, activity));
 }

@@ -86,6 +86,9 @@ public:
     QLabel *streakLabel(Activity activity) const;
     // The sign-in page's message for a name that was refused.
     QLabel *signInMessageLabel() const { return m_iniMessage; }
+    // The sign-in page's line about keeping records: a data file that cannot be read or
+    // written. Empty while all is well.
+    QLabel *recordStatusLabel() const { return m_recordStatus; }
     // What the last load kept of the roster file (rows in use, the unread part).
     const RosterFile &rosterFile() const { return m_rosterFile; }
     // The saves shared with other copies of the program on the same data folder: lock,
@@ -124,6 +127,7 @@ private:
     bool createMissingDataFile(const QString &path, const QString &label, const QByteArray &bytes);
     void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
                            bool creating);
+    void showRecordStatus();
     void rememberSavedRoster();
     void restoreSavedRoster();
     void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
@@ -144,6 +148,12 @@ private:
     QPushButton *m_finCommand = nullptr;
     QLabel *m_iniMessage = nullptr;
     QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked
+    QLabel *m_recordStatus = nullptr;
+    // What the record line says: the roster cannot be read or saved; the record file cannot be
+    // read; the record file cannot be written.
+    QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
+    bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
+    QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
     RosterFile m_rosterFile;
     FolderSync m_sync;
     bool m_keptChangeShown = false; // the teacher was told that changes wait for the folder

@@ -31,7 +31,8 @@ int main(int argc, char *argv[]) {
         timer.start();
         ApplicationState state;
         initialiseApplicationState(state, dir.path());
-        frmMain window(state);
+        Classroom classroom(state);
+        frmMain window(classroom);
         state.MainWindow = &window;
         window.Form_Load();
         window.show();

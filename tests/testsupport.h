@@ -30,14 +30,16 @@ struct TestMain {
     QTemporaryDir dir;
     ApplicationState state;
     MersenneRandomSource random{false, 20261206u};
+    std::unique_ptr<Classroom> classroom;
     std::unique_ptr<frmMain> window;
     QList<RecordedMessage> messages;
 
     explicit TestMain(bool load = true, const QString &dataFolder = QString()) {
         initialiseApplicationState(state, dataFolder.isEmpty() ? dir.path() : dataFolder);
-        window = std::make_unique<frmMain>(state);
+        classroom = std::make_unique<Classroom>(state);
+        classroom->setRandomSource(&random);
+        window = std::make_unique<frmMain>(*classroom);
         state.MainWindow = window.get();
-        window->setRandomSource(&random);
         window->setMessageHook(
             [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
                 messages.append({icon, title, text});
@@ -48,6 +50,7 @@ struct TestMain {
     ~TestMain() {
         if (window)
             window->close();
+        window.reset(); // before the model it shows
     }
 
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }

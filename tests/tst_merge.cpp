@@ -26,7 +26,7 @@ void writeForeignLock(const QString &dataFile, int ageSeconds) {
 std::unique_ptr<TestMain> lockedFolder(const QByteArray &file) {
     auto t = withRoster(file);
     writeBytes(t->state.streakPath(), newStreakFileBytes());
-    t->window->folderSync().setOptions({0, 3});
+    t->classroom->folderSync().setOptions({0, 3});
     writeForeignLock(t->state.rosterPath(), 0);
     return t;
 }
@@ -133,7 +133,7 @@ void TestMerge::windowTakesInTheMergedRoster() {
     writeBytes(t->state.rosterPath(),
                roster({"たろう;0;0;0;0", "はなこ;0;0;4;0", "じろう;0;0;0;0"}));
     t->state.NoviceFirstAttempt = True;
-    t->window->advanceStreakAndSave(Activity::Novice, 20);
+    t->classroom->advanceStreakAndSave(Activity::Novice, 20);
     QCOMPARE(rosterOnDisk(*t), roster({"たろう;0;0;0;0", "はなこ;1;0;4;0", "じろう;0;0;0;0"}));
     QCOMPARE(t->state.CurrentPupilRow, qint16(2));
     QCOMPARE(t->state.ExpertBestStreak, qint16(4));
@@ -159,8 +159,8 @@ void TestMerge::lockedFolderKeepsTheChange() {
     QVERIFY(t->messages[0].text.contains("「shokuinshitsu-pc」"));
     QVERIFY(t->messages[0].text.contains("4242"));
     t->state.NoviceFirstAttempt = True;
-    t->window->advanceStreakAndSave(Activity::Novice, 20);
-    t->window->ShowNoviceStreakRecord();
+    t->classroom->advanceStreakAndSave(Activity::Novice, 20);
+    t->classroom->ShowNoviceStreakRecord();
     QCOMPARE(t->state.NoviceBestStreak, qint16(1));
     QCOMPARE(rosterOnDisk(*t), roster({"たろう;0;0;0;0"}));
     QVERIFY(QFile::remove(dataFolderLockPath(t->state.rosterPath())));
@@ -189,11 +189,11 @@ void TestMerge::keptPupilSurvivesRereads() {
     t->state.CurrentTab = 2;
     t->window->ShowScoreDialog();
     QCOMPARE(t->state.RosterTable[2][0], "じろう");
-    t->window->OpenDataFolder();
+    t->classroom->OpenDataFolder();
     QCOMPARE(t->state.CurrentPupilRow, qint16(3));
     QVERIFY(QFile::remove(dataFolderLockPath(t->state.rosterPath())));
     t->state.NoviceFirstAttempt = True;
-    t->window->advanceStreakAndSave(Activity::Novice, 20);
+    t->classroom->advanceStreakAndSave(Activity::Novice, 20);
     QCOMPARE(rosterOnDisk(*t), roster({"たろう;0;0;0;0", "よそ;0;0;0;0", "じろう;1;0;0;0"}));
     QCOMPARE(t->messages.size(), 1);
 }

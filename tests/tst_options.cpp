@@ -45,7 +45,7 @@ private Q_SLOTS:
 void TestOptions::cancelKeepsFolderAndPupil() {
     TestMain t;
     // On an empty folder both files are created.
-    t.window->OpenDataFolder();
+    t.classroom->OpenDataFolder();
     QCOMPARE(rosterOnDisk(t), roster({}));
     QCOMPARE(readBytes(t.path("Quorin.dat")), streakLines({";0", ";0", ";0", ";0"}));
     confirmName(t, "たろう");

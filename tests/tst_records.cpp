@@ -192,7 +192,7 @@ void TestRecords::recordProcedure() {
     QVERIFY(writeBytes(t.path("Quorin.dat"), before));
     t.window->nameCombo()->setEditText("たろう");
     t.state.NoviceBestStreak = qint16(best);
-    t.window->ShowNoviceStreakRecord();
+    t.classroom->ShowNoviceStreakRecord();
     QCOMPARE(t.window->streakLabel(Activity::Novice)->text(),
              streakMessage(0, qint16(best), holder, qint16(record)));
     QCOMPARE(readBytes(t.path("Quorin.dat")), after.isEmpty() ? before : after);
@@ -204,34 +204,34 @@ void TestRecords::gradingsThroughTheWindow() {
     // The first sign-in in an empty folder makes both files; the first full mark is a record.
     confirmName(t, "たろう");
     t.state.IntermediateFirstAttempt = True;
-    t.window->advanceStreakAndSave(Activity::Intermediate, 20);
-    t.window->ShowIntermediateStreakRecord();
+    t.classroom->advanceStreakAndSave(Activity::Intermediate, 20);
+    t.classroom->ShowIntermediateStreakRecord();
     QCOMPARE(t.window->streakLabel(Activity::Intermediate)->text(),
              streakMessage(1, 1, "たろう", 1));
     QCOMPARE(rosterOnDisk(t), ::roster({"たろう;0;1;0;0"}));
 
     // A fresh record file: the procedures that follow make the pupil the Intermediate
     // holder; the first Novice full mark then rewrites line 2 only.
-    t.window->OpenDataFolder();
+    t.classroom->OpenDataFolder();
     const QString dat = t.path("Quorin.dat");
     QCOMPARE(readBytes(dat), streakLines({";0", "たろう; 1", ";0", ";0"}));
     t.state.NoviceFirstAttempt = True;
-    t.window->advanceStreakAndSave(Activity::Novice, 20);
+    t.classroom->advanceStreakAndSave(Activity::Novice, 20);
     t.state.NoviceFirstAttempt = False;
-    t.window->ShowNoviceStreakRecord();
+    t.classroom->ShowNoviceStreakRecord();
     QCOMPARE(readBytes(dat), streakLines({"たろう; 1", "たろう; 1", ";0", ";0"}));
     const QString full = "ただいま連続 1 回正解中です。\u3000あなたの最高記録は 1 回です。"
                          "\u3000\u3000\u3000\u3000最高連続正解回数は、 たろう さんの 1 回です。";
     QCOMPARE(label(t), full);
     // A second grading of the same set changes no run; the message is refreshed.
     t.window->streakLabel(Activity::Novice)->clear();
-    t.window->advanceStreakAndSave(Activity::Novice, 20);
-    t.window->ShowNoviceStreakRecord();
+    t.classroom->advanceStreakAndSave(Activity::Novice, 20);
+    t.classroom->ShowNoviceStreakRecord();
     QCOMPARE(label(t), full);
     // 19 of 20 ends the run, keeps the best run and the record.
     t.state.NoviceFirstAttempt = True;
-    t.window->advanceStreakAndSave(Activity::Novice, 19);
-    t.window->ShowNoviceStreakRecord();
+    t.classroom->advanceStreakAndSave(Activity::Novice, 19);
+    t.classroom->ShowNoviceStreakRecord();
     QCOMPARE(label(t), streakMessage(0, 1, "たろう", 1));
     QCOMPARE(rosterOnDisk(t), ::roster({"たろう;1;1;0;0"}));
 }

@@ -97,11 +97,11 @@ private Q_SLOTS:
         }
         // Every set reseeds the generator once before it draws.
         ScriptedRandom scripted({0.25f, 0.75f, 0.5f});
-        t.window->setRandomSource(&scripted);
+        t.classroom->setRandomSource(&scripted);
         t.window->levelPage(Activity::Novice)->retry();
         t.window->levelPage(Activity::Expert)->retry();
         QCOMPARE(scripted.reseeds, 2);
-        t.window->setRandomSource(&t.random);
+        t.classroom->setRandomSource(&t.random);
     }
 };
 

@@ -173,7 +173,7 @@ void TestSignIn::fullRoster() {
     QCOMPARE(more->state.CurrentPupilRow, qint16(100));
     more->state.IntermediateFirstAttempt = True;
     more->state.IntermediateCurrentStreak = 3;
-    more->window->advanceStreakAndSave(Activity::Intermediate, 20);
+    more->classroom->advanceStreakAndSave(Activity::Intermediate, 20);
     QCOMPARE(rosterOnDisk(*more), full + cp932Lines({"p100;0;4;0;0"}) + beyond);
 }
 
@@ -206,14 +206,14 @@ void TestSignIn::failingSaves() {
     {
         SaveFaultForTesting fault(0);
         t->state.NoviceFirstAttempt = True;
-        t->window->advanceStreakAndSave(Activity::Novice, 20);
+        t->classroom->advanceStreakAndSave(Activity::Novice, 20);
     }
     QCOMPARE(t->messages.size(), 1); // a second failure in a run only reaches the record line
     QVERIFY(t->window->recordStatusLabel()->text().contains("Quorin.ini"));
     QCOMPARE(t->state.NoviceBestStreak, qint16(0));
     QCOMPARE(rosterOnDisk(*t), three());
     t->state.NoviceFirstAttempt = True;
-    t->window->advanceStreakAndSave(Activity::Novice, 20);
+    t->classroom->advanceStreakAndSave(Activity::Novice, 20);
     QVERIFY(rosterOnDisk(*t).contains(cp932Lines({"たろう;2;0;0;0"})));
     QVERIFY(t->window->recordStatusLabel()->text().isEmpty());
 }
@@ -296,7 +296,7 @@ void TestSignIn::damagedFiles() {
         unreadable.emplace("Quorin.ini");
     if (twist == "lock folder")
         QVERIFY(QDir(t.dir.path()).mkdir("Quorin.lock"));
-    t.window->folderSync().setOptions({300, 3});
+    t.classroom->folderSync().setOptions({300, 3});
     FifoWatchdog watchdog({iniPath, datPath});
 
     t.window->Form_Load();
@@ -319,8 +319,8 @@ void TestSignIn::damagedFiles() {
     QCOMPARE(openActivities(t), 5); // the pupil may practise in every case
     for (int set = 0; set < 2; ++set) {
         t.state.NoviceFirstAttempt = True;
-        t.window->advanceStreakAndSave(Activity::Novice, 20);
-        t.window->ShowNoviceStreakRecord();
+        t.classroom->advanceStreakAndSave(Activity::Novice, 20);
+        t.classroom->ShowNoviceStreakRecord();
     }
     QVERIFY2(!watchdog.fired, "a FIFO blocked the program");
 

@@ -348,7 +348,7 @@ void TestRealInput::folderDialogBrowses() {
     QVERIFY(QDir().mkpath(root + "/2-2/shared"));
     t->state.DataFolder = root + "/2-1";
     t->state.OptionsDrive = QString();
-    frmOptions options(*t->window);
+    frmOptions options(*t->classroom, t->window.get());
     QVERIFY(QDir::setCurrent(root + "/2-1"));
     options.Form_Load();
     options.show();

@@ -1,6 +1,6 @@
 #include "ui/dialogs/frmabout.h"
 
-#include "ui/main/frmmain.h"
+#include "classroom/classroom.h"
 #include "ui/main/geometry.h"
 
 #include <QFrame>

@@ -1,7 +1,7 @@
 #include "ui/dialogs/frmoptions.h"
 
+#include "classroom/classroom.h"
 #include "records/datafile.h"
-#include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 
 #include <QComboBox>
@@ -24,7 +24,8 @@ QString optionsFolderText(const QString &path) {
     return text;
 }
 
-frmOptions::frmOptions(frmMain &main) : QDialog(&main), m_main(main) {
+frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
+    : QDialog(owner), m_classroom(classroom) {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("ｵﾌﾟｼｮﾝ"));
     setModal(true);
@@ -144,7 +145,7 @@ QString frmOptions::currentFolderPath() const {
 }
 
 void frmOptions::Form_Load() {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     m_optionsPath = s.DataFolder;
     if (!s.OptionsDrive.isEmpty()) {
         chooseDrive(s.OptionsDrive);
@@ -210,17 +211,17 @@ void frmOptions::QuorinOptionFormDrive_Change() {
     if (!QStorageInfo(root).isReady() || !QFileInfo(root).isDir()) {
         // A drive that is not ready: the previous drive and folder stay.
         m_drive->setCurrentIndex(m_shownDrive);
-        m_main.showMessage(QMessageBox::Warning, windowTitle(),
-                           QStringLiteral("ドライブ %1 は使えません。"
-                                          "準備ができていないようです。\n"
-                                          "前のドライブとフォルダーのままです。")
-                               .arg(m_drive->itemText(index)));
+        m_classroom.tell(Notice::Warning, windowTitle(),
+                         QStringLiteral("ドライブ %1 は使えません。"
+                                        "準備ができていないようです。\n"
+                                        "前のドライブとフォルダーのままです。")
+                             .arg(m_drive->itemText(index)));
         return;
     }
     m_shownDrive = index;
     showVolume(root);
     m_optionsDriveRoot = QDir::toNativeSeparators(root);
-    m_main.state().OptionsDrive = m_drive->currentText();
+    m_classroom.state().OptionsDrive = m_drive->currentText();
     m_optionsPath = optionsFolderText(root);
     setCurrentFolder(root);
     ShowOptionsPath();
@@ -229,29 +230,22 @@ void frmOptions::QuorinOptionFormDrive_Change() {
 void frmOptions::QuorinOptionFormDir_Change() {
     if (m_loading || !m_dir->currentIndex().isValid())
         return;
-    m_main.state().OptionsDrive = m_drive->currentText();
+    m_classroom.state().OptionsDrive = m_drive->currentText();
     m_optionsPath = optionsFolderText(currentFolderPath());
     ShowOptionsPath();
 }
 
 void frmOptions::cmdOK_Click() {
-    ApplicationState &s = m_main.state();
-    const QString problem = dataFolderProblem(m_optionsPath);
+    const QString before = m_classroom.state().DataFolder;
+    const QString problem = m_classroom.useDataFolder(m_optionsPath);
     if (!problem.isEmpty()) {
         // The folder in use stays; the dialog stays open for another choice or Cancel.
-        m_main.showMessage(QMessageBox::Warning, windowTitle(),
-                           QStringLiteral("このフォルダーは使えません。\n\nフォルダー：") +
-                               m_optionsPath + QStringLiteral("\n理由：") + problem +
-                               QStringLiteral("\n\n今までのフォルダー（") + s.DataFolder +
-                               QStringLiteral("）をそのまま使います。"));
+        m_classroom.tell(Notice::Warning, windowTitle(),
+                         QStringLiteral("このフォルダーは使えません。\n\nフォルダー：") +
+                             m_optionsPath + QStringLiteral("\n理由：") + problem +
+                             QStringLiteral("\n\n今までのフォルダー（") + before +
+                             QStringLiteral("）をそのまま使います。"));
         return;
-    }
-    s.DataFolder = m_optionsPath;
-    s.CurrentPupilRow = 0;
-    for (int row = 1; row <= 99; ++row) {
-        s.RosterTable[row][0].clear();
-        for (int column = 1; column <= 4; ++column)
-            s.RosterTable[row][column] = QStringLiteral("0");
     }
     accept();
 }

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-class frmMain;
+class Classroom;
 class QComboBox;
 class QFileSystemModel;
 class QGroupBox;
@@ -16,7 +16,7 @@ class QTreeView;
 class frmOptions : public QDialog {
     Q_OBJECT
 public:
-    explicit frmOptions(frmMain &main);
+    frmOptions(Classroom &classroom, QWidget *owner);
 
     // Starts on the folder in use: on the drive and folder chosen earlier in this run, or on
     // the process's current folder the first time.
@@ -50,7 +50,7 @@ private:
     QString currentFolderPath() const;
     void showVolume(const QString &root);
 
-    frmMain &m_main;
+    Classroom &m_classroom;
     QGroupBox *m_frame = nullptr;
     QComboBox *m_drive = nullptr;
     QTreeView *m_dir = nullptr;

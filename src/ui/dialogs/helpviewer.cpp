@@ -1,6 +1,6 @@
 #include "ui/dialogs/helpviewer.h"
 
-#include "ui/main/frmmain.h"
+#include "classroom/classroom.h"
 #include "ui/main/geometry.h"
 
 #include <QDir>

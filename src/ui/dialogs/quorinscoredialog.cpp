@@ -2,9 +2,9 @@
 
 #include "records/datafile.h"
 
+#include "classroom/classroom.h"
 #include "core/numericvalue.h"
 #include "records/roster.h"
-#include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 
 #include <QFile>
@@ -17,7 +17,8 @@ constexpr int kColumns = 3;
 constexpr int kChallengeTab = 5;
 } // namespace
 
-QuorinScoreDialog::QuorinScoreDialog(frmMain &main) : QDialog(nullptr), m_main(main) {
+QuorinScoreDialog::QuorinScoreDialog(Classroom &classroom)
+    : QDialog(nullptr), m_classroom(classroom) {
     setObjectName(QStringLiteral("QuorinScoreDialog"));
     setWindowTitle(QStringLiteral("まん点リスト"));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -56,33 +57,14 @@ QuorinScoreDialog::QuorinScoreDialog(frmMain &main) : QDialog(nullptr), m_main(m
     connect(m_ok, &QPushButton::clicked, this, &QuorinScoreDialog::OKButton_Click);
 }
 
-void QuorinScoreDialog::rereadRoster() {
-    // Any failure leaves the roster in memory as it was; a malformed line keeps what was
-    // read before it. Nothing is reported.
-    const std::optional<QByteArray> bytes = readDataFile(m_main.state().rosterPath());
-    if (bytes)
-        applyRosterRead(m_main.state(), parseRoster(*bytes));
-}
-
 void QuorinScoreDialog::Form_Load() {
-    rereadRoster();
-    const ApplicationState &s = m_main.state();
-    m_heading->setText(s.CurrentTab >= kChallengeTab ? QStringLiteral("合格　発表！")
-                                                     : QStringLiteral("100点　発表！"));
+    // The roster file is read again, so the list shows it as last saved.
+    m_classroom.rereadRoster();
+    const int tab = m_classroom.state().CurrentTab;
+    m_heading->setText(tab >= kChallengeTab ? QStringLiteral("合格　発表！")
+                                            : QStringLiteral("100点　発表！"));
     m_list->clear();
-    // The column of the selected activity: 1..4 for tabs 2..5. From any other tab there is
-    // no activity, and nothing is listed.
-    const int column = s.CurrentTab - 1;
-    if (column < 1 || column > 4)
-        return;
-    // Roster order, stopping at the first empty name and never past the last row.
-    for (int row = 0; row < kRosterRows; ++row) {
-        const QString &name = s.RosterTable[row][0];
-        if (name.isEmpty())
-            break;
-        if (numericValue(s.RosterTable[row][column]) != 0.0)
-            m_list->addItem(name);
-    }
+    m_list->addItems(m_classroom.fullMarkNames(tab));
 }
 
 QStringList QuorinScoreDialog::names() const {

@@ -4,7 +4,7 @@
 
 #include <QDialog>
 
-class frmMain;
+class Classroom;
 class QListWidget;
 class QLabel;
 class QPushButton;
@@ -12,7 +12,7 @@ class QPushButton;
 class QuorinScoreDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit QuorinScoreDialog(frmMain &main);
+    explicit QuorinScoreDialog(Classroom &classroom);
 
     // Builds the heading and the list from the roster file (runs once, when the window loads).
     void Form_Load();
@@ -26,9 +26,7 @@ public Q_SLOTS:
     void OKButton_Click();
 
 private:
-    void rereadRoster();
-
-    frmMain &m_main;
+    Classroom &m_classroom;
     QListWidget *m_list = nullptr;
     QLabel *m_heading = nullptr;
     QPushButton *m_ok = nullptr;

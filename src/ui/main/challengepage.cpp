@@ -1,13 +1,14 @@
 #include "ui/main/challengepage.h"
 
+#include "classroom/classroom.h"
 #include "core/challengeclock.h"
 #include "core/keys.h"
 #include "core/numericvalue.h"
 #include "core/shuffle.h"
 #include "ui/main/answerbox.h"
-#include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 #include "ui/main/messagelabel.h"
+#include "ui/main/navigation.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -32,7 +33,8 @@ constexpr int kRowStep = 600;
 
 } // namespace
 
-ChallengePage::ChallengePage(frmMain &main, QWidget *parent) : QWidget(parent), m_main(main) {
+ChallengePage::ChallengePage(Classroom &classroom, Navigation &navigation, QWidget *parent)
+    : QWidget(parent), m_classroom(classroom), m_navigation(navigation) {
     // The streak message above the frame, across its full width, at the same place and size
     // as on the level tabs; raised above the frame once that exists.
     m_streakLabel = new MessageLabel(this);
@@ -155,8 +157,8 @@ void ChallengePage::ResetChallengeQuiz() {
 }
 
 void ChallengePage::dealHeaders(int firstLabel) {
-    ApplicationState &s = m_main.state();
-    Shuffle(s, kRows, m_main.random());
+    ApplicationState &s = m_classroom.state();
+    Shuffle(s, kRows, m_classroom.random());
     for (int n = 0; n < kRows; ++n) {
         // The header numbers are the dealt positions counted from 1.
         s.QuestionOrder[n] = static_cast<qint16>(s.QuestionOrder[n] + 1);
@@ -167,7 +169,7 @@ void ChallengePage::dealHeaders(int firstLabel) {
 }
 
 void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     ResetChallengeQuiz();
     m_frame->setEnabled(true);
     // The clock starts again from 0; its caption changes at the next tick.
@@ -175,7 +177,7 @@ void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
     m_clockTimer->start();
     s.ChallengeFirstAttempt = True;
 
-    m_main.random().reseedFromClock();
+    m_classroom.random().reseedFromClock();
     dealHeaders(0);     // column headers
     dealHeaders(kRows); // row headers
 
@@ -203,11 +205,11 @@ void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
 
 void ChallengePage::QuorinChallengeQuizFinCommand_Click() {
     QuorinChallengeQuizRetryCommand_Click();
-    m_main.ReturnToSignIn();
+    m_navigation.ReturnToSignIn();
 }
 
 void ChallengePage::QuorinChallengeQuizBestScoreCommand_Click() {
-    m_main.ShowScoreDialog();
+    m_navigation.ShowScoreDialog();
 }
 
 // ---- Keys and focus -----------------------------------------------------------------------
@@ -240,7 +242,7 @@ void ChallengePage::QuorinChallengeAnswerTextBox_LostFocus(int index) {
 // ---- Marking ------------------------------------------------------------------------------
 
 void ChallengePage::markSheet() {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     m_clockTimer->stop();
 
     int correct = 0;
@@ -267,17 +269,16 @@ void ChallengePage::markSheet() {
         } else {
             m_score->setText(QStringLiteral("残念！"));
         }
-        m_main.advanceStreakAndSave(Activity::Challenge, correct);
     }
-    s.ChallengeFirstAttempt = False;
+    // The run step (on the first marking only), the end of the first attempt, the record.
+    m_classroom.grade(Activity::Challenge, correct);
     m_score->setVisible(true);
-    m_main.ShowChallengeStreakRecord();
 }
 
 // ---- Timers -------------------------------------------------------------------------------
 
 void ChallengePage::QuorinChallengeTimer_Timer() {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     // The count stops at its 16-bit limit (just over nine hours) instead of wrapping.
     s.ChallengeElapsedSeconds = saturatingIncrement(s.ChallengeElapsedSeconds);
     if (s.ChallengeElapsedSeconds >= kClockLimit)
@@ -286,7 +287,7 @@ void ChallengePage::QuorinChallengeTimer_Timer() {
 }
 
 void ChallengePage::QuorinChallengeQuizTimer_Timer() {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     const int frames = qMin<int>(s.ChallengeAnimationFrames, m_images.size());
     if (frames < 1)
         return;

@@ -7,7 +7,8 @@
 #include <QPixmap>
 #include <QWidget>
 
-class frmMain;
+class Classroom;
+class Navigation;
 class AnswerBox;
 class QGroupBox;
 class QLabel;
@@ -21,7 +22,7 @@ public:
     static constexpr int kBoxCount = kRows * kRows; // boxes 0..80, box i in row i / 9
     static constexpr int kHeaderCount = 2 * kRows;  // 0..8 columns, 9..17 rows
 
-    ChallengePage(frmMain &main, QWidget *parent);
+    ChallengePage(Classroom &classroom, Navigation &navigation, QWidget *parent);
 
     QLabel *streakLabel() const { return m_streakLabel; }
     QLabel *timeLabel() const { return m_timeLabel; }
@@ -64,7 +65,8 @@ private:
     void dealHeaders(int firstLabel);
     void markSheet();
 
-    frmMain &m_main;
+    Classroom &m_classroom;
+    Navigation &m_navigation;
     QGroupBox *m_frame = nullptr;
     QLabel *m_streakLabel = nullptr;
     QLabel *m_timeLabel = nullptr;

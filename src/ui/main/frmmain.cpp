@@ -23,8 +23,8 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
-#include <QKeyEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -37,10 +37,6 @@
 // Resources live in the static widgets library, so they are registered explicitly.
 static void initialiseResources() {
     Q_INIT_RESOURCE(quorin);
-}
-
-QString applicationTitle() {
-    return QStringLiteral("ミルト　ーネ");
 }
 
 QString mainWindowCaption() {
@@ -59,13 +55,6 @@ QSettings windowSettings() {
     return QSettings(applicationTitle());
 }
 
-QString rosterFileLabel() {
-    return QStringLiteral("名簿ファイル（Quorin.ini）");
-}
-QString streakFileLabel() {
-    return QStringLiteral("記録ファイル（Quorin.dat）");
-}
-
 double storedTwips(const QSettings &settings, const QString &key) {
     bool ok = false;
     const double value = settings.value(key).toString().trimmed().toDouble(&ok);
@@ -74,9 +63,9 @@ double storedTwips(const QSettings &settings, const QString &key) {
 
 } // namespace
 
-frmMain::frmMain(ApplicationState &state, QWidget *parent)
-    : QMainWindow(parent), m_state(state), m_ownRandom(std::make_unique<MersenneRandomSource>()),
-      m_random(m_ownRandom.get()), m_helpFile(QStringLiteral(":/help/index.html")) {
+frmMain::frmMain(Classroom &classroom, QWidget *parent)
+    : QMainWindow(parent), m_classroom(classroom), m_state(classroom.state()),
+      m_helpFile(QStringLiteral(":/help/index.html")) {
     initialiseResources();
     useClassroomStyle();
     setObjectName(QStringLiteral("frmMain"));
@@ -95,7 +84,7 @@ frmMain::frmMain(ApplicationState &state, QWidget *parent)
     m_tabs->addTab(signIn, QStringLiteral("はじめに"));
 
     auto *practiceHolder = new QWidget;
-    m_practice = new PracticePage(*this, practiceHolder);
+    m_practice = new PracticePage(m_classroom, *this, practiceHolder);
     m_tabs->addTab(practiceHolder, QStringLiteral("れんしゅう"));
 
     const LevelParams levels[3] = {LevelParams::novice(), LevelParams::intermediate(),
@@ -104,12 +93,12 @@ frmMain::frmMain(ApplicationState &state, QWidget *parent)
                                       QStringLiteral("レベル3")};
     for (int i = 0; i < 3; ++i) {
         auto *holder = new QWidget;
-        m_levels[i] = new LevelPage(*this, levels[i], holder);
+        m_levels[i] = new LevelPage(m_classroom, *this, levels[i], holder);
         m_tabs->addTab(holder, levelCaptions[i]);
     }
 
     auto *challengeHolder = new QWidget;
-    m_challenge = new ChallengePage(*this, challengeHolder);
+    m_challenge = new ChallengePage(m_classroom, *this, challengeHolder);
     m_tabs->addTab(challengeHolder, QStringLiteral("チャレンジ"));
 
     // Each page fills its holder, the tab page.
@@ -119,8 +108,27 @@ frmMain::frmMain(ApplicationState &state, QWidget *parent)
                           twipsToPixels(kClientHeightTwips));
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &frmMain::QuorinSSTab_Click);
+    connectClassroom();
     setUpKeyboard();
     applyFixedSize();
+}
+
+void frmMain::connectClassroom() {
+    connect(&m_classroom, &Classroom::namesChanged, this, &frmMain::refillNameList);
+    connect(&m_classroom, &Classroom::recordStatusChanged, m_recordStatus, &QLabel::setText);
+    connect(
+        &m_classroom, &Classroom::streakMessageChanged, this,
+        [this](Activity activity, const QString &text) { streakLabel(activity)->setText(text); });
+    connect(&m_classroom, &Classroom::message, this,
+            [this](Notice notice, const QString &title, const QString &text) {
+                const QMessageBox::Icon icon = notice == Notice::Warning ? QMessageBox::Warning
+                                               : notice == Notice::Information
+                                                   ? QMessageBox::Information
+                                                   : QMessageBox::NoIcon;
+                showMessage(icon, title, text);
+            });
+    // The record procedures write the holder's name as the name box shows it.
+    connect(m_nameCombo, &QComboBox::editTextChanged, &m_classroom, &Classroom::setNameText);
 }
 
 void frmMain::setUpKeyboard() {
@@ -195,10 +203,6 @@ void frmMain::applyFixedSize() {
     // The client area (below the menu bar) has the design's fixed size.
     setFixedSize(twipsToPixels(kClientWidthTwips),
                  twipsToPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
-}
-
-void frmMain::setRandomSource(RandomSource *source) {
-    m_random = source ? source : m_ownRandom.get();
 }
 
 void frmMain::buildMenus() {
@@ -307,11 +311,7 @@ void frmMain::Form_Load() {
         setTabSelectable(i, false);
     m_nameCombo->setFocus(Qt::OtherFocusReason);
 
-    LoadRoster();
-    ShowNoviceStreakRecord();
-    ShowIntermediateStreakRecord();
-    ShowExpertStreakRecord();
-    ShowChallengeStreakRecord();
+    m_classroom.load();
 }
 
 void frmMain::closeEvent(QCloseEvent *event) {
@@ -323,7 +323,7 @@ void frmMain::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    saveKeptChanges();
+    m_classroom.saveKeptChanges();
     // Close every other open window of the program, the most recent first.
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (auto it = windows.crbegin(); it != windows.crend(); ++it) {
@@ -416,102 +416,26 @@ void frmMain::QuorinIniNameCombo_Change() {
 }
 
 void frmMain::QuorinIniFinCommand_Click() {
-    // 1. A missing roster file is created. It is read back at once, so the first pupil of a
-    //    new folder is looked up and recorded like every later one. A roster that went
-    //    missing while this copy holds it is written back whole; one that is there but
-    //    cannot be read is left alone. The record file is made with it.
-    const QString rosterPath = m_state.rosterPath();
-    if (!FileExists(rosterPath)) {
-        if (m_state.RosterLoaded)
-            writeRoster();
-        else if (!QFileInfo::exists(rosterPath) &&
-                 createMissingDataFile(rosterPath, rosterFileLabel(), newRosterFileBytes()))
-            LoadRoster();
-        if (!QFileInfo::exists(m_state.streakPath()))
-            createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
-    }
-
-    // 2. An empty name signs nobody in.
-    if (currentNameText().isEmpty()) {
+    const SignInOutcome outcome = m_classroom.signIn(currentNameText());
+    // The name as stored: composed when only that form fits the files.
+    if (m_classroom.nameText() != currentNameText())
+        m_nameCombo->setEditText(m_classroom.nameText());
+    switch (outcome.kind) {
+    case SignInOutcome::Empty:
+    case SignInOutcome::Failed:
         lockActivityTabs();
         return;
-    }
-
-    // A name the files cannot hold is refused with a word to the pupil.
-    const NameCheck check = checkPupilName(currentNameText());
-    if (check.problem != NameProblem::None) {
-        refuseName(nameProblemMessage(check));
+    case SignInOutcome::Refused:
+        refuseName(outcome.message);
         return;
+    case SignInOutcome::SignedIn:
+        break;
     }
-    const QString name = check.name;
-    if (name != currentNameText())
-        m_nameCombo->setEditText(name); // the composed form is the one stored and shown
-
-    PupilSearch search;
-    if (m_state.RosterLoaded) {
-        // Another copy of the program may have added pupils or raised runs meanwhile.
-        if (m_sync.refreshRoster(m_state, m_rosterFile, rosterPath)) {
-            refillNameList(rosterNames(m_state, m_rosterFile));
-            rememberSavedRoster();
-        }
-        search = findPupil(m_state, m_rosterFile, name);
-        if (search.full) {
-            refuseName(rosterFullMessage());
-            return;
-        }
-    }
-
-    // 3.
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, true);
-    m_signedInName = name;
-
-    // 4. Find or add the pupil.
-    if (m_state.RosterLoaded) {
-        if (!search.found) {
-            const int row = search.row;
-            m_state.RosterTable[row][0] = name;
-            for (int c = 1; c < kRosterCells; ++c)
-                m_state.RosterTable[row][c] = QStringLiteral("0");
-            if (row >= m_rosterFile.rows)
-                m_rosterFile.rows = row + 1;
-            if (!writeRoster()) {
-                // Not recorded: the pupil is not signed in, the teacher has been told.
-                refillNameList(rosterNames(m_state, m_rosterFile));
-                lockActivityTabs();
-                return;
-            }
-            // The merge with the file may have put the pupil in another row, or found no
-            // row left once other copies' pupils were counted.
-            search = findPupil(m_state, m_rosterFile, name);
-            if (!search.found) {
-                refuseName(rosterFullMessage());
-                return;
-            }
-        }
-        m_state.CurrentPupilRow = static_cast<qint16>(search.row);
-    } else {
-        // No roster could be read or made: the pupil has no row, so nothing is ever written
-        // into another pupil's row.
-        m_state.CurrentPupilRow = 0;
-    }
-
-    // 5. The pupil's best runs.
-    for (Activity activity : kAllActivities) {
-        ActivityFields f = activityFields(m_state, activity);
-        f.CurrentStreak = 0;
-        f.BestStreak =
-            m_state.RosterLoaded && m_state.CurrentPupilRow > 0
-                ? numericValueInt16(m_state.RosterTable[m_state.CurrentPupilRow][f.rosterColumn])
-                : qint16(0);
-    }
+    m_signedInName = outcome.name;
     m_iniMessage->clear();
-
-    // 6. and 7.
-    ShowNoviceStreakRecord();
-    ShowIntermediateStreakRecord();
-    ShowExpertStreakRecord();
-    ShowChallengeStreakRecord();
+    // Every activity page starts fresh for this pupil.
     m_practice->QuorinPracticeRetryCommand_Click();
     for (LevelPage *level : m_levels)
         level->retry();
@@ -534,221 +458,6 @@ void frmMain::refillNameList(const QStringList &names) {
 }
 
 // ---- Roster and records ----------------------------------------------------------------
-
-void frmMain::LoadRoster() {
-    m_state.RosterLoaded = False;
-    const DataFileRead read = readDataFileChecked(m_state.rosterPath());
-    std::optional<QByteArray> bytes;
-    if (read.state == DataFileRead::Read) {
-        bytes = read.bytes;
-        m_state.RosterLoaded = True;
-    }
-    // Changes still waiting for another copy to let go of the folder stay in memory, and the
-    // signed-in pupil keeps the right row when other copies added pupils meanwhile.
-    m_sync.rosterLoaded(m_state, m_rosterFile, m_state.rosterPath(), bytes);
-    refillNameList(rosterNames(m_state, m_rosterFile));
-    rememberSavedRoster();
-
-    // A roster that is there but cannot be read is never taken for an empty one: the page
-    // says that the pupils may practise but nothing of theirs is kept.
-    m_rosterProblem.clear();
-    if (read.state == DataFileRead::Unreadable)
-        m_rosterProblem = QStringLiteral("めいぼが　よめないので、きろくが　のこりません。"
-                                         "れんしゅうは　できます。\n（先生へ：") +
-                          rosterFileLabel() + QStringLiteral("を読めません。") + read.reason +
-                          QStringLiteral("）");
-    showRecordStatus();
-    QStringList untold;
-    for (const QString &name : m_rosterFile.unwritable)
-        if (!m_toldUnwritable.contains(name))
-            untold << name;
-    if (!untold.isEmpty()) {
-        m_toldUnwritable += untold;
-        showMessage(QMessageBox::Warning, applicationTitle(),
-                    rosterFileLabel() +
-                        QStringLiteral("の次の名前には、このプログラムが書けない字があります。"
-                                       "名前の一覧には出さず、その行はそのまま残しています：\n") +
-                        untold.join(QStringLiteral("、")));
-    }
-}
-
-void frmMain::showRecordStatus() {
-    QStringList lines;
-    for (const QString *line : {&m_rosterProblem, &m_streakReadProblem, &m_streakWriteProblem})
-        if (!line->isEmpty())
-            lines << *line;
-    m_recordStatus->setText(lines.join(u'\n'));
-}
-
-void frmMain::SaveRoster() {
-    writeRoster();
-}
-
-bool frmMain::writeRoster() {
-    const QString path = m_state.rosterPath();
-    QString reason = QStringLiteral("名簿ファイルが読みこまれていません。");
-    if (m_state.RosterLoaded) {
-        // Merged with the file as other copies left it; memory then shows the merged roster.
-        const SyncOutcome outcome = m_sync.saveRoster(m_state, m_rosterFile, path);
-        reportSyncOutcome(outcome, rosterFileLabel());
-        if (outcome.status != SyncStatus::Failed) {
-            // Saved, or kept until another copy lets go of the folder.
-            refillNameList(rosterNames(m_state, m_rosterFile));
-            rememberSavedRoster();
-            m_rosterFailureShown = false;
-            m_rosterProblem.clear();
-            showRecordStatus();
-            return true;
-        }
-        reason = outcome.reason;
-    }
-    restoreSavedRoster();
-    reportSaveFailure(rosterFileLabel(), path, reason, false);
-    return false;
-}
-
-void frmMain::reportSyncOutcome(const SyncOutcome &outcome, const QString &label) {
-    if (!outcome.lostReason.isEmpty())
-        showMessage(QMessageBox::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
-    QStringList refused = outcome.refused;
-    refused.removeAll(currentNameText()); // the sign-in page tells that pupil itself
-    if (!refused.isEmpty())
-        showMessage(QMessageBox::Warning, applicationTitle(), refusedPupilsText(refused));
-    if (outcome.status == SyncStatus::Busy && !m_keptChangeShown) {
-        // Told once; further changes join the kept ones quietly until they are written.
-        m_keptChangeShown = true;
-        showMessage(QMessageBox::Information, applicationTitle(),
-                    keptChangeText(label, outcome.reason));
-    }
-    if (!outcome.waiting)
-        m_keptChangeShown = false;
-}
-
-void frmMain::saveKeptChanges() {
-    if (!m_sync.hasPending())
-        return;
-    const SyncOutcome outcome = m_sync.flushPending();
-    if (!outcome.lostReason.isEmpty())
-        showMessage(QMessageBox::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
-    if (outcome.waiting)
-        showMessage(QMessageBox::Warning, applicationTitle(),
-                    unsavedAtCloseText(m_state.DataFolder, outcome.reason));
-}
-
-void frmMain::rememberSavedRoster() {
-    m_savedRosterFile = m_rosterFile;
-    m_savedRows.resize(kRosterRows);
-    for (int r = 0; r < kRosterRows; ++r)
-        for (int c = 0; c < kRosterCells; ++c)
-            m_savedRows[r][c] = m_state.RosterTable[r][c];
-}
-
-void frmMain::restoreSavedRoster() {
-    m_rosterFile = m_savedRosterFile;
-    for (int r = 0; r < m_savedRows.size(); ++r)
-        for (int c = 0; c < kRosterCells; ++c)
-            m_state.RosterTable[r][c] = m_savedRows[r][c];
-}
-
-bool frmMain::createMissingDataFile(const QString &path, const QString &label,
-                                    const QByteArray &bytes) {
-    // Under the folder's lock, so a file another copy has just made and written is never
-    // replaced by an empty one.
-    const SyncOutcome outcome = m_sync.createIfMissing(path, bytes);
-    const bool made =
-        outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
-    if (!made)
-        reportSaveFailure(label, path, outcome.reason, true);
-    else if (label == streakFileLabel())
-        m_streakWriteProblem.clear();
-    return made;
-}
-
-void frmMain::reportSaveFailure(const QString &label, const QString &path, const QString &reason,
-                                bool creating) {
-    const QString text = saveFailureText(label, path, reason, creating);
-    // The record file's failures only ever reach the record line. The roster's bring a box
-    // the first time in a run; after that, until a save succeeds, the line alone tells, so a
-    // lesson is not stopped at every sign-in and every graded set.
-    QString line = text;
-    line.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
-    if (label == streakFileLabel()) {
-        m_streakWriteProblem = line;
-    } else {
-        m_rosterProblem = line;
-        if (!m_rosterFailureShown)
-            showMessage(QMessageBox::Warning, applicationTitle(), text);
-        m_rosterFailureShown = true;
-    }
-    showRecordStatus();
-}
-
-void frmMain::OpenDataFolder() {
-    if (!FileExists(m_state.rosterPath()))
-        createMissingDataFile(m_state.rosterPath(), rosterFileLabel(), newRosterFileBytes());
-    LoadRoster();
-    if (!FileExists(m_state.streakPath()))
-        createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
-    ShowNoviceStreakRecord();
-    ShowIntermediateStreakRecord();
-    ShowExpertStreakRecord();
-    ShowChallengeStreakRecord();
-    // RosterLoaded stays as LoadRoster left it: true only when the roster file was read, so
-    // no pupil is added to a roster whose header was never read.
-}
-
-void frmMain::ShowNoviceStreakRecord() {
-    ShowStreakRecord(Activity::Novice);
-}
-void frmMain::ShowIntermediateStreakRecord() {
-    ShowStreakRecord(Activity::Intermediate);
-}
-void frmMain::ShowExpertStreakRecord() {
-    ShowStreakRecord(Activity::Expert);
-}
-void frmMain::ShowChallengeStreakRecord() {
-    ShowStreakRecord(Activity::Challenge);
-}
-
-void frmMain::ShowStreakRecord(Activity activity) {
-    const QString path = m_state.streakPath();
-    const QString name = currentNameText();
-    DataFileRead read = readDataFileChecked(path);
-    // A record about to be written into a folder without a record file: the file is made.
-    if (read.state == DataFileRead::Missing && activityFields(m_state, activity).BestStreak > 0 &&
-        createMissingDataFile(path, streakFileLabel(), newStreakFileBytes()))
-        read = readDataFileChecked(path);
-    m_streakReadProblem.clear();
-    if (read.state == DataFileRead::Unreadable)
-        m_streakReadProblem = streakFileLabel() + QStringLiteral("を読めません。") + read.reason +
-                              QStringLiteral("クラスの記録は残りません。");
-    const std::optional<QByteArray> bytes =
-        read.state == DataFileRead::Read ? std::optional(read.bytes) : std::nullopt;
-    if (readStreakRecord(m_state, activity, bytes, name)) {
-        // The rewrite runs again under the folder's lock on the file as it is then, so a
-        // longer run another copy wrote meanwhile is kept.
-        const SyncOutcome outcome = m_sync.saveStreakRecord(m_state, activity, path, name);
-        reportSyncOutcome(outcome, streakFileLabel());
-        if (outcome.status == SyncStatus::Saved) {
-            takeOverStreakRecord(m_state, activity, name);
-            m_streakWriteProblem.clear();
-        } else if (outcome.status == SyncStatus::Failed) {
-            reportSaveFailure(streakFileLabel(), path, outcome.reason, false);
-        }
-    }
-    showRecordStatus();
-    if (QLabel *label = streakLabel(activity))
-        label->setText(streakMessage(m_state, activity));
-}
-
-void frmMain::advanceStreakAndSave(Activity activity, int correctCount) {
-    ActivityFields f = activityFields(m_state, activity);
-    const qint16 bestBefore = f.BestStreak;
-    // A best run that could not be saved is not kept either, so the next full mark that
-    // beats the saved one tries again.
-    if (AdvanceStreak(m_state, activity, correctCount) && !writeRoster())
-        f.BestStreak = bestBefore;
-}
 
 QLabel *frmMain::streakLabel(Activity activity) const {
     if (activity == Activity::Challenge)
@@ -783,14 +492,13 @@ int frmMain::execDialog(QDialog *dialog) {
 void frmMain::ShowScoreDialog() {
     // The list reads the roster file into memory. Changes kept while another copy holds the
     // folder are written first; those still waiting are put back into memory afterwards.
-    const bool waiting =
-        m_sync.hasPending() && m_state.RosterLoaded && writeRoster() && m_sync.hasPending();
+    const bool waiting = m_classroom.writeKeptRosterChanges();
     if (!m_scoreDialog) {
-        m_scoreDialog = new QuorinScoreDialog(*this);
+        m_scoreDialog = new QuorinScoreDialog(m_classroom);
         m_scoreDialog->Form_Load();
     }
     if (waiting)
-        restoreSavedRoster();
+        m_classroom.restoreSavedRoster();
     m_scoreDialog->show();
     m_scoreDialog->raise();
     m_scoreDialog->activateWindow();
@@ -798,12 +506,12 @@ void frmMain::ShowScoreDialog() {
 
 void frmMain::mnuToolsOptions_Click() {
     {
-        frmOptions options(*this);
+        frmOptions options(m_classroom, this);
         options.Form_Load();
         if (execDialog(&options) == QDialog::Accepted)
             signOutAfterFolderChange();
     }
-    OpenDataFolder();
+    m_classroom.OpenDataFolder();
 }
 
 void frmMain::signOutAfterFolderChange() {

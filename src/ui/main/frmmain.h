@@ -1,10 +1,10 @@
 #pragma once
-// The main window: menu bar, the six-tab strip with the navigation protocol, the sign-in
-// page, and the procedures the activities share (roster, records, full-mark list).
+// The main window: menu bar, the six-tab strip with the navigation protocol and the sign-in
+// page. The class's records live in the classroom model it is given; the pages reach the
+// window only through the navigation interface.
 
-#include "core/applicationstate.h"
-#include "records/foldersync.h"
-#include "records/roster.h"
+#include "classroom/classroom.h"
+#include "ui/main/navigation.h"
 
 #include <QMainWindow>
 #include <QMessageBox>
@@ -18,23 +18,20 @@ class QLabel;
 class QPushButton;
 class QAction;
 class QMenu;
-class RandomSource;
 class PracticePage;
 class LevelPage;
 class ChallengePage;
 class QuorinScoreDialog;
 class HelpViewer;
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, public Navigation {
     Q_OBJECT
 public:
-    explicit frmMain(ApplicationState &state, QWidget *parent = nullptr);
+    explicit frmMain(Classroom &classroom, QWidget *parent = nullptr);
     ~frmMain() override;
 
+    Classroom &classroom() { return m_classroom; }
     ApplicationState &state() { return m_state; }
-    RandomSource &random() { return *m_random; }
-    // Tests inject a seeded source; the window keeps a clock-seeded one otherwise.
-    void setRandomSource(RandomSource *source);
 
     // Every message box of the program goes through here. A test installs a hook that
     // records the box instead of showing it, so nothing blocks.
@@ -56,25 +53,10 @@ public:
     // Start-up load: position, tabs, roster and the four class records.
     void Form_Load();
 
-    // Procedures shared by the pages.
-    void ReturnToSignIn();
-    void LoadRoster();
-    void SaveRoster();
-    // SaveRoster with its outcome: false when the file could not be written. The teacher has
-    // then been told, the old file is untouched and RosterTable is as it was at the last
-    // load or successful save.
-    bool writeRoster();
-    void OpenDataFolder();
-    void ShowNoviceStreakRecord();
-    void ShowIntermediateStreakRecord();
-    void ShowExpertStreakRecord();
-    void ShowChallengeStreakRecord();
-    void ShowStreakRecord(Activity activity);
-    // The run step of every grading (see AdvanceStreak in the records layer) followed by
-    // the roster save when the best run rose.
-    void advanceStreakAndSave(Activity activity, int correctCount);
+    // Navigation, for the pages.
+    void ReturnToSignIn() override;
     // Opens the full-mark list (modeless, no owner), or brings the open one forward.
-    void ShowScoreDialog();
+    void ShowScoreDialog() override;
     QuorinScoreDialog *scoreDialog() const;
 
     // Tab selectability; never disables the current tab (Qt would move the current tab).
@@ -89,11 +71,6 @@ public:
     // The sign-in page's line about keeping records: a data file that cannot be read or
     // written. Empty while all is well.
     QLabel *recordStatusLabel() const { return m_recordStatus; }
-    // What the last load kept of the roster file (rows in use, the unread part).
-    const RosterFile &rosterFile() const { return m_rosterFile; }
-    // The saves shared with other copies of the program on the same data folder: lock,
-    // merge, and the changes kept while another copy keeps the folder.
-    FolderSync &folderSync() { return m_sync; }
 
     PracticePage *practicePage() const { return m_practice; }
     LevelPage *levelPage(Activity activity) const;
@@ -118,24 +95,16 @@ private:
     void applyFixedSize();
     void buildSignInPage(QWidget *page);
     void setUpKeyboard();
+    void connectClassroom();
     void Form_Unload();
     void refillNameList(const QStringList &names);
     void lockActivityTabs();
     void refuseName(const QString &message);
     void runActivityRetry(int tab);
     void signOutAfterFolderChange();
-    bool createMissingDataFile(const QString &path, const QString &label, const QByteArray &bytes);
-    void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
-                           bool creating);
-    void showRecordStatus();
-    void rememberSavedRoster();
-    void restoreSavedRoster();
-    void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
-    void saveKeptChanges();
 
+    Classroom &m_classroom;
     ApplicationState &m_state;
-    std::unique_ptr<RandomSource> m_ownRandom;
-    RandomSource *m_random = nullptr;
     MessageHook m_messageHook;
     DialogHook m_dialogHook;
     QString m_helpFile;
@@ -149,17 +118,6 @@ private:
     QLabel *m_iniMessage = nullptr;
     QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked
     QLabel *m_recordStatus = nullptr;
-    // What the record line says: the roster cannot be read or saved; the record file cannot be
-    // read; the record file cannot be written.
-    QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
-    bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
-    QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
-    RosterFile m_rosterFile;
-    FolderSync m_sync;
-    bool m_keptChangeShown = false; // the teacher was told that changes wait for the folder
-    // The roster as last loaded or saved, put back when a save fails.
-    RosterFile m_savedRosterFile;
-    QList<RosterRow> m_savedRows;
     PracticePage *m_practice = nullptr;
     LevelPage *m_levels[3] = {nullptr, nullptr, nullptr};
     ChallengePage *m_challenge = nullptr;
@@ -171,7 +129,5 @@ private:
     double m_loadedTopTwips = 1000;
 };
 
-// The application title, under which the window position is kept.
-QString applicationTitle();
 // The main window's caption.
 QString mainWindowCaption();

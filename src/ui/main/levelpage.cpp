@@ -1,11 +1,12 @@
 #include "ui/main/levelpage.h"
 
+#include "classroom/classroom.h"
 #include "core/keys.h"
 #include "core/shuffle.h"
 #include "ui/main/answerbox.h"
-#include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 #include "ui/main/messagelabel.h"
+#include "ui/main/navigation.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -90,8 +91,9 @@ QString LevelPage::controlName(const QString &role) const {
     return QStringLiteral("Quorin") + m_params.name + role;
 }
 
-LevelPage::LevelPage(frmMain &main, const LevelParams &params, QWidget *parent)
-    : QWidget(parent), m_main(main), m_params(params) {
+LevelPage::LevelPage(Classroom &classroom, Navigation &navigation, const LevelParams &params,
+                     QWidget *parent)
+    : QWidget(parent), m_classroom(classroom), m_navigation(navigation), m_params(params) {
     // The streak message above the frame, at the design's size: two lines of the long
     // message fit at the design font size. It reaches a little over the frame's top edge,
     // so it is raised above the frame.
@@ -169,7 +171,7 @@ QLabel *LevelPage::streakLabel() const {
 }
 
 qint16 *LevelPage::answerKey() const {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     switch (m_params.activity) {
     case Activity::Novice:
         return s.NoviceAnswerKey;
@@ -192,11 +194,11 @@ void LevelPage::ResetQuiz() {
 }
 
 void LevelPage::QuizRetryCommand_Click() {
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     ResetQuiz();
     m_frame->setEnabled(true);
     activityFields(s, m_params.activity).FirstAttempt = True;
-    RandomSource &random = m_main.random();
+    RandomSource &random = m_classroom.random();
     random.reseedFromClock();
     Shuffle(s, m_params.poolSize, random);
     qint16 *key = answerKey();
@@ -219,11 +221,11 @@ void LevelPage::QuizRetryCommand_Click() {
 
 void LevelPage::QuizFinCommand_Click() {
     QuizRetryCommand_Click();
-    m_main.ReturnToSignIn();
+    m_navigation.ReturnToSignIn();
 }
 
 void LevelPage::QuizBestScoreCommand_Click() {
-    m_main.ShowScoreDialog();
+    m_navigation.ShowScoreDialog();
 }
 
 void LevelPage::AnswerTextBox_KeyDown(int index, qint16 keyCode) {
@@ -249,7 +251,5 @@ void LevelPage::gradeSet() {
     m_score->show();
     // Only the first grading of a set counts toward the run; a later one only refreshes
     // the marks, the score and the message.
-    m_main.advanceStreakAndSave(m_params.activity, correct);
-    activityFields(m_main.state(), m_params.activity).FirstAttempt = False;
-    m_main.ShowStreakRecord(m_params.activity);
+    m_classroom.grade(m_params.activity, correct);
 }

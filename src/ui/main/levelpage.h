@@ -9,7 +9,8 @@
 #include <QString>
 #include <QWidget>
 
-class frmMain;
+class Classroom;
+class Navigation;
 class AnswerBox;
 class MessageLabel;
 class QGroupBox;
@@ -38,7 +39,8 @@ public:
     static constexpr int kQuestions = 20;
     static constexpr int kPointsPerAnswer = 5;
 
-    LevelPage(frmMain &main, const LevelParams &params, QWidget *parent);
+    LevelPage(Classroom &classroom, Navigation &navigation, const LevelParams &params,
+              QWidget *parent);
 
     const LevelParams &params() const { return m_params; }
     QLabel *streakLabel() const;
@@ -75,7 +77,8 @@ private:
     qint16 *answerKey() const;
     void gradeSet();
 
-    frmMain &m_main;
+    Classroom &m_classroom;
+    Navigation &m_navigation;
     LevelParams m_params;
     QGroupBox *m_frame = nullptr;
     MessageLabel *m_streakLabel = nullptr;

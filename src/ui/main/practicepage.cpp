@@ -1,12 +1,13 @@
 #include "ui/main/practicepage.h"
 
+#include "classroom/classroom.h"
 #include "core/applicationstate.h"
 #include "core/keys.h"
 #include "core/numericvalue.h"
 #include "core/shuffle.h"
 #include "ui/main/answerbox.h"
-#include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
+#include "ui/main/navigation.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -32,7 +33,8 @@ bool inLeftColumn(int index) {
 
 } // namespace
 
-PracticePage::PracticePage(frmMain &main, QWidget *parent) : QWidget(parent), m_main(main) {
+PracticePage::PracticePage(Classroom &classroom, Navigation &navigation, QWidget *parent)
+    : QWidget(parent), m_classroom(classroom), m_navigation(navigation) {
     m_frame = new QGroupBox(this);
     nameControl(m_frame, QStringLiteral("QuorinPracticeFrame"));
     placeOnTabPage(m_frame, 120, 720, 12135, 7815);
@@ -126,7 +128,7 @@ void PracticePage::clearRowSelection() {
 
 void PracticePage::QuorinPracticeRetryCommand_Click() {
     ResetPractice();
-    m_main.state().PracticeMissCount = 0;
+    m_classroom.state().PracticeMissCount = 0;
     m_selectFrame->setEnabled(true);
     for (QRadioButton *option : m_options)
         option->setEnabled(true);
@@ -139,14 +141,14 @@ void PracticePage::QuorinPracticeRetryCommand_Click() {
 
 void PracticePage::QuorinPracticeFinCommand_Click() {
     QuorinPracticeRetryCommand_Click();
-    m_main.ReturnToSignIn();
+    m_navigation.ReturnToSignIn();
 }
 
 void PracticePage::QuorinPracticeSelectOption_Click(int index) {
     if (index < 0 || index >= kOptionCount)
         return;
-    ApplicationState &s = m_main.state();
-    RandomSource &random = m_main.random();
+    ApplicationState &s = m_classroom.state();
+    RandomSource &random = m_classroom.random();
     ResetPractice();
 
     int row = index;
@@ -197,7 +199,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
         return;
 
     // Any other key confirms the answer in this box.
-    ApplicationState &s = m_main.state();
+    ApplicationState &s = m_classroom.state();
     QLabel *result = m_results[index];
     if (numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index])) {
         result->setText(QStringLiteral("◎"));

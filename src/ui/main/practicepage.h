@@ -5,7 +5,8 @@
 
 #include <QWidget>
 
-class frmMain;
+class Classroom;
+class Navigation;
 class AnswerBox;
 class QButtonGroup;
 class QGroupBox;
@@ -16,7 +17,7 @@ class QRadioButton;
 class PracticePage : public QWidget {
     Q_OBJECT
 public:
-    PracticePage(frmMain &main, QWidget *parent);
+    PracticePage(Classroom &classroom, Navigation &navigation, QWidget *parent);
 
     static constexpr int kOptionCount = 10; // rows 1..9 and "???"
     static constexpr int kRandomOption = 9;
@@ -47,7 +48,8 @@ private:
     void showQuestion(int index);
     void hideLeftColumn();
 
-    frmMain &m_main;
+    Classroom &m_classroom;
+    Navigation &m_navigation;
     QGroupBox *m_frame = nullptr;
     QGroupBox *m_selectFrame = nullptr;
     QButtonGroup *m_optionGroup = nullptr;

@@ -1,7 +1,8 @@
-// Entry procedure: fill the shared state and the fact tables, create and load the main
-// window, show it. The program takes no arguments and reads no environment variables of
-// its own; it ends when the main window has been closed.
+// Entry procedure: fill the shared state and the fact tables, build the classroom model,
+// create and load the main window, show it. The program takes no arguments and reads no
+// environment variables of its own; it ends when the main window has been closed.
 
+#include "classroom/classroom.h"
 #include "core/applicationstate.h"
 #include "ui/main/frmmain.h"
 
@@ -17,9 +18,10 @@ int main(int argc, char *argv[]) {
     initialiseApplicationState(state, QDir::toNativeSeparators(QDir::currentPath()));
 
     // Creating and loading the main window: nothing thrown here escapes start-up.
+    Classroom classroom(state);
     std::unique_ptr<frmMain> window;
     try {
-        window = std::make_unique<frmMain>(state);
+        window = std::make_unique<frmMain>(classroom);
         state.MainWindow = window.get();
         window->Form_Load();
     } catch (...) {

@@ -1,0 +1,408 @@
+#include "classroom/classroom.h"
+
+#include "core/fileexists.h"
+#include "core/numericvalue.h"
+#include "records/datafile.h"
+#include "records/pupilname.h"
+#include "records/streak.h"
+#include "records/streakrecord.h"
+
+#include <QFileInfo>
+
+QString applicationTitle() {
+    return QStringLiteral("ミルト　ーネ");
+}
+
+namespace {
+
+QString rosterFileLabel() {
+    return QStringLiteral("名簿ファイル（Quorin.ini）");
+}
+QString streakFileLabel() {
+    return QStringLiteral("記録ファイル（Quorin.dat）");
+}
+
+} // namespace
+
+Classroom::Classroom(ApplicationState &state, QObject *parent)
+    : QObject(parent), m_state(state), m_ownRandom(std::make_unique<MersenneRandomSource>()),
+      m_random(m_ownRandom.get()) {
+}
+
+Classroom::~Classroom() = default;
+
+void Classroom::setRandomSource(RandomSource *source) {
+    m_random = source ? source : m_ownRandom.get();
+}
+
+void Classroom::tell(Notice notice, const QString &title, const QString &text) {
+    Q_EMIT message(notice, title, text);
+}
+
+void Classroom::publishNames() {
+    Q_EMIT namesChanged(rosterNames(m_state, m_rosterFile));
+}
+
+void Classroom::load() {
+    LoadRoster();
+    showAllStreakRecords();
+}
+
+void Classroom::showAllStreakRecords() {
+    ShowNoviceStreakRecord();
+    ShowIntermediateStreakRecord();
+    ShowExpertStreakRecord();
+    ShowChallengeStreakRecord();
+}
+
+// ---- Sign-in ------------------------------------------------------------------------------
+
+SignInOutcome Classroom::signIn(const QString &typed) {
+    // 1. A missing roster file is created. It is read back at once, so the first pupil of a
+    //    new folder is looked up and recorded like every later one. A roster that went
+    //    missing while this copy holds it is written back whole; one that is there but
+    //    cannot be read is left alone. The record file is made with it.
+    const QString rosterPath = m_state.rosterPath();
+    if (!FileExists(rosterPath)) {
+        if (m_state.RosterLoaded)
+            writeRoster();
+        else if (!QFileInfo::exists(rosterPath) &&
+                 createMissingDataFile(rosterPath, rosterFileLabel(), newRosterFileBytes()))
+            LoadRoster();
+        if (!QFileInfo::exists(m_state.streakPath()))
+            createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
+    }
+
+    // 2. An empty name signs nobody in.
+    if (typed.isEmpty())
+        return {SignInOutcome::Empty, QString(), QString()};
+
+    // A name the files cannot hold is refused with a word to the pupil.
+    const NameCheck check = checkPupilName(typed);
+    if (check.problem != NameProblem::None)
+        return {SignInOutcome::Refused, QString(), nameProblemMessage(check)};
+    const QString name = check.name;
+    m_nameText = name; // the composed form is the one stored and shown
+
+    PupilSearch search;
+    if (m_state.RosterLoaded) {
+        // Another copy of the program may have added pupils or raised runs meanwhile.
+        if (m_sync.refreshRoster(m_state, m_rosterFile, rosterPath)) {
+            publishNames();
+            rememberSavedRoster();
+        }
+        search = findPupil(m_state, m_rosterFile, name);
+        if (search.full)
+            return {SignInOutcome::Refused, QString(), rosterFullMessage()};
+    }
+
+    // 3. and 4. Find or add the pupil (the window opens the activities once signed in).
+    if (m_state.RosterLoaded) {
+        if (!search.found) {
+            const int row = search.row;
+            m_state.RosterTable[row][0] = name;
+            for (int c = 1; c < kRosterCells; ++c)
+                m_state.RosterTable[row][c] = QStringLiteral("0");
+            if (row >= m_rosterFile.rows)
+                m_rosterFile.rows = row + 1;
+            if (!writeRoster()) {
+                // Not recorded: the pupil is not signed in, the teacher has been told.
+                publishNames();
+                return {SignInOutcome::Failed, QString(), QString()};
+            }
+            // The merge with the file may have put the pupil in another row, or found no
+            // row left once other copies' pupils were counted.
+            search = findPupil(m_state, m_rosterFile, name);
+            if (!search.found)
+                return {SignInOutcome::Refused, QString(), rosterFullMessage()};
+        }
+        m_state.CurrentPupilRow = static_cast<qint16>(search.row);
+    } else {
+        // No roster could be read or made: the pupil has no row, so nothing is ever written
+        // into another pupil's row.
+        m_state.CurrentPupilRow = 0;
+    }
+
+    // 5. The pupil's best runs.
+    for (Activity activity : kAllActivities) {
+        ActivityFields f = activityFields(m_state, activity);
+        f.CurrentStreak = 0;
+        f.BestStreak =
+            m_state.RosterLoaded && m_state.CurrentPupilRow > 0
+                ? numericValueInt16(m_state.RosterTable[m_state.CurrentPupilRow][f.rosterColumn])
+                : qint16(0);
+    }
+
+    // 6. The four messages with this pupil's runs (the window then deals fresh sets).
+    showAllStreakRecords();
+    return {SignInOutcome::SignedIn, name, QString()};
+}
+
+// ---- Roster and records ----------------------------------------------------------------
+
+void Classroom::LoadRoster() {
+    m_state.RosterLoaded = False;
+    const DataFileRead read = readDataFileChecked(m_state.rosterPath());
+    std::optional<QByteArray> bytes;
+    if (read.state == DataFileRead::Read) {
+        bytes = read.bytes;
+        m_state.RosterLoaded = True;
+    }
+    // Changes still waiting for another copy to let go of the folder stay in memory, and the
+    // signed-in pupil keeps the right row when other copies added pupils meanwhile.
+    m_sync.rosterLoaded(m_state, m_rosterFile, m_state.rosterPath(), bytes);
+    publishNames();
+    rememberSavedRoster();
+
+    // A roster that is there but cannot be read is never taken for an empty one: the page
+    // says that the pupils may practise but nothing of theirs is kept.
+    m_rosterProblem.clear();
+    if (read.state == DataFileRead::Unreadable)
+        m_rosterProblem = QStringLiteral("めいぼが　よめないので、きろくが　のこりません。"
+                                         "れんしゅうは　できます。\n（先生へ：") +
+                          rosterFileLabel() + QStringLiteral("を読めません。") + read.reason +
+                          QStringLiteral("）");
+    showRecordStatus();
+    QStringList untold;
+    for (const QString &name : m_rosterFile.unwritable)
+        if (!m_toldUnwritable.contains(name))
+            untold << name;
+    if (!untold.isEmpty()) {
+        m_toldUnwritable += untold;
+        tell(Notice::Warning, applicationTitle(),
+             rosterFileLabel() +
+                 QStringLiteral("の次の名前には、このプログラムが書けない字があります。"
+                                "名前の一覧には出さず、その行はそのまま残しています：\n") +
+                 untold.join(QStringLiteral("、")));
+    }
+}
+
+QString Classroom::recordStatus() const {
+    QStringList lines;
+    for (const QString *line : {&m_rosterProblem, &m_streakReadProblem, &m_streakWriteProblem})
+        if (!line->isEmpty())
+            lines << *line;
+    return lines.join(u'\n');
+}
+
+void Classroom::showRecordStatus() {
+    Q_EMIT recordStatusChanged(recordStatus());
+}
+
+void Classroom::SaveRoster() {
+    writeRoster();
+}
+
+bool Classroom::writeRoster() {
+    const QString path = m_state.rosterPath();
+    QString reason = QStringLiteral("名簿ファイルが読みこまれていません。");
+    if (m_state.RosterLoaded) {
+        // Merged with the file as other copies left it; memory then shows the merged roster.
+        const SyncOutcome outcome = m_sync.saveRoster(m_state, m_rosterFile, path);
+        reportSyncOutcome(outcome, rosterFileLabel());
+        if (outcome.status != SyncStatus::Failed) {
+            // Saved, or kept until another copy lets go of the folder.
+            publishNames();
+            rememberSavedRoster();
+            m_rosterFailureShown = false;
+            m_rosterProblem.clear();
+            showRecordStatus();
+            return true;
+        }
+        reason = outcome.reason;
+    }
+    restoreSavedRoster();
+    reportSaveFailure(rosterFileLabel(), path, reason, false);
+    return false;
+}
+
+void Classroom::reportSyncOutcome(const SyncOutcome &outcome, const QString &label) {
+    if (!outcome.lostReason.isEmpty())
+        tell(Notice::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
+    QStringList refused = outcome.refused;
+    refused.removeAll(m_nameText); // the sign-in page tells that pupil itself
+    if (!refused.isEmpty())
+        tell(Notice::Warning, applicationTitle(), refusedPupilsText(refused));
+    if (outcome.status == SyncStatus::Busy && !m_keptChangeShown) {
+        // Told once; further changes join the kept ones quietly until they are written.
+        m_keptChangeShown = true;
+        tell(Notice::Information, applicationTitle(), keptChangeText(label, outcome.reason));
+    }
+    if (!outcome.waiting)
+        m_keptChangeShown = false;
+}
+
+void Classroom::saveKeptChanges() {
+    if (!m_sync.hasPending())
+        return;
+    const SyncOutcome outcome = m_sync.flushPending();
+    if (!outcome.lostReason.isEmpty())
+        tell(Notice::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
+    if (outcome.waiting)
+        tell(Notice::Warning, applicationTitle(),
+             unsavedAtCloseText(m_state.DataFolder, outcome.reason));
+}
+
+void Classroom::rememberSavedRoster() {
+    m_savedRosterFile = m_rosterFile;
+    m_savedRows.resize(kRosterRows);
+    for (int r = 0; r < kRosterRows; ++r)
+        for (int c = 0; c < kRosterCells; ++c)
+            m_savedRows[r][c] = m_state.RosterTable[r][c];
+}
+
+void Classroom::restoreSavedRoster() {
+    m_rosterFile = m_savedRosterFile;
+    for (int r = 0; r < m_savedRows.size(); ++r)
+        for (int c = 0; c < kRosterCells; ++c)
+            m_state.RosterTable[r][c] = m_savedRows[r][c];
+}
+
+bool Classroom::createMissingDataFile(const QString &path, const QString &label,
+                                      const QByteArray &bytes) {
+    // Under the folder's lock, so a file another copy has just made and written is never
+    // replaced by an empty one.
+    const SyncOutcome outcome = m_sync.createIfMissing(path, bytes);
+    const bool made =
+        outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
+    if (!made)
+        reportSaveFailure(label, path, outcome.reason, true);
+    else if (label == streakFileLabel())
+        m_streakWriteProblem.clear();
+    return made;
+}
+
+void Classroom::reportSaveFailure(const QString &label, const QString &path, const QString &reason,
+                                  bool creating) {
+    const QString text = saveFailureText(label, path, reason, creating);
+    // The record file's failures only ever reach the record line. The roster's bring a box
+    // the first time in a run; after that, until a save succeeds, the line alone tells, so a
+    // lesson is not stopped at every sign-in and every graded set.
+    QString line = text;
+    line.replace(QStringLiteral("\n\n"), QStringLiteral("\n"));
+    if (label == streakFileLabel()) {
+        m_streakWriteProblem = line;
+    } else {
+        m_rosterProblem = line;
+        if (!m_rosterFailureShown)
+            tell(Notice::Warning, applicationTitle(), text);
+        m_rosterFailureShown = true;
+    }
+    showRecordStatus();
+}
+
+void Classroom::OpenDataFolder() {
+    if (!FileExists(m_state.rosterPath()))
+        createMissingDataFile(m_state.rosterPath(), rosterFileLabel(), newRosterFileBytes());
+    LoadRoster();
+    if (!FileExists(m_state.streakPath()))
+        createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
+    showAllStreakRecords();
+    // RosterLoaded stays as LoadRoster left it: true only when the roster file was read, so
+    // no pupil is added to a roster whose header was never read.
+}
+
+void Classroom::ShowNoviceStreakRecord() {
+    ShowStreakRecord(Activity::Novice);
+}
+void Classroom::ShowIntermediateStreakRecord() {
+    ShowStreakRecord(Activity::Intermediate);
+}
+void Classroom::ShowExpertStreakRecord() {
+    ShowStreakRecord(Activity::Expert);
+}
+void Classroom::ShowChallengeStreakRecord() {
+    ShowStreakRecord(Activity::Challenge);
+}
+
+void Classroom::ShowStreakRecord(Activity activity) {
+    const QString path = m_state.streakPath();
+    const QString name = m_nameText;
+    DataFileRead read = readDataFileChecked(path);
+    // A record about to be written into a folder without a record file: the file is made.
+    if (read.state == DataFileRead::Missing && activityFields(m_state, activity).BestStreak > 0 &&
+        createMissingDataFile(path, streakFileLabel(), newStreakFileBytes()))
+        read = readDataFileChecked(path);
+    m_streakReadProblem.clear();
+    if (read.state == DataFileRead::Unreadable)
+        m_streakReadProblem = streakFileLabel() + QStringLiteral("を読めません。") + read.reason +
+                              QStringLiteral("クラスの記録は残りません。");
+    const std::optional<QByteArray> bytes =
+        read.state == DataFileRead::Read ? std::optional(read.bytes) : std::nullopt;
+    if (readStreakRecord(m_state, activity, bytes, name)) {
+        // The rewrite runs again under the folder's lock on the file as it is then, so a
+        // longer run another copy wrote meanwhile is kept.
+        const SyncOutcome outcome = m_sync.saveStreakRecord(m_state, activity, path, name);
+        reportSyncOutcome(outcome, streakFileLabel());
+        if (outcome.status == SyncStatus::Saved) {
+            takeOverStreakRecord(m_state, activity, name);
+            m_streakWriteProblem.clear();
+        } else if (outcome.status == SyncStatus::Failed) {
+            reportSaveFailure(streakFileLabel(), path, outcome.reason, false);
+        }
+    }
+    showRecordStatus();
+    Q_EMIT streakMessageChanged(activity, streakMessage(m_state, activity));
+}
+
+void Classroom::advanceStreakAndSave(Activity activity, int correctCount) {
+    ActivityFields f = activityFields(m_state, activity);
+    const qint16 bestBefore = f.BestStreak;
+    // A best run that could not be saved is not kept either, so the next full mark that
+    // beats the saved one tries again.
+    if (AdvanceStreak(m_state, activity, correctCount) && !writeRoster())
+        f.BestStreak = bestBefore;
+}
+
+void Classroom::grade(Activity activity, int correctCount) {
+    // Only the first grading of a set counts toward the run; a later one only refreshes the
+    // message.
+    advanceStreakAndSave(activity, correctCount);
+    activityFields(m_state, activity).FirstAttempt = False;
+    ShowStreakRecord(activity);
+}
+
+// ---- Data folder and the full-mark list ---------------------------------------------------
+
+QString Classroom::useDataFolder(const QString &folder) {
+    const QString problem = dataFolderProblem(folder);
+    if (!problem.isEmpty())
+        return problem;
+    m_state.DataFolder = folder;
+    m_state.CurrentPupilRow = 0;
+    for (int row = 1; row <= 99; ++row) {
+        m_state.RosterTable[row][0].clear();
+        for (int column = 1; column <= 4; ++column)
+            m_state.RosterTable[row][column] = QStringLiteral("0");
+    }
+    return QString();
+}
+
+bool Classroom::writeKeptRosterChanges() {
+    return m_sync.hasPending() && m_state.RosterLoaded && writeRoster() && m_sync.hasPending();
+}
+
+void Classroom::rereadRoster() {
+    // Any failure leaves the roster in memory as it was. Nothing is reported.
+    const std::optional<QByteArray> bytes = readDataFile(m_state.rosterPath());
+    if (bytes)
+        applyRosterRead(m_state, parseRoster(*bytes));
+}
+
+QStringList Classroom::fullMarkNames(int tab) const {
+    // The column of the selected activity: 1..4 for tabs 2..5. From any other tab there is
+    // no activity, and nothing is listed.
+    QStringList names;
+    const int column = tab - 1;
+    if (column < 1 || column > 4)
+        return names;
+    // Roster order, stopping at the first empty name and never past the last row.
+    for (int row = 0; row < kRosterRows; ++row) {
+        const QString &name = m_state.RosterTable[row][0];
+        if (name.isEmpty())
+            break;
+        if (numericValue(m_state.RosterTable[row][column]) != 0.0)
+            names << name;
+    }
+    return names;
+}

@@ -1,0 +1,147 @@
+#pragma once
+// The class's record keeper, without widgets: the roster table and file, the record file, the
+// saves shared with other copies on the same data folder, the signed-in pupil and the four
+// graded activities' runs. The windows ask it to sign a name in, to grade a set, to open a
+// data folder and to list the full marks; it tells them what changed through its signals.
+
+#include "core/applicationstate.h"
+#include "core/shuffle.h"
+#include "records/foldersync.h"
+#include "records/roster.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+// What the teacher is told in a message box.
+enum class Notice { Information, Warning, Plain };
+
+// The outcome of confirming a name on the sign-in page.
+struct SignInOutcome {
+    enum Kind {
+        Empty,    // nothing typed: nobody signed in
+        Refused,  // the name cannot be used or no row is left: `message` says why, to the pupil
+        Failed,   // the new pupil could not be saved: the teacher has been told
+        SignedIn, // found or added: `name` is the pupil's name as stored
+    };
+    Kind kind = Empty;
+    QString name;
+    QString message;
+};
+
+class Classroom : public QObject {
+    Q_OBJECT
+public:
+    explicit Classroom(ApplicationState &state, QObject *parent = nullptr);
+    ~Classroom() override;
+
+    ApplicationState &state() { return m_state; }
+    const ApplicationState &state() const { return m_state; }
+    RandomSource &random() { return *m_random; }
+    // Tests inject a seeded source; a clock-seeded one is used otherwise.
+    void setRandomSource(RandomSource *source);
+
+    // The text of the sign-in name box, kept current by the window: a class record is
+    // written under the name the box shows at that moment.
+    void setNameText(const QString &text) { m_nameText = text; }
+    QString nameText() const { return m_nameText; }
+
+    // Start-up: the roster and the four class records.
+    void load();
+
+    // Sign-in: finds or adds the pupil, loads the pupil's best runs and refreshes the four
+    // messages. A missing roster is created first (a roster that vanished while this copy
+    // holds it is written back whole), with the record file.
+    SignInOutcome signIn(const QString &typed);
+
+    // The end of every grading of an activity: the run step (the roster is saved when the
+    // best run rose), the end of the set's first attempt, and the record procedure.
+    void grade(Activity activity, int correctCount);
+    // The run step alone, with the roster save when the best run rose. A best run that could
+    // not be saved is not kept either, so the next full mark that beats it tries again.
+    void advanceStreakAndSave(Activity activity, int correctCount);
+
+    // The record procedures: read the record file, take the record over when the pupil's
+    // best run beats it, and send the activity's message.
+    void ShowNoviceStreakRecord();
+    void ShowIntermediateStreakRecord();
+    void ShowExpertStreakRecord();
+    void ShowChallengeStreakRecord();
+    void ShowStreakRecord(Activity activity);
+    void showAllStreakRecords();
+
+    // The roster file.
+    void LoadRoster();
+    void SaveRoster();
+    // SaveRoster with its outcome: false when the file could not be written. The teacher
+    // has then been told, the old file is untouched and the roster in memory is as it was at
+    // the last load or successful save.
+    bool writeRoster();
+    // Makes sure both data files exist, then reads the roster and the class records.
+    void OpenDataFolder();
+
+    // The data-folder dialog's OK: a usable folder becomes the data folder and nobody is
+    // signed in any more. Returns why the folder cannot be used (nothing changes then).
+    QString useDataFolder(const QString &folder);
+
+    // The full-mark list. Changes kept while another copy holds the folder are written
+    // before the list reads the roster file; true when some are still waiting, and the
+    // caller then puts the roster in memory back with restoreSavedRoster() after reading.
+    bool writeKeptRosterChanges();
+    void restoreSavedRoster();
+    // Reads the roster file into memory for the list (a failure keeps memory as it is).
+    void rereadRoster();
+    // The pupils whose best run in the activity of tab `tab` (2..5) is not 0, in roster
+    // order; nobody for any other tab.
+    QStringList fullMarkNames(int tab) const;
+
+    // Writes the changes still kept for a busy folder; told to the teacher when it cannot.
+    void saveKeptChanges();
+
+    // What the last load kept of the roster file (rows in use, the unread part).
+    const RosterFile &rosterFile() const { return m_rosterFile; }
+    FolderSync &folderSync() { return m_sync; }
+    // The record line: what cannot be read or written just now; empty when all is well.
+    QString recordStatus() const;
+
+    // Passes a message for the teacher on to the window.
+    void tell(Notice notice, const QString &title, const QString &text);
+
+Q_SIGNALS:
+    // The roster's names changed: the sign-in list shows these.
+    void namesChanged(const QStringList &names);
+    // The message of an activity's tab.
+    void streakMessageChanged(Activity activity, const QString &text);
+    // The record line of the sign-in page.
+    void recordStatusChanged(const QString &text);
+    // A message box for the teacher.
+    void message(Notice notice, const QString &title, const QString &text);
+
+private:
+    void rememberSavedRoster();
+    bool createMissingDataFile(const QString &path, const QString &label, const QByteArray &bytes);
+    void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
+                           bool creating);
+    void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
+    void publishNames();
+    void showRecordStatus();
+
+    ApplicationState &m_state;
+    std::unique_ptr<RandomSource> m_ownRandom;
+    RandomSource *m_random = nullptr;
+    QString m_nameText;
+    RosterFile m_rosterFile;
+    FolderSync m_sync;
+    bool m_keptChangeShown = false; // the teacher was told that changes wait for the folder
+    // The roster as last loaded or saved, put back when a save fails.
+    RosterFile m_savedRosterFile;
+    QList<RosterRow> m_savedRows;
+    // What the record line says: the roster cannot be read or saved; the record file cannot be
+    // read; the record file cannot be written.
+    QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
+    bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
+    QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
+};
+
+// The application title, under which the window position is kept and messages are titled.
+QString applicationTitle();

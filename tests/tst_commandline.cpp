@@ -52,6 +52,9 @@ void TestCommandLine::decide_data() {
     QTest::newRow("data folder without value")
         << QStringList{QStringLiteral("--data-folder")} << false << app << 1 << QString()
         << QStringLiteral("--data-folder");
+    QTest::newRow("empty data folder")
+        << QStringList{QStringLiteral("--data-folder="), QStringLiteral("--from-menu")} << false
+        << app << 1 << QString() << QStringLiteral("--data-folder");
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour")} << false << app << 1
                                     << QString() << QStringLiteral("--colour");
     QTest::newRow("stray argument") << QStringList{QStringLiteral("extra")} << false << app << 1

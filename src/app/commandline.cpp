@@ -167,6 +167,11 @@ StartDecision decideStart(const CommandLineInput &input) {
 
     if (parser.isSet(dataFolder)) {
         const QString given = parser.value(dataFolder);
+        // An empty value would quietly mean the current directory.
+        if (given.isEmpty())
+            return fail(ja ? QStringLiteral("--data-folder のあとにフォルダーを書いてください。")
+                           : QStringLiteral("--data-folder needs a folder."),
+                        ja, true);
         const QString path = QDir::cleanPath(QDir(input.currentDirectory).absoluteFilePath(given));
         const QFileInfo info(path);
         if (!info.exists())

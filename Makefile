@@ -4,18 +4,22 @@
 #   make bench - build and run the benchmarks
 #   make fuzz  - build the fuzz target with clang and run it until stopped (FUZZ_SECONDS=n to bound)
 #                (make test builds it too and runs it for a fixed number of inputs)
+#   make package - build the program alone in release mode and make build/package/quorin_*.deb
+#   make icons - render the hicolor PNG icons again from resources/icons/*.svg
 
 PRESET      ?= dev
 BUILD_DIR   := build/$(PRESET)
 WERROR      ?= OFF
 RUN_DIR     := run-data
 DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
-                fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev
+                fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev \
+                dpkg-dev file desktop-file-utils appstream
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+ICON_PACKAGES := librsvg2-bin
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps build run test bench fuzz fuzz-deps fuzz-target clean format
+.PHONY: all deps build run test bench fuzz fuzz-deps fuzz-target clean format package icons
 
 all: build
 
@@ -61,6 +65,18 @@ fuzz: fuzz-target
 	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
 	build/fuzz/tests/fuzz/fuzz_records -max_total_time=$${FUZZ_SECONDS:-0} \
 	  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus tests/fuzz/corpus
+
+# The package preset builds the program without the tests and benchmarks; cpack's DEB
+# generator needs dpkg-shlibdeps (dpkg-dev) and file, both in DEB_PACKAGES.
+package: deps
+	cmake --preset package -DQUORIN_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset package
+	cpack --preset package
+	@ls build/package/quorin_*.deb
+
+icons:
+	$(call install_missing,$(ICON_PACKAGES))
+	resources/icons/make_hicolor.sh
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

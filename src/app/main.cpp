@@ -1,7 +1,9 @@
 // Entry procedure: fill the shared state and the fact tables, build the classroom model,
-// create and load the main window, show it. The program takes no arguments and reads no
-// environment variables of its own; it ends when the main window has been closed.
+// create and load the main window, show it. The command line only chooses the data folder
+// (or prints help or the version before any window exists); the program ends when the main
+// window has been closed.
 
+#include "app/commandline.h"
 #include "classroom/classroom.h"
 #include "core/applicationstate.h"
 #include "ui/main/frmmain.h"
@@ -11,11 +13,15 @@
 #include <memory>
 
 int main(int argc, char *argv[]) {
+    const StartDecision start = decideStart(commandLineInput(argc, argv));
+    printStartDecision(start);
+    if (start.exitNow)
+        return start.exitCode;
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorin32.png")));
 
     ApplicationState state;
-    initialiseApplicationState(state, QDir::toNativeSeparators(QDir::currentPath()));
+    initialiseApplicationState(state, start.dataFolder);
 
     // Creating and loading the main window: nothing thrown here escapes start-up.
     Classroom classroom(state);

@@ -1,0 +1,215 @@
+#include "app/commandline.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QStandardPaths>
+#include <cstdio>
+
+namespace {
+
+const char *const kProgram = "quorin";
+
+// Options that QApplication takes out of argv for itself. They are accepted here and left
+// to it, so that a program started with -platform or -style still starts.
+const char *const kQtValueOptions[] = {"platform",
+                                       "platformpluginpath",
+                                       "platformtheme",
+                                       "plugin",
+                                       "qwindowgeometry",
+                                       "geometry",
+                                       "qwindowtitle",
+                                       "title",
+                                       "qwindowicon",
+                                       "icon",
+                                       "session",
+                                       "display",
+                                       "name",
+                                       "style",
+                                       "stylesheet",
+                                       "qmljsdebugger"};
+const char *const kQtFlagOptions[] = {"reverse", "widgetcount", "nograb",
+                                      "dograb",  "sync",        "testability"};
+
+QString versionText(bool japanese) {
+    const QString first =
+        QStringLiteral("%1 %2\n").arg(QLatin1String(kProgram), QStringLiteral(QUORIN_VERSION));
+    return first + (japanese
+                        ? QStringLiteral("ミルト　ーネ — かけ算九九の練習（小学2年生の算数）\n")
+                        : QStringLiteral("ミルト　ーネ — multiplication-table drill for "
+                                         "second-grade pupils\n"));
+}
+
+QString helpText(bool japanese) {
+    if (japanese)
+        return QStringLiteral(
+            "使い方: quorin [オプション]\n"
+            "かけ算九九の練習ソフトです。\n"
+            "\n"
+            "オプション:\n"
+            "  -h, --help               この説明を表示して終わります\n"
+            "  -v, --version            バージョンを表示して終わります\n"
+            "  --data-folder <フォルダー>  名簿と記録のファイルをこのフォルダーに置きます\n"
+            "                           （クラスのパソコンで同じ共有フォルダーを使うとき）\n"
+            "  --from-menu              メニューから起動したとき: --data-folder がなければ\n"
+            "                           ユーザーごとのデータフォルダーを使います\n"
+            "\n"
+            "オプションがなければ、いまのフォルダーがデータフォルダーです。\n");
+    return QStringLiteral(
+        "Usage: quorin [options]\n"
+        "A multiplication-table drill for second-grade pupils (Japanese interface).\n"
+        "\n"
+        "Options:\n"
+        "  -h, --help               show this help and exit\n"
+        "  -v, --version            show the version and exit\n"
+        "  --data-folder <folder>   keep the roster and record files in this folder\n"
+        "                           (for example one shared folder for a whole class)\n"
+        "  --from-menu              started from the desktop menu: without --data-folder,\n"
+        "                           use the per-user data folder\n"
+        "\n"
+        "Without options the data folder is the current directory.\n");
+}
+
+QString hint(bool japanese) {
+    return japanese ? QStringLiteral("くわしくは quorin --help\n")
+                    : QStringLiteral("See quorin --help.\n");
+}
+
+StartDecision fail(const QString &message, bool japanese, bool usage = false) {
+    StartDecision d;
+    d.exitNow = true;
+    d.exitCode = 1;
+    d.standardError = QStringLiteral("quorin: ") + message + QLatin1Char('\n');
+    if (usage)
+        d.standardError += hint(japanese);
+    return d;
+}
+
+StartDecision startIn(const QString &folder) {
+    StartDecision d;
+    d.dataFolder = QDir::toNativeSeparators(folder);
+    return d;
+}
+
+// The per-user folder is made when missing. It must be a folder that can be written: never
+// the root, which is what an unset home directory would give.
+StartDecision startInAppData(const QString &location, bool japanese) {
+    const QString path = QDir::cleanPath(location);
+    if (location.isEmpty() || QDir(path).isRoot())
+        return fail(japanese ? QStringLiteral("ユーザーごとのデータフォルダーが決まりません。"
+                                              "--data-folder でフォルダーを指定してください。")
+                             : QStringLiteral("there is no per-user data folder; name one "
+                                              "with --data-folder."),
+                    japanese);
+    const bool made = QDir().mkpath(path);
+    const QFileInfo info(path);
+    if (!made || !info.isDir() || !info.isWritable())
+        return fail(japanese ? QStringLiteral("データフォルダー %1 を作れないか、書きこめません。")
+                                   .arg(QDir::toNativeSeparators(path))
+                             : QStringLiteral("the data folder %1 cannot be made or written.")
+                                   .arg(QDir::toNativeSeparators(path)),
+                    japanese);
+    return startIn(path);
+}
+
+} // namespace
+
+StartDecision decideStart(const CommandLineInput &input) {
+    const bool ja = input.japanese;
+    QCommandLineParser parser;
+    // Qt's own options start with one dash and are whole words; -h and -v stay short options.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption dataFolder(QStringLiteral("data-folder"), QString(),
+                                        QStringLiteral("folder"));
+    const QCommandLineOption fromMenu(QStringLiteral("from-menu"));
+    parser.addOptions({help, version, dataFolder, fromMenu});
+    for (const char *name : kQtValueOptions)
+        parser.addOption(
+            QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
+    for (const char *name : kQtFlagOptions)
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
+
+    const bool parsed = parser.parse(input.arguments);
+    // Help and version answer even when the rest of the line is wrong.
+    if (parser.isSet(help) || parser.isSet(version)) {
+        StartDecision d;
+        d.exitNow = true;
+        d.standardOutput = parser.isSet(help) ? helpText(ja) : versionText(ja);
+        return d;
+    }
+    if (!parsed) {
+        const QStringList unknown = parser.unknownOptionNames();
+        if (!unknown.isEmpty()) {
+            const QString name =
+                (unknown.first().size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) +
+                unknown.first();
+            return fail(ja ? QStringLiteral("%1 というオプションはありません。").arg(name)
+                           : QStringLiteral("unknown option %1.").arg(name),
+                        ja, true);
+        }
+        // A missing or an unexpected value; Qt's text names the option.
+        return fail(
+            ja ? QStringLiteral("オプションの書き方がちがいます（%1）").arg(parser.errorText())
+               : parser.errorText(),
+            ja, true);
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return fail(ja ? QStringLiteral("%1 は使えません。オプションだけを書いてください。")
+                             .arg(parser.positionalArguments().first())
+                       : QStringLiteral("unexpected argument %1.")
+                             .arg(parser.positionalArguments().first()),
+                    ja, true);
+
+    if (parser.isSet(dataFolder)) {
+        const QString given = parser.value(dataFolder);
+        // An empty value would quietly mean the current directory.
+        if (given.isEmpty())
+            return fail(ja ? QStringLiteral("--data-folder のあとにフォルダーを書いてください。")
+                           : QStringLiteral("--data-folder needs a folder."),
+                        ja, true);
+        const QString path = QDir::cleanPath(QDir(input.currentDirectory).absoluteFilePath(given));
+        const QFileInfo info(path);
+        if (!info.exists())
+            return fail(ja ? QStringLiteral("データフォルダー %1 がありません。")
+                                 .arg(QDir::toNativeSeparators(path))
+                           : QStringLiteral("the data folder %1 does not exist.")
+                                 .arg(QDir::toNativeSeparators(path)),
+                        ja);
+        if (!info.isDir())
+            return fail(
+                ja ? QStringLiteral("%1 はフォルダーではありません。")
+                         .arg(QDir::toNativeSeparators(path))
+                   : QStringLiteral("%1 is not a folder.").arg(QDir::toNativeSeparators(path)),
+                ja);
+        return startIn(path);
+    }
+    if (parser.isSet(fromMenu))
+        return startInAppData(input.appDataLocation, ja);
+    return startIn(input.currentDirectory);
+}
+
+CommandLineInput commandLineInput(int argc, char *argv[]) {
+    QCoreApplication::setApplicationName(QLatin1String(kProgram));
+    QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
+    CommandLineInput in;
+    for (int i = 0; i < argc; ++i)
+        in.arguments << QString::fromLocal8Bit(argv[i]);
+    in.currentDirectory = QDir::currentPath();
+    in.appDataLocation = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    in.japanese = QLocale::system().language() == QLocale::Japanese;
+    return in;
+}
+
+void printStartDecision(const StartDecision &decision) {
+    if (!decision.standardOutput.isEmpty()) {
+        std::fputs(decision.standardOutput.toLocal8Bit().constData(), stdout);
+        std::fflush(stdout);
+    }
+    if (!decision.standardError.isEmpty())
+        std::fputs(decision.standardError.toLocal8Bit().constData(), stderr);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// The command line and the choice of the data folder at start: a pure function from the
+// arguments and the few facts of the environment it needs to what start-up does next.
+// Qt::Core only, and no QCoreApplication needed, so --help and --version work without a
+// display: main calls it before it creates the QApplication.
+
+#include <QString>
+#include <QStringList>
+
+struct CommandLineInput {
+    QStringList arguments;    // argv, program name first
+    QString currentDirectory; // the process's current directory
+    QString appDataLocation;  // the per-user data folder used with --from-menu
+    bool japanese = false;    // the system locale's language is Japanese
+};
+
+struct StartDecision {
+    bool exitNow = false;   // print and end without opening a window
+    int exitCode = 0;       // meaningful when exitNow
+    QString standardOutput; // --help and --version text
+    QString standardError;  // what went wrong, one or two lines
+    QString dataFolder;     // native separators; meaningful when !exitNow
+};
+
+StartDecision decideStart(const CommandLineInput &input);
+
+// Fills the input from this process: argv, the current directory, the per-user data
+// location and the system locale. Sets the application name and version first, since the
+// data location is named after the application.
+CommandLineInput commandLineInput(int argc, char *argv[]);
+
+// Writes the decision's texts to stdout and stderr.
+void printStartDecision(const StartDecision &decision);

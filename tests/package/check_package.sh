@@ -1,0 +1,51 @@
+#!/bin/sh
+# Makes the Debian package from a configured and built tree (the dev tree in CTest, so no
+# second build is needed), then checks what it holds and what it declares, and runs the
+# desktop-entry and AppStream validators on the files it installs.
+# Usage: check_package.sh BUILD_DIR
+set -eu
+build=$(cd "$1" && pwd)
+id=jp.ac.quorin.Quorin
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/out" >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; echo "FAIL: cpack"; exit 1; }
+deb=$(ls "$work"/out/quorin_*.deb 2>/dev/null | head -n 1)
+[ -n "$deb" ] || { cat "$work/cpack.log"; echo "FAIL: no quorin_*.deb made"; exit 1; }
+echo "package: $(basename "$deb")"
+
+dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' >"$work/files"
+for f in /usr/bin/quorin \
+         /usr/share/applications/$id.desktop \
+         /usr/share/metainfo/$id.metainfo.xml \
+         /usr/share/man/man1/quorin.1.gz \
+         /usr/share/doc/quorin/help/index.html \
+         /usr/share/icons/hicolor/scalable/apps/$id.svg; do
+  grep -qx "$f" "$work/files" || fail "$f is not in the package"
+done
+for s in 16 22 24 32 48 64 128 256; do
+  grep -qx "/usr/share/icons/hicolor/${s}x${s}/apps/$id.png" "$work/files" ||
+    fail "no ${s}x${s} icon"
+done
+
+[ "$(dpkg-deb -f "$deb" Package)" = quorin ] || fail "package name"
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for d in libqt6widgets6 libc6 fonts-ipafont-gothic; do
+  echo "$depends" | grep -q "$d" || fail "Depends lacks $d"
+done
+[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
+
+dpkg-deb -x "$deb" "$work/root"
+desktop-file-validate "$work/root/usr/share/applications/$id.desktop" || fail "desktop entry"
+grep -qx 'Exec=quorin --from-menu' "$work/root/usr/share/applications/$id.desktop" ||
+  fail "the desktop entry does not start quorin --from-menu"
+appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml" ||
+  fail "metainfo"
+"$work/root/usr/bin/quorin" --version | grep -q '^quorin ' || fail "installed quorin --version"
+
+[ "$failed" = 0 ] && echo "package checks passed"
+exit "$failed"

@@ -1,0 +1,141 @@
+// The command line: arguments in, the data folder or the text to print and the exit code out.
+
+#include "app/commandline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void decide_data();
+    void decide();
+    void versionWithoutDisplay();
+};
+
+// Placeholders in the rows: <cwd> the current directory, <appdata> the per-user data folder
+// (not yet made), <shared> an existing folder, <file> an ordinary file.
+void TestCommandLine::decide_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<bool>("japanese");
+    QTest::addColumn<QString>("appData");
+    QTest::addColumn<int>("exitCode"); // -1: goes on to open the window
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("printed"); // expected in stdout, or in stderr on failure
+
+    const QString app = QStringLiteral("<appdata>");
+    QTest::newRow("no arguments: current directory")
+        << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QString();
+    QTest::newRow("Qt's own options pass")
+        << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"),
+                       QStringLiteral("-reverse")}
+        << false << app << -1 << QStringLiteral("<cwd>") << QString();
+    QTest::newRow("from menu: per-user folder, made")
+        << QStringList{QStringLiteral("--from-menu")} << false << app << -1 << app << QString();
+    QTest::newRow("data folder wins over menu")
+        << QStringList{QStringLiteral("--from-menu"), QStringLiteral("--data-folder"),
+                       QStringLiteral("<shared>")}
+        << false << app << -1 << QStringLiteral("<shared>") << QString();
+    QTest::newRow("relative data folder, = form")
+        << QStringList{QStringLiteral("--data-folder=../shared/")} << false << app << -1
+        << QStringLiteral("<shared>") << QString();
+    QTest::newRow("missing data folder")
+        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<shared>/nothing")} << false
+        << app << 1 << QString() << QStringLiteral("<shared>/nothing");
+    QTest::newRow("data folder is a file")
+        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<file>")} << true << app
+        << 1 << QString() << QStringLiteral("フォルダーではありません");
+    QTest::newRow("data folder without value")
+        << QStringList{QStringLiteral("--data-folder")} << false << app << 1 << QString()
+        << QStringLiteral("--data-folder");
+    QTest::newRow("empty data folder")
+        << QStringList{QStringLiteral("--data-folder="), QStringLiteral("--from-menu")} << false
+        << app << 1 << QString() << QStringLiteral("--data-folder");
+    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour")} << false << app << 1
+                                    << QString() << QStringLiteral("--colour");
+    QTest::newRow("stray argument") << QStringList{QStringLiteral("extra")} << false << app << 1
+                                    << QString() << QStringLiteral("extra");
+    QTest::newRow("menu, per-user folder cannot be made")
+        << QStringList{QStringLiteral("--from-menu")} << false << QStringLiteral("<file>/quorin")
+        << 1 << QString() << QStringLiteral("<file>/quorin");
+    QTest::newRow("menu, per-user folder is the root")
+        << QStringList{QStringLiteral("--from-menu")} << false << QStringLiteral("/") << 1
+        << QString() << QStringLiteral("--data-folder");
+    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << false << app << 0
+                             << QString() << QStringLiteral("quorin 1.0.0\n");
+    QTest::newRow("version, Japanese") << QStringList{QStringLiteral("-v")} << true << app << 0
+                                       << QString() << QStringLiteral("九九");
+    QTest::newRow("help wins over a bad folder")
+        << QStringList{QStringLiteral("--help"), QStringLiteral("--data-folder"),
+                       QStringLiteral("<file>")}
+        << false << app << 0 << QString() << QStringLiteral("--from-menu");
+    QTest::newRow("help, Japanese") << QStringList{QStringLiteral("-h")} << true << app << 0
+                                    << QString() << QStringLiteral("使い方");
+}
+
+void TestCommandLine::decide() {
+    QFETCH(QStringList, args);
+    QFETCH(bool, japanese);
+    QFETCH(QString, appData);
+    QFETCH(int, exitCode);
+    QFETCH(QString, folder);
+    QFETCH(QString, printed);
+
+    QTemporaryDir tmp;
+    const QString root = tmp.path();
+    QVERIFY(QDir(root).mkpath(QStringLiteral("cwd")) &&
+            QDir(root).mkpath(QStringLiteral("shared")));
+    QFile file(root + QStringLiteral("/file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    const auto fill = [&](QString s) {
+        return s.replace(QStringLiteral("<cwd>"), root + QStringLiteral("/cwd"))
+            .replace(QStringLiteral("<appdata>"), root + QStringLiteral("/share/quorin"))
+            .replace(QStringLiteral("<shared>"), root + QStringLiteral("/shared"))
+            .replace(QStringLiteral("<file>"), root + QStringLiteral("/file"));
+    };
+
+    CommandLineInput in;
+    in.arguments << QStringLiteral("quorin");
+    for (const QString &a : args)
+        in.arguments << fill(a);
+    in.currentDirectory = root + QStringLiteral("/cwd");
+    in.appDataLocation = fill(appData);
+    in.japanese = japanese;
+
+    const StartDecision d = decideStart(in);
+    QCOMPARE(d.exitNow, exitCode >= 0);
+    if (exitCode < 0) {
+        QCOMPARE(d.dataFolder, QDir::toNativeSeparators(fill(folder)));
+        QVERIFY(QFileInfo(d.dataFolder).isDir());
+        QVERIFY2(d.standardError.isEmpty(), qPrintable(d.standardError));
+        return;
+    }
+    QCOMPARE(d.exitCode, exitCode);
+    const QString text = exitCode == 0 ? d.standardOutput : d.standardError;
+    QVERIFY2(text.contains(fill(printed)), qPrintable(text));
+    if (exitCode == 0)
+        QVERIFY(d.standardError.isEmpty());
+}
+
+// The built program answers --version and ends at once, without a display to open.
+void TestCommandLine::versionWithoutDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(QUORIN_BINARY), {QStringLiteral("--version")});
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QVERIFY(p.readAllStandardOutput().startsWith("quorin 1.0.0\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"

@@ -25,56 +25,70 @@ void TestCommandLine::decide_data() {
     QTest::addColumn<QString>("appData");
     QTest::addColumn<int>("exitCode"); // -1: goes on to open the window
     QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("printed"); // expected in stdout, or in stderr on failure
+    QTest::addColumn<QString>("printed");    // in stdout, in stderr on failure, else the notice
+    QTest::addColumn<QString>("remembered"); // the folder chosen for every start
 
     const QString app = QStringLiteral("<appdata>");
     QTest::newRow("no arguments: current directory")
-        << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QString();
+        << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QString() << QString();
     QTest::newRow("Qt's own options pass")
         << QStringList{QStringLiteral("-platform"), QStringLiteral("offscreen"),
                        QStringLiteral("-reverse")}
-        << false << app << -1 << QStringLiteral("<cwd>") << QString();
+        << false << app << -1 << QStringLiteral("<cwd>") << QString() << QString();
     QTest::newRow("from menu: per-user folder, made")
-        << QStringList{QStringLiteral("--from-menu")} << false << app << -1 << app << QString();
+        << QStringList{QStringLiteral("--from-menu")} << false << app << -1 << app << QString()
+        << QString();
     QTest::newRow("data folder wins over menu")
         << QStringList{QStringLiteral("--from-menu"), QStringLiteral("--data-folder"),
                        QStringLiteral("<shared>")}
-        << false << app << -1 << QStringLiteral("<shared>") << QString();
+        << false << app << -1 << QStringLiteral("<shared>") << QString() << QString();
     QTest::newRow("relative data folder, = form")
         << QStringList{QStringLiteral("--data-folder=../shared/")} << false << app << -1
-        << QStringLiteral("<shared>") << QString();
+        << QStringLiteral("<shared>") << QString() << QString();
     QTest::newRow("missing data folder")
         << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<shared>/nothing")} << false
-        << app << 1 << QString() << QStringLiteral("<shared>/nothing");
+        << app << 1 << QString() << QStringLiteral("<shared>/nothing") << QString();
     QTest::newRow("data folder is a file")
         << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<file>")} << true << app
-        << 1 << QString() << QStringLiteral("フォルダーではありません");
+        << 1 << QString() << QStringLiteral("フォルダーではありません") << QString();
     QTest::newRow("data folder without value")
         << QStringList{QStringLiteral("--data-folder")} << false << app << 1 << QString()
-        << QStringLiteral("--data-folder");
+        << QStringLiteral("--data-folder") << QString();
     QTest::newRow("empty data folder")
         << QStringList{QStringLiteral("--data-folder="), QStringLiteral("--from-menu")} << false
-        << app << 1 << QString() << QStringLiteral("--data-folder");
+        << app << 1 << QString() << QStringLiteral("--data-folder") << QString();
     QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour")} << false << app << 1
-                                    << QString() << QStringLiteral("--colour");
+                                    << QString() << QStringLiteral("--colour") << QString();
     QTest::newRow("stray argument") << QStringList{QStringLiteral("extra")} << false << app << 1
-                                    << QString() << QStringLiteral("extra");
+                                    << QString() << QStringLiteral("extra") << QString();
     QTest::newRow("menu, per-user folder cannot be made")
         << QStringList{QStringLiteral("--from-menu")} << false << QStringLiteral("<file>/quorin")
-        << 1 << QString() << QStringLiteral("<file>/quorin");
+        << 1 << QString() << QStringLiteral("<file>/quorin") << QString();
     QTest::newRow("menu, per-user folder is the root")
         << QStringList{QStringLiteral("--from-menu")} << false << QStringLiteral("/") << 1
-        << QString() << QStringLiteral("--data-folder");
+        << QString() << QStringLiteral("--data-folder") << QString();
     QTest::newRow("version") << QStringList{QStringLiteral("--version")} << false << app << 0
-                             << QString() << QStringLiteral("quorin 1.0.0\n");
+                             << QString() << QStringLiteral("quorin 1.0.0\n") << QString();
     QTest::newRow("version, Japanese") << QStringList{QStringLiteral("-v")} << true << app << 0
-                                       << QString() << QStringLiteral("九九");
+                                       << QString() << QStringLiteral("九九") << QString();
     QTest::newRow("help wins over a bad folder")
         << QStringList{QStringLiteral("--help"), QStringLiteral("--data-folder"),
                        QStringLiteral("<file>")}
-        << false << app << 0 << QString() << QStringLiteral("--from-menu");
+        << false << app << 0 << QString() << QStringLiteral("--from-menu") << QString();
+    QTest::newRow("remembered folder")
+        << QStringList() << false << app << -1 << QStringLiteral("<shared>") << QString()
+        << QStringLiteral("<shared>");
+    QTest::newRow("remembered folder gone: current directory, teacher told")
+        << QStringList() << false << app << -1 << QStringLiteral("<cwd>")
+        << QStringLiteral("<shared>/gone") << QStringLiteral("<shared>/gone");
+    QTest::newRow("remembered folder gone, from menu")
+        << QStringList{QStringLiteral("--from-menu")} << false << app << -1 << app
+        << QStringLiteral("使えません") << QStringLiteral("<file>");
+    QTest::newRow("data folder wins over remembered")
+        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<cwd>")} << false << app
+        << -1 << QStringLiteral("<cwd>") << QString() << QStringLiteral("<shared>");
     QTest::newRow("help, Japanese") << QStringList{QStringLiteral("-h")} << true << app << 0
-                                    << QString() << QStringLiteral("使い方");
+                                    << QString() << QStringLiteral("使い方") << QString();
 }
 
 void TestCommandLine::decide() {
@@ -84,6 +98,7 @@ void TestCommandLine::decide() {
     QFETCH(int, exitCode);
     QFETCH(QString, folder);
     QFETCH(QString, printed);
+    QFETCH(QString, remembered);
 
     QTemporaryDir tmp;
     const QString root = tmp.path();
@@ -106,6 +121,7 @@ void TestCommandLine::decide() {
     in.currentDirectory = root + QStringLiteral("/cwd");
     in.appDataLocation = fill(appData);
     in.japanese = japanese;
+    in.rememberedFolder = fill(remembered);
 
     const StartDecision d = decideStart(in);
     QCOMPARE(d.exitNow, exitCode >= 0);
@@ -113,6 +129,8 @@ void TestCommandLine::decide() {
         QCOMPARE(d.dataFolder, QDir::toNativeSeparators(fill(folder)));
         QVERIFY(QFileInfo(d.dataFolder).isDir());
         QVERIFY2(d.standardError.isEmpty(), qPrintable(d.standardError));
+        QCOMPARE(d.notice.isEmpty(), printed.isEmpty());
+        QVERIFY2(d.notice.contains(fill(printed)), qPrintable(d.notice));
         return;
     }
     QCOMPARE(d.exitCode, exitCode);

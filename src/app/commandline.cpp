@@ -1,5 +1,8 @@
 #include "app/commandline.h"
 
+#include "classroom/classroom.h"
+#include "records/datafile.h"
+
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -188,9 +191,21 @@ StartDecision decideStart(const CommandLineInput &input) {
                 ja);
         return startIn(path);
     }
-    if (parser.isSet(fromMenu))
-        return startInAppData(input.appDataLocation, ja);
-    return startIn(input.currentDirectory);
+    // The folder the teacher chose to use at every start, while it is there and usable.
+    QString notice;
+    if (!input.rememberedFolder.isEmpty()) {
+        const QString problem = dataFolderProblem(input.rememberedFolder);
+        if (problem.isEmpty())
+            return startIn(input.rememberedFolder);
+        notice = QStringLiteral("毎回使うように決めたデータフォルダーが使えません。\n\n"
+                                "フォルダー：%1\n理由：%2\n\n今回は次のフォルダーを使います。")
+                     .arg(QDir::toNativeSeparators(input.rememberedFolder), problem);
+    }
+    StartDecision d = parser.isSet(fromMenu) ? startInAppData(input.appDataLocation, ja)
+                                             : startIn(input.currentDirectory);
+    if (!notice.isEmpty())
+        d.notice = notice + QStringLiteral("\n") + d.dataFolder;
+    return d;
 }
 
 CommandLineInput commandLineInput(int argc, char *argv[]) {
@@ -202,6 +217,7 @@ CommandLineInput commandLineInput(int argc, char *argv[]) {
     in.currentDirectory = QDir::currentPath();
     in.appDataLocation = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     in.japanese = QLocale::system().language() == QLocale::Japanese;
+    in.rememberedFolder = rememberedDataFolder();
     return in;
 }
 

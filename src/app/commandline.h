@@ -12,6 +12,7 @@ struct CommandLineInput {
     QString currentDirectory; // the process's current directory
     QString appDataLocation;  // the per-user data folder used with --from-menu
     bool japanese = false;    // the system locale's language is Japanese
+    QString rememberedFolder; // the folder the teacher chose to use at every start, if any
 };
 
 struct StartDecision {
@@ -20,6 +21,8 @@ struct StartDecision {
     QString standardOutput; // --help and --version text
     QString standardError;  // what went wrong, one or two lines
     QString dataFolder;     // native separators; meaningful when !exitNow
+    QString notice;         // for the teacher once the window is open: a remembered folder
+                            // that could not be used
 };
 
 StartDecision decideStart(const CommandLineInput &input);

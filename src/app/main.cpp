@@ -35,5 +35,7 @@ int main(int argc, char *argv[]) {
     if (!window)
         return 1;
     window->show();
+    if (!start.notice.isEmpty())
+        window->showMessage(QMessageBox::Information, applicationTitle(), start.notice);
     return app.exec();
 }

@@ -8,12 +8,15 @@
 #include "records/streakrecord.h"
 
 #include <QFileInfo>
+#include <QSettings>
 
 QString applicationTitle() {
     return QStringLiteral("ミルト　ーネ");
 }
 
 namespace {
+
+const QString kRememberedFolderKey = QStringLiteral("Settings/DataFolder");
 
 QString rosterFileLabel() {
     return QStringLiteral("名簿ファイル（Quorin.ini）");
@@ -23,6 +26,18 @@ QString streakFileLabel() {
 }
 
 } // namespace
+
+QString rememberedDataFolder() {
+    return QSettings(applicationTitle()).value(kRememberedFolderKey).toString();
+}
+
+void rememberDataFolder(const QString &folder) {
+    QSettings settings(applicationTitle());
+    if (folder.isEmpty())
+        settings.remove(kRememberedFolderKey);
+    else
+        settings.setValue(kRememberedFolderKey, folder);
+}
 
 Classroom::Classroom(ApplicationState &state, QObject *parent)
     : QObject(parent), m_state(state), m_ownRandom(std::make_unique<MersenneRandomSource>()),

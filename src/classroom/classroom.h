@@ -145,3 +145,9 @@ private:
 
 // The application title, under which the window position is kept and messages are titled.
 QString applicationTitle();
+
+// The data folder the teacher chose in the data-folder dialog to use at every start, kept in
+// the settings store; empty when none was chosen.
+QString rememberedDataFolder();
+// Keeps `folder` for every start; an empty folder forgets the choice.
+void rememberDataFolder(const QString &folder);

@@ -2,6 +2,7 @@
 // server (XTest) into the focused widget, checked against what they see and what lands in
 // the files.
 
+#include "app/commandline.h"
 #include "recordfiles.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/main/answerbox.h"
@@ -369,8 +370,21 @@ void TestRealInput::folderDialogBrowses() {
     QTest::qWait(100);
     keys({QStringLiteral("Down")});
     QTRY_COMPARE(QFileInfo(model->filePath(tree->currentIndex())).fileName(), "shared");
+    // The teacher keeps it for every start: Tab to the check box, Space, Enter for OK.
+    keys({QStringLiteral("Tab"), QStringLiteral("space")});
     snapshot(&options, QStringLiteral("options-sibling-x%1").arg(scale()));
-    QCOMPARE(options.optionsPath(), QDir::toNativeSeparators(root + "/2-2/shared"));
+    const QString shared = QDir::toNativeSeparators(root + "/2-2/shared");
+    QCOMPARE(options.optionsPath(), shared);
+    keys({QStringLiteral("Return")});
+    QCOMPARE(options.result(), int(QDialog::Accepted));
+    QCOMPARE(t->state.DataFolder, shared);
+    QCOMPARE(rememberedDataFolder(), shared);
+    CommandLineInput next;
+    next.arguments << QStringLiteral("quorin");
+    next.currentDirectory = QDir::rootPath();
+    next.rememberedFolder = rememberedDataFolder();
+    QCOMPARE(decideStart(next).dataFolder, shared); // the next start opens there
+    rememberDataFolder(QString());
     QDir::setCurrent(QDir::rootPath());
 }
 

@@ -4,6 +4,7 @@
 #include "records/datafile.h"
 #include "ui/main/geometry.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
@@ -73,6 +74,13 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
     m_pathLabel->setTextFormat(Qt::PlainText);
     setTextColour(m_pathLabel, Colours::Blue);
 
+    // Off unless the teacher chose a folder for every start earlier: the choice then holds for
+    // this run only.
+    m_remember = new QCheckBox(QStringLiteral("毎回このフォルダーを使う"), this);
+    nameControl(m_remember, QStringLiteral("QuorinOptionRememberCheck"));
+    placeInTwips(m_remember, 240, 4380, 2580, 495);
+    m_remember->setChecked(!rememberedDataFolder().isEmpty());
+
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     nameControl(m_ok, QStringLiteral("cmdOK"));
     placeInTwips(m_ok, 2880, 4380, 1335, 495);
@@ -83,7 +91,8 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
     placeInTwips(m_cancel, 4440, 4380, 1335, 495);
 
     setTabOrder(m_drive, m_dir);
-    setTabOrder(m_dir, m_ok);
+    setTabOrder(m_dir, m_remember);
+    setTabOrder(m_remember, m_ok);
     setTabOrder(m_ok, m_cancel);
 
     fillDriveList();
@@ -247,6 +256,7 @@ void frmOptions::cmdOK_Click() {
                              QStringLiteral("）をそのまま使います。"));
         return;
     }
+    rememberDataFolder(m_remember->isChecked() ? m_optionsPath : QString());
     accept();
 }
 

@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class Classroom;
+class QCheckBox;
 class QComboBox;
 class QFileSystemModel;
 class QGroupBox;
@@ -32,6 +33,7 @@ public:
     QString optionsPath() const { return m_optionsPath; }
     QString optionsDriveRoot() const { return m_optionsDriveRoot; }
     QComboBox *driveList() const { return m_drive; }
+    QCheckBox *rememberBox() const { return m_remember; }
     QTreeView *folderList() const { return m_dir; }
 
 public Q_SLOTS:
@@ -56,6 +58,7 @@ private:
     QTreeView *m_dir = nullptr;
     QFileSystemModel *m_model = nullptr;
     QLabel *m_pathLabel = nullptr;
+    QCheckBox *m_remember = nullptr;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
     QString m_optionsPath;

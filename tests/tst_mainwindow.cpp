@@ -203,9 +203,10 @@ void TestMainWindow::position() {
         TestMain t;
         t.window->show();
         QCOMPARE(t.window->pos(), opensAt);
-        // The size is fixed whatever is tried.
-        t.window->resize(400, 300);
         QCOMPARE(t.window->centralWidget()->size(), QSize(825, 576));
+        // The teacher may make it smaller; the content scales with it.
+        t.window->resize(400, 300);
+        QVERIFY(t.window->contentScale() < 0.5);
         if (moveTo.x() >= 0)
             t.window->move(moveTo);
         if (minimised)
@@ -217,9 +218,10 @@ void TestMainWindow::position() {
     if (!minimised) {
         QVERIFY(stored("MainWidth").toInt() >= 12465);
         QVERIFY(stored("MainHeight").toInt() >= 9255);
-        TestMain again; // restarted at the saved position
+        TestMain again; // restarted at the saved position, at the design size again
         QCOMPARE(again.window->pos(),
                  QPoint(qRound(savedLeft.toInt() / 15.0), qRound(savedTop.toInt() / 15.0)));
+        QCOMPARE(again.window->contentScale(), 1.0);
     }
 }
 

@@ -104,8 +104,7 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     // Each page fills its holder, the tab page.
     for (QWidget *page : std::initializer_list<QWidget *>{m_practice, m_levels[0], m_levels[1],
                                                           m_levels[2], m_challenge})
-        page->setGeometry(0, 0, twipsToPixels(kClientWidthTwips),
-                          twipsToPixels(kClientHeightTwips));
+        placeInTwips(page, 0, 0, kClientWidthTwips, kClientHeightTwips);
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &frmMain::QuorinSSTab_Click);
     connectClassroom();
@@ -199,10 +198,63 @@ frmMain::~frmMain() {
         delete m_helpViewer.data();
 }
 
+QSize frmMain::clientSize(qreal factor) const {
+    return QSize(qRound(twipsToPixels(kClientWidthTwips) * factor),
+                 qRound(twipsToPixels(kClientHeightTwips) * factor) +
+                     menuBar()->sizeHint().height());
+}
+
 void frmMain::applyFixedSize() {
-    // The client area (below the menu bar) has the design's fixed size.
-    setFixedSize(twipsToPixels(kClientWidthTwips),
-                 twipsToPixels(kClientHeightTwips) + menuBar()->sizeHint().height());
+    // The client area (below the menu bar) has the design's size, unless the screen is too
+    // small for it.
+    const QRect available = screen()->availableGeometry();
+    // What the window manager adds around the client area: known once the window is shown;
+    // before that a title bar and thin borders are assumed.
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (!isVisible() || frame.isEmpty())
+        frame = QSize(8, 36);
+    fitInto(available.size() - frame);
+}
+
+void frmMain::fitInto(const QSize &available) {
+    // The menu bar keeps its size; the client area below it is what scales.
+    const int menu = menuBar()->sizeHint().height();
+    const qreal factor = fitFactor(clientSize(1.0) - QSize(0, menu), available - QSize(0, menu));
+    // The teacher may make the window smaller or larger; the content scales with it.
+    setMinimumSize(clientSize(0.4));
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(clientSize(factor));
+    scaleContent(factor);
+}
+
+void frmMain::scaleContent(qreal factor) {
+    if (qFuzzyCompare(factor, m_scale))
+        return;
+    m_scale = factor;
+    scaleDesign(m_tabs, factor);
+}
+
+void frmMain::keepOnScreen() {
+    // A position kept from a larger or another monitor is brought back onto the screen the
+    // window opens on, as far as needed for the whole window to show.
+    const QRect available = screen()->availableGeometry();
+    QSize frame = frameGeometry().size() - geometry().size();
+    if (!isVisible() || frame.isEmpty())
+        frame = QSize(8, 36);
+    const QSize outer = size() + frame;
+    if (available.contains(QRect(pos(), outer)))
+        return;
+    move(qBound(available.left(), x(),
+                qMax(available.left(), available.right() + 1 - outer.width())),
+         qBound(available.top(), y(),
+                qMax(available.top(), available.bottom() + 1 - outer.height())));
+}
+
+void frmMain::resizeEvent(QResizeEvent *event) {
+    QMainWindow::resizeEvent(event);
+    const int clientHeight = height() - menuBar()->height();
+    scaleContent(qMin(qreal(width()) / twipsToPixels(kClientWidthTwips),
+                      qreal(clientHeight) / twipsToPixels(kClientHeightTwips)));
 }
 
 void frmMain::buildMenus() {
@@ -233,6 +285,7 @@ void frmMain::buildSignInPage(QWidget *page) {
     nameControl(m_initImage, QStringLiteral("QuorinInitImage"));
     placeOnTabPage(m_initImage, 360, 840, 3240, 6960);
     m_initImage->setPixmap(welcomeIllustration(m_initImage->size()));
+    m_initImage->setScaledContents(true); // the picture follows the window's scale
     m_initImage->setAccessibleName(QStringLiteral("ようこそ"));
 
     m_nameLabel =
@@ -305,6 +358,7 @@ void frmMain::Form_Load() {
     m_loadedTopTwips = top;
     move(m_loadedPosition);
     applyFixedSize();
+    keepOnScreen();
 
     m_tabs->setCurrentIndex(0);
     for (int i = 1; i <= 5; ++i)

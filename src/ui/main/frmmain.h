@@ -86,13 +86,23 @@ public Q_SLOTS:
     void mnuHelpContents_Click();
     void mnuHelpAbout_Click();
 
+    // Sizes the window to the design, scaled down as far as needed to fit `available` (the
+    // screen's free area less the window frame), with the content scaled alike.
+    void fitInto(const QSize &available);
+    // The scale the content is shown at (1: the design size).
+    qreal contentScale() const { return m_scale; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenus();
     void applyFixedSize();
+    void keepOnScreen();
+    void scaleContent(qreal factor);
+    QSize clientSize(qreal factor) const;
     void buildSignInPage(QWidget *page);
     void setUpKeyboard();
     void connectClassroom();
@@ -124,6 +134,7 @@ private:
     QPointer<QuorinScoreDialog> m_scoreDialog;
     QPointer<HelpViewer> m_helpViewer;
     bool m_unloaded = false;
+    qreal m_scale = 1.0;
     QPoint m_loadedPosition;
     double m_loadedLeftTwips = 1000;
     double m_loadedTopTwips = 1000;

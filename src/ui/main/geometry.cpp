@@ -14,6 +14,28 @@ QFont designFont(qreal pointSize, bool bold, bool underline) {
     return font;
 }
 
+void scaleDesign(QWidget *root, qreal factor) {
+    const auto scaled = [factor](int twips) { return qRound(twips * factor / kTwipsPerPixel); };
+    for (QWidget *w : root->findChildren<QWidget *>()) {
+        if (!w->property("designFont").isValid())
+            w->setProperty("designFont", w->font());
+        QFont font = w->property("designFont").value<QFont>();
+        font.setPointSizeF(font.pointSizeF() * factor);
+        w->setFont(font);
+        const QRect r = w->property("designTwips").toRect();
+        if (r.isValid())
+            w->setGeometry(scaled(r.left()), scaled(r.top()), scaled(r.width()),
+                           scaled(r.height()));
+    }
+}
+
+qreal fitFactor(const QSize &design, const QSize &available) {
+    if (design.isEmpty())
+        return 1.0;
+    return qMin(1.0, qMin(qreal(available.width()) / design.width(),
+                          qreal(available.height()) / design.height()));
+}
+
 void setTextColour(QWidget *w, const QColor &colour) {
     QPalette p = w->palette();
     p.setColor(QPalette::WindowText, colour);

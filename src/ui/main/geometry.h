@@ -19,9 +19,20 @@ inline QRect twipsRect(int left, int top, int width, int height) {
     return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
                  twipsToPixels(height));
 }
+// Places a widget at its design rectangle and keeps that rectangle with it, so the window
+// can be laid out again at another scale (scaleDesign).
 inline void placeInTwips(QWidget *w, int left, int top, int width, int height) {
+    w->setProperty("designTwips", QRect(left, top, width, height));
     w->setGeometry(twipsRect(left, top, width, height));
 }
+
+// Lays out every widget below `root` that was placed in twips at `factor` times its design
+// rectangle, and gives every widget below `root` its design font at `factor` times the size.
+// The design sizes are those the widgets have the first time this runs.
+void scaleDesign(QWidget *root, qreal factor);
+
+// The largest scale, at most 1, at which something of `design` size fits into `available`.
+qreal fitFactor(const QSize &design, const QSize &available);
 
 // Height of the tab strip's row of tabs in twips. Positions the design gives "on the tab"
 // are measured from the top of the strip; Qt's page starts below the tabs, so page code

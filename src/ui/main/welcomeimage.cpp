@@ -7,7 +7,10 @@
 #include <QtMath>
 
 QPixmap welcomeIllustration(const QSize &size) {
-    QPixmap pixmap(size);
+    // Drawn at twice the size, so it stays sharp on a screen at scale 2 and when the window
+    // is scaled.
+    QPixmap pixmap(size * 2);
+    pixmap.setDevicePixelRatio(2.0);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);

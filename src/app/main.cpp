@@ -7,6 +7,7 @@
 #include "classroom/classroom.h"
 #include "core/applicationstate.h"
 #include "ui/main/frmmain.h"
+#include "ui/main/geometry.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +19,7 @@ int main(int argc, char *argv[]) {
     if (start.exitNow)
         return start.exitCode;
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/quorin32.png")));
+    QApplication::setWindowIcon(applicationIcon());
 
     ApplicationState state;
     initialiseApplicationState(state, start.dataFolder);

@@ -71,7 +71,7 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(mainWindowCaption());
     setFont(designFont(12));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/quorin32.png")));
+    setWindowIcon(applicationIcon());
     buildMenus();
 
     m_tabs = new QTabWidget(this);

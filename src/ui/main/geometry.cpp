@@ -52,6 +52,14 @@ void setBackgroundColour(QWidget *w, const QColor &colour) {
     w->setAutoFillBackground(true);
 }
 
+QIcon applicationIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/jp.ac.quorin.Quorin.png").arg(size),
+                     QSize(size, size));
+    return icon;
+}
+
 void nameControl(QObject *o, const QString &name) {
     o->setObjectName(name);
 }

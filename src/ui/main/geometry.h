@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QRect>
 #include <QWidget>
 
@@ -54,6 +55,9 @@ template <typename Widgets> void hideAll(const Widgets &widgets) {
     for (QWidget *w : widgets)
         w->hide();
 }
+
+// The program's icon in every size from 16 to 256 pixels, so it is sharp at any scale.
+QIcon applicationIcon();
 
 // Names a control its documented name; an array element is "<Name>_<index>" and also carries
 // the index as the dynamic property "index".

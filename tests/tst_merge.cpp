@@ -83,6 +83,12 @@ void TestMerge::rosterRules_data() {
         << one + QByteArray(kTakaOld).replace(";1;0;0;0;", ";3;0;0;0;") +
                cp932Lines({"ゆき;0;0;0;0"})
         << QStringList();
+    // Blank lines before the header are written after it: a CR alone there stays a line of
+    // its own and does not join the LF line that follows the header.
+    const QByteArray blankFirst = "\r" + roster({}) + "\n" + cp932Lines({taro});
+    QTest::newRow("blank lines around the header all kept")
+        << blankFirst << blankFirst << one << roster({}) + "\r\n\n" + cp932Lines({taro})
+        << QStringList();
 
     QStringList full;
     for (int i = 1; i <= 98; ++i)

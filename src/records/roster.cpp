@@ -74,6 +74,12 @@ RosterRead parseRoster(const QByteArray &file) {
         if (!row) {
             between.append(form.bytes.mid(start, raw.nextOffset - start));
         } else {
+            // Blank lines before the header are written after it. There the last one's CR
+            // alone would meet the LF alone that starts the line after the header, and the two
+            // would read as one line end: that line is kept as CR LF, so no blank line is lost.
+            if (read.rows.isEmpty() && !between.isEmpty() && between.last().endsWith('\r') &&
+                raw.nextOffset < form.bytes.size() && form.bytes[raw.nextOffset] == '\n')
+                between.last() += '\n';
             for (const QByteArray &kept : between)
                 read.kept.append({qMax(1, int(read.rows.size())), kept});
             between.clear();

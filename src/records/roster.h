@@ -30,7 +30,8 @@ struct KeptLine {
 struct RosterRead {
     QList<RosterRow> rows;     // rows 0..n-1 (row 0 the header line)
     QList<QByteArray> rawRows; // each row's line as code page 932 bytes, without its end
-    QList<KeptLine> kept;      // lines between rows (before the header: kept after it)
+    QList<KeptLine> kept;      // lines between rows (before the header: kept after it, the
+                               // last one's CR alone as CR LF when an LF line follows it)
     QByteArray tail;           // everything after the last row's line (or the whole file)
     QStringList unwritable;    // names of kept lines in UTF-8 that code page 932 cannot hold
 };

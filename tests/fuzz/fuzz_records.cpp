@@ -20,16 +20,32 @@ void require(bool ok, const char *what) {
     }
 }
 
-// The rows and the unread part, as loading takes them (a file without a usable header
-// reads as the standard header with the whole file unread).
-QList<RosterRow> rowsOf(const QByteArray &file, QByteArray *tail = nullptr) {
+// The rows as loading takes them (a file without a usable header reads as the standard
+// header with the whole file unread).
+QList<RosterRow> rowsOf(const QByteArray &file) {
     const RosterRead read = parseRoster(file);
-    if (tail)
-        *tail = read.tail;
     if (!read.rows.isEmpty())
         return read.rows;
     const QStringList header = rosterHeaderLine().split(u';');
     return {RosterRow{header[0], header[1], header[2], header[3], header[4]}};
+}
+
+// The lines no row takes in, each with its line end, by where they stand: entry r - 1 the
+// lines just before row r, the last entry the lines after the last row. Blank lines before
+// the header stand before row 1, where they are written; with no row 1 they are the first
+// lines after the header, as the unread part of the saved file.
+using LinesBetweenRows = QList<QList<QByteArray>>;
+LinesBetweenRows linesBetweenRows(const QByteArray &file) {
+    const RosterRead read = parseRoster(file);
+    LinesBetweenRows between(qMax<qsizetype>(read.rows.size(), 1));
+    for (const KeptLine &kept : read.kept)
+        between[qMin<qsizetype>(kept.beforeRow, between.size()) - 1].append(kept.bytes);
+    qsizetype start = 0;
+    for (const RawLine &line : splitRawLines(read.tail)) {
+        between.last().append(read.tail.mid(start, line.nextOffset - start));
+        start = line.nextOffset;
+    }
+    return between;
 }
 
 // What this copy would write for `file` after loading it unchanged.
@@ -54,14 +70,12 @@ bool writtenForm(const QByteArray &file) {
 }
 
 void checkRoster(const QByteArray &file) {
-    // Loading and saving without a change keeps every row's text and the unread part; a file
-    // in the written form comes back byte for byte.
-    QByteArray tail;
-    const QList<RosterRow> rows = rowsOf(file, &tail);
+    // Loading and saving without a change keeps every row's text and every line no row takes
+    // in, byte for byte and between the same rows; a file in the written form comes back byte
+    // for byte.
     const QByteArray saved = mergeRoster(file, file, savedUnchanged(file)).bytes;
-    QByteArray savedTail;
-    require(rowsOf(saved, &savedTail) == rows, "rows round-trip");
-    require(savedTail == tail, "unread part kept");
+    require(rowsOf(saved) == rowsOf(file), "rows round-trip");
+    require(linesBetweenRows(saved) == linesBetweenRows(file), "unread lines kept in place");
     if (writtenForm(file))
         require(saved == file, "written form round-trips byte for byte");
 }
@@ -69,11 +83,20 @@ void checkRoster(const QByteArray &file) {
 void checkMerge(const QByteArray &disk, const QByteArray &base, const QByteArray &mine) {
     const RosterMerge merged = mergeRoster(disk, base, mine);
     require(mergeRoster(merged.bytes, base, mine).bytes == merged.bytes, "merge settles");
-    // Nobody in the file is dropped, no count in it goes down, and the unread part stays.
-    QByteArray diskTail, mergedTail;
-    const QList<RosterRow> before = rowsOf(disk, &diskTail);
-    const QList<RosterRow> after = rowsOf(merged.bytes, &mergedTail);
-    require(after.size() >= before.size() && mergedTail == diskTail, "file's lines kept");
+    // Nobody in the file is dropped and no count in it goes down. Every line no row takes in
+    // keeps its bytes: before the same row of the file, or after the file's last row in its
+    // order (this copy's new pupils may come between).
+    const QList<RosterRow> before = rowsOf(disk);
+    const QList<RosterRow> after = rowsOf(merged.bytes);
+    require(after.size() >= before.size(), "file's rows kept");
+    const LinesBetweenRows diskLines = linesBetweenRows(disk);
+    LinesBetweenRows mergedLines = linesBetweenRows(merged.bytes);
+    QList<QByteArray> afterLast;
+    for (const QList<QByteArray> &lines : mergedLines.mid(before.size() - 1))
+        afterLast += lines;
+    mergedLines.resize(before.size() - 1);
+    mergedLines.append(afterLast);
+    require(mergedLines == diskLines, "file's lines kept");
     for (qsizetype r = 1; r < before.size(); ++r) {
         require(after[r][0] == before[r][0], "file's pupils keep their rows");
         for (int c = 1; c < kRosterCells; ++c)
@@ -82,7 +105,7 @@ void checkMerge(const QByteArray &disk, const QByteArray &base, const QByteArray
     // Every pupil of this copy is in the merged file (in its rows, or in the unread part
     // already), or refused for want of a row.
     QStringList inTail;
-    for (const RawLine &line : splitRawLines(diskTail))
+    for (const RawLine &line : splitRawLines(parseRoster(disk).tail))
         inTail << decodeCp932(line.bytes.left(line.bytes.indexOf(';'))).value_or(QString());
     for (const RosterRow &row : rowsOf(mine).mid(1)) {
         bool present = merged.refused.contains(row[0]) || inTail.contains(row[0]);

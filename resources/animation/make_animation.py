@@ -4,6 +4,8 @@
 Each picture is 128 x 128 pixels with a 16-colour palette. The story: a smiling star in
 the night sky jumps for joy while fireworks go up and burst around it; the last picture
 leads back into the first, on which the animation comes to rest.
+Each picture is also drawn at twice the size (frameN@2x.png, the same shapes in 256 x 256
+pixels) for screens at scale 2.
 Run from this folder: python3 make_animation.py
 """
 import math
@@ -11,6 +13,7 @@ import struct
 import zlib
 
 SIZE = 128
+SCALE = 1  # device pixels per picture pixel: 1, or 2 for the @2x pictures
 
 PALETTE = [
     (16, 20, 64),     # 0 night sky
@@ -36,19 +39,22 @@ GREEN, CYAN, MAGENTA, PALE, BLACK, MOUTH, BLUE, HILL = range(8, 16)
 
 class Canvas:
     def __init__(self):
-        self.px = [[SKY] * SIZE for _ in range(SIZE)]
+        n = SIZE * SCALE
+        self.px = [[SKY] * n for _ in range(n)]
 
     def put(self, x, y, colour):
         if 0 <= x < SIZE and 0 <= y < SIZE:
-            self.px[y][x] = colour
+            for dy in range(SCALE):
+                for dx in range(SCALE):
+                    self.px[y * SCALE + dy][x * SCALE + dx] = colour
 
     def fill(self, inside, colour, box=(0, 0, SIZE, SIZE)):
         """Paints every pixel whose centre satisfies inside(x, y)."""
         x0, y0, x1, y1 = (max(0, int(box[0])), max(0, int(box[1])),
                           min(SIZE, int(box[2]) + 1), min(SIZE, int(box[3]) + 1))
-        for y in range(y0, y1):
-            for x in range(x0, x1):
-                if inside(x + 0.5, y + 0.5):
+        for y in range(y0 * SCALE, y1 * SCALE):
+            for x in range(x0 * SCALE, x1 * SCALE):
+                if inside((x + 0.5) / SCALE, (y + 0.5) / SCALE):
                     self.px[y][x] = colour
 
     def disc(self, cx, cy, r, colour):
@@ -97,9 +103,9 @@ def star_points(cx, cy, outer, inner, turn=0.0):
 
 def sky(c):
     """The night sky, a few fixed stars and two green hills."""
-    for y in range(SIZE):
-        for x in range(SIZE):
-            c.px[y][x] = SKY_LOW if y > 92 else SKY
+    for y in range(SIZE * SCALE):
+        for x in range(SIZE * SCALE):
+            c.px[y][x] = SKY_LOW if y // SCALE > 92 else SKY
     for (x, y) in [(8, 10), (30, 5), (100, 8), (120, 30), (5, 60), (122, 70), (70, 4)]:
         c.put(x, y, PALE)
     c.ellipse(20, 140, 56, 30, HILL)
@@ -241,14 +247,15 @@ def png(c, path):
     raw = bytearray()
     for row in c.px:
         raw.append(0)
-        for i in range(0, SIZE, 2):
+        for i in range(0, len(row), 2):
             raw.append((row[i] << 4) | row[i + 1])
 
     def chunk(kind, data):
         out = struct.pack(">I", len(data)) + kind + data
         return out + struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF)
 
-    ihdr = struct.pack(">IIBBBBB", SIZE, SIZE, 4, 3, 0, 0, 0)
+    n = len(c.px)
+    ihdr = struct.pack(">IIBBBBB", n, n, 4, 3, 0, 0, 0)
     plte = b"".join(bytes(colour) for colour in PALETTE)
     data = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"PLTE", plte) + \
         chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b"")
@@ -258,5 +265,6 @@ def png(c, path):
 
 if __name__ == "__main__":
     assert len(PALETTE) == 16
-    for n, draw in enumerate([frame1, frame2, frame3, frame4, frame5, frame6], start=1):
-        png(draw(), "frame%d.png" % n)
+    for SCALE, suffix in ((1, ""), (2, "@2x")):
+        for n, draw in enumerate([frame1, frame2, frame3, frame4, frame5, frame6], start=1):
+            png(draw(), "frame%d%s.png" % (n, suffix))

@@ -94,8 +94,15 @@ ChallengePage::ChallengePage(Classroom &classroom, Navigation &navigation, QWidg
     m_picture->setAlignment(Qt::AlignCenter);
     m_picture->setAccessibleName(QStringLiteral("まん点のおいわい"));
 
-    for (int n = 1; n <= kAnimationImages; ++n)
-        m_images.append(QPixmap(QStringLiteral(":/animation/frame%1.png").arg(n)));
+    // On a screen at scale 2 the pictures drawn at twice the size keep them sharp.
+    const bool sharp = devicePixelRatioF() > 1.0;
+    for (int n = 1; n <= kAnimationImages; ++n) {
+        QPixmap image(QStringLiteral(":/animation/frame%1%2.png")
+                          .arg(n)
+                          .arg(sharp ? QStringLiteral("@2x") : QString()));
+        image.setDevicePixelRatio(sharp ? 2.0 : 1.0);
+        m_images.append(image);
+    }
 
     // Both timers run from the start; the animation step does nothing before a full mark.
     m_clockTimer = new QTimer(m_frame);

@@ -20,6 +20,8 @@ int main(int argc, char *argv[]) {
         return start.exitCode;
     QApplication app(argc, argv);
     QApplication::setWindowIcon(applicationIcon());
+    // Desktops match the window to the installed menu entry (and its icon) by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("jp.ac.quorin.Quorin"));
 
     ApplicationState state;
     initialiseApplicationState(state, start.dataFolder);

@@ -2,7 +2,7 @@
 // server (XTest) into the focused widget, checked against what they see and what lands in
 // the files.
 
-#include "recordfiles.h"
+#include "testsupport.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/challengepage.h"

@@ -183,6 +183,11 @@ void TestPages::levelPage() {
     QCOMPARE(first->text(), QString());
     Pupil::key(Qt::Key_Up);
     QCOMPARE(Pupil::focus(), first);
+    // Enter in the last box with boxes still empty stays there.
+    QTest::mouseClick(page->answerBox(LevelPage::kQuestions - 1), Qt::LeftButton);
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(Pupil::focus(), page->answerBox(LevelPage::kQuestions - 1));
+    QTest::mouseClick(first, Qt::LeftButton);
     for (int i = 0; i < LevelPage::kQuestions; ++i) {
         const auto [a, b] = factors(page->questionLabel(i));
         QVERIFY2(a >= lowest && a <= highest, qPrintable(page->questionLabel(i)->text()));

@@ -226,19 +226,36 @@ void TestPages::challengePage() {
     t.clickTab(5);
     ChallengePage *page = t.window->challengePage();
     QVERIFY(page->timeLabel()->text().isEmpty());
-    // The headers: each of 1..9 once along the top and once down the side.
-    QList<int> numbers[2];
-    for (int n = 0; n < ChallengePage::kHeaderCount; ++n)
-        numbers[n / 9] << page->header(n)->text().mid(1).toInt();
-    for (QList<int> line : numbers) {
-        std::sort(line.begin(), line.end());
-        QCOMPARE(line, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    }
-    for (int i = 0; i < ChallengePage::kBoxCount; ++i) {
-        QCOMPARE(Pupil::focus(), page->answerBox(i));
-        Pupil::type(QString::number(numbers[1][i / 9] * numbers[0][i % 9]));
-        Pupil::key(Qt::Key_Return); // on to the next box; in the last one, marking
-    }
+    // Fills the sheet from the headers the pupil sees, one more in the last box when `miss`.
+    const auto fill = [&](bool miss) {
+        // The headers: each of 1..9 once along the top and once down the side.
+        QList<int> numbers[2];
+        for (int n = 0; n < ChallengePage::kHeaderCount; ++n)
+            numbers[n / 9] << page->header(n)->text().mid(1).toInt();
+        for (QList<int> line : numbers) {
+            std::sort(line.begin(), line.end());
+            [&] { QCOMPARE(line, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9})); }();
+        }
+        int product = 0;
+        for (int i = 0; i < ChallengePage::kBoxCount; ++i) {
+            [&] { QCOMPARE(Pupil::focus(), page->answerBox(i)); }();
+            product = numbers[1][i / 9] * numbers[0][i % 9];
+            Pupil::type(QString::number(product + (miss && i == 80)));
+            Pupil::key(Qt::Key_Return); // on to the next box; in the last one, marking
+        }
+        return product;
+    };
+    // The last box wrong, then put right and marked again: the first marking stands.
+    const int last = fill(true);
+    QCOMPARE(page->scoreLabel()->text(), "残念！");
+    QCOMPARE(Pupil::focus(), page->answerBox(80));
+    Pupil::key(Qt::Key_A, Qt::ControlModifier);
+    Pupil::type(QString::number(last));
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(page->scoreLabel()->text(), "残念！");
+    QVERIFY(!page->picture()->isVisible());
+    t.click("QuorinChallengeQuizRetryCommand");
+    fill(false);
     QCOMPARE(page->scoreLabel()->text(), "まん点です！");
     QVERIFY(page->picture()->isVisible() && !page->clockTimer()->isActive());
     // Marking the same sheet again counts nothing more.

@@ -1,29 +1,53 @@
 #pragma once
-// Shared fixtures for the widget tests: a main window on a temporary data folder with a
-// seeded random source, message boxes recorded instead of shown, and PNG snapshots.
+// Shared fixtures: data files in code page 932, a main window on a temporary data folder with
+// a seeded random source and its message boxes recorded instead of shown, and PNG snapshots.
 
-#include "core/applicationstate.h"
 #include "core/shuffle.h"
+#include "records/cp932.h"
 #include "ui/main/frmmain.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QWidget>
 #include <memory>
-
-struct RecordedMessage {
-    QMessageBox::Icon icon;
-    QString title;
-    QString text;
-};
 
 // Call once per test executable before any settings are touched.
 inline void useTestSettings() {
     QStandardPaths::setTestModeEnabled(true);
+}
+
+inline QByteArray readBytes(const QString &path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+inline const QString kRosterHeader =
+    QStringLiteral("氏名;初級100点回数;中級100点回数;上級100点回数;チャレンジ100点回数");
+
+// Lines in code page 932, each ended by CR LF.
+inline QByteArray cp932Lines(const QStringList &lines) {
+    QByteArray bytes;
+    for (const QString &line : lines)
+        bytes += encodeCp932(line).value() + "\r\n";
+    return bytes;
+}
+
+// The roster file with its header and the given pupil lines.
+inline QByteArray roster(const QStringList &pupils) {
+    return cp932Lines(QStringList{kRosterHeader} + pupils);
+}
+
+// The record file with its header and the given record lines.
+inline QByteArray streakLines(const QStringList &records) {
+    return cp932Lines(QStringList{QStringLiteral("氏名;得点")} + records);
 }
 
 struct TestMain {
@@ -32,24 +56,22 @@ struct TestMain {
     MersenneRandomSource random{false, 20261206u};
     std::unique_ptr<Classroom> classroom;
     std::unique_ptr<frmMain> window;
-    QList<RecordedMessage> messages;
+    QStringList messages; // the texts of the message boxes
 
-    explicit TestMain(bool load = true, const QString &dataFolder = QString()) {
-        initialiseApplicationState(state, dataFolder.isEmpty() ? dir.path() : dataFolder);
+    explicit TestMain(bool load = true) {
+        initialiseApplicationState(state, dir.path());
         classroom = std::make_unique<Classroom>(state);
         classroom->setRandomSource(&random);
         window = std::make_unique<frmMain>(*classroom);
         state.MainWindow = window.get();
-        window->setMessageHook(
-            [this](QMessageBox::Icon icon, const QString &title, const QString &text) {
-                messages.append({icon, title, text});
-            });
+        window->setMessageHook([this](QMessageBox::Icon, const QString &, const QString &text) {
+            messages.append(text);
+        });
         if (load)
             window->Form_Load();
     }
     ~TestMain() {
-        if (window)
-            window->close();
+        window->close();
         window.reset(); // before the model it shows
     }
 
@@ -58,6 +80,27 @@ struct TestMain {
         return window->findChild<T *>(name);
     }
 };
+
+// A main window on a data folder that already holds `roster` (nothing when empty).
+inline std::unique_ptr<TestMain> withRoster(const QByteArray &roster) {
+    auto t = std::make_unique<TestMain>(false);
+    if (!roster.isEmpty())
+        writeBytes(t->path(QStringLiteral("Quorin.ini")), roster);
+    t->window->Form_Load();
+    return t;
+}
+
+inline QByteArray rosterOnDisk(const TestMain &t) {
+    return readBytes(t.path(QStringLiteral("Quorin.ini")));
+}
+
+// How many of the activity tabs 1..5 can be chosen: 5 signed in, 0 locked.
+inline int openActivities(const TestMain &t) {
+    int open = 0;
+    for (int i = 1; i <= 5; ++i)
+        open += t.window->isTabSelectable(i) ? 1 : 0;
+    return open;
+}
 
 // Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1
 // only). ASCII characters go through QTest::keyClick so digits carry their key codes.
@@ -71,16 +114,6 @@ inline void typeText(QWidget *widget, const QString &text) {
                                 Qt::NoModifier);
         }
     }
-}
-
-inline QByteArray readBytes(const QString &path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeBytes(const QString &path, const QByteArray &bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 // Saves a PNG of the widget into $QUORIN_SNAPSHOTS when that folder is set (for looking at

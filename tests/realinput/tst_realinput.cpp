@@ -3,7 +3,7 @@
 // the files.
 
 #include "app/commandline.h"
-#include "recordfiles.h"
+#include "testsupport.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/challengepage.h"

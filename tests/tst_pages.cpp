@@ -1,0 +1,284 @@
+// One journey per page, driven as a pupil drives it: keys to the focused widget and clicks on
+// the controls, checked against what the pupil sees and what lands in the files.
+
+#include "records/pupilname.h"
+#include "records/streakrecord.h"
+#include "testsupport.h"
+#include "ui/dialogs/quorinscoredialog.h"
+#include "ui/main/answerbox.h"
+#include "ui/main/challengepage.h"
+#include "ui/main/levelpage.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSet>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimer>
+
+namespace {
+
+// The window shown and active on a data folder holding `ini` and a fresh record file.
+struct Pupil : TestMain {
+    explicit Pupil(const QByteArray &ini = QByteArray()) : TestMain(false) {
+        if (!ini.isEmpty())
+            writeBytes(path("Quorin.ini"), ini);
+        writeBytes(path("Quorin.dat"), newStreakFileBytes());
+        window->Form_Load();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        active = QTest::qWaitForWindowActive(window.get());
+    }
+    bool active = false;
+
+    static QWidget *focus() { return QApplication::focusWidget(); }
+    static void type(const QString &text) { typeText(focus(), text); }
+    static void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(focus(), k, m); }
+    // The name typed into the sign-in box over what it held, then Enter.
+    void signIn(const QString &name) {
+        QLineEdit *edit = window->nameCombo()->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        typeText(edit, name);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    void clickTab(int tab) {
+        QTabBar *bar = window->tabStrip()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+    }
+    void click(const QString &name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
+    template <typename T = QLabel> T *at(const char *name, int i) const {
+        return find<T>(QString::fromLatin1(name).arg(i));
+    }
+};
+
+// The factors of a question label ("３　×　７　＝　"); 0 for one that is not there.
+QPair<int, int> factors(QLabel *question) {
+    const QString digits = QStringLiteral("１２３４５６７８９"), text = question->text();
+    return {int(digits.indexOf(text.left(1))) + 1, int(digits.indexOf(text.mid(4, 1))) + 1};
+}
+
+} // namespace
+
+class TestPages : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { useTestSettings(); }
+    void signInPage();
+    void practicePage();
+    void levelPage_data();
+    void levelPage();
+    void challengePage();
+};
+
+void TestPages::signInPage() {
+    Pupil t(roster({"たろう;0;0;0;0"}));
+    QVERIFY(t.active);
+    QCOMPARE(openActivities(t), 0);
+    // A name the files cannot hold: the page says why and nobody signs in.
+    t.signIn("た;ろう");
+    QCOMPARE(t.window->signInMessageLabel()->text(), nameProblemMessage(checkPupilName("た;ろう")));
+    QCOMPARE(openActivities(t), 0);
+    t.signIn("じろう");
+    QVERIFY(t.window->signInMessageLabel()->text().isEmpty());
+    QCOMPARE(openActivities(t), 5);
+    QCOMPARE(t.window->nameCombo()->count(), 2);
+    // Editing the name locks the activities until it is confirmed; an empty name signs out.
+    Pupil::type("x");
+    QCOMPARE(openActivities(t), 0);
+    t.signIn("");
+    QCOMPARE(openActivities(t), 0);
+    t.signIn("じろう");
+    QCOMPARE(rosterOnDisk(t), roster({"たろう;0;0;0;0", "じろう;0;0;0;0"}));
+    // Into every activity and out by its finish button, back to the name box.
+    const char *fin[] = {"Practice", "NoviceQuiz", "IntermediateQuiz", "ExpertQuiz",
+                         "ChallengeQuiz"};
+    for (int tab = 1; tab <= 5; ++tab) {
+        t.clickTab(tab);
+        QCOMPARE(t.window->tabStrip()->currentIndex(), tab);
+        QCOMPARE(openActivities(t), 1);
+        t.click(QStringLiteral("Quorin%1FinCommand").arg(QLatin1String(fin[tab - 1])));
+        QCOMPARE(t.window->tabStrip()->currentIndex(), 0);
+        QCOMPARE(Pupil::focus(), t.window->nameCombo());
+        QCOMPARE(openActivities(t), 5);
+    }
+    QVERIFY(t.messages.isEmpty());
+}
+
+void TestPages::practicePage() {
+    Pupil t;
+    QVERIFY(t.active);
+    t.signIn("たろう");
+    t.clickTab(1);
+    const auto question = [&t](int i) { return factors(t.at("QuorinPracticeQuestion_%1", i)); };
+    const auto mark = [&t](int i) {
+        QLabel *m = t.at("QuorinPracticeResult_%1", i);
+        return m->isVisible() ? m->text() : QString();
+    };
+    QLabel *evaluation = t.find<QLabel>("QuorinPracticeEvaluation");
+    // Row 2 from the keyboard; a wrong first answer is marked and counted.
+    QCOMPARE(Pupil::focus(), t.at<QRadioButton>("QuorinPracticeSelectOption_%1", 0));
+    Pupil::key(Qt::Key_Right);
+    Pupil::key(Qt::Key_Space);
+    Pupil::type("5");
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(mark(0), "？");
+    QVERIFY(!t.at<QLineEdit>("QuorinPracticeAnswerTextBox_%1", 1)->isVisible());
+    for (int i = 0; i < 18; ++i) {
+        // The left column is the row in order; the right column the same facts once each.
+        if (i < 9)
+            QCOMPARE(question(i), qMakePair(2, i + 1));
+        QCOMPARE(Pupil::focus(), t.at<QLineEdit>("QuorinPracticeAnswerTextBox_%1", i));
+        Pupil::key(Qt::Key_A, Qt::ControlModifier);
+        Pupil::type(QString::number(question(i).first * question(i).second));
+        Pupil::key(Qt::Key_Return);
+        if (i == 8) // the left column is emptied and hidden at once
+            QVERIFY(!t.at("QuorinPracticeQuestion_%1", 0)->isVisible());
+        QCOMPARE(evaluation->isVisible(), i == 17);
+    }
+    QCOMPARE(evaluation->text(), "残念！がんばりましょう。");
+    // Again with "???": every row turns up, and a run without a miss is praised.
+    QSet<int> rows;
+    for (int n = 0; n < 120; ++n) {
+        t.click("QuorinPracticeRetryCommand");
+        QTest::mouseClick(t.at<QRadioButton>("QuorinPracticeSelectOption_%1", 9), Qt::LeftButton);
+        rows.insert(question(0).first);
+    }
+    QCOMPARE(rows.size(), 9);
+    for (int i = 0; i < 18; ++i) {
+        Pupil::type(QString::number(question(i).first * question(i).second));
+        Pupil::key(Qt::Key_Return);
+    }
+    QCOMPARE(evaluation->text(), "よくできました！おめでとう。");
+}
+
+void TestPages::levelPage_data() {
+    QTest::addColumn<int>("level");
+    QTest::addColumn<int>("lowest"); // the pool's first factors
+    QTest::addColumn<int>("highest");
+    QTest::newRow("Novice") << 0 << 2 << 5;
+    QTest::newRow("Intermediate") << 1 << 6 << 9;
+    QTest::newRow("Expert") << 2 << 1 << 9;
+}
+
+void TestPages::levelPage() {
+    QFETCH(int, level);
+    QFETCH(int, lowest);
+    QFETCH(int, highest);
+    Pupil t;
+    QVERIFY(t.active);
+    t.signIn("たろう");
+    t.clickTab(level + 2);
+    LevelPage *page = t.window->levelPage(Activity(level));
+    const QString name =
+        QStringLiteral("Quorin%1Quiz").arg(QStringList{"Novice", "Intermediate", "Expert"}[level]);
+    AnswerBox *first = page->answerBox(0);
+    QCOMPARE(Pupil::focus(), first);
+    // 100 or more empties the box; Up in the first box stays there.
+    Pupil::type("100");
+    QCOMPARE(first->text(), QString());
+    Pupil::key(Qt::Key_Up);
+    QCOMPARE(Pupil::focus(), first);
+    // Enter in the last box with boxes still empty stays there.
+    QTest::mouseClick(page->answerBox(LevelPage::kQuestions - 1), Qt::LeftButton);
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(Pupil::focus(), page->answerBox(LevelPage::kQuestions - 1));
+    QTest::mouseClick(first, Qt::LeftButton);
+    for (int i = 0; i < LevelPage::kQuestions; ++i) {
+        const auto [a, b] = factors(page->questionLabel(i));
+        QVERIFY2(a >= lowest && a <= highest, qPrintable(page->questionLabel(i)->text()));
+        QCOMPARE(Pupil::focus(), page->answerBox(i));
+        Pupil::type(QString::number(a * b));
+        Pupil::key(Qt::Key_Return); // on to the next box; in the last one, grading
+    }
+    QCOMPARE(page->scoreLabel()->text(), " 100点です");
+    QCOMPARE(
+        rosterOnDisk(t),
+        roster(
+            {QStringLiteral("たろう;%1;%2;%3;0").arg(level == 0).arg(level == 1).arg(level == 2)}));
+    QVERIFY(readBytes(t.path("Quorin.dat")).contains(cp932Lines({"たろう; 1"})));
+    QCOMPARE(page->streakLabel()->text(), streakMessage(1, 1, "たろう", 1));
+    // A wrong answer put in afterwards and graded again neither breaks nor extends the run.
+    const auto [a, b] = factors(page->questionLabel(4));
+    QTest::mouseClick(page->answerBox(4), Qt::LeftButton);
+    Pupil::key(Qt::Key_A, Qt::ControlModifier);
+    Pupil::type(QString::number(a * b + 1));
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(page->scoreLabel()->text(), " 95点です");
+    QCOMPARE(page->streakLabel()->text(), streakMessage(1, 1, "たろう", 1));
+    // Another copy saved はなこ's full mark: the list reads the file again.
+    writeBytes(t.path("Quorin.ini"), rosterOnDisk(t) + cp932Lines({"はなこ;1;1;1;1"}));
+    t.click(name + "BestScoreCommand");
+    QuorinScoreDialog *list = t.window->scoreDialog();
+    QVERIFY(list && list->isVisible());
+    QCOMPARE(list->heading()->text(), "100点　発表！");
+    QCOMPARE(list->names(), (QStringList{"たろう", "はなこ"}));
+}
+
+void TestPages::challengePage() {
+    Pupil t;
+    QVERIFY(t.active);
+    t.signIn("たろう");
+    t.clickTab(5);
+    ChallengePage *page = t.window->challengePage();
+    QVERIFY(page->timeLabel()->text().isEmpty());
+    // Fills the sheet from the headers the pupil sees, one more in the last box when `miss`.
+    const auto fill = [&](bool miss) {
+        // The headers: each of 1..9 once along the top and once down the side.
+        QList<int> numbers[2];
+        for (int n = 0; n < ChallengePage::kHeaderCount; ++n)
+            numbers[n / 9] << page->header(n)->text().mid(1).toInt();
+        for (QList<int> line : numbers) {
+            std::sort(line.begin(), line.end());
+            [&] { QCOMPARE(line, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9})); }();
+        }
+        int product = 0;
+        for (int i = 0; i < ChallengePage::kBoxCount; ++i) {
+            [&] { QCOMPARE(Pupil::focus(), page->answerBox(i)); }();
+            product = numbers[1][i / 9] * numbers[0][i % 9];
+            Pupil::type(QString::number(product + (miss && i == 80)));
+            Pupil::key(Qt::Key_Return); // on to the next box; in the last one, marking
+        }
+        return product;
+    };
+    // The last box wrong, then put right and marked again: the first marking stands.
+    const int last = fill(true);
+    QCOMPARE(page->scoreLabel()->text(), "残念！");
+    QCOMPARE(Pupil::focus(), page->answerBox(80));
+    Pupil::key(Qt::Key_A, Qt::ControlModifier);
+    Pupil::type(QString::number(last));
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(page->scoreLabel()->text(), "残念！");
+    QVERIFY(!page->picture()->isVisible());
+    t.click("QuorinChallengeQuizRetryCommand");
+    fill(false);
+    QCOMPARE(page->scoreLabel()->text(), "まん点です！");
+    QVERIFY(page->picture()->isVisible() && !page->clockTimer()->isActive());
+    // Marking the same sheet again counts nothing more.
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(rosterOnDisk(t), roster({"たろう;0;0;0;1"}));
+    QCOMPARE(page->streakLabel()->text(), streakMessage(1, 1, "たろう", 1));
+    // The picture plays its six frames three times and stops on the first.
+    QList<int> shown;
+    connect(page->animationTimer(), &QTimer::timeout, this,
+            [&] { shown << page->shownImagePosition(); });
+    QTRY_VERIFY_WITH_TIMEOUT(!page->animationTimer()->isActive(), 10000);
+    QCOMPARE(shown, (QList<int>{1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 1, 2, 3, 4, 5, 6, 1}));
+    // A new sheet; left long enough, the clock stops at its limit instead of wrapping.
+    t.click("QuorinChallengeQuizRetryCommand");
+    QVERIFY(page->clockTimer()->isActive());
+    t.state.ChallengeElapsedSeconds = 32766;
+    QTRY_VERIFY_WITH_TIMEOUT(!page->clockTimer()->isActive(), 4000);
+    QCOMPARE(page->timeLabel()->text(), " 546分 7秒");
+    // Out and in again: the clock is blank.
+    t.click("QuorinChallengeQuizFinCommand");
+    t.clickTab(5);
+    QVERIFY(page->timeLabel()->text().isEmpty());
+}
+
+QTEST_MAIN(TestPages)
+#include "tst_pages.moc"

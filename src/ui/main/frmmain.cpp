@@ -207,13 +207,14 @@ QSize frmMain::clientSize(qreal factor) const {
 void frmMain::applyFixedSize() {
     // The client area (below the menu bar) has the design's size, unless the screen is too
     // small for it.
-    const QRect available = screen()->availableGeometry();
+    fitInto(screen()->availableGeometry().size() - frameExtra());
+}
+
+QSize frmMain::frameExtra() const {
     // What the window manager adds around the client area: known once the window is shown;
     // before that a title bar and thin borders are assumed.
-    QSize frame = frameGeometry().size() - geometry().size();
-    if (!isVisible() || frame.isEmpty())
-        frame = QSize(8, 36);
-    fitInto(available.size() - frame);
+    const QSize frame = frameGeometry().size() - geometry().size();
+    return isVisible() && !frame.isEmpty() ? frame : QSize(8, 36);
 }
 
 void frmMain::fitInto(const QSize &available) {
@@ -238,10 +239,7 @@ void frmMain::keepOnScreen() {
     // A position kept from a larger or another monitor is brought back onto the screen the
     // window opens on, as far as needed for the whole window to show.
     const QRect available = screen()->availableGeometry();
-    QSize frame = frameGeometry().size() - geometry().size();
-    if (!isVisible() || frame.isEmpty())
-        frame = QSize(8, 36);
-    const QSize outer = size() + frame;
+    const QSize outer = size() + frameExtra();
     if (available.contains(QRect(pos(), outer)))
         return;
     move(qBound(available.left(), x(),

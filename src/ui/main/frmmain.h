@@ -103,6 +103,7 @@ private:
     void keepOnScreen();
     void scaleContent(qreal factor);
     QSize clientSize(qreal factor) const;
+    QSize frameExtra() const;
     void buildSignInPage(QWidget *page);
     void setUpKeyboard();
     void connectClassroom();

@@ -2,11 +2,6 @@
 
 #include "core/fileexists.h"
 #include "core/numericvalue.h"
-#include "core/shuffle.h"
-#include "records/datafile.h"
-#include "records/pupilname.h"
-#include "records/streak.h"
-#include "records/streakrecord.h"
 #include "ui/dialogs/frmabout.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
@@ -22,8 +17,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>

@@ -139,6 +139,7 @@ private Q_SLOTS:
     void recordProcedure();
     void merge_data();
     void merge();
+    void leftoverCopiesRemoved();
     void signIn_data();
     void signIn();
     void fullMarkList_data();
@@ -659,6 +660,29 @@ void TestRules::damagedFiles() {
     const QString all = r.status + r.told.join(u'\n');
     QVERIFY2(QFile::exists(iniPath) || !all.contains("そのまま残って"), qPrintable(all));
     QVERIFY2(told.isEmpty() ? all.isEmpty() : all.contains(told), qPrintable(all));
+}
+
+void TestRules::leftoverCopiesRemoved() {
+    // Copies left by saves killed before their rename go at the next save under the lock; a
+    // copy of a save that may still run (younger than a minute) and the teacher's own backup
+    // stay.
+    QTemporaryDir dir;
+    const QString ini = dir.filePath("Quorin.ini");
+    QVERIFY(writeBytes(ini, roster({})));
+    for (const char *name : {"Quorin.ini.aB3xYz", "Quorin.ini.Qw9Er2", "Quorin.ini.backup"}) {
+        QVERIFY(writeBytes(dir.filePath(name), roster({})));
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        if (QByteArray(name) != "Quorin.ini.Qw9Er2")
+            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
+                                     QFileDevice::FileModificationTime));
+    }
+    const auto merge = [](const std::optional<QByteArray> &) {
+        return std::optional(roster({"たろう;0;0;0;0"}));
+    };
+    QCOMPARE(saveMerged(ini, merge).status, SyncStatus::Saved);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
+             (QStringList{"Quorin.ini", "Quorin.ini.backup", "Quorin.ini.Qw9Er2"}));
 }
 
 QTEST_GUILESS_MAIN(TestRules)

@@ -45,7 +45,10 @@ grep -qx 'Exec=quorin --from-menu' "$work/root/usr/share/applications/$id.deskto
   fail "the desktop entry does not start quorin --from-menu"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml" ||
   fail "metainfo"
-"$work/root/usr/bin/quorin" --version | grep -q '^quorin ' || fail "installed quorin --version"
+# The installed program answers --version and ends at once, without a display to open.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=C.UTF-8 \
+  "$work/root/usr/bin/quorin" --version | grep -qx 'quorin 1.0.0' ||
+  fail "installed quorin --version without a display"
 
 [ "$failed" = 0 ] && echo "package checks passed"
 exit "$failed"

@@ -5,8 +5,6 @@
 //                                    save; with "wait" it then says "done", waits for a line on
 //                                    stdin and saves once more, as a later save of the program
 //   quorin_saver churn <folder>      raises the runner's count by one per save, until killed
-//   quorin_saver hold <folder>       takes the folder's lock and waits to be killed
-//   quorin_saver full <folder>       on a small filesystem: fills it, then a save must fail
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
@@ -16,9 +14,6 @@
 #include "core/numericvalue.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QLockFile>
-#include <QThread>
 #include <cstdio>
 
 namespace {
@@ -120,37 +115,6 @@ int churn(const QString &folder) {
     }
 }
 
-int hold(const QString &folder) {
-    QLockFile lock(dataFolderLockPath(folder + QStringLiteral("/Quorin.ini")));
-    if (!lock.tryLock(5000))
-        return fail("lock", QStringLiteral("not taken"));
-    std::printf("held\n");
-    std::fflush(stdout);
-    QThread::sleep(60);
-    return 0;
-}
-
-int full(const QString &folder) {
-    const QString ini = folder + QStringLiteral("/Quorin.ini");
-    const QByteArray old = plan::churnRoster(0);
-    if (!saveDataFile(ini, old).ok)
-        return fail("setup", QStringLiteral("roster not written"));
-    QFile filler(folder + QStringLiteral("/filler"));
-    const QByteArray chunk(4096, 'x');
-    if (!filler.open(QIODevice::WriteOnly))
-        return fail("setup", filler.errorString());
-    while (filler.write(chunk) == chunk.size() && filler.flush()) {
-    }
-    Copy copy(folder);
-    for (int j = 0; j < 40; ++j)
-        copy.signIn(plan::pupil(1, j));
-    const SyncOutcome saved = copy.sync.saveRoster(copy.state, copy.file, ini);
-    std::printf("reason: %s\n", saved.reason.toUtf8().constData());
-    const bool ok = saved.status == SyncStatus::Failed && readDataFile(ini) == old &&
-                    saved.reason.contains(QStringLiteral("ディスクがいっぱい"));
-    return ok ? 0 : 1;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -164,9 +128,5 @@ int main(int argc, char **argv) {
         return share(folder, args[3].toInt(), args.size() > 4);
     if (mode == QLatin1String("churn"))
         return churn(folder);
-    if (mode == QLatin1String("hold"))
-        return hold(folder);
-    if (mode == QLatin1String("full"))
-        return full(folder);
     return 64;
 }

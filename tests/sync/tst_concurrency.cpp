@@ -1,5 +1,4 @@
-// Processes sharing one data folder: three savers at once, savers killed mid-save, a lock
-// left by a killed copy, and a real full disk.
+// Processes sharing one data folder: several savers at once, and savers killed mid-save.
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
@@ -9,7 +8,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -61,8 +59,6 @@ private Q_SLOTS:
     void copiesLoseNothing_data();
     void copiesLoseNothing();
     void killedMidSave();
-    void lockOfAKilledCopyIsTakenOver();
-    void fullSmallFilesystem();
 };
 
 // Counts what the savers 1..copies left in the files: every pupil, each pupil's longest run
@@ -186,53 +182,6 @@ void TestConcurrency::killedMidSave() {
     QVERIFY(advanced > 0);
     qInfo("%d kills: every roster whole, %d of them after new saves, %d saves in all", kKills,
           advanced, last);
-}
-
-void TestConcurrency::lockOfAKilledCopyIsTakenOver() {
-    Folder folder;
-    QProcess *p = startSaver(this, {QStringLiteral("hold"), folder.dir.path()});
-    QVERIFY(p->waitForReadyRead(10000));
-    QCOMPARE(p->readAll(), QByteArray("held\n"));
-    const qint64 pid = p->processId();
-    ::kill(pid_t(pid), SIGKILL);
-    QVERIFY(p->waitForFinished());
-    const QString lock = dataFolderLockPath(folder.ini);
-    QVERIFY(readAll(lock).startsWith(QByteArray::number(pid) + '\n'));
-
-    // Not a moment of waiting: the lock of a process that is gone is taken over at once.
-    ApplicationState s;
-    initialiseApplicationState(s, folder.dir.path());
-    RosterFile file;
-    FolderSync sync;
-    sync.rosterLoaded(s, file, folder.ini, readAll(folder.ini));
-    sync.setOptions({0, 3});
-    s.RosterTable[1][0] = QStringLiteral("たろう");
-    file.rows = 2;
-    QCOMPARE(sync.saveRoster(s, file, folder.ini).status, SyncStatus::Saved);
-    QVERIFY(!QFile::exists(lock));
-}
-
-void TestConcurrency::fullSmallFilesystem() {
-    // A real full disk: a 64 KiB filesystem mounted in a user namespace of its own.
-    const QString unshare = QStandardPaths::findExecutable(QStringLiteral("unshare"));
-    if (unshare.isEmpty())
-        QSKIP("unshare is not installed: no small filesystem can be mounted for the test");
-    QTemporaryDir dir;
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(unshare, {QStringLiteral("--user"), QStringLiteral("--map-root-user"),
-                      QStringLiteral("--mount"), QStringLiteral("sh"), QStringLiteral("-c"),
-                      QStringLiteral("mount -t tmpfs -o size=64k tmpfs \"$0\" || exit 77; "
-                                     "exec \"$1\" full \"$0\""),
-                      dir.path(), QStringLiteral(QUORIN_SAVER)});
-    QVERIFY(p.waitForFinished(30000));
-    const QByteArray output = p.readAll();
-    if (p.exitCode() == 77 || (p.exitCode() != 0 && output.startsWith("unshare:")))
-        QSKIP(qPrintable(QStringLiteral("this system does not let the test mount a small "
-                                        "filesystem: ") +
-                         QString::fromUtf8(output.trimmed())));
-    QVERIFY2(p.exitCode() == 0, output.constData());
-    QVERIFY(output.contains(QStringLiteral("ディスクがいっぱい").toUtf8()));
 }
 
 QTEST_GUILESS_MAIN(TestConcurrency)

@@ -1,4 +1,5 @@
-// Processes sharing one data folder: several savers at once, and savers killed mid-save.
+// Processes sharing one data folder: several savers at once, savers killed mid-save, and a
+// saver of another user in front of a roster the teacher made read-only.
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
@@ -8,10 +9,12 @@
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <unistd.h>
 #include <memory>
 #include <vector>
 
@@ -59,6 +62,7 @@ private Q_SLOTS:
     void copiesLoseNothing_data();
     void copiesLoseNothing();
     void killedMidSave();
+    void readOnlyRosterLeftAlone();
 };
 
 // Counts what the savers 1..copies left in the files: every pupil, each pupil's longest run
@@ -182,6 +186,28 @@ void TestConcurrency::killedMidSave() {
     QVERIFY(advanced > 0);
     qInfo("%d kills: every roster whole, %d of them after new saves, %d saves in all", kKills,
           advanced, last);
+}
+
+void TestConcurrency::readOnlyRosterLeftAlone() {
+    // File modes mean nothing to root, so the saver runs as an ordinary user. The folder lets
+    // it write (a save could rename a new file over the old one); the roster does not.
+    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    if (::geteuid() != 0 || setpriv.isEmpty())
+        QSKIP("needs root and setpriv to run the saver as another user");
+    Folder folder;
+    QVERIFY(QFile::setPermissions(folder.dir.path(), QFileDevice::Permissions(0x7777)));
+    QVERIFY(QFile::setPermissions(folder.dat, QFileDevice::Permissions(0x6666)));
+    QVERIFY(QFile::setPermissions(folder.ini, QFileDevice::Permissions(0x4444)));
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                      QStringLiteral("--clear-groups"), QStringLiteral(QUORIN_SAVER),
+                      QStringLiteral("share"), folder.dir.path(), QStringLiteral("1")});
+    QVERIFY(p.waitForFinished(30000));
+    const QString said = QString::fromUtf8(p.readAll());
+    QCOMPARE(p.exitCode(), 2);
+    QVERIFY2(said.contains(QStringLiteral("読み取り専用")), qPrintable(said));
+    QCOMPARE(readAll(folder.ini), newRosterFileBytes());
 }
 
 QTEST_GUILESS_MAIN(TestConcurrency)

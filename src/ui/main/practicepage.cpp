@@ -5,6 +5,7 @@
 #include "core/keys.h"
 #include "core/numericvalue.h"
 #include "core/shuffle.h"
+#include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
 #include "ui/main/navigation.h"
@@ -161,6 +162,7 @@ void PracticePage::QuorinPracticeSelectOption_Click(int index) {
     for (int i = 0; i < 9; ++i) {
         const int fact = 9 * row + i;
         m_questions[i]->setText(s.FactText[fact]);
+        m_boxes[i]->setQuestion(s.FactText[fact].trimmed());
         s.PracticeAnswerKey[i] = s.FactProduct[fact];
     }
     // Right column: the same nine facts in shuffled order.
@@ -169,6 +171,7 @@ void PracticePage::QuorinPracticeSelectOption_Click(int index) {
     for (int i = 9; i < kQuestionCount; ++i) {
         const int fact = 9 * row + s.QuestionOrder[i - 9];
         m_questions[i]->setText(s.FactText[fact]);
+        m_boxes[i]->setQuestion(s.FactText[fact].trimmed());
         s.PracticeAnswerKey[i] = s.FactProduct[fact];
     }
 
@@ -203,6 +206,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     QLabel *result = m_results[index];
     if (numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index])) {
         result->setText(QStringLiteral("◎"));
+        announce(result, QStringLiteral("せいかい"));
         setTextColour(result, Colours::Red);
         result->show();
         if (index != kQuestionCount - 1) {
@@ -211,6 +215,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
             m_evaluation->setText(s.PracticeMissCount == 0
                                       ? QStringLiteral("よくできました！おめでとう。")
                                       : QStringLiteral("残念！がんばりましょう。"));
+            announce(m_evaluation, m_evaluation->text());
             m_evaluation->show();
         }
         // The left column goes once its last question is answered; the focus is in box 9.
@@ -219,6 +224,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     } else {
         s.PracticeMissCount = saturatingIncrement(s.PracticeMissCount);
         result->setText(QStringLiteral("？"));
+        announce(result, QStringLiteral("まちがい"));
         setTextColour(result, Colours::Blue);
         result->show();
     }

@@ -41,7 +41,8 @@ struct Pupil : TestMain {
     }
     // Each tab's accessible state says whether it can be chosen.
     void checkTabStates() {
-        QAccessibleInterface *bar = QAccessible::queryAccessibleInterface(window->tabStrip()->tabBar());
+        QAccessibleInterface *bar =
+            QAccessible::queryAccessibleInterface(window->tabStrip()->tabBar());
         int tab = 0;
         for (int i = 0; i < bar->childCount(); ++i)
             if (bar->child(i)->role() == QAccessible::PageTab) {
@@ -66,6 +67,7 @@ class TestAccess : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { useTestSettings(); }
+    void cleanup() { QSettings(applicationTitle()).remove(QStringLiteral("Settings/NumberPad")); }
     void answerNames_data();
     void answerNames();
     void numberPad();
@@ -109,8 +111,9 @@ void TestAccess::answerNames() {
             QCOMPARE(accessibleName(box(i)), question);
         }
         // A new set names the boxes after its own questions.
-        const QList<QPushButton *> retry = t.window->tabStrip()->currentWidget()->findChildren<QPushButton *>(
-            QRegularExpression("RetryCommand$"));
+        const QList<QPushButton *> retry =
+            t.window->tabStrip()->currentWidget()->findChildren<QPushButton *>(
+                QRegularExpression("RetryCommand$"));
         QTest::mouseClick(retry.value(0), Qt::LeftButton);
         if (tab == 1)
             QTest::mouseClick(t.find<QRadioButton>("QuorinPracticeSelectOption_2"), Qt::LeftButton);
@@ -179,7 +182,6 @@ void TestAccess::numberPad() {
     t.window->close();
     Pupil again;
     QVERIFY(again.find<QWidget>("QuorinNumberPad")->isVisible());
-    QSettings(applicationTitle()).remove(QStringLiteral("Settings"));
 }
 
 QTEST_MAIN(TestAccess)

@@ -23,6 +23,7 @@ class LevelPage;
 class ChallengePage;
 class QuorinScoreDialog;
 class HelpViewer;
+class NumberPad;
 
 class frmMain : public QMainWindow, public Navigation {
     Q_OBJECT
@@ -75,6 +76,7 @@ public:
     PracticePage *practicePage() const { return m_practice; }
     LevelPage *levelPage(Activity activity) const;
     ChallengePage *challengePage() const { return m_challenge; }
+    NumberPad *numberPad() const { return m_pad; }
 
 public Q_SLOTS:
     void QuorinSSTab_Click();
@@ -83,6 +85,8 @@ public Q_SLOTS:
     void QuorinFinCommand_Click();
     void mnuFileExit_Click();
     void mnuToolsOptions_Click();
+    // Shows or hides the number pad beside the pages and remembers the choice.
+    void mnuViewNumberPad_Click(bool shown);
     void mnuHelpContents_Click();
     void mnuHelpAbout_Click();
 
@@ -104,6 +108,9 @@ private:
     void scaleContent(qreal factor);
     QSize clientSize(qreal factor) const;
     QSize frameExtra() const;
+    int padWidth() const;
+    void showNumberPad(bool shown);
+    void scaleToWindow();
     void buildSignInPage(QWidget *page);
     void setUpKeyboard();
     void connectClassroom();
@@ -132,6 +139,8 @@ private:
     PracticePage *m_practice = nullptr;
     LevelPage *m_levels[3] = {nullptr, nullptr, nullptr};
     ChallengePage *m_challenge = nullptr;
+    NumberPad *m_pad = nullptr;
+    QAction *m_padAction = nullptr;
     QPointer<QuorinScoreDialog> m_scoreDialog;
     QPointer<HelpViewer> m_helpViewer;
     bool m_unloaded = false;

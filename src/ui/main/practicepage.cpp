@@ -32,6 +32,16 @@ bool inLeftColumn(int index) {
     return index < 9;
 }
 
+// A row button that a finger can hit: the whole button, its caption and the space around it,
+// chooses the row, not only the small circle and the tight box around the caption.
+class RowOption : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
+};
+
 } // namespace
 
 PracticePage::PracticePage(Classroom &classroom, Navigation &navigation, QWidget *parent)
@@ -47,15 +57,17 @@ PracticePage::PracticePage(Classroom &classroom, Navigation &navigation, QWidget
     m_optionGroup = new QButtonGroup(this);
     m_optionGroup->setExclusive(true);
     for (int k = 0; k < kOptionCount; ++k) {
-        auto *option = new QRadioButton(kOptionCaptions[k], m_selectFrame);
+        auto *option = new RowOption(kOptionCaptions[k], m_selectFrame);
         nameArrayControl(option, QStringLiteral("QuorinPracticeSelectOption"), k);
         option->setFont(designFont(24));
         option->setAccessibleName(k == kRandomOption ? QStringLiteral("どれかのだん")
                                                      : QStringLiteral("%1のだん").arg(k + 1));
+        // As tall as the frame leaves below its caption, and as wide as the gaps between
+        // the buttons allow, so the caption is never clipped and a tap near it still counts.
         if (k == kRandomOption)
-            placeInTwips(option, 10240, 360, 1215, 375);
+            placeInTwips(option, 10240, 300, 1455, 540);
         else
-            placeInTwips(option, 1240 + 1000 * k, 360, 735, 375);
+            placeInTwips(option, 1240 + 1000 * k, 300, 960, 540);
         option->installEventFilter(this);
         m_optionGroup->addButton(option, k);
         m_options[k] = option;

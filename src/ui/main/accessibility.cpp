@@ -127,6 +127,14 @@ void installTabStripAccessibility() {
     QAccessible::installFactory(tabStripFactory);
 }
 
+void tabSelectabilityChanged(QTabBar *bar, int index) {
+    QAccessible::State changed;
+    changed.disabled = true;
+    QAccessibleStateChangeEvent event(bar, changed);
+    event.setChild(index);
+    QAccessible::updateAccessibility(&event);
+}
+
 void announce(QWidget *widget, const QString &spoken) {
     widget->setAccessibleName(spoken);
     QAccessibleEvent changed(widget, QAccessible::NameChanged);

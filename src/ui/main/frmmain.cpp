@@ -274,15 +274,8 @@ void frmMain::scaleToWindow() {
 }
 
 void frmMain::mnuViewNumberPad_Click(bool shown) {
-    showNumberPad(shown);
     QSettings settings = windowSettings();
     settings.setValue(kNumberPadKey, QString::number(shown ? 1 : 0));
-}
-
-void frmMain::showNumberPad(bool shown) {
-    m_padAction->setChecked(shown);
-    if (shown == !m_pad->isHidden())
-        return;
     m_pad->setVisible(shown);
     // The window grows or shrinks by the pad's width, so the pages keep their size and the
     // pad covers none of them; on a narrow screen the pages are scaled down to make room.
@@ -468,7 +461,10 @@ void frmMain::setTabSelectable(int index, bool selectable) {
     // change; the navigation never asks for it.
     if (!selectable && index == m_tabs->currentIndex())
         return;
+    const bool changed = m_tabs->isTabEnabled(index) != selectable;
     m_tabs->setTabEnabled(index, selectable);
+    if (changed)
+        tabSelectabilityChanged(m_tabs->tabBar(), index);
 }
 
 bool frmMain::isTabSelectable(int index) const {

@@ -76,7 +76,6 @@ public:
     PracticePage *practicePage() const { return m_practice; }
     LevelPage *levelPage(Activity activity) const;
     ChallengePage *challengePage() const { return m_challenge; }
-    NumberPad *numberPad() const { return m_pad; }
 
 public Q_SLOTS:
     void QuorinSSTab_Click();
@@ -109,7 +108,6 @@ private:
     QSize clientSize(qreal factor) const;
     QSize frameExtra() const;
     int padWidth() const;
-    void showNumberPad(bool shown);
     void scaleToWindow();
     void buildSignInPage(QWidget *page);
     void setUpKeyboard();

@@ -34,7 +34,6 @@ struct Pupil : TestMain {
             QCOMPARE(QAccessible::queryAccessibleInterface(bar)->child(i)->state().disabled,
                      quint64(i != tab));
     }
-    void click(const QString &name) { QTest::mouseClick(find<QWidget>(name), Qt::LeftButton); }
 };
 
 class TestAccess : public QObject {
@@ -62,8 +61,7 @@ void TestAccess::answerNames() {
     QWidget *page = t.window->tabStrip()->currentWidget();
     for (int deal = 0; deal < 2; ++deal) {
         // The practice row chosen by a tap at the end of its button's caption.
-        QWidget *row =
-            t.find<QWidget>(QStringLiteral("QuorinPracticeSelectOption_%1").arg(3 + deal));
+        QWidget *row = t.find<QWidget>("QuorinPracticeSelectOption_" + QString::number(3 + deal));
         const QPoint end = row->mapTo(t.window.get(), QPoint(row->width() - 3, row->height() / 2));
         if (tab == 1) {
             QTest::touchEvent(t.window.get(), finger).press(0, end);
@@ -76,8 +74,9 @@ void TestAccess::answerNames() {
             QCOMPARE(spoken(box), tab == 5 ? factor(9 + i / 9) + QString(" × ") + factor(i % 9)
                                            : question->text().trimmed());
         }
-        const auto retry = QRegularExpression("RetryCommand$"); // a new set
-        QTest::mouseClick(page->findChildren<QWidget *>(retry)[0], Qt::LeftButton);
+        // A new set, named after its own questions.
+        QTest::mouseClick(page->findChildren<QWidget *>(QRegularExpression("Retry"))[0],
+                          Qt::LeftButton);
     }
 }
 
@@ -90,15 +89,14 @@ void TestAccess::numberPad() {
     QVERIFY(pad && pad->isVisible() &&
             !pad->geometry().intersects(t.window->tabStrip()->geometry()));
     QVERIFY(t.window->screen()->availableGeometry().contains(t.window->frameGeometry()));
-    const auto key = [&](const QString &name) {
-        QWidget *button = t.find<QWidget>("QuorinNumberPad" + name);
-        QVERIFY(button->width() >= 48 && button->height() >= 48 &&
-                button->focusPolicy() == Qt::NoFocus);
-        QTest::mouseClick(button, Qt::LeftButton);
-    };
-    const auto type = [&](int number) {
-        for (QChar digit : QString::number(number))
-            key("Key_" + QString(digit));
+    for (QWidget *key : pad->findChildren<QWidget *>())
+        QVERIFY(key->width() >= 48 && key->height() >= 48 && key->focusPolicy() == Qt::NoFocus);
+    // Clicks on the pad's keys: digits, C the clear key, E the confirming key.
+    const auto press = [&](const QString &keys) {
+        for (const QChar k : keys) {
+            const QString name = k == 'C' ? "Clear" : k == 'E' ? "Enter" : "Key_" + QString(k);
+            QTest::mouseClick(t.find<QWidget>("QuorinNumberPad" + name), Qt::LeftButton);
+        }
     };
     t.enter(2);
     LevelPage *page = t.window->levelPage(Activity::Novice);
@@ -106,16 +104,14 @@ void TestAccess::numberPad() {
         AnswerBox *box = page->answerBox(i);
         QCOMPARE(QApplication::focusWidget(), box);
         if (i == 3) { // as from the keyboard: a third digit, then 0 alone, leave the box empty
-            type(123);
-            type(0);
+            press("1230");
             QCOMPARE(box->text(), QString());
-            type(64);
+            press("64");
             QTest::keyClick(box, Qt::Key_Left);
-            key("Clear"); // empties the box wherever the caret is
+            press("C"); // empties the box wherever the caret is
             QCOMPARE(box->text(), QString());
         }
-        type(page->expectedAnswer(i));
-        key("Enter");
+        press(QString::number(page->expectedAnswer(i)) + "E");
     }
     QCOMPARE(spoken(page->scoreLabel()), "100点です");
     QCOMPARE(spoken(page->resultLabel(0)), "せいかい");

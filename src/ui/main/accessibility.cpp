@@ -136,7 +136,11 @@ void tabSelectabilityChanged(QTabBar *bar, int index) {
 }
 
 void announce(QWidget *widget, const QString &spoken) {
-    widget->setAccessibleName(spoken);
+    // A new name raises the name-change event by itself; the same words again are told here.
+    if (widget->accessibleName() != spoken) {
+        widget->setAccessibleName(spoken);
+        return;
+    }
     QAccessibleEvent changed(widget, QAccessible::NameChanged);
     QAccessible::updateAccessibility(&changed);
 }

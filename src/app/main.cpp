@@ -18,6 +18,9 @@ int main(int argc, char *argv[]) {
     printStartDecision(start);
     if (start.exitNow)
         return start.exitCode;
+    // Touch screens: a tap reaches every control as a mouse click (no control handles touch
+    // itself), so a pupil with a tablet can use the whole program with a finger.
+    QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, true);
     QApplication app(argc, argv);
     QApplication::setWindowIcon(applicationIcon());
     // Desktops match the window to the installed menu entry (and its icon) by this name.

@@ -37,6 +37,10 @@ AnswerBox::AnswerBox(const QString &arrayName, int index, QWidget *parent)
     connect(this, &QLineEdit::textChanged, this, &AnswerBox::onTextChanged);
 }
 
+void AnswerBox::setQuestion(const QString &spoken) {
+    setAccessibleName(spoken);
+}
+
 double AnswerBox::value() const {
     return numericValue(text());
 }

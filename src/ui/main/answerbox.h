@@ -20,6 +20,8 @@ public:
     AnswerBox(const QString &arrayName, int index, QWidget *parent);
 
     int index() const { return m_index; }
+    // What a screen reader says for the box: the question it answers ("７　×　８　＝").
+    void setQuestion(const QString &spoken);
     // The numeric value of the box's text (0 for an empty box).
     double value() const;
 

@@ -5,6 +5,7 @@
 #include "core/keys.h"
 #include "core/numericvalue.h"
 #include "core/shuffle.h"
+#include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
 #include "ui/main/messagelabel.h"
@@ -30,6 +31,11 @@ constexpr int kHeaderTop = 360;
 constexpr int kRowHeaderLeft = 840;
 constexpr int kRowTop = 960;
 constexpr int kRowStep = 600;
+
+// A header's number as the level pages write factors, full-width ("７").
+QString spokenFactor(const QLabel *header) {
+    return QString(QChar(0xFF10 + numericValueInt16(header->text())));
+}
 
 } // namespace
 
@@ -86,6 +92,7 @@ ChallengePage::ChallengePage(Classroom &classroom, Navigation &navigation, QWidg
     placeInTwips(m_score, 360, 6480, 3975, 615);
     m_score->setFont(designFont(24));
     setTextColour(m_score, Colours::Red);
+    m_score->setAccessibleDescription(QStringLiteral("けっか"));
 
     // Tall enough for a whole 128 x 128 picture.
     m_picture = new QLabel(m_frame);
@@ -201,6 +208,10 @@ void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
     // from the focus colours before anything is typed into it.
     for (AnswerBox *box : std::as_const(m_boxes)) {
         setBackgroundColour(box, Colours::White);
+        // Said by a screen reader: the row's number times the column's, as the headers show.
+        box->setQuestion(spokenFactor(m_headers[kRows + box->index() / kRows]) +
+                         QStringLiteral(" × ") + spokenFactor(m_headers[box->index() % kRows]));
+        box->setAccessibleDescription(QString());
         box->setVisible(true);
     }
     // The focus goes to box 0 only while the challenge tab is the one shown: a sheet dealt in
@@ -258,10 +269,12 @@ void ChallengePage::markSheet() {
         if (box->value() == double(s.ChallengeAnswerKey[i])) {
             setBackgroundColour(box, Colours::White);
             setTextColour(box, Colours::Black);
+            box->setAccessibleDescription(QStringLiteral("せいかい"));
             ++correct;
         } else {
             setBackgroundColour(box, Colours::WrongPink);
             setTextColour(box, Colours::Red);
+            box->setAccessibleDescription(QStringLiteral("まちがい"));
         }
     }
 
@@ -280,6 +293,7 @@ void ChallengePage::markSheet() {
     // The run step (on the first marking only), the end of the first attempt, the record.
     m_classroom.grade(Activity::Challenge, correct);
     m_score->setVisible(true);
+    announce(m_score, m_score->text());
 }
 
 // ---- Timers -------------------------------------------------------------------------------

@@ -6,10 +6,12 @@
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
+#include "ui/main/accessibility.h"
 #include "ui/main/challengepage.h"
 #include "ui/main/classroomstyle.h"
 #include "ui/main/geometry.h"
 #include "ui/main/levelpage.h"
+#include "ui/main/numberpad.h"
 #include "ui/main/practicepage.h"
 #include "ui/main/welcomeimage.h"
 
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -43,6 +46,7 @@ constexpr int kOuterHeightTwips = 9255;
 constexpr int kClientWidthTwips = 12375;
 constexpr int kClientHeightTwips = 8640;
 constexpr double kDefaultPositionTwips = 1000.0;
+const QString kNumberPadKey = QStringLiteral("Settings/NumberPad");
 
 QSettings windowSettings() {
     return QSettings(applicationTitle());
@@ -60,17 +64,27 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     : QMainWindow(parent), m_classroom(classroom), m_state(classroom.state()),
       m_helpFile(QStringLiteral(":/help/index.html")) {
     initialiseResources();
+    installTabStripAccessibility();
     useClassroomStyle();
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(mainWindowCaption());
     setFont(designFont(12));
     setWindowIcon(applicationIcon());
-    buildMenus();
 
-    m_tabs = new QTabWidget(this);
+    // The tab strip fills the client area; the number pad, when shown, stands to its right.
+    auto *client = new QWidget(this);
+    auto *row = new QHBoxLayout(client);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(0);
+    m_tabs = new QTabWidget(client);
     nameControl(m_tabs, QStringLiteral("QuorinSSTab"));
     m_tabs->setUsesScrollButtons(false);
-    setCentralWidget(m_tabs);
+    row->addWidget(m_tabs, 1);
+    m_pad = new NumberPad(client);
+    m_pad->hide();
+    row->addWidget(m_pad);
+    setCentralWidget(client);
+    buildMenus();
 
     auto *signIn = new QWidget;
     buildSignInPage(signIn);
@@ -108,9 +122,11 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
 void frmMain::connectClassroom() {
     connect(&m_classroom, &Classroom::namesChanged, this, &frmMain::refillNameList);
     connect(&m_classroom, &Classroom::recordStatusChanged, m_recordStatus, &QLabel::setText);
-    connect(
-        &m_classroom, &Classroom::streakMessageChanged, this,
-        [this](Activity activity, const QString &text) { streakLabel(activity)->setText(text); });
+    connect(&m_classroom, &Classroom::streakMessageChanged, this,
+            [this](Activity activity, const QString &text) {
+                streakLabel(activity)->setText(text);
+                announce(streakLabel(activity), text);
+            });
     connect(&m_classroom, &Classroom::message, this,
             [this](Notice notice, const QString &title, const QString &text) {
                 const QMessageBox::Icon icon = notice == Notice::Warning ? QMessageBox::Warning
@@ -191,8 +207,13 @@ frmMain::~frmMain() {
         delete m_helpViewer.data();
 }
 
+int frmMain::padWidth() const {
+    return m_pad->isHidden() ? 0 : m_pad->width();
+}
+
 QSize frmMain::clientSize(qreal factor) const {
-    return QSize(qRound(twipsToPixels(kClientWidthTwips) * factor),
+    // The pad keeps its size whatever the scale: its keys stay big enough for a finger.
+    return QSize(qRound(twipsToPixels(kClientWidthTwips) * factor) + padWidth(),
                  qRound(twipsToPixels(kClientHeightTwips) * factor) +
                      menuBar()->sizeHint().height());
 }
@@ -212,8 +233,8 @@ QSize frmMain::frameExtra() const {
 
 void frmMain::fitInto(const QSize &available) {
     // The menu bar keeps its size; the client area below it is what scales.
-    const int menu = menuBar()->sizeHint().height();
-    const qreal factor = fitFactor(clientSize(1.0) - QSize(0, menu), available - QSize(0, menu));
+    const QSize fixed(padWidth(), menuBar()->sizeHint().height());
+    const qreal factor = fitFactor(clientSize(1.0) - fixed, available - fixed);
     // The teacher may make the window smaller or larger; the content scales with it.
     setMinimumSize(clientSize(0.4));
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -243,9 +264,27 @@ void frmMain::keepOnScreen() {
 
 void frmMain::resizeEvent(QResizeEvent *event) {
     QMainWindow::resizeEvent(event);
+    scaleToWindow();
+}
+
+void frmMain::scaleToWindow() {
     const int clientHeight = height() - menuBar()->height();
-    scaleContent(qMin(qreal(width()) / twipsToPixels(kClientWidthTwips),
+    scaleContent(qMin(qreal(width() - padWidth()) / twipsToPixels(kClientWidthTwips),
                       qreal(clientHeight) / twipsToPixels(kClientHeightTwips)));
+}
+
+void frmMain::mnuViewNumberPad_Click(bool shown) {
+    QSettings settings = windowSettings();
+    settings.setValue(kNumberPadKey, QString::number(shown ? 1 : 0));
+    m_pad->setVisible(shown);
+    // The window grows or shrinks by the pad's width, so the pages keep their size and the
+    // pad covers none of them; on a narrow screen the pages are scaled down to make room.
+    if (isMaximized() || isFullScreen()) {
+        scaleToWindow();
+        return;
+    }
+    applyFixedSize();
+    keepOnScreen();
 }
 
 void frmMain::buildMenus() {
@@ -254,6 +293,13 @@ void frmMain::buildMenus() {
     QAction *exit = file->addAction(QStringLiteral("終了(&X)"));
     nameControl(exit, QStringLiteral("mnuFileExit"));
     connect(exit, &QAction::triggered, this, &frmMain::mnuFileExit_Click);
+
+    QMenu *view = menuBar()->addMenu(QStringLiteral("表示(&V)"));
+    nameControl(view, QStringLiteral("mnuView"));
+    m_padAction = view->addAction(QStringLiteral("すうじボタン(&N)"));
+    nameControl(m_padAction, QStringLiteral("mnuViewNumberPad"));
+    m_padAction->setCheckable(true);
+    connect(m_padAction, &QAction::triggered, this, &frmMain::mnuViewNumberPad_Click);
 
     QMenu *tools = menuBar()->addMenu(QStringLiteral("ﾂｰﾙ(&T)"));
     nameControl(tools, QStringLiteral("mnuTools"));
@@ -347,6 +393,8 @@ void frmMain::Form_Load() {
     m_loadedPosition = QPoint(qRound(left / kTwipsPerPixel), qRound(top / kTwipsPerPixel));
     m_loadedLeftTwips = left;
     m_loadedTopTwips = top;
+    m_pad->setVisible(settings.value(kNumberPadKey).toString().trimmed() == QLatin1String("1"));
+    m_padAction->setChecked(!m_pad->isHidden());
     move(m_loadedPosition);
     applyFixedSize();
     keepOnScreen();
@@ -413,7 +461,10 @@ void frmMain::setTabSelectable(int index, bool selectable) {
     // change; the navigation never asks for it.
     if (!selectable && index == m_tabs->currentIndex())
         return;
+    const bool changed = m_tabs->isTabEnabled(index) != selectable;
     m_tabs->setTabEnabled(index, selectable);
+    if (changed)
+        tabSelectabilityChanged(m_tabs->tabBar(), index);
 }
 
 bool frmMain::isTabSelectable(int index) const {

@@ -23,6 +23,7 @@ class LevelPage;
 class ChallengePage;
 class QuorinScoreDialog;
 class HelpViewer;
+class NumberPad;
 
 class frmMain : public QMainWindow, public Navigation {
     Q_OBJECT
@@ -83,6 +84,8 @@ public Q_SLOTS:
     void QuorinFinCommand_Click();
     void mnuFileExit_Click();
     void mnuToolsOptions_Click();
+    // Shows or hides the number pad beside the pages and remembers the choice.
+    void mnuViewNumberPad_Click(bool shown);
     void mnuHelpContents_Click();
     void mnuHelpAbout_Click();
 
@@ -104,6 +107,8 @@ private:
     void scaleContent(qreal factor);
     QSize clientSize(qreal factor) const;
     QSize frameExtra() const;
+    int padWidth() const;
+    void scaleToWindow();
     void buildSignInPage(QWidget *page);
     void setUpKeyboard();
     void connectClassroom();
@@ -132,6 +137,8 @@ private:
     PracticePage *m_practice = nullptr;
     LevelPage *m_levels[3] = {nullptr, nullptr, nullptr};
     ChallengePage *m_challenge = nullptr;
+    NumberPad *m_pad = nullptr;
+    QAction *m_padAction = nullptr;
     QPointer<QuorinScoreDialog> m_scoreDialog;
     QPointer<HelpViewer> m_helpViewer;
     bool m_unloaded = false;

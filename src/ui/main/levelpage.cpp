@@ -3,6 +3,7 @@
 #include "classroom/classroom.h"
 #include "core/keys.h"
 #include "core/shuffle.h"
+#include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
 #include "ui/main/messagelabel.h"
@@ -139,6 +140,7 @@ LevelPage::LevelPage(Classroom &classroom, Navigation &navigation, const LevelPa
     placeInTwips(m_score, m_params.scoreLeftTwips, kScoreTop, kScoreWidth, kScoreHeight);
     m_score->setFont(designFont(24));
     setTextColour(m_score, Colours::Red);
+    m_score->setAccessibleDescription(QStringLiteral("てんすう"));
     m_score->hide();
 
     // Novice keeps its buttons inside the frame; the other levels put them on the page.
@@ -206,7 +208,7 @@ void LevelPage::QuizRetryCommand_Click() {
         const int fact = s.QuestionOrder[i] + m_params.poolOffset;
         m_questions[i]->setText(s.FactText[fact]);
         key[i] = s.FactProduct[fact];
-        m_boxes[i]->setAccessibleDescription(s.FactText[fact].trimmed());
+        m_boxes[i]->setQuestion(s.FactText[fact].trimmed());
     }
     for (int i = 0; i < kQuestions; ++i) {
         m_questions[i]->show();
@@ -242,12 +244,14 @@ void LevelPage::gradeSet() {
     for (int i = 0; i < kQuestions; ++i) {
         const bool right = m_boxes[i]->value() == double(key[i]);
         m_results[i]->setText(right ? QStringLiteral("◎") : QStringLiteral("×"));
+        announce(m_results[i], right ? QStringLiteral("せいかい") : QStringLiteral("まちがい"));
         setTextColour(m_results[i], Colours::Red);
         m_results[i]->show();
         if (right)
             ++correct;
     }
     m_score->setText(QStringLiteral(" %1点です").arg(correct * kPointsPerAnswer));
+    announce(m_score, m_score->text().trimmed());
     m_score->show();
     // Only the first grading of a set counts toward the run; a later one only refreshes
     // the marks, the score and the message.

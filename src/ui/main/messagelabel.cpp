@@ -18,6 +18,7 @@ MessageLabel::MessageLabel(QWidget *parent) : QLabel(parent) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setFont(designFont(12));
     setTextColour(this, Colours::Blue);
+    setAccessibleDescription(QStringLiteral("れんぞく 100点の きろく"));
     // The caption shown until the first record procedure replaces it.
     setText(QStringLiteral("ただいま連続　　　回正解中です。　あなたの最高記録は　　　回です。"
                            "　　　最高連続正解回数は、　　　　　　　さんの　　　回です。"));

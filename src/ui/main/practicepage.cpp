@@ -5,6 +5,7 @@
 #include "core/keys.h"
 #include "core/numericvalue.h"
 #include "core/shuffle.h"
+#include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
 #include "ui/main/navigation.h"
@@ -31,6 +32,16 @@ bool inLeftColumn(int index) {
     return index < 9;
 }
 
+// A row button that a finger can hit: the whole button, its caption and the space around it,
+// chooses the row, not only the small circle and the tight box around the caption.
+class RowOption : public QRadioButton {
+public:
+    using QRadioButton::QRadioButton;
+
+protected:
+    bool hitButton(const QPoint &pos) const override { return rect().contains(pos); }
+};
+
 } // namespace
 
 PracticePage::PracticePage(Classroom &classroom, Navigation &navigation, QWidget *parent)
@@ -46,15 +57,17 @@ PracticePage::PracticePage(Classroom &classroom, Navigation &navigation, QWidget
     m_optionGroup = new QButtonGroup(this);
     m_optionGroup->setExclusive(true);
     for (int k = 0; k < kOptionCount; ++k) {
-        auto *option = new QRadioButton(kOptionCaptions[k], m_selectFrame);
+        auto *option = new RowOption(kOptionCaptions[k], m_selectFrame);
         nameArrayControl(option, QStringLiteral("QuorinPracticeSelectOption"), k);
         option->setFont(designFont(24));
         option->setAccessibleName(k == kRandomOption ? QStringLiteral("どれかのだん")
                                                      : QStringLiteral("%1のだん").arg(k + 1));
+        // As tall as the frame leaves below its caption, and as wide as the gaps between
+        // the buttons allow, so the caption is never clipped and a tap near it still counts.
         if (k == kRandomOption)
-            placeInTwips(option, 10240, 360, 1215, 375);
+            placeInTwips(option, 10240, 300, 1455, 540);
         else
-            placeInTwips(option, 1240 + 1000 * k, 360, 735, 375);
+            placeInTwips(option, 1240 + 1000 * k, 300, 960, 540);
         option->installEventFilter(this);
         m_optionGroup->addButton(option, k);
         m_options[k] = option;
@@ -161,6 +174,7 @@ void PracticePage::QuorinPracticeSelectOption_Click(int index) {
     for (int i = 0; i < 9; ++i) {
         const int fact = 9 * row + i;
         m_questions[i]->setText(s.FactText[fact]);
+        m_boxes[i]->setQuestion(s.FactText[fact].trimmed());
         s.PracticeAnswerKey[i] = s.FactProduct[fact];
     }
     // Right column: the same nine facts in shuffled order.
@@ -169,6 +183,7 @@ void PracticePage::QuorinPracticeSelectOption_Click(int index) {
     for (int i = 9; i < kQuestionCount; ++i) {
         const int fact = 9 * row + s.QuestionOrder[i - 9];
         m_questions[i]->setText(s.FactText[fact]);
+        m_boxes[i]->setQuestion(s.FactText[fact].trimmed());
         s.PracticeAnswerKey[i] = s.FactProduct[fact];
     }
 
@@ -203,6 +218,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     QLabel *result = m_results[index];
     if (numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index])) {
         result->setText(QStringLiteral("◎"));
+        announce(result, QStringLiteral("せいかい"));
         setTextColour(result, Colours::Red);
         result->show();
         if (index != kQuestionCount - 1) {
@@ -211,6 +227,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
             m_evaluation->setText(s.PracticeMissCount == 0
                                       ? QStringLiteral("よくできました！おめでとう。")
                                       : QStringLiteral("残念！がんばりましょう。"));
+            announce(m_evaluation, m_evaluation->text());
             m_evaluation->show();
         }
         // The left column goes once its last question is answered; the focus is in box 9.
@@ -219,6 +236,7 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     } else {
         s.PracticeMissCount = saturatingIncrement(s.PracticeMissCount);
         result->setText(QStringLiteral("？"));
+        announce(result, QStringLiteral("まちがい"));
         setTextColour(result, Colours::Blue);
         result->show();
     }

@@ -1,0 +1,125 @@
+// Answering without a keyboard and with a screen reader: what the accessibility interfaces
+// report for the pages, a tap on the row choice, and the number pad driven by clicks alone.
+
+#include "records/streakrecord.h"
+#include "testsupport.h"
+#include "ui/main/answerbox.h"
+#include "ui/main/challengepage.h"
+#include "ui/main/levelpage.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QLabel>
+#include <QSettings>
+#include <QTabBar>
+#include <QTabWidget>
+
+static QString spoken(QObject *o) {
+    return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
+}
+
+struct Pupil : TestMain {
+    Pupil() {
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+    // Signs in and clicks a tab; then each tab's accessible state says whether it can be chosen.
+    void enter(int tab) {
+        typeText(window->nameCombo()->lineEdit(), "たろう");
+        QTest::keyClick(window->nameCombo()->lineEdit(), Qt::Key_Return);
+        QTabBar *bar = window->tabStrip()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(QAccessible::queryAccessibleInterface(bar)->child(i)->state().disabled,
+                     quint64(i != tab));
+    }
+};
+
+class TestAccess : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { useTestSettings(); }
+    void cleanup() { QSettings(applicationTitle()).remove("Settings/NumberPad"); }
+    void answerNames_data() {
+        QTest::addColumn<int>("tab");
+        for (int tab = 1; tab <= 5; ++tab)
+            QTest::addRow("%d", tab) << tab;
+    }
+    void answerNames();
+    void numberPad();
+};
+
+void TestAccess::answerNames() {
+    QFETCH(int, tab);
+    static QPointingDevice *finger = QTest::createTouchDevice();
+    Pupil t;
+    t.enter(tab);
+    const auto factor = [&](int n) {
+        return QChar(0xFF10 + t.window->challengePage()->header(n)->text().toInt());
+    };
+    QWidget *page = t.window->tabStrip()->currentWidget();
+    for (int deal = 0; deal < 2; ++deal) {
+        // The practice row chosen by a tap at the end of its button's caption.
+        QWidget *row = t.find<QWidget>("QuorinPracticeSelectOption_" + QString::number(3 + deal));
+        const QPoint end = row->mapTo(t.window.get(), QPoint(row->width() - 3, row->height() / 2));
+        if (tab == 1) {
+            QTest::touchEvent(t.window.get(), finger).press(0, end);
+            QTest::touchEvent(t.window.get(), finger).release(0, end);
+        }
+        for (AnswerBox *box : page->findChildren<AnswerBox *>()) {
+            const int i = box->index();
+            QLabel *question =
+                t.find<QLabel>(box->objectName().replace("AnswerTextBox", "Question"));
+            QCOMPARE(spoken(box), tab == 5 ? factor(9 + i / 9) + QString(" × ") + factor(i % 9)
+                                           : question->text().trimmed());
+        }
+        // A new set, named after its own questions.
+        QTest::mouseClick(page->findChildren<QWidget *>(QRegularExpression("Retry"))[0],
+                          Qt::LeftButton);
+    }
+}
+
+void TestAccess::numberPad() {
+    Pupil t;
+    // Shown from the menu with the keys a teacher uses, beside the pages and inside the screen.
+    QTest::keyClick(t.window.get(), Qt::Key_V, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_N);
+    QWidget *pad = t.find<QWidget>("QuorinNumberPad");
+    QVERIFY(pad && pad->isVisible() &&
+            !pad->geometry().intersects(t.window->tabStrip()->geometry()));
+    QVERIFY(t.window->screen()->availableGeometry().contains(t.window->frameGeometry()));
+    for (QWidget *key : pad->findChildren<QWidget *>())
+        QVERIFY(key->width() >= 48 && key->height() >= 48 && key->focusPolicy() == Qt::NoFocus);
+    // Clicks on the pad's keys: digits, C the clear key, E the confirming key.
+    const auto press = [&](const QString &keys) {
+        for (const QChar k : keys) {
+            const QString name = k == 'C' ? "Clear" : k == 'E' ? "Enter" : "Key_" + QString(k);
+            QTest::mouseClick(t.find<QWidget>("QuorinNumberPad" + name), Qt::LeftButton);
+        }
+    };
+    t.enter(2);
+    LevelPage *page = t.window->levelPage(Activity::Novice);
+    for (int i = 0; i < LevelPage::kQuestions; ++i) {
+        AnswerBox *box = page->answerBox(i);
+        QCOMPARE(QApplication::focusWidget(), box);
+        if (i == 3) { // as from the keyboard: a third digit, then 0 alone, leave the box empty
+            press("1230");
+            QCOMPARE(box->text(), QString());
+            press("64");
+            QTest::keyClick(box, Qt::Key_Left);
+            press("C"); // empties the box wherever the caret is
+            QCOMPARE(box->text(), QString());
+        }
+        press(QString::number(page->expectedAnswer(i)) + "E");
+    }
+    QCOMPARE(spoken(page->scoreLabel()), "100点です");
+    QCOMPARE(spoken(page->resultLabel(0)), "せいかい");
+    QCOMPARE(spoken(page->streakLabel()), streakMessage(1, 1, "たろう", 1));
+    snapshot(t.window.get(), "pad-level-x" + qEnvironmentVariable("QT_SCALE_FACTOR", "1"));
+    t.window->close();
+    QVERIFY(Pupil().find<QWidget>("QuorinNumberPad")->isVisible()); // shown at the next start
+}
+
+QTEST_MAIN(TestAccess)
+#include "tst_access.moc"

@@ -4,14 +4,11 @@
 //   quorin_saver share <folder> <k> [wait]  saver k adds its pupils, then raises one run per
 //                                    save; with "wait" it then says "done", waits for a line on
 //                                    stdin and saves once more, as a later save of the program
-//   quorin_saver churn <folder>      raises the runner's count by one per save, until killed
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
 #include "records/streakrecord.h"
 #include "saverplan.h"
-
-#include "core/numericvalue.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -100,21 +97,6 @@ int share(const QString &folder, int saver, bool wait) {
     return copy.sync.hasPending() ? fail("kept", QStringLiteral("changes never written")) : 0;
 }
 
-int churn(const QString &folder) {
-    Copy copy(folder);
-    std::printf("saving\n");
-    std::fflush(stdout);
-    for (;;) {
-        const int row = copy.signIn(plan::runner());
-        QString &cell = copy.state.RosterTable[row][1];
-        cell = QString::number(qRound(numericValue(cell)) + 1);
-        const SyncOutcome saved =
-            copy.sync.saveRoster(copy.state, copy.file, copy.state.rosterPath());
-        if (failed(saved))
-            return fail("roster", saved.reason);
-    }
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -126,7 +108,5 @@ int main(int argc, char **argv) {
     const QString folder = args[2];
     if (mode == QLatin1String("share") && args.size() > 3)
         return share(folder, args[3].toInt(), args.size() > 4);
-    if (mode == QLatin1String("churn"))
-        return churn(folder);
     return 64;
 }

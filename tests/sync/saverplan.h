@@ -28,20 +28,4 @@ inline int runOf(int saver, int i) {
     return 3 * i + saver;
 }
 
-// Killing: one pupil's Novice count goes up by one per save among fixed lines.
-inline constexpr int kFillers = 60;
-inline QString runner() {
-    return QStringLiteral("走者");
-}
-inline QByteArray churnRoster(int count) {
-    QStringList lines{rosterHeaderLine()};
-    for (int i = 0; i < kFillers; ++i)
-        lines << QStringLiteral("児童%1;%2;0;1;0;メモ").arg(i).arg(i % 7);
-    lines << runner() + QStringLiteral(";%1;0;0;0").arg(count);
-    QByteArray bytes;
-    for (const QString &line : lines)
-        bytes += encodeCp932(line).value() + "\r\n";
-    return bytes;
-}
-
 } // namespace plan

@@ -1,5 +1,5 @@
-// Processes sharing one data folder: several savers at once, savers killed mid-save, and a
-// saver of another user in front of a roster the teacher made read-only.
+// Processes sharing one data folder: several savers at once, and a saver of another user in
+// front of a roster the teacher made read-only.
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
@@ -8,12 +8,9 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
-#include <csignal>
 #include <unistd.h>
 #include <memory>
 #include <vector>
@@ -43,13 +40,6 @@ struct Folder {
     }
 };
 
-QProcess *startSaver(QObject *parent, const QStringList &args) {
-    auto *p = new QProcess(parent);
-    p->setProcessChannelMode(QProcess::MergedChannels);
-    p->start(QStringLiteral(QUORIN_SAVER), args);
-    return p;
-}
-
 QByteArray describe(QProcess *p) {
     return "exit " + QByteArray::number(p->exitCode()) + ": " + p->readAll();
 }
@@ -61,7 +51,6 @@ class TestConcurrency : public QObject {
 private Q_SLOTS:
     void copiesLoseNothing_data();
     void copiesLoseNothing();
-    void killedMidSave();
     void readOnlyRosterLeftAlone();
 };
 
@@ -155,37 +144,6 @@ void TestConcurrency::copiesLoseNothing() {
     qInfo("%d processes x %d saves: %d of %d entries kept (pupils, counts, records)", copies,
           plan::kSaves, kept, total);
     QCOMPARE(kept, total);
-}
-
-void TestConcurrency::killedMidSave() {
-    Folder folder(plan::churnRoster(0));
-    QRandomGenerator random(20261206);
-    constexpr int kKills = 200;
-    int last = 0;
-    int advanced = 0;
-    for (int n = 0; n < kKills; ++n) {
-        QProcess *p = startSaver(this, {QStringLiteral("churn"), folder.dir.path()});
-        QVERIFY(p->waitForReadyRead(10000)); // loaded, about to save
-        QThread::usleep(random.bounded(30000));
-        ::kill(pid_t(p->processId()), SIGKILL);
-        QVERIFY(p->waitForFinished());
-        QCOMPARE(p->exitStatus(), QProcess::CrashExit);
-        delete p;
-
-        // A whole roster, header first, the old content or a newer one.
-        const QByteArray bytes = readAll(folder.ini);
-        const RosterRead read = parseRoster(bytes);
-        QVERIFY(read.kept.isEmpty() && read.tail.isEmpty());
-        QCOMPARE(read.rows.first()[0], QStringLiteral("氏名"));
-        const int count = read.rows.last()[1].toInt();
-        QVERIFY(count >= last);
-        QCOMPARE(bytes, plan::churnRoster(count));
-        advanced += count > last;
-        last = count;
-    }
-    QVERIFY(advanced > 0);
-    qInfo("%d kills: every roster whole, %d of them after new saves, %d saves in all", kKills,
-          advanced, last);
 }
 
 void TestConcurrency::readOnlyRosterLeftAlone() {

@@ -22,6 +22,7 @@ class PracticePage;
 class LevelPage;
 class ChallengePage;
 class QuorinScoreDialog;
+class frmClassSheet;
 class HelpViewer;
 
 class frmMain : public QMainWindow, public Navigation {
@@ -58,6 +59,8 @@ public:
     // Opens the full-mark list (modeless, no owner), or brings the open one forward.
     void ShowScoreDialog() override;
     QuorinScoreDialog *scoreDialog() const;
+    // The teacher's class sheet while it is open.
+    frmClassSheet *classSheet() const;
 
     // Tab selectability; never disables the current tab (Qt would move the current tab).
     void setTabSelectable(int index, bool selectable);
@@ -83,6 +86,7 @@ public Q_SLOTS:
     void QuorinFinCommand_Click();
     void mnuFileExit_Click();
     void mnuToolsOptions_Click();
+    void mnuToolsClassSheet_Click();
     void mnuHelpContents_Click();
     void mnuHelpAbout_Click();
 
@@ -133,6 +137,7 @@ private:
     LevelPage *m_levels[3] = {nullptr, nullptr, nullptr};
     ChallengePage *m_challenge = nullptr;
     QPointer<QuorinScoreDialog> m_scoreDialog;
+    QPointer<frmClassSheet> m_classSheet;
     QPointer<HelpViewer> m_helpViewer;
     bool m_unloaded = false;
     qreal m_scale = 1.0;

@@ -84,26 +84,45 @@ bool readNumber(QByteArrayView text, qsizetype &i, int maxDigits, int &value) {
     return digits > 0;
 }
 
-// "2026-12-07 10:15:03"; a date a spreadsheet rewrote ("2026/12/7 10:15") reads too.
-bool parseWhen(QByteArrayView text, QDate &date, QTime &time) {
-    qsizetype i = 0;
-    int y, m, d, h, mi, s = 0;
-    if (!readNumber(text, i, 4, y) || i >= text.size() || (text[i] != '-' && text[i] != '/'))
-        return false;
-    const char separator = text[i++];
-    if (!readNumber(text, i, 2, m) || i >= text.size() || text[i++] != separator ||
-        !readNumber(text, i, 2, d) || i >= text.size() || text[i++] != ' ' ||
-        !readNumber(text, i, 2, h) || i >= text.size() || text[i++] != ':' ||
+// "10:15:03" or "10:15" from `i` to the end of `text`.
+bool parseTime(QByteArrayView text, qsizetype i, QTime &time) {
+    int h, mi, s = 0;
+    if (!readNumber(text, i, 2, h) || i >= text.size() || text[i++] != ':' ||
         !readNumber(text, i, 2, mi))
         return false;
     if (i < text.size() && (text[i++] != ':' || !readNumber(text, i, 2, s)))
         return false;
-    if (i != text.size())
+    time = QTime(h, mi, s);
+    return i == text.size() && time.isValid();
+}
+
+} // namespace
+
+// "2026-12-07 10:15:03"; a date a spreadsheet rewrote ("2026/12/7 10:15") reads too. The
+// lines of one day follow each other, so the day read last is not read again.
+bool AnswerLogs::parseWhen(QByteArrayView text, QDate &date, QTime &time) {
+    const qsizetype space = text.indexOf(' ');
+    if (space > 0 && m_lastDate.isValid() && text.first(space) == m_lastDateText) {
+        date = m_lastDate;
+        return parseTime(text, space + 1, time);
+    }
+    qsizetype i = 0;
+    int y, m, d;
+    if (!readNumber(text, i, 4, y) || i >= text.size() || (text[i] != '-' && text[i] != '/'))
+        return false;
+    const char separator = text[i++];
+    if (!readNumber(text, i, 2, m) || i >= text.size() || text[i++] != separator ||
+        !readNumber(text, i, 2, d) || i >= text.size() || text[i] != ' ')
         return false;
     date = QDate(y, m, d);
-    time = QTime(h, mi, s);
-    return date.isValid() && time.isValid();
+    if (!date.isValid() || !parseTime(text, i + 1, time))
+        return false;
+    m_lastDateText = text.first(i).toByteArray();
+    m_lastDate = date;
+    return true;
 }
+
+namespace {
 
 int activityOf(QByteArrayView label) {
     static const QByteArray labels[kLoggedActivities] = {
@@ -120,8 +139,7 @@ int factorOf(QByteArrayView text) {
 }
 
 struct ParsedLine {
-    QDate date;
-    QTime time;
+    QByteArrayView when;
     QByteArrayView pupil;
     int activity = -1;
     int a = 0, b = 0;
@@ -147,7 +165,8 @@ bool parseLine(QByteArrayView line, ParsedLine &out, QByteArray *unquoted) {
         out.right = false;
     else
         return false;
-    return parseWhen(fields[0], out.date, out.time);
+    out.when = fields[0];
+    return true;
 }
 
 bool isHeader(QByteArrayView line) {
@@ -237,15 +256,22 @@ QString appendAnswerLog(const QString &path, const QByteArray &lines) {
 bool AnswerLogs::addLine(QByteArrayView line) {
     thread_local QByteArray unquoted[6];
     ParsedLine parsed;
-    if (!parseLine(line, parsed, unquoted))
+    QDate date;
+    QTime time;
+    if (!parseLine(line, parsed, unquoted) || !parseWhen(parsed.when, date, time))
         return false;
-    const QString name = QString::fromUtf8(parsed.pupil);
-    auto it = m_pupilIndex.constFind(name);
-    if (it == m_pupilIndex.constEnd()) {
-        it = m_pupilIndex.insert(name, int(pupils.size()));
-        pupils.append(name);
+    // Most lines are the same pupil's as the line before.
+    if (m_lastPupil < 0 || parsed.pupil != m_lastName) {
+        const QString name = QString::fromUtf8(parsed.pupil);
+        auto it = m_pupilIndex.constFind(name);
+        if (it == m_pupilIndex.constEnd()) {
+            it = m_pupilIndex.insert(name, int(pupils.size()));
+            pupils.append(name);
+        }
+        m_lastPupil = *it;
+        m_lastName = parsed.pupil.toByteArray();
     }
-    answers.append({qint32(parsed.date.toJulianDay()), *it, quint8(parsed.activity),
+    answers.append({qint32(date.toJulianDay()), m_lastPupil, quint8(parsed.activity),
                     quint8(parsed.a), quint8(parsed.b), parsed.right});
     return true;
 }
@@ -282,14 +308,4 @@ AnswerLogs readAnswerLogs(const QString &folder) {
         logs.addFile(file.readAll());
     }
     return logs;
-}
-
-std::optional<LoggedAnswer> parseAnswerLogLine(QByteArrayView line) {
-    QByteArray unquoted[6];
-    ParsedLine parsed;
-    if (!parseLine(line, parsed, unquoted))
-        return std::nullopt;
-    return LoggedAnswer{QDateTime(parsed.date, parsed.time), QString::fromUtf8(parsed.pupil),
-                        LoggedActivity(parsed.activity),
-                        FactAnswer{parsed.a, parsed.b, parsed.right}};
 }

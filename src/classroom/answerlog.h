@@ -19,7 +19,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <optional>
 
 // What a logged answer was given in; the order is that of the tabs.
 enum class LoggedActivity { Practice = 0, Novice = 1, Intermediate = 2, Expert = 3, Challenge = 4 };
@@ -98,11 +97,14 @@ struct AnswerLogs {
     bool addLine(QByteArrayView line);
 
 private:
+    bool parseWhen(QByteArrayView text, QDate &date, QTime &time);
+
     QHash<QString, int> m_pupilIndex;
+    QByteArray m_lastName; // the pupil of the line read last, and its index
+    int m_lastPupil = -1;
+    QByteArray m_lastDateText; // the day of the line read last, as written and as read
+    QDate m_lastDate;
 };
 
 // Reads every computer's log in the folder.
 AnswerLogs readAnswerLogs(const QString &folder);
-
-// One line parsed (for tests and tools); nullopt for a damaged or header line.
-std::optional<LoggedAnswer> parseAnswerLogLine(QByteArrayView line);

@@ -9,6 +9,9 @@
 
 namespace {
 
+// Lines and text: a dark grey that prints crisply on any printer.
+const QColor kInk(0x30, 0x30, 0x30);
+
 // Millimetres on the page to device pixels, from the page's top left corner.
 struct PageScale {
     QPointF origin;
@@ -44,7 +47,7 @@ void drawFitted(QPainter &p, const QRectF &r, const QString &text, QFont font, i
 
 void drawGrid(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x, qreal y) {
     const qreal head = 7, cellW = 9.2, cellH = 8;
-    p.setPen(QPen(Qt::darkGray, m.px(0.2)));
+    p.setPen(QPen(kInk, m.px(0.2)));
     const QRectF corner = m.rect(x, y, head, 6);
     p.fillRect(corner, QColor(0xE0, 0xE0, 0xE0));
     p.setFont(m.font(3.2, true));
@@ -97,11 +100,12 @@ void drawGrid(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x,
 void drawTable(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x, qreal y,
                qreal width, qreal height) {
     const int n = int(sheet.pupils.size());
-    const int blocks = n > 26 ? 2 : 1;
+    // One column of rows while they stay at least 4.6 mm high, two side by side beyond.
+    const int blocks = (n + 1) * 4.6 <= height ? 1 : 2;
     const int perBlock = qMax(1, (n + blocks - 1) / blocks);
     const qreal gap = 4;
     const qreal blockW = (width - gap * (blocks - 1)) / blocks;
-    const qreal rowH = qMin<qreal>(5.4, height / (perBlock + 1));
+    const qreal rowH = qMin<qreal>(6.0, height / (perBlock + 1));
     // Name, the four runs, the answers and the wrong share, in shares of the block's width.
     const qreal shares[7] = {0.31, 0.105, 0.105, 0.105, 0.125, 0.125, 0.125};
     const QString heads[7] = {QStringLiteral("名前"),    sheetActivityCaption(0),
@@ -110,7 +114,7 @@ void drawTable(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x
                               QStringLiteral("まちがい")};
     const QFont headFont = m.font(qMin<qreal>(2.9, rowH * 0.62), true);
     const QFont cellFont = m.font(qMin<qreal>(3.0, rowH * 0.66));
-    p.setPen(QPen(Qt::darkGray, m.px(0.2)));
+    p.setPen(QPen(kInk, m.px(0.2)));
     for (int block = 0; block < blocks; ++block) {
         const qreal bx = x + block * (blockW + gap);
         qreal cx = bx;
@@ -233,8 +237,7 @@ void paintClassSheetPage(QPainter &p, const QRect &page, const ClassSheet &sheet
                sheet.idle.isEmpty() ? QStringLiteral("いません")
                                     : sheet.idle.join(QStringLiteral("、")),
                m.font(3.3), Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap);
-    QString read =
-        QStringLiteral("答えの記録：%1台のコンピューターのファイル").arg(sheet.files.size());
+    QString read = QStringLiteral("答えの記録：%1台のコンピューター").arg(sheet.files.size());
     if (sheet.damagedLines)
         read += QStringLiteral("。読めない行 %1 行はとばしました").arg(sheet.damagedLines);
     if (!sheet.unreadable.isEmpty())

@@ -92,6 +92,7 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setMinimumWidth(460);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     left->addWidget(m_table, 1);
     auto *note =
         new QLabel(QStringLiteral("レベル・チャレンジは最高連続100点の回数（★はクラスの記録）、"
@@ -123,11 +124,11 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     right->addWidget(m_grid);
     QString legend = QStringLiteral("色：");
     for (int share : {0, 10, 20, 30, 40, 50})
-        legend += QStringLiteral("<span style='background:%1'>　　</span> %2%%3　")
+        legend += QStringLiteral("<span style='color:%1; font-size:15pt'>■</span>%2%%3　")
                       .arg(factColour(FactTally{100, share}).name())
                       .arg(share)
                       .arg(share == 50 ? QStringLiteral("～") : QString());
-    legend += QStringLiteral("<span style='background:%1'>　　</span> 答えなし")
+    legend += QStringLiteral("<span style='color:%1; font-size:15pt'>■</span>答えなし")
                   .arg(factColour(FactTally{}).name());
     auto *legendLabel = new QLabel(legend, this);
     legendLabel->setTextFormat(Qt::RichText);
@@ -171,7 +172,7 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     connect(print, &QPushButton::clicked, this, &frmClassSheet::PrintCommand_Click);
     connect(pdf, &QPushButton::clicked, this, &frmClassSheet::PdfCommand_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    resize(1020, 720);
+    resize(1020, 760);
 }
 
 void frmClassSheet::setToday(const QDate &today) {

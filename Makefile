@@ -13,7 +13,7 @@ WERROR      ?= OFF
 RUN_DIR     := run-data
 DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
                 fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev \
-                dpkg-dev file desktop-file-utils appstream
+                dpkg-dev file desktop-file-utils appstream poppler-utils
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 ICON_PACKAGES := librsvg2-bin
 

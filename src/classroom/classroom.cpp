@@ -7,6 +7,7 @@
 #include "records/streak.h"
 #include "records/streakrecord.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSettings>
 
@@ -150,6 +151,7 @@ SignInOutcome Classroom::signIn(const QString &typed) {
 
     // 6. The four messages with this pupil's runs (the window then deals fresh sets).
     showAllStreakRecords();
+    m_pupilName = name;
     return {SignInOutcome::SignedIn, name, QString()};
 }
 
@@ -369,12 +371,91 @@ void Classroom::advanceStreakAndSave(Activity activity, int correctCount) {
         f.BestStreak = bestBefore;
 }
 
-void Classroom::grade(Activity activity, int correctCount) {
+void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswer> &answers) {
+    if (activityFields(m_state, activity).FirstAttempt == True)
+        recordAnswers(LoggedActivity(int(activity) + 1), answers);
     // Only the first grading of a set counts toward the run; a later one only refreshes the
     // message.
     advanceStreakAndSave(activity, correctCount);
     activityFields(m_state, activity).FirstAttempt = False;
     ShowStreakRecord(activity);
+}
+
+// ---- The answer log --------------------------------------------------------------------
+
+QString Classroom::answerLogPath() const {
+    return QDir(m_state.DataFolder).filePath(ownAnswerLogFileName());
+}
+
+void Classroom::recordAnswer(LoggedActivity activity, const FactAnswer &answer) {
+    recordAnswers(activity, {answer});
+}
+
+void Classroom::recordAnswers(LoggedActivity activity, const QList<FactAnswer> &answers) {
+    // Only a signed-in pupil answers; the set's lines go to the file in one write.
+    if (m_pupilName.isEmpty())
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    QByteArray lines;
+    int count = 0;
+    for (const FactAnswer &answer : answers)
+        if (answer.a >= 1 && answer.a <= 9 && answer.b >= 1 && answer.b <= 9) {
+            lines += answerLogLine({now, m_pupilName, activity, answer});
+            ++count;
+        }
+    if (count == 0)
+        return;
+    // A failure is only remembered: the lesson goes on, and the class sheet tells the teacher.
+    const QString problem = appendAnswerLog(answerLogPath(), lines);
+    if (!problem.isEmpty()) {
+        m_unloggedAnswers += count;
+        m_answerLogFailure =
+            now.toString(QStringLiteral("M月d日 H時mm分")) + QStringLiteral("：") + problem;
+    }
+}
+
+ClassRoster Classroom::classRoster() const {
+    ClassRoster roster;
+    const QFileInfo folder(m_state.DataFolder);
+    roster.className = folder.fileName().isEmpty() ? m_state.DataFolder : folder.fileName();
+    const std::optional<QByteArray> rosterBytes = readDataFile(m_state.rosterPath());
+    if (rosterBytes) {
+        const RosterRead read = parseRoster(*rosterBytes);
+        for (int row = 1; row < read.rows.size(); ++row) {
+            RosterPupil pupil{read.rows[row][0], {}};
+            for (int k = 0; k < 4; ++k)
+                pupil.best[k] = numericValueInt16(read.rows[row][k + 1]);
+            roster.pupils << pupil;
+        }
+    } else {
+        for (const QString &name : rosterNames(m_state, m_rosterFile)) {
+            const int row = findPupil(m_state, m_rosterFile, name).row;
+            RosterPupil pupil{name, {}};
+            for (int k = 0; k < 4; ++k)
+                pupil.best[k] = numericValueInt16(m_state.RosterTable[row][k + 1]);
+            roster.pupils << pupil;
+        }
+    }
+    // The record procedure's reading, on a copy of the state so nothing shown changes.
+    const std::optional<QByteArray> streakBytes = readDataFile(m_state.streakPath());
+    auto copy = std::make_unique<ApplicationState>(m_state);
+    for (Activity activity : kAllActivities) {
+        readStreakRecord(*copy, activity, streakBytes, QString());
+        const ActivityFields f = activityFields(*copy, activity);
+        roster.records[int(activity)] = {f.RecordHolder,
+                                         f.RecordHolder.isEmpty() ? 0 : f.RecordStreak};
+    }
+    return roster;
+}
+
+QString Classroom::answerLogProblem() const {
+    if (m_unloggedAnswers == 0)
+        return QString();
+    return QStringLiteral("このコンピューターの答えの記録（%1）に書きこめなかった答えが %2 "
+                          "問あります。最後は %3")
+        .arg(ownAnswerLogFileName())
+        .arg(m_unloggedAnswers)
+        .arg(m_answerLogFailure);
 }
 
 // ---- Data folder and the full-mark list ---------------------------------------------------

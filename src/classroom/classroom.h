@@ -4,6 +4,8 @@
 // graded activities' runs. The windows ask it to sign a name in, to grade a set, to open a
 // data folder and to list the full marks; it tells them what changed through its signals.
 
+#include "classroom/answerlog.h"
+#include "classroom/classsheet.h"
 #include "core/applicationstate.h"
 #include "core/shuffle.h"
 #include "records/foldersync.h"
@@ -56,7 +58,9 @@ public:
 
     // The end of every grading of an activity: the run step (the roster is saved when the
     // best run rose), the end of the set's first attempt, and the record procedure.
-    void grade(Activity activity, int correctCount);
+    // `answers` are the set's questions as marked; they go to the answer log at the first
+    // grading of the set only.
+    void grade(Activity activity, int correctCount, const QList<FactAnswer> &answers = {});
     // The run step alone, with the roster save when the best run rose. A best run that could
     // not be saved is not kept either, so the next full mark that beats it tries again.
     void advanceStreakAndSave(Activity activity, int correctCount);
@@ -104,6 +108,17 @@ public:
     // The record line: what cannot be read or written just now; empty when all is well.
     QString recordStatus() const;
 
+    // The answer log of this computer: the signed-in pupil's answers, appended at once. A
+    // failure never stops the lesson; it is kept for the class sheet.
+    void recordAnswer(LoggedActivity activity, const FactAnswer &answer);
+    void recordAnswers(LoggedActivity activity, const QList<FactAnswer> &answers);
+    QString answerLogPath() const;
+    // What went wrong appending to the answer log in this run; empty when nothing did.
+    QString answerLogProblem() const;
+    // The class sheet's roster and class records, read from the files as every copy left
+    // them (the roster in memory when its file cannot be read); memory does not change.
+    ClassRoster classRoster() const;
+
     // Passes a message for the teacher on to the window.
     void tell(Notice notice, const QString &title, const QString &text);
 
@@ -141,6 +156,9 @@ private:
     QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
+    QString m_pupilName;               // the signed-in pupil, as the answer log names them
+    int m_unloggedAnswers = 0;         // answers the log could not take in this run
+    QString m_answerLogFailure;        // the last reason, with its time
 };
 
 // The application title, under which the window position is kept and messages are titled.

@@ -264,9 +264,14 @@ void ChallengePage::markSheet() {
     m_clockTimer->stop();
 
     int correct = 0;
+    QList<FactAnswer> answers;
     for (int i = 0; i < kBoxCount; ++i) {
         AnswerBox *box = m_boxes[i];
-        if (box->value() == double(s.ChallengeAnswerKey[i])) {
+        const bool right = box->value() == double(s.ChallengeAnswerKey[i]);
+        // The row's header times the column's, as the answer key has it.
+        answers.append({numericValueInt16(m_headers[kRows + i / kRows]->text()),
+                        numericValueInt16(m_headers[i % kRows]->text()), right});
+        if (right) {
             setBackgroundColour(box, Colours::White);
             setTextColour(box, Colours::Black);
             box->setAccessibleDescription(QStringLiteral("せいかい"));
@@ -291,7 +296,7 @@ void ChallengePage::markSheet() {
         }
     }
     // The run step (on the first marking only), the end of the first attempt, the record.
-    m_classroom.grade(Activity::Challenge, correct);
+    m_classroom.grade(Activity::Challenge, correct, answers);
     m_score->setVisible(true);
     announce(m_score, m_score->text());
 }

@@ -3,6 +3,7 @@
 #include "core/fileexists.h"
 #include "core/numericvalue.h"
 #include "ui/dialogs/frmabout.h"
+#include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
@@ -203,6 +204,8 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event) {
 frmMain::~frmMain() {
     if (m_scoreDialog)
         delete m_scoreDialog.data();
+    if (m_classSheet)
+        delete m_classSheet.data();
     if (m_helpViewer)
         delete m_helpViewer.data();
 }
@@ -306,6 +309,9 @@ void frmMain::buildMenus() {
     QAction *options = tools->addAction(QStringLiteral("ｵﾌﾟｼｮﾝ(&O)..."));
     nameControl(options, QStringLiteral("mnuToolsOptions"));
     connect(options, &QAction::triggered, this, &frmMain::mnuToolsOptions_Click);
+    QAction *classSheet = tools->addAction(QStringLiteral("クラスのようす(&C)..."));
+    nameControl(classSheet, QStringLiteral("mnuToolsClassSheet"));
+    connect(classSheet, &QAction::triggered, this, &frmMain::mnuToolsClassSheet_Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     nameControl(help, QStringLiteral("mnuHelp"));
@@ -608,6 +614,23 @@ void frmMain::mnuToolsOptions_Click() {
             signOutAfterFolderChange();
     }
     m_classroom.OpenDataFolder();
+}
+
+frmClassSheet *frmMain::classSheet() const {
+    return m_classSheet;
+}
+
+void frmMain::mnuToolsClassSheet_Click() {
+    // One sheet at a time, read afresh each time it is asked for. Without an owner, like the
+    // full-mark list, so the main window's scaling leaves it alone.
+    if (!m_classSheet) {
+        m_classSheet = new frmClassSheet(m_classroom);
+        m_classSheet->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_classSheet->Form_Load();
+    m_classSheet->show();
+    m_classSheet->raise();
+    m_classSheet->activateWindow();
 }
 
 void frmMain::signOutAfterFolderChange() {

@@ -22,6 +22,7 @@ class PracticePage;
 class LevelPage;
 class ChallengePage;
 class QuorinScoreDialog;
+class frmClassSheet;
 class HelpViewer;
 class NumberPad;
 
@@ -59,6 +60,8 @@ public:
     // Opens the full-mark list (modeless, no owner), or brings the open one forward.
     void ShowScoreDialog() override;
     QuorinScoreDialog *scoreDialog() const;
+    // The teacher's class sheet while it is open.
+    frmClassSheet *classSheet() const;
 
     // Tab selectability; never disables the current tab (Qt would move the current tab).
     void setTabSelectable(int index, bool selectable);
@@ -84,6 +87,7 @@ public Q_SLOTS:
     void QuorinFinCommand_Click();
     void mnuFileExit_Click();
     void mnuToolsOptions_Click();
+    void mnuToolsClassSheet_Click();
     // Shows or hides the number pad beside the pages and remembers the choice.
     void mnuViewNumberPad_Click(bool shown);
     void mnuHelpContents_Click();
@@ -140,6 +144,7 @@ private:
     NumberPad *m_pad = nullptr;
     QAction *m_padAction = nullptr;
     QPointer<QuorinScoreDialog> m_scoreDialog;
+    QPointer<frmClassSheet> m_classSheet;
     QPointer<HelpViewer> m_helpViewer;
     bool m_unloaded = false;
     qreal m_scale = 1.0;

@@ -241,8 +241,10 @@ void LevelPage::AnswerTextBox_KeyDown(int index, qint16 keyCode) {
 void LevelPage::gradeSet() {
     const qint16 *key = answerKey();
     int correct = 0;
+    QList<FactAnswer> answers;
     for (int i = 0; i < kQuestions; ++i) {
         const bool right = m_boxes[i]->value() == double(key[i]);
+        answers.append(factAnswer(m_questions[i]->text(), right));
         m_results[i]->setText(right ? QStringLiteral("◎") : QStringLiteral("×"));
         announce(m_results[i], right ? QStringLiteral("せいかい") : QStringLiteral("まちがい"));
         setTextColour(m_results[i], Colours::Red);
@@ -255,5 +257,5 @@ void LevelPage::gradeSet() {
     m_score->show();
     // Only the first grading of a set counts toward the run; a later one only refreshes
     // the marks, the score and the message.
-    m_classroom.grade(m_params.activity, correct);
+    m_classroom.grade(m_params.activity, correct, answers);
 }

@@ -216,7 +216,11 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     // Any other key confirms the answer in this box.
     ApplicationState &s = m_classroom.state();
     QLabel *result = m_results[index];
-    if (numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index])) {
+    const bool right = numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index]);
+    if (result->isHidden()) // the question's first confirm: its mark is not shown yet
+        m_classroom.recordAnswer(LoggedActivity::Practice,
+                                 factAnswer(m_questions[index]->text(), right));
+    if (right) {
         result->setText(QStringLiteral("◎"));
         announce(result, QStringLiteral("せいかい"));
         setTextColour(result, Colours::Red);

@@ -1,0 +1,321 @@
+#include "ui/dialogs/frmclasssheet.h"
+
+#include "classroom/classroom.h"
+#include "ui/dialogs/classsheetpage.h"
+#include "ui/main/geometry.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kCellWidth = 54;
+constexpr int kCellHeight = 42;
+
+QLabel *heading(const QString &text, QWidget *parent) {
+    auto *label = new QLabel(text, parent);
+    label->setFont(designFont(11, true));
+    return label;
+}
+
+QTableWidgetItem *cell(const QString &text, Qt::Alignment alignment) {
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(alignment);
+    item->setFlags(Qt::ItemIsEnabled);
+    return item;
+}
+
+} // namespace
+
+frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
+    : QDialog(parent), m_classroom(classroom), m_today(QDate::currentDate()) {
+    setObjectName(QStringLiteral("frmClassSheet"));
+    setWindowTitle(QStringLiteral("クラスのようす"));
+    setFont(designFont(10));
+
+    auto *layout = new QVBoxLayout(this);
+    auto *choices = new QHBoxLayout;
+    m_period = new QComboBox(this);
+    m_period->setObjectName(QStringLiteral("ClassSheetPeriod"));
+    for (SheetPeriod period : {SheetPeriod::ThisWeek, SheetPeriod::ThisMonth, SheetPeriod::All})
+        m_period->addItem(sheetPeriodLabel(period));
+    m_pupil = new QComboBox(this);
+    m_pupil->setObjectName(QStringLiteral("ClassSheetPupil"));
+    m_pupil->setMinimumContentsLength(12);
+    auto *reload = new QPushButton(QStringLiteral("最新にする"), this);
+    reload->setObjectName(QStringLiteral("ClassSheetReloadCommand"));
+    auto *print = new QPushButton(QStringLiteral("印刷..."), this);
+    print->setObjectName(QStringLiteral("ClassSheetPrintCommand"));
+    auto *pdf = new QPushButton(QStringLiteral("PDFに保存..."), this);
+    pdf->setObjectName(QStringLiteral("ClassSheetPdfCommand"));
+    auto *periodLabel = new QLabel(QStringLiteral("期間(&K)："), this);
+    periodLabel->setBuddy(m_period);
+    auto *pupilLabel = new QLabel(QStringLiteral("ます目に出す人(&M)："), this);
+    pupilLabel->setBuddy(m_pupil);
+    choices->addWidget(periodLabel);
+    choices->addWidget(m_period);
+    choices->addSpacing(12);
+    choices->addWidget(pupilLabel);
+    choices->addWidget(m_pupil);
+    choices->addStretch();
+    choices->addWidget(reload);
+    choices->addWidget(print);
+    choices->addWidget(pdf);
+    layout->addLayout(choices);
+
+    m_range = new QLabel(this);
+    m_range->setObjectName(QStringLiteral("ClassSheetRange"));
+    layout->addWidget(m_range);
+
+    auto *body = new QHBoxLayout;
+    auto *left = new QVBoxLayout;
+    left->addWidget(heading(QStringLiteral("ひとりひとりのようす"), this));
+    m_table = new QTableWidget(0, 7, this);
+    m_table->setObjectName(QStringLiteral("ClassSheetPupilTable"));
+    m_table->setHorizontalHeaderLabels({QStringLiteral("名前"), sheetActivityCaption(0),
+                                        sheetActivityCaption(1), sheetActivityCaption(2),
+                                        sheetActivityCaption(3), QStringLiteral("答えた数"),
+                                        QStringLiteral("まちがい")});
+    m_table->verticalHeader()->hide();
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_table->setSelectionMode(QAbstractItemView::NoSelection);
+    m_table->setMinimumWidth(460);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    left->addWidget(m_table, 1);
+    auto *note =
+        new QLabel(QStringLiteral("レベル・チャレンジは最高連続100点の回数（★はクラスの記録）、"
+                                  "答えた数・まちがいはこの期間のはじめの答えです。"),
+                   this);
+    note->setWordWrap(true);
+    left->addWidget(note);
+    body->addLayout(left, 1);
+
+    auto *right = new QVBoxLayout;
+    m_gridTitle = heading(QString(), this);
+    right->addWidget(m_gridTitle);
+    m_grid = new QTableWidget(9, 9, this);
+    m_grid->setObjectName(QStringLiteral("ClassSheetFactGrid"));
+    QStringList numbers;
+    for (int k = 1; k <= 9; ++k)
+        numbers << QString::number(k);
+    m_grid->setHorizontalHeaderLabels(numbers);
+    m_grid->setVerticalHeaderLabels(numbers);
+    m_grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_grid->horizontalHeader()->setDefaultSectionSize(kCellWidth);
+    m_grid->verticalHeader()->setDefaultSectionSize(kCellHeight);
+    m_grid->setSelectionMode(QAbstractItemView::NoSelection);
+    m_grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_grid->setFixedSize(m_grid->verticalHeader()->sizeHint().width() + 9 * kCellWidth + 4,
+                         m_grid->horizontalHeader()->sizeHint().height() + 9 * kCellHeight + 4);
+    right->addWidget(m_grid);
+    QString legend = QStringLiteral("色：");
+    for (int share : {0, 10, 20, 30, 40, 50})
+        legend += QStringLiteral("<span style='color:%1; font-size:15pt'>■</span>%2%%3　")
+                      .arg(factColour(FactTally{100, share}).name())
+                      .arg(share)
+                      .arg(share == 50 ? QStringLiteral("～") : QString());
+    legend += QStringLiteral("<span style='color:%1; font-size:15pt'>■</span>答えなし")
+                  .arg(factColour(FactTally{}).name());
+    auto *legendLabel = new QLabel(legend, this);
+    legendLabel->setTextFormat(Qt::RichText);
+    right->addWidget(legendLabel);
+    right->addWidget(new QLabel(QStringLiteral("たて：かけられる数（だん）　よこ：かける数　"
+                                               "下の数：答えた問題の数"),
+                                this));
+    right->addSpacing(6);
+    right->addWidget(heading(QStringLiteral("クラスの記録（最高連続100点）"), this));
+    m_records = new QLabel(this);
+    m_records->setObjectName(QStringLiteral("ClassSheetRecords"));
+    right->addWidget(m_records);
+    right->addSpacing(6);
+    m_idle = new QLabel(this);
+    m_idle->setObjectName(QStringLiteral("ClassSheetIdle"));
+    m_idle->setWordWrap(true);
+    m_idle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_idle->setMaximumWidth(m_grid->width());
+    right->addWidget(m_idle, 1);
+    body->addLayout(right);
+    layout->addLayout(body, 1);
+
+    auto *bottom = new QHBoxLayout;
+    m_status = new QLabel(this);
+    m_status->setObjectName(QStringLiteral("ClassSheetStatus"));
+    m_status->setWordWrap(true);
+    bottom->addWidget(m_status, 1);
+    m_outcome = new QLabel(this);
+    m_outcome->setObjectName(QStringLiteral("ClassSheetOutcome"));
+    m_outcome->setWordWrap(true);
+    m_outcome->hide();
+    layout->addWidget(m_outcome);
+    auto *close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setObjectName(QStringLiteral("ClassSheetCloseCommand"));
+    bottom->addWidget(close);
+    layout->addLayout(bottom);
+
+    connect(m_period, &QComboBox::currentIndexChanged, this, &frmClassSheet::showSheet);
+    connect(m_pupil, &QComboBox::currentIndexChanged, this, &frmClassSheet::showSheet);
+    connect(reload, &QPushButton::clicked, this, &frmClassSheet::refresh);
+    connect(print, &QPushButton::clicked, this, &frmClassSheet::PrintCommand_Click);
+    connect(pdf, &QPushButton::clicked, this, &frmClassSheet::PdfCommand_Click);
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+    resize(1020, 760);
+}
+
+void frmClassSheet::setToday(const QDate &today) {
+    m_today = today;
+    showSheet();
+}
+
+void frmClassSheet::Form_Load() {
+    refresh();
+}
+
+void frmClassSheet::refresh() {
+    m_roster = m_classroom.classRoster();
+    m_logs = readAnswerLogs(m_classroom.state().DataFolder);
+    setWindowTitle(QStringLiteral("クラスのようす　") + m_roster.className);
+    // The pupil list keeps the chosen pupil while that name is still there.
+    const QString chosen = m_pupil->currentIndex() > 0 ? m_pupil->currentText() : QString();
+    const QSignalBlocker block(m_pupil);
+    m_pupil->clear();
+    m_pupil->addItem(QStringLiteral("クラス全体"));
+    m_pupil->addItems(sheetPupilChoices(m_roster, m_logs));
+    m_pupil->setCurrentIndex(qMax(0, m_pupil->findText(chosen)));
+    showSheet();
+}
+
+void frmClassSheet::showSheet() {
+    const QString pupil = m_pupil->currentIndex() > 0 ? m_pupil->currentText() : QString();
+    m_sheet =
+        buildClassSheet(m_roster, m_logs, SheetPeriod(m_period->currentIndex()), m_today, pupil);
+    m_sheet.logProblem = m_classroom.answerLogProblem();
+    m_range->setText(QStringLiteral("期間：") + sheetRangeText(m_sheet.range) +
+                     QStringLiteral("　　答えた問題：") + QString::number(m_sheet.answered) +
+                     QStringLiteral("問"));
+
+    m_table->setRowCount(int(m_sheet.pupils.size()));
+    for (int row = 0; row < m_sheet.pupils.size(); ++row) {
+        const PupilLine &line = m_sheet.pupils[row];
+        m_table->setItem(row, 0, cell(line.name, Qt::AlignLeft | Qt::AlignVCenter));
+        for (int k = 0; k < 4; ++k) {
+            QTableWidgetItem *item = cell((line.holdsRecord[k] ? QStringLiteral("★") : QString()) +
+                                              QString::number(line.best[k]),
+                                          Qt::AlignRight | Qt::AlignVCenter);
+            if (line.holdsRecord[k])
+                item->setBackground(QColor(0xFF, 0xF0, 0xB0));
+            m_table->setItem(row, k + 1, item);
+        }
+        m_table->setItem(row, 5,
+                         cell(QString::number(line.answered), Qt::AlignRight | Qt::AlignVCenter));
+        FactTally share{line.answered, line.wrong};
+        m_table->setItem(row, 6, cell(factShareText(share), Qt::AlignRight | Qt::AlignVCenter));
+    }
+
+    m_gridTitle->setText(QStringLiteral("はじめの答えでまちがえた割合（") + sheetSubject(m_sheet) +
+                         QStringLiteral("）"));
+    for (int a = 1; a <= 9; ++a)
+        for (int b = 1; b <= 9; ++b) {
+            const FactTally &fact = m_sheet.facts[(a - 1) * 9 + (b - 1)];
+            QString text = factShareText(fact);
+            if (fact.answered)
+                text += QStringLiteral("\n%1問").arg(fact.answered);
+            QTableWidgetItem *item = cell(text, Qt::AlignCenter);
+            item->setBackground(factColour(fact));
+            item->setForeground(Qt::black);
+            item->setToolTip(QStringLiteral("%1 × %2：%3問のうち %4問まちがい")
+                                 .arg(a)
+                                 .arg(b)
+                                 .arg(fact.answered)
+                                 .arg(fact.wrong));
+            m_grid->setItem(a - 1, b - 1, item);
+        }
+
+    QStringList records;
+    for (int k = 0; k < 4; ++k) {
+        const ClassRecord &record = m_sheet.records[k];
+        records << sheetActivityCaption(k) + QStringLiteral("：") +
+                       (record.holder.isEmpty()
+                            ? QStringLiteral("まだいません")
+                            : QStringLiteral("%1さん　%2回").arg(record.holder).arg(record.run));
+    }
+    m_records->setText(records.join(u'\n'));
+    m_idle->setText(QStringLiteral("<b>この期間に答えていない人（%1人）</b><br>%2")
+                        .arg(m_sheet.idle.size())
+                        .arg(m_sheet.idle.isEmpty()
+                                 ? QStringLiteral("いません")
+                                 : m_sheet.idle.join(QStringLiteral("、")).toHtmlEscaped()));
+
+    QString status = QStringLiteral("答えの記録：%1台のコンピューターのファイルを読みました。")
+                         .arg(m_sheet.files.size());
+    if (m_sheet.damagedLines)
+        status += QStringLiteral("読めない行が %1 行あったので、とばしました。")
+                      .arg(m_sheet.damagedLines);
+    if (!m_sheet.unreadable.isEmpty())
+        status +=
+            QStringLiteral("読めないファイル：") + m_sheet.unreadable.join(QStringLiteral("、"));
+    if (!m_sheet.logProblem.isEmpty())
+        status += QStringLiteral("<br><span style='color:#C00000'>") +
+                  m_sheet.logProblem.toHtmlEscaped() + QStringLiteral("</span>");
+    m_status->setText(status);
+}
+
+void frmClassSheet::PrintCommand_Click() {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    printer.setPageOrientation(QPageLayout::Portrait);
+    printer.setFullPage(true);
+    printer.setDocName(windowTitle());
+    QPrintDialog dialog(&printer, this);
+    dialog.setWindowTitle(QStringLiteral("クラスのようすを印刷"));
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        showOutcome(QStringLiteral("印刷できませんでした。"), true);
+        return;
+    }
+    paintClassSheetPage(painter, printer.pageLayout().fullRectPixels(printer.resolution()), m_sheet,
+                        QDate::currentDate());
+    painter.end();
+}
+
+void frmClassSheet::PdfCommand_Click() {
+    QString path;
+    if (m_pdfPathHook) {
+        path = m_pdfPathHook();
+    } else {
+        const QString suggested =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
+            QStringLiteral("/クラスのようす_%1_%2.pdf")
+                .arg(m_roster.className, m_today.toString(QStringLiteral("yyyyMMdd")));
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), suggested,
+                                            QStringLiteral("PDF (*.pdf)"));
+    }
+    if (path.isEmpty())
+        return;
+    const QString problem = writeClassSheetPdf(path, m_sheet, QDate::currentDate());
+    showOutcome((problem.isEmpty() ? QStringLiteral("PDFに保存しました：") : problem + u'\n') +
+                    QDir::toNativeSeparators(path),
+                !problem.isEmpty());
+}
+
+void frmClassSheet::showOutcome(const QString &text, bool failed) {
+    // Under the sheet rather than in a box: the teacher reads it there, nothing waits.
+    m_outcome->setText(text);
+    setTextColour(m_outcome, failed ? QColor(0xC0, 0, 0) : QColor(Qt::black));
+    m_outcome->show();
+}

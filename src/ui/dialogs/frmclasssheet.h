@@ -1,0 +1,63 @@
+#pragma once
+// The class sheet window for the teacher (menu ﾂｰﾙ): every pupil's best runs and answers, the
+// class records, the 81 facts coloured by the share of wrong first answers over a period, for
+// the class or one pupil, and who answered nothing. It prints the sheet or saves it as PDF.
+
+#include "classroom/classsheet.h"
+
+#include <QDialog>
+#include <functional>
+
+class Classroom;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTableWidget;
+
+class frmClassSheet : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmClassSheet(Classroom &classroom, QWidget *parent = nullptr);
+
+    // Reads the roster, the record file and every computer's answer log again.
+    void Form_Load();
+    // The day the periods end on; today unless set (for pictures of a sheet).
+    void setToday(const QDate &today);
+
+    const ClassSheet &sheet() const { return m_sheet; }
+    QComboBox *periodCombo() const { return m_period; }
+    QComboBox *pupilCombo() const { return m_pupil; }
+    QTableWidget *pupilTable() const { return m_table; }
+    QTableWidget *factGrid() const { return m_grid; }
+
+    // Where "PDFに保存" writes, asked in a file dialog unless a test answers it.
+    using PathHook = std::function<QString()>;
+    void setPdfPathHook(PathHook hook) { m_pdfPathHook = std::move(hook); }
+
+public Q_SLOTS:
+    void refresh();
+    void PrintCommand_Click();
+    void PdfCommand_Click();
+
+private:
+    void showSheet();
+    // What printing or saving came to, in a line under the sheet.
+    void showOutcome(const QString &text, bool failed);
+
+    Classroom &m_classroom;
+    QDate m_today;
+    ClassRoster m_roster;
+    AnswerLogs m_logs;
+    ClassSheet m_sheet;
+    PathHook m_pdfPathHook;
+    QComboBox *m_period = nullptr;
+    QComboBox *m_pupil = nullptr;
+    QLabel *m_range = nullptr;
+    QLabel *m_records = nullptr;
+    QLabel *m_gridTitle = nullptr;
+    QLabel *m_idle = nullptr;
+    QLabel *m_status = nullptr;
+    QLabel *m_outcome = nullptr;
+    QTableWidget *m_table = nullptr;
+    QTableWidget *m_grid = nullptr;
+};

@@ -1,0 +1,303 @@
+// The answer log and the class sheet: lines written by pupils answering through the keyboard,
+// and the sheet built from the logs of several computers.
+
+#include "classroom/answerlog.h"
+#include "classroom/classroom.h"
+#include "records/streakrecord.h"
+#include "testsupport.h"
+#include "ui/dialogs/frmclasssheet.h"
+#include "ui/main/answerbox.h"
+#include "ui/main/challengepage.h"
+#include "ui/main/levelpage.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTabWidget>
+
+namespace {
+
+// The window shown and active on a data folder with a roster and a record file; `name`
+// signed in through the name box.
+struct Lesson : TestMain {
+    explicit Lesson(const QString &name) : TestMain(false) {
+        writeBytes(path("Quorin.ini"), roster({}));
+        writeBytes(path("Quorin.dat"), newStreakFileBytes());
+        window->Form_Load();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        active = QTest::qWaitForWindowActive(window.get());
+        QLineEdit *edit = window->nameCombo()->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton);
+        typeText(edit, name);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    bool active = false;
+    void openTab(int tab) {
+        QTabBar *bar = window->tabStrip()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+    }
+    // Types the answer into the focused box and presses Enter.
+    static void answer(int value) {
+        typeText(QApplication::focusWidget(), QString::number(value));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    // Empties the focused box with editing keys only (any other key confirms).
+    static void clear() {
+        for (Qt::Key k : {Qt::Key_Backspace, Qt::Key_Backspace, Qt::Key_Delete, Qt::Key_Delete})
+            QTest::keyClick(QApplication::focusWidget(), k);
+    }
+    // The log's lines after the header, each without its time when that is of the last
+    // minutes ("たろう,レベル1,3,4,○").
+    QStringList logLines() const {
+        const QStringList files = QDir(dir.path()).entryList({"answers-*.csv"});
+        if (files.size() != 1)
+            return {QStringLiteral("log files: %1").arg(files.join(u' '))};
+        const QByteArray bytes = readBytes(path(files[0]));
+        if (!bytes.startsWith(answerLogHeader()))
+            return {QStringLiteral("no header")};
+        QStringList lines = QString::fromUtf8(bytes.mid(answerLogHeader().size()))
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (QString &line : lines) {
+            const QDateTime when = QDateTime::fromString(line.left(19), "yyyy-MM-dd HH:mm:ss");
+            if (qAbs(when.secsTo(QDateTime::currentDateTime())) < 600 && line.mid(19, 1) == ",")
+                line = line.mid(20);
+        }
+        return lines;
+    }
+};
+
+QString line(const QString &who, const QString &activity, int a, int b, bool right) {
+    return QStringLiteral("%1,%2,%3,%4,%5").arg(who, activity).arg(a).arg(b).arg(right ? "○" : "×");
+}
+
+int factor(const QLabel *label, int at) {
+    return QStringLiteral("１２３４５６７８９").indexOf(label->text().mid(at, 1)) + 1;
+}
+
+} // namespace
+
+class TestClassSheet : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { useTestSettings(); }
+    void logFromRealInput_data();
+    void logFromRealInput();
+    void failedAppendIsShownOnTheSheet();
+    void sheetFromLogs_data();
+    void sheetFromLogs();
+    void pdfPage();
+};
+
+void TestClassSheet::logFromRealInput_data() {
+    QTest::addColumn<int>("tab");
+    QTest::newRow("practice") << 1;
+    QTest::newRow("level 1") << 2;
+    QTest::newRow("level 3") << 4;
+    QTest::newRow("challenge") << 5;
+}
+
+// One set answered with one wrong first answer, put right and confirmed again: the log holds
+// each question once, with its first answer. The name's comma is quoted.
+void TestClassSheet::logFromRealInput() {
+    QFETCH(int, tab);
+    Lesson t(QStringLiteral("た,ろう"));
+    QVERIFY(t.active);
+    t.openTab(tab);
+    const QString who = QStringLiteral("\"た,ろう\"");
+    QStringList expected;
+    if (tab == 1) {
+        // Row 3 by its button; the first question wrong, then right; the second right.
+        QTest::mouseClick(t.find<QRadioButton>("QuorinPracticeSelectOption_2"), Qt::LeftButton);
+        Lesson::answer(4);
+        Lesson::clear();
+        Lesson::answer(3);
+        Lesson::answer(6);
+        expected << line(who, "れんしゅう", 3, 1, false) << line(who, "れんしゅう", 3, 2, true);
+    } else if (tab < 5) {
+        LevelPage *page = t.window->levelPage(Activity(tab - 2));
+        for (int i = 0; i < LevelPage::kQuestions; ++i) {
+            const int a = factor(page->questionLabel(i), 0), b = factor(page->questionLabel(i), 4);
+            Lesson::answer(a * b + (i == 3));
+            expected << line(who, QStringList{"レベル1", "レベル2", "レベル3"}[tab - 2], a, b,
+                             i != 3);
+        }
+        QTest::mouseClick(page->answerBox(3), Qt::LeftButton);
+        Lesson::clear();
+        Lesson::answer(factor(page->questionLabel(3), 0) * factor(page->questionLabel(3), 4));
+        QCOMPARE(page->scoreLabel()->text(), " 100点です");
+    } else {
+        ChallengePage *page = t.window->challengePage();
+        for (int i = 0; i < ChallengePage::kBoxCount; ++i) {
+            const int a = page->header(9 + i / 9)->text().mid(1).toInt();
+            const int b = page->header(i % 9)->text().mid(1).toInt();
+            Lesson::answer(a * b + (i == 80));
+            expected << line(who, "チャレンジ", a, b, i != 80);
+        }
+        Lesson::clear();
+        Lesson::answer(page->header(17)->text().mid(1).toInt() *
+                       page->header(8)->text().mid(1).toInt());
+    }
+    QCOMPARE(t.logLines(), expected);
+    QVERIFY(t.messages.isEmpty());
+    QVERIFY(t.classroom->answerLogProblem().isEmpty());
+}
+
+void TestClassSheet::failedAppendIsShownOnTheSheet() {
+    Lesson t(QStringLiteral("たろう"));
+    t.openTab(1);
+    QTest::mouseClick(t.find<QRadioButton>("QuorinPracticeSelectOption_0"), Qt::LeftButton);
+    {
+        AppendFaultForTesting fault;
+        Lesson::answer(1);
+    }
+    QVERIFY(t.messages.isEmpty());
+    QVERIFY(t.find<QLabel>("QuorinPracticeResult_0")->isVisible());
+    t.window->findChild<QAction *>("mnuToolsClassSheet")->trigger();
+    QVERIFY(t.window->classSheet());
+    QVERIFY2(t.window->classSheet()
+                 ->findChild<QLabel *>("ClassSheetStatus")
+                 ->text()
+                 .contains(QStringLiteral("書きこめなかった答えが 1 問")),
+             qPrintable(t.window->classSheet()->findChild<QLabel *>("ClassSheetStatus")->text()));
+}
+
+namespace {
+
+// A data folder with three pupils, たろう holding the level 1 record, and answer logs.
+struct Folder {
+    QTemporaryDir dir;
+    ApplicationState state;
+    std::unique_ptr<Classroom> classroom;
+    explicit Folder(const QList<QByteArray> &logs) {
+        initialiseApplicationState(state, dir.path());
+        writeBytes(dir.filePath("Quorin.ini"),
+                   roster({"たろう;3;0;1;0", "はなこ;0;2;0;0", "じろう;0;0;0;0"}));
+        writeBytes(dir.filePath("Quorin.dat"), streakLines({"たろう; 3", "はなこ; 2", ";0", ";0"}));
+        for (int i = 0; i < logs.size(); ++i)
+            writeBytes(dir.filePath(QStringLiteral("answers-pc%1.csv").arg(i)), logs[i]);
+        classroom = std::make_unique<Classroom>(state);
+    }
+};
+
+QByteArray log(const QByteArray &lines) {
+    return answerLogHeader() + lines;
+}
+
+} // namespace
+
+// Grid cells "a×b wrong/answered" (every other cell empty); table lines "name runs answered
+// wrong" with ★ on a class record; the pupils without answers; damaged lines.
+void TestClassSheet::sheetFromLogs_data() {
+    QTest::addColumn<QList<QByteArray>>("logs");
+    QTest::addColumn<int>("period");
+    QTest::addColumn<QString>("pupil");
+    QTest::addColumn<QStringList>("grid");
+    QTest::addColumn<QStringList>("table");
+    QTest::addColumn<QStringList>("idle");
+    QTest::addColumn<int>("damaged");
+    const QList<QByteArray> twoPcs = {log("2026-12-07 09:00:00,たろう,レベル1,3,4,×\r\n2026-12-08 "
+                                          "09:00:00,たろう,れんしゅう,3,4,○\r\n"),
+                                      log("2026-11-30 10:00:00,はなこ,レベル2,3,4,×\r\n2026-12-09 "
+                                          "10:00:00,はなこ,チャレンジ,3,4,×\n"
+                                          "2026-12-09 10:00:01,はなこ,チャレンジ,9,9,○\n")};
+    QTest::newRow("two computers, this week")
+        << twoPcs << 0 << "" << QStringList{"3×4 2/3", "9×9 0/1"}
+        << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 2 1", "じろう 0 0 0 0 0 0"}
+        << QStringList{"じろう"} << 0;
+    QTest::newRow("this month") << twoPcs << 1 << "" << QStringList{"3×4 2/3", "9×9 0/1"}
+                                << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 2 1",
+                                               "じろう 0 0 0 0 0 0"}
+                                << QStringList{"じろう"} << 0;
+    QTest::newRow("all, one pupil")
+        << twoPcs << 2 << "はなこ" << QStringList{"3×4 2/2", "9×9 0/1"}
+        << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 3 2", "じろう 0 0 0 0 0 0"}
+        << QStringList{"じろう"} << 0;
+    // Quoted names, a date a spreadsheet rewrote, CR LF and LF; damaged: a factor 0, a 10,
+    // text, an unknown activity, a mark that is no mark, a day that does not exist, an open
+    // quote, a seventh field, and a torn last line. The header again is no damage.
+    QTest::newRow("damaged lines")
+        << QList<QByteArray>{log("2026-12-08 10:00:00,\"じ,ろう\",れんしゅう,2,2,×\r\n"
+                                 "2026/12/8 10:00,\"た\"\"ろう\",レベル3,2,2,○\n"
+                                 "2026-12-08 10:00:00,たろう,レベル1,0,4,○\n"
+                                 "2026-12-08 10:00:00,たろう,レベル1,10,4,○\n"
+                                 "garbage\n"
+                                 "2026-12-08 10:00:00,たろう,しゅくだい,2,4,○\n"
+                                 "2026-12-08 10:00:00,たろう,レベル1,2,4,◎\n"
+                                 "2026-02-30 10:00:00,たろう,レベル1,2,4,○\n"
+                                 "2026-12-08 10:00:00,\"たろう,レベル1,2,4,○\n"
+                                 "2026-12-08 10:00:00,たろう,レベル1,2,4,○,x\n" +
+                                 answerLogHeader().mid(3) + "2026-12-08 10:0"),
+                             log("")}
+        << 0 << "" << QStringList{"2×2 1/2"}
+        << QStringList{"たろう ★3 0 1 0 0 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
+        << QStringList{"たろう", "はなこ", "じろう"} << 9;
+}
+
+void TestClassSheet::sheetFromLogs() {
+    QFETCH(QList<QByteArray>, logs);
+    QFETCH(int, period);
+    QFETCH(QString, pupil);
+    Folder f(logs);
+    const AnswerLogs read = readAnswerLogs(f.dir.path());
+    QCOMPARE(read.files.size(), logs.size());
+    const ClassSheet sheet = buildClassSheet(f.classroom->classRoster(), read, SheetPeriod(period),
+                                             QDate(2026, 12, 9), pupil);
+    QStringList grid, table;
+    for (int i = 0; i < kFactCount; ++i)
+        if (sheet.facts[i].answered)
+            grid << QStringLiteral("%1×%2 %3/%4")
+                        .arg(i / 9 + 1)
+                        .arg(i % 9 + 1)
+                        .arg(sheet.facts[i].wrong)
+                        .arg(sheet.facts[i].answered);
+    for (const PupilLine &line : sheet.pupils) {
+        QString text = line.name;
+        for (int k = 0; k < 4; ++k)
+            text += (line.holdsRecord[k] ? " ★" : " ") + QString::number(line.best[k]);
+        table << text + QStringLiteral(" %1 %2").arg(line.answered).arg(line.wrong);
+    }
+    QTEST(grid, "grid");
+    QTEST(table, "table");
+    QTEST(sheet.idle, "idle");
+    QTEST(sheet.damagedLines, "damaged");
+}
+
+// The sheet saved as PDF from its window: one A4 page with the class, the period and the day.
+void TestClassSheet::pdfPage() {
+    Folder f({log("2026-12-08 09:00:00,たろう,レベル1,3,4,×\r\n")});
+    frmClassSheet window(*f.classroom);
+    window.Form_Load();
+    window.setToday(QDate(2026, 12, 9));
+    const QString pdf = f.dir.filePath("sheet.pdf");
+    window.setPdfPathHook([&pdf] { return pdf; });
+    window.show();
+    QTest::mouseClick(window.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
+    QProcess info, text;
+    info.start("pdfinfo", {pdf});
+    QVERIFY(info.waitForFinished());
+    const QString infoText = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(infoText.contains(QRegularExpression("Pages:\\s+1\\n")), qPrintable(infoText));
+    QVERIFY2(infoText.contains("595 x 842 pts (A4)"), qPrintable(infoText));
+    text.start("pdftotext", {"-layout", pdf, "-"});
+    QVERIFY(text.waitForFinished());
+    const QString page = QString::fromUtf8(text.readAllStandardOutput());
+    for (const QString &expected :
+         {QStringLiteral("クラスのようす"), QFileInfo(f.dir.path()).fileName(),
+          QStringLiteral("今週（2026年12月7日（月）"), QStringLiteral("2026年12月9日（水）"),
+          QStringLiteral("たろうさん"), QStringLiteral("じろう")})
+        QVERIFY2(page.contains(expected), qPrintable(expected + "\n" + page));
+    const QString printed = QDate::currentDate().toString("yyyy年M月d日");
+    QVERIFY(page.contains(QRegularExpression(QStringLiteral("印刷日\\s*") + printed)));
+}
+
+QTEST_MAIN(TestClassSheet)
+#include "tst_classsheet.moc"

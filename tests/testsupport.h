@@ -2,14 +2,20 @@
 // Shared fixtures: data files in code page 932, a main window on a temporary data folder with
 // a seeded random source and its message boxes recorded instead of shown, and PNG snapshots.
 
+#include "classroom/answerlog.h"
 #include "core/shuffle.h"
 #include "records/cp932.h"
+#include "records/streakrecord.h"
 #include "ui/main/frmmain.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QStandardPaths>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -50,6 +56,20 @@ inline QByteArray streakLines(const QStringList &records) {
     return cp932Lines(QStringList{QStringLiteral("氏名;得点")} + records);
 }
 
+// Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1
+// only). ASCII characters go through QTest::keyClick so digits carry their key codes.
+inline void typeText(QWidget *widget, const QString &text) {
+    for (QChar c : text) {
+        if (c.unicode() < 0x80) {
+            QTest::keyClick(widget, char(c.unicode()));
+        } else {
+            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
+        }
+    }
+}
+
 struct TestMain {
     QTemporaryDir dir;
     ApplicationState state;
@@ -81,6 +101,35 @@ struct TestMain {
     }
 };
 
+// The window shown and active on a data folder holding `ini` (nothing when empty) and a fresh
+// record file, driven as a pupil drives it.
+struct ShownMain : TestMain {
+    explicit ShownMain(const QByteArray &ini = QByteArray()) : TestMain(false) {
+        if (!ini.isEmpty())
+            writeBytes(path(QStringLiteral("Quorin.ini")), ini);
+        writeBytes(path(QStringLiteral("Quorin.dat")), newStreakFileBytes());
+        window->Form_Load();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        active = QTest::qWaitForWindowActive(window.get());
+    }
+    bool active = false;
+
+    // The name typed into the sign-in box over what it held, then Enter.
+    void signIn(const QString &name) {
+        QLineEdit *edit = window->nameCombo()->lineEdit();
+        QTest::mouseClick(edit, Qt::LeftButton);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(edit, Qt::Key_Delete);
+        typeText(edit, name);
+        QTest::keyClick(edit, Qt::Key_Return);
+    }
+    void clickTab(int tab) {
+        QTabBar *bar = window->tabStrip()->tabBar();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
+    }
+};
+
 // A main window on a data folder that already holds `roster` (nothing when empty).
 inline std::unique_ptr<TestMain> withRoster(const QByteArray &roster) {
     auto t = std::make_unique<TestMain>(false);
@@ -102,18 +151,31 @@ inline int openActivities(const TestMain &t) {
     return open;
 }
 
-// Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1
-// only). ASCII characters go through QTest::keyClick so digits carry their key codes.
-inline void typeText(QWidget *widget, const QString &text) {
-    for (QChar c : text) {
-        if (c.unicode() < 0x80) {
-            QTest::keyClick(widget, char(c.unicode()));
-        } else {
-            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
-            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(c),
-                                Qt::NoModifier);
-        }
+// The lines of the window's answer log after its header, each without its time when that is
+// of the last minutes ("たろう,レベル1,3,4,○"); one line saying what is wrong when there is not
+// exactly one log file starting with its header.
+inline QStringList answerLogLines(const TestMain &t) {
+    const QStringList files = QDir(t.dir.path()).entryList({answerLogFilePattern()});
+    const QByteArray bytes = readBytes(t.path(files.value(0)));
+    if (files.size() != 1 || !bytes.startsWith(answerLogHeader()))
+        return {QStringLiteral("log files: ") + files.join(u' ')};
+    QStringList lines = QString::fromUtf8(bytes.mid(answerLogHeader().size()))
+                            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    for (QString &line : lines) {
+        const QDateTime when =
+            QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        if (qAbs(when.secsTo(QDateTime::currentDateTime())) < 600 && line.mid(19, 1) == u",")
+            line = line.mid(20);
     }
+    return lines;
+}
+
+inline QString logLine(const QString &who, const QString &activity, int a, int b, bool right) {
+    return QStringLiteral("%1,%2,%3,%4,%5")
+        .arg(who, activity)
+        .arg(a)
+        .arg(b)
+        .arg(right ? QStringLiteral("○") : QStringLiteral("×"));
 }
 
 // Saves a PNG of the widget into $QUORIN_SNAPSHOTS when that folder is set (for looking at

@@ -18,18 +18,12 @@ static QString spoken(QObject *o) {
     return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name);
 }
 
-struct Pupil : TestMain {
-    Pupil() {
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    }
+struct Pupil : ShownMain {
     // Signs in and clicks a tab; then each tab's accessible state says whether it can be chosen.
     void enter(int tab) {
-        typeText(window->nameCombo()->lineEdit(), "たろう");
-        QTest::keyClick(window->nameCombo()->lineEdit(), Qt::Key_Return);
+        signIn("たろう");
+        clickTab(tab);
         QTabBar *bar = window->tabStrip()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
         for (int i = 0; i < 6; ++i)
             QCOMPARE(QAccessible::queryAccessibleInterface(bar)->child(i)->state().disabled,
                      quint64(i != tab));

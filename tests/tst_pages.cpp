@@ -21,35 +21,12 @@
 
 namespace {
 
-// The window shown and active on a data folder holding `ini` and a fresh record file.
-struct Pupil : TestMain {
-    explicit Pupil(const QByteArray &ini = QByteArray()) : TestMain(false) {
-        if (!ini.isEmpty())
-            writeBytes(path("Quorin.ini"), ini);
-        writeBytes(path("Quorin.dat"), newStreakFileBytes());
-        window->Form_Load();
-        window->show();
-        QApplication::setActiveWindow(window.get());
-        active = QTest::qWaitForWindowActive(window.get());
-    }
-    bool active = false;
-
+// The shown window, with keys for the focused widget and the page's numbered controls.
+struct Pupil : ShownMain {
+    using ShownMain::ShownMain;
     static QWidget *focus() { return QApplication::focusWidget(); }
     static void type(const QString &text) { typeText(focus(), text); }
     static void key(Qt::Key k, Qt::KeyboardModifiers m = {}) { QTest::keyClick(focus(), k, m); }
-    // The name typed into the sign-in box over what it held, then Enter.
-    void signIn(const QString &name) {
-        QLineEdit *edit = window->nameCombo()->lineEdit();
-        QTest::mouseClick(edit, Qt::LeftButton);
-        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClick(edit, Qt::Key_Delete);
-        typeText(edit, name);
-        QTest::keyClick(edit, Qt::Key_Return);
-    }
-    void clickTab(int tab) {
-        QTabBar *bar = window->tabStrip()->tabBar();
-        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
-    }
     void click(const QString &name) { QTest::mouseClick(find<QPushButton>(name), Qt::LeftButton); }
     template <typename T = QLabel> T *at(const char *name, int i) const {
         return find<T>(QString::fromLatin1(name).arg(i));
@@ -106,7 +83,7 @@ void TestPages::signInPage() {
 void TestPages::practicePage() {
     Pupil t;
     QVERIFY(t.active);
-    t.signIn("たろう");
+    t.signIn("た,ろう");
     t.clickTab(1);
     const auto question = [&t](int i) { return factors(t.at("QuorinPracticeQuestion_%1", i)); };
     const auto mark = [&t](int i) {
@@ -121,20 +98,26 @@ void TestPages::practicePage() {
     Pupil::type("5");
     Pupil::key(Qt::Key_Return);
     QCOMPARE(mark(0), "？");
+    // Each question's first answer lands in the answer log, the name quoted for its comma.
+    QStringList logged{logLine("\"た,ろう\"", "れんしゅう", 2, 1, false)};
     QVERIFY(!t.at<QLineEdit>("QuorinPracticeAnswerTextBox_%1", 1)->isVisible());
     for (int i = 0; i < 18; ++i) {
         // The left column is the row in order; the right column the same facts once each.
         if (i < 9)
             QCOMPARE(question(i), qMakePair(2, i + 1));
         QCOMPARE(Pupil::focus(), t.at<QLineEdit>("QuorinPracticeAnswerTextBox_%1", i));
-        Pupil::key(Qt::Key_A, Qt::ControlModifier);
+        if (i == 0) // the wrong answer selected and typed over
+            Pupil::key(Qt::Key_A, Qt::ControlModifier);
         Pupil::type(QString::number(question(i).first * question(i).second));
         Pupil::key(Qt::Key_Return);
+        if (i > 0)
+            logged << logLine("\"た,ろう\"", "れんしゅう", 2, question(i).second, true);
         if (i == 8) // the left column is emptied and hidden at once
             QVERIFY(!t.at("QuorinPracticeQuestion_%1", 0)->isVisible());
         QCOMPARE(evaluation->isVisible(), i == 17);
     }
     QCOMPARE(evaluation->text(), "残念！がんばりましょう。");
+    QCOMPARE(answerLogLines(t), logged);
     // Again with "???": every row turns up, and a run without a miss is praised.
     QSet<int> rows;
     for (int n = 0; n < 120; ++n) {
@@ -182,8 +165,10 @@ void TestPages::levelPage() {
     Pupil::key(Qt::Key_Return);
     QCOMPARE(Pupil::focus(), page->answerBox(LevelPage::kQuestions - 1));
     QTest::mouseClick(first, Qt::LeftButton);
+    QStringList logged;
     for (int i = 0; i < LevelPage::kQuestions; ++i) {
         const auto [a, b] = factors(page->questionLabel(i));
+        logged << logLine("たろう", QStringLiteral("レベル%1").arg(level + 1), a, b, true);
         QVERIFY2(a >= lowest && a <= highest, qPrintable(page->questionLabel(i)->text()));
         QCOMPARE(Pupil::focus(), page->answerBox(i));
         Pupil::type(QString::number(a * b));
@@ -203,6 +188,7 @@ void TestPages::levelPage() {
     Pupil::type(QString::number(a * b + 1));
     Pupil::key(Qt::Key_Return);
     QCOMPARE(page->scoreLabel()->text(), " 95点です");
+    QCOMPARE(answerLogLines(t), logged); // the set's first grading only
     QCOMPARE(page->streakLabel()->text(), streakMessage(1, 1, "たろう", 1));
     // Another copy saved はなこ's full mark: the list reads the file again.
     writeBytes(t.path("Quorin.ini"), rosterOnDisk(t) + cp932Lines({"はなこ;1;1;1;1"}));
@@ -220,6 +206,7 @@ void TestPages::challengePage() {
     t.clickTab(5);
     ChallengePage *page = t.window->challengePage();
     QVERIFY(page->timeLabel()->text().isEmpty());
+    QStringList logged;
     // Fills the sheet from the headers the pupil sees, one more in the last box when `miss`.
     const auto fill = [&](bool miss) {
         // The headers: each of 1..9 once along the top and once down the side.
@@ -234,6 +221,8 @@ void TestPages::challengePage() {
         for (int i = 0; i < ChallengePage::kBoxCount; ++i) {
             [&] { QCOMPARE(Pupil::focus(), page->answerBox(i)); }();
             product = numbers[1][i / 9] * numbers[0][i % 9];
+            logged << logLine("たろう", "チャレンジ", numbers[1][i / 9], numbers[0][i % 9],
+                              !(miss && i == 80));
             Pupil::type(QString::number(product + (miss && i == 80)));
             Pupil::key(Qt::Key_Return); // on to the next box; in the last one, marking
         }
@@ -255,6 +244,7 @@ void TestPages::challengePage() {
     // Marking the same sheet again counts nothing more.
     Pupil::key(Qt::Key_Return);
     QCOMPARE(rosterOnDisk(t), roster({"たろう;0;0;0;1"}));
+    QCOMPARE(answerLogLines(t), logged); // each sheet's first marking only
     QCOMPARE(page->streakLabel()->text(), streakMessage(1, 1, "たろう", 1));
     // The picture plays its six frames three times and stops on the first.
     QList<int> shown;

@@ -179,7 +179,6 @@ void TestRealInput::enterSignsInAsTyped() {
     QCOMPARE(t->state.RosterTable[row][0], name);
     const QByteArray expected = row == 5 ? file + cp932Lines({name + ";0;0;0;0"}) : file;
     QCOMPARE(rosterOnDisk(*t), expected);
-
 }
 
 // ---- Buttons and the keyboard ---------------------------------------------------------------

@@ -11,8 +11,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-#include <unistd.h>
 #include <memory>
+#include <unistd.h>
 #include <vector>
 
 namespace {

@@ -152,6 +152,11 @@ void TestConcurrency::readOnlyRosterLeftAlone() {
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (::geteuid() != 0 || setpriv.isEmpty())
         QSKIP("needs root and setpriv to run the saver as another user");
+    // A copy of the saver where that user may run it, whatever the build folder's modes.
+    QTemporaryDir bin;
+    const QString saver = bin.filePath(QStringLiteral("quorin_saver"));
+    QVERIFY(QFile::copy(QStringLiteral(QUORIN_SAVER), saver));
+    QVERIFY(QFile::setPermissions(bin.path(), QFileDevice::Permissions(0x7755)));
     Folder folder;
     QVERIFY(QFile::setPermissions(folder.dir.path(), QFileDevice::Permissions(0x7777)));
     QVERIFY(QFile::setPermissions(folder.dat, QFileDevice::Permissions(0x6666)));
@@ -159,8 +164,8 @@ void TestConcurrency::readOnlyRosterLeftAlone() {
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                      QStringLiteral("--clear-groups"), QStringLiteral(QUORIN_SAVER),
-                      QStringLiteral("share"), folder.dir.path(), QStringLiteral("1")});
+                      QStringLiteral("--clear-groups"), saver, QStringLiteral("share"),
+                      folder.dir.path(), QStringLiteral("1")});
     QVERIFY(p.waitForFinished(30000));
     const QString said = QString::fromUtf8(p.readAll());
     QCOMPARE(p.exitCode(), 2);

@@ -8,6 +8,7 @@
 #include "core/numericvalue.h"
 #include "records/datafile.h"
 #include "records/datasync.h"
+#include "records/ownfile.h"
 #include "records/pupilname.h"
 #include "records/rostermerge.h"
 #include "records/streak.h"
@@ -16,6 +17,7 @@
 
 #include <QFileInfo>
 #include <QStringEncoder>
+#include <QSysInfo>
 #include <sys/stat.h>
 
 namespace {
@@ -112,7 +114,6 @@ private Q_SLOTS:
     void recordProcedure();
     void merge_data();
     void merge();
-    void leftoverCopiesRemoved();
     void signIn_data();
     void signIn();
     void fullMarkList_data();
@@ -122,6 +123,8 @@ private Q_SLOTS:
     void damagedFiles_data();
     void damagedFiles();
     void lockedFolderKeepsTheChanges();
+    void abandonedByOwnClock_data();
+    void abandonedByOwnClock();
     void stolenLockCannotLoseAnUpdate();
 };
 
@@ -486,7 +489,9 @@ void TestRules::lockedFolderKeepsTheChanges() {
     // once which computer; the changes wait, and are written when the lock is gone. A tie
     // among the waiting runs keeps the earlier holder.
     Room r(roster({"たろう;0;0;0;0"}), newStreakFileBytes());
-    r.model->folderSync().setOptions({0, 3});
+    SyncOptions wait0;
+    wait0.lockWaitMs = 0;
+    r.model->folderSync().setOptions(wait0);
     foreignLock(r.state.rosterPath(), 0);
     QCOMPARE(r.signIn("じろう").kind, SignInOutcome::SignedIn);
     QCOMPARE(r.told.size(), 1);
@@ -506,22 +511,103 @@ void TestRules::lockedFolderKeepsTheChanges() {
     QCOMPARE(r.told.size(), 1);
 }
 
+void TestRules::abandonedByOwnClock_data() {
+    // What another copy left at the lock's name or as a save copy, how long this copy's own
+    // steady clock runs between two saves, and whether the second save took it for abandoned.
+    QTest::addColumn<QString>("placed");
+    QTest::addColumn<int>("waitedMs");
+    QTest::addColumn<int>("status"); // of the second save
+    QTest::addColumn<bool>("gone");  // the placed thing removed by it
+    const int saved = int(SyncStatus::Saved), busy = int(SyncStatus::Busy);
+    QTest::newRow("lock of a clock 2 min ahead") << "lock +120" << 1000 << busy << false;
+    QTest::newRow("lock of a clock 10 min behind") << "lock -600" << 1000 << busy << false;
+    QTest::newRow("lock left unchanged 20 s") << "lock +120" << 20000 << saved << true;
+    QTest::newRow("lock rewritten meanwhile") << "lock rewritten" << 20000 << busy << false;
+    QTest::newRow("lock of an ended process here") << "own dead lock" << 0 << saved << true;
+    QTest::newRow("dangling link at the lock") << "dangling" << 1000 << busy << false;
+    QTest::newRow("dangling link left 20 s") << "dangling" << 20000 << saved << true;
+    QTest::newRow("link to the user's file left 20 s") << "link" << 20000 << saved << true;
+    QTest::newRow("FIFO at the lock left 20 s") << "fifo" << 20000 << saved << true;
+    QTest::newRow("folder at the lock") << "folder" << 20000 << int(SyncStatus::Failed) << false;
+    QTest::newRow("save copy 10 min old") << "copy -600" << 1000 << saved << false;
+    QTest::newRow("save copy 10 min ahead, left 60 s") << "copy +600" << 60000 << saved << true;
+    QTest::newRow("teacher's backup left 60 s") << "backup" << 60000 << saved << false;
+}
+
+void TestRules::abandonedByOwnClock() {
+    QFETCH(QString, placed);
+    QFETCH(int, waitedMs);
+    QFETCH(int, status);
+    QFETCH(bool, gone);
+    QTemporaryDir dir, home;
+    const QString ini = dir.filePath("Quorin.ini");
+    const QString lock = dataFolderLockPath(ini);
+    const QString userFile = home.filePath(".bashrc");
+    QVERIFY(writeBytes(ini, roster({})) && writeBytes(userFile, "alias ls=ls\n"));
+    const QString kind = placed.section(' ', 0, 0);
+    const int offset = placed.section(' ', 1).toInt();
+    QString thing = lock;
+    if (kind == "lock") {
+        foreignLock(ini, -offset);
+    } else if (placed == "own dead lock") {
+        writeBytes(lock, "999999999\nquorin\n" + QSysInfo::machineHostName().toUtf8() + "\n" +
+                             QSysInfo::machineUniqueId() + "\n");
+    } else if (kind == "dangling" || kind == "link") {
+        QVERIFY(QFile::link(kind == "link" ? userFile : dir.filePath("nowhere"), lock));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(lock).constData(), 0644), 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir("Quorin.lock"));
+    } else {
+        thing = dir.filePath(kind == "backup" ? "Quorin.ini.backup" : "Quorin.ini.aB3xYz");
+        QVERIFY(writeBytes(thing, roster({})));
+        QFile file(thing);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(QDateTime::currentDateTime().addSecs(offset),
+                                 QFileDevice::FileModificationTime));
+    }
+    qint64 now = 0;
+    StaleWatch watch;
+    SyncOptions options;
+    options.lockWaitMs = 0;
+    options.stale.steadyMs = [&now] { return now; };
+    options.stale.watch = &watch;
+    int round = 0;
+    const auto merge = [&round](const std::optional<QByteArray> &) {
+        return std::optional(roster({QStringLiteral("p%1;0;0;0;0").arg(round)}));
+    };
+    saveMerged(ini, merge, options);
+    if (placed == "lock rewritten")
+        writeBytes(lock, "4242\nquorin\nshokuinshitsu-pc\n\n\nanother\n");
+    now += waitedMs;
+    ++round;
+    QCOMPARE(int(saveMerged(ini, merge, options).status), status);
+    QCOMPARE(!checkOwnPath(thing).exists, gone);
+    QCOMPARE(readBytes(userFile), QByteArray("alias ls=ls\n")); // never written through
+    if (status == int(SyncStatus::Saved)) // the lock is released after the save
+        QVERIFY(!checkOwnPath(lock).exists);
+}
+
 void TestRules::stolenLockCannotLoseAnUpdate() {
-    // A lock whose time lies ahead (a fast clock) is taken over at once, although its holder
-    // still writes. That write lands between this copy's merge and its rename; the content
+    // A lock taken over while its holder still writes (it hung long enough to look
+    // abandoned): that write lands between this copy's merge and its rename; the content
     // check notices and the merge runs again.
     QTemporaryDir dir;
     const QString ini = dir.filePath("Quorin.ini");
     const QByteArray base = roster({"たろう;0;0;0;0"});
     writeBytes(ini, base);
-    foreignLock(ini, -40);
+    foreignLock(ini, 0);
     int merges = 0;
     const auto merge = [&](const std::optional<QByteArray> &onDisk) {
         if (merges++ == 0)
             writeBytes(ini, roster({"たろう;0;0;0;0", "よそ;3;0;0;0"}));
         return std::optional(mergeRoster(onDisk.value(), base, roster({"たろう;0;2;0;0"})).bytes);
     };
-    QCOMPARE(saveMerged(ini, merge, {0, 3}).status, SyncStatus::Saved);
+    SyncOptions options;
+    options.lockWaitMs = 0;
+    options.stale.staleAfterMs = 0;
+    QCOMPARE(saveMerged(ini, merge, options).status, SyncStatus::Busy); // seen first
+    QCOMPARE(saveMerged(ini, merge, options).status, SyncStatus::Saved);
     QCOMPARE(readDataFile(ini).value_or(""), roster({"たろう;0;2;0;0", "よそ;3;0;0;0"}));
 }
 
@@ -604,7 +690,9 @@ void TestRules::damagedFiles() {
         unreadable.emplace("Quorin.ini");
     if (twist == "lock folder")
         QVERIFY(QDir(r.dir.path()).mkdir("Quorin.lock"));
-    r.model->folderSync().setOptions({300, 3});
+    SyncOptions wait300;
+    wait300.lockWaitMs = 300;
+    r.model->folderSync().setOptions(wait300);
 
     r.model->load();
     QCOMPARE(r.names, listed);
@@ -630,29 +718,6 @@ void TestRules::damagedFiles() {
     const QString all = r.status + r.told.join(u'\n');
     QVERIFY2(QFile::exists(iniPath) || !all.contains("そのまま残って"), qPrintable(all));
     QVERIFY2(told.isEmpty() ? all.isEmpty() : all.contains(told), qPrintable(all));
-}
-
-void TestRules::leftoverCopiesRemoved() {
-    // Copies left by saves killed before their rename go at the next save under the lock; a
-    // copy of a save that may still run (younger than a minute) and the teacher's own backup
-    // stay.
-    QTemporaryDir dir;
-    const QString ini = dir.filePath("Quorin.ini");
-    QVERIFY(writeBytes(ini, roster({})));
-    for (const char *name : {"Quorin.ini.aB3xYz", "Quorin.ini.Qw9Er2", "Quorin.ini.backup"}) {
-        QVERIFY(writeBytes(dir.filePath(name), roster({})));
-        QFile file(dir.filePath(name));
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        if (QByteArray(name) != "Quorin.ini.Qw9Er2")
-            QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-120),
-                                     QFileDevice::FileModificationTime));
-    }
-    const auto merge = [](const std::optional<QByteArray> &) {
-        return std::optional(roster({"たろう;0;0;0;0"}));
-    };
-    QCOMPARE(saveMerged(ini, merge).status, SyncStatus::Saved);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files),
-             (QStringList{"Quorin.ini", "Quorin.ini.backup", "Quorin.ini.Qw9Er2"}));
 }
 
 QTEST_GUILESS_MAIN(TestRules)

@@ -1,5 +1,7 @@
 #include "records/datafile.h"
 
+#include "records/ownfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -8,9 +10,6 @@
 #include <QThread>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -20,9 +19,6 @@ std::optional<qint64> g_failAfterBytes;
 QString g_failingSaveName; // empty: every save fails while g_failAfterBytes is set
 QString g_unreadableName;
 
-QString notAFileReason() {
-    return QStringLiteral("ファイルではないもの（フォルダーなど）が同じ名前で置かれています。");
-}
 QString noReadPermissionReason() {
     return QStringLiteral("ファイルを読む許可がありません。");
 }
@@ -74,6 +70,11 @@ ReadFaultForTesting::~ReadFaultForTesting() {
 
 SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
                         const std::function<bool()> &stillCurrent) {
+    // A link in the file's place is never written through (the save would rewrite whatever
+    // it leads to), nor is a FIFO or device replaced.
+    const OwnPathCheck own = checkOwnPath(path);
+    if (own.exists && !own.ordinaryFile)
+        return {false, own.reason};
     // Writing beside and renaming would replace a file the teacher made read-only.
     const QFileInfo existing(path);
     if (existing.isFile() && !existing.isWritable())
@@ -113,48 +114,21 @@ SaveResult saveDataFile(const QString &path, const QByteArray &bytes,
 }
 
 DataFileRead readDataFileChecked(const QString &path) {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return {};
-    if (!info.isFile())
-        return {DataFileRead::Unreadable, {}, notAFileReason()};
-    if (!g_unreadableName.isEmpty() && info.fileName() == g_unreadableName)
+    if (!g_unreadableName.isEmpty() && QFileInfo(path).fileName() == g_unreadableName &&
+        QFileInfo::exists(path))
         return {DataFileRead::Unreadable, {}, noReadPermissionReason()};
-    QFile file;
-#ifdef Q_OS_UNIX
-    // O_NONBLOCK: a FIFO put there after the look above must not stop the program.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR)
-            return {};
-        return {DataFileRead::Unreadable,
-                {},
-                errno == EACCES || errno == EPERM ? noReadPermissionReason()
-                                                  : QStringLiteral("ファイルを開けませんでした。")};
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return {DataFileRead::Unreadable, {}, notAFileReason()};
-    }
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return {DataFileRead::Unreadable, {}, QStringLiteral("ファイルを開けませんでした。")};
-    }
-#else
-    file.setFileName(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {DataFileRead::Unreadable,
-                {},
-                QStringLiteral("ファイルを開けませんでした。ほかのプログラムが使っているかも"
-                               "しれません。")};
-#endif
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {DataFileRead::Unreadable,
-                {},
-                QStringLiteral("ファイルを読んでいる途中で失敗しました。")};
-    return {DataFileRead::Read, bytes, QString()};
+    // A link, a FIFO or a device in the file's place, also one put there between a look and
+    // the open, is reported as unreadable instead of being followed or stopping the program.
+    const OwnFile own = openOwnFile(path, OwnFileMode::Read);
+    if (own.state == OwnFile::Missing)
+        return {};
+    if (own.state == OwnFile::Refused)
+        return {DataFileRead::Unreadable, {}, own.reason};
+    QString reason;
+    std::optional<QByteArray> bytes = readOwnFile(*own.file, kMaxDataFileBytes, &reason);
+    if (!bytes)
+        return {DataFileRead::Unreadable, {}, reason};
+    return {DataFileRead::Read, std::move(*bytes), QString()};
 }
 
 std::optional<QByteArray> readDataFile(const QString &path) {
@@ -165,12 +139,9 @@ std::optional<QByteArray> readDataFile(const QString &path) {
 }
 
 SaveResult createDataFileIfMissing(const QString &path, const QByteArray &bytes) {
-    const QFileInfo info(path);
-    if (info.exists()) {
-        if (info.isFile())
-            return {};
-        return {false, QStringLiteral("同じ名前のフォルダーがあります。")};
-    }
+    const OwnPathCheck own = checkOwnPath(path);
+    if (own.exists)
+        return {own.ordinaryFile, own.reason};
     return saveDataFile(path, bytes);
 }
 

@@ -4,12 +4,10 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSysInfo>
-#include <QThread>
 
 namespace {
 
@@ -27,28 +25,20 @@ Fingerprint fingerprintOf(const std::optional<QByteArray> &bytes) {
     return {true, bytes->size(), QCryptographicHash::hash(*bytes, QCryptographicHash::Sha256)};
 }
 
-// QLockFile::tryLock waits at least 100 ms between tries; a save of another copy takes a few
-// milliseconds, so the lock is asked for again sooner, with growing pauses.
-bool takeLock(QLockFile &lock, int waitMs) {
-    const QDeadlineTimer deadline(qMax(0, waitMs));
-    unsigned long pause = 2;
-    for (;;) {
-        if (lock.tryLock(0))
-            return true;
-        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
-            return false;
-        QThread::msleep(qMin<unsigned long>(pause, qMax<qint64>(1, deadline.remainingTime())));
-        pause = qMin(pause * 2, 50UL);
-    }
-}
-
 // A save killed between writing its copy and renaming it leaves "<data file>.XXXXXX" behind.
-// Such copies older than a minute belong to no save still running and are removed. A name a
-// person would choose (all small letters, like "Quorin.ini.backup") is left alone.
-void removeLeftoverCopies(const QString &path) {
+// A copy is removed only when it has stayed exactly as it was for a while of this copy's own
+// steady clock: its time is another computer's, and a save still running keeps its copy for
+// milliseconds. A name a person would choose (all small letters, like "Quorin.ini.backup")
+// is left alone, and so is a link.
+void removeLeftoverCopies(const QString &path, const SyncOptions &options) {
+    static StaleWatch processWatch;
+    StaleWatch &watch = options.stale.watch ? *options.stale.watch : processWatch;
+    static QElapsedTimer steady;
+    if (!steady.isValid())
+        steady.start();
+    const qint64 now = options.stale.steadyMs ? options.stale.steadyMs() : steady.elapsed();
     const QFileInfo data(path);
     const QDir dir(data.absolutePath());
-    const QDateTime oneMinuteAgo = QDateTime::currentDateTimeUtc().addSecs(-60);
     const QFileInfoList copies = dir.entryInfoList({data.fileName() + QStringLiteral(".??????")},
                                                    QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &copy : copies) {
@@ -58,8 +48,14 @@ void removeLeftoverCopies(const QString &path) {
             random = random && c.isLetterOrNumber() && c.unicode() < 0x80;
             mixed = mixed || c.isUpper() || c.isDigit();
         }
-        if (random && mixed && !copy.isSymLink() && copy.lastModified().toUTC() < oneMinuteAgo)
+        if (!random || !mixed || copy.isSymLink())
+            continue;
+        const QByteArray identity = QByteArray::number(copy.size()) + ':' +
+                                    QByteArray::number(copy.lastModified().toMSecsSinceEpoch());
+        if (watch.abandoned(copy.filePath(), identity, now, options.stale.staleAfterMs * 3)) {
+            watch.forget(copy.filePath());
             QFile::remove(copy.filePath());
+        }
     }
 }
 
@@ -90,27 +86,24 @@ QString lockBusyReason(const std::optional<LockHolder> &holder) {
 }
 
 SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options) {
-    const QFileInfo lockInfo(dataFolderLockPath(path));
-    if (lockInfo.exists() && !lockInfo.isFile())
-        return {
-            SyncStatus::Failed, std::nullopt,
-            QStringLiteral("フォルダーの中に、ファイルではない「Quorin.lock」（フォルダーなど）が"
-                           "あります。これを消すか名前を変えると、保存できるようになります。"),
-            std::nullopt};
-    QLockFile lock(lockInfo.filePath());
-    const bool locked = takeLock(lock, options.lockWaitMs);
-    if (!locked && lock.error() == QLockFile::LockFailedError) {
-        SyncResult busy{SyncStatus::Busy, std::nullopt, QString(), std::nullopt};
-        LockHolder holder;
-        if (lock.getLockInfo(&holder.pid, &holder.hostName, &holder.appName))
-            busy.holder = holder;
+    FolderLock lock(options.lockPath.isEmpty() ? dataFolderLockPath(path) : options.lockPath,
+                    options.stale);
+    switch (lock.take(options.lockWaitMs)) {
+    case FolderLock::Result::Refused:
+        return {SyncStatus::Failed, std::nullopt, lock.reason(), std::nullopt};
+    case FolderLock::Result::Busy: {
+        SyncResult busy{SyncStatus::Busy, std::nullopt, QString(), lock.holder()};
         busy.reason = lockBusyReason(busy.holder);
         return busy;
     }
-    // Without a lock (a folder where no lock file can be made) the save goes on: it meets
-    // the same problem and names it, and the content check below still guards the file.
-    if (locked)
-        removeLeftoverCopies(path);
+    case FolderLock::Result::Taken:
+        removeLeftoverCopies(path, options);
+        break;
+    case FolderLock::Result::Unlockable:
+        // Without a lock (a folder where no lock file can be made) the save goes on: it meets
+        // the same problem and names it, and the content check below still guards the file.
+        break;
+    }
 
     // A lock does not always protect (a share that passes no locks on, the same files reached
     // from two folders, clocks far apart): after each write the file is read back, and when

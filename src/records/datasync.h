@@ -4,6 +4,8 @@
 // the file as it is on disk at that moment: re-read, merge, write. The lock is held only for
 // that, never while the program waits for a pupil.
 
+#include "records/folderlock.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -12,13 +14,12 @@
 struct SyncOptions {
     int lockWaitMs = 3000;  // how long a save waits for another copy to finish
     int mergeAttempts = 10; // re-reads when the file changes between the merge and the rename
-};
-
-// Who holds the lock, as the lock file tells.
-struct LockHolder {
-    qint64 pid = 0;
-    QString hostName;
-    QString appName;
+    // When a lock, or a save copy ("Quorin.ini.XXXXXX") another copy left, is taken for
+    // abandoned, and the clock that measures it (see FolderLock).
+    FolderLockOptions stale;
+    // The lock file; empty: "Quorin.lock" beside the data file. A test gives each copy a lock
+    // of its own to play a share that passes no locks on.
+    QString lockPath;
 };
 
 enum class SyncStatus {
@@ -43,14 +44,15 @@ QString dataFolderLockPath(const QString &dataFile);
 using MergeStep = std::function<std::optional<QByteArray>(const std::optional<QByteArray> &onDisk)>;
 
 // Takes the folder's lock (waiting up to options.lockWaitMs; a lock left by a copy that
-// ended without releasing it is taken over), reads `path`, lets `merge` build the content and
-// writes it with saveDataFile. Just before the rename the file on disk must still be the one
-// that was read (same size and content hash), whatever the lock says: a lock can be taken
+// ended without releasing it is taken over, see FolderLock), reads `path`, lets `merge` build the
+// content and writes it with saveDataFile. Just before the rename the file on disk must still be
+// the one that was read (same size and content hash), whatever the lock says: a lock can be taken
 // over by a computer whose clock runs ahead. When it is not, the merge runs again on the new
 // content. After the rename the file is read back; when merging into it would still change
 // it (another copy's write replaced this one), the merge and write run again. Saved means
 // the file on disk held this copy's changes when read back. A file that is there but cannot
-// be read is never replaced. Under the lock, copies left by killed saves are removed.
+// be read is never replaced. Under the lock, copies left by killed saves are removed once they
+// have stayed unchanged for options.stale.staleAfterMs of this copy's steady clock.
 SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options = {});
 
 // Why a save had to wait, for the teacher: which computer and program hold the folder.

@@ -1,9 +1,11 @@
 // A copy of the program's saving, without windows: the roster and record procedures as the
 // main window runs them, in a loop, for the tests that share one data folder between
 // processes.
-//   quorin_saver share <folder> <k> [wait]  saver k adds its pupils, then raises one run per
-//                                    save; with "wait" it then says "done", waits for a line on
-//                                    stdin and saves once more, as a later save of the program
+//   quorin_saver share <folder> <k> [wait] [ownlock]
+//       saver k adds its pupils, then raises one run per save; with "wait" it then says
+//       "done", waits for a line on stdin and saves once more, as a later save of the program;
+//       with "ownlock" it takes a lock nobody else asks for, as on a share that passes no
+//       locks on
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
@@ -11,6 +13,7 @@
 #include "saverplan.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <cstdio>
 
 namespace {
@@ -20,8 +23,14 @@ struct Copy {
     RosterFile file;
     FolderSync sync;
 
-    explicit Copy(const QString &folder) {
+    Copy(const QString &folder, bool ownLock) {
         initialiseApplicationState(state, folder);
+        if (ownLock) {
+            SyncOptions options;
+            options.lockPath = QDir::temp().filePath(
+                QStringLiteral("quorin-own-lock-%1").arg(QCoreApplication::applicationPid()));
+            sync.setOptions(options);
+        }
         sync.rosterLoaded(state, file, state.rosterPath(), readDataFile(state.rosterPath()));
     }
     // Sign-in's lookup, adding the pupil when it is new. The row, or 0.
@@ -48,8 +57,8 @@ bool failed(const SyncOutcome &outcome) {
            !outcome.lostReason.isEmpty();
 }
 
-int share(const QString &folder, int saver, bool wait) {
-    Copy copy(folder);
+int share(const QString &folder, int saver, bool wait, bool ownLock) {
+    Copy copy(folder, ownLock);
     ApplicationState &s = copy.state;
     for (int i = 0; i < plan::kSaves; ++i) {
         const bool adding = i < plan::kPupils;
@@ -107,6 +116,7 @@ int main(int argc, char **argv) {
     const QString mode = args[1];
     const QString folder = args[2];
     if (mode == QLatin1String("share") && args.size() > 3)
-        return share(folder, args[3].toInt(), args.size() > 4);
+        return share(folder, args[3].toInt(), args.contains(QStringLiteral("wait")),
+                     args.contains(QStringLiteral("ownlock")));
     return 64;
 }

@@ -646,19 +646,25 @@ void TestRules::damagedFiles_data() {
     // A roster that is there but cannot be read: the pupil practises, and the page says that
     // the pupil's runs are not kept (the class record still is). A read that blocked on a
     // FIFO would hang the test until CTest's time-out fails it.
-    for (const char *twist : {"unreadable", "folder", "fifo"})
+    // A link in the roster's place (to a file of the user's) is neither read nor written
+    // through: the file it leads to stays as it was.
+    for (const char *twist : {"unreadable", "folder", "fifo", "link"})
         *row(twist) << plain << twist << QStringList() << plain << true << 0 << "Quorin.ini";
     *row("record file a FIFO") << plain << "fifo dat" << both << plain2 << false << 0
                                << "Quorin.dat";
-    // Files that go missing are written again, the record file too.
-    *row("folder emptied") << plain << "emptied" << both << plain2 << true << 0 << "";
+    *row("record file a link") << plain << "link dat" << both << plain2 << false << 0
+                               << "「Quorin.dat」はリンク";
+    // A roster read and then gone (a share dropped to its bare mount point, the folder
+    // removed): nothing is written there; the record line tells, the records wait.
+    *row("folder emptied") << plain << "emptied" << both << QByteArray() << false << 0
+                           << "フォルダーがもどったら";
     *row("no record file") << plain << "no dat" << both << plain2 << true << 0 << "";
     // Failing saves: the record file never brings a box, the roster once.
     *row("record file not writable")
         << plain << "dat fails" << both << plain2 << false << 0 << "Quorin.dat";
     *row("roster not writable") << plain << "ini fails" << both << plain << false << 1
                                 << "Quorin.ini";
-    *row("folder removed") << plain << "folder removed" << both << QByteArray() << false << 1
+    *row("folder removed") << plain << "folder removed" << both << QByteArray() << false << 0
                            << "フォルダーが見つかりません";
     *row("folder named Quorin.lock")
         << plain << "lock folder" << both << plain << false << 1 << "Quorin.lock";
@@ -676,14 +682,20 @@ void TestRules::damagedFiles() {
     const QString iniPath = r.state.rosterPath(), datPath = r.state.streakPath();
     std::optional<ReadFaultForTesting> unreadable;
     std::optional<SaveFaultForTesting> failing;
+    QTemporaryDir home; // the user's own files, outside the data folder
+    const QString userFile = home.filePath(".profile");
     if (twist == "folder")
         QVERIFY(QDir(r.dir.path()).mkdir("Quorin.ini"));
+    else if (twist == "link")
+        QVERIFY(writeBytes(userFile, ini) && QFile::link(userFile, iniPath));
     else if (twist == "fifo")
         QCOMPARE(::mkfifo(iniPath.toLocal8Bit().constData(), 0644), 0);
     else
         writeBytes(iniPath, ini);
     if (twist == "fifo dat")
         QCOMPARE(::mkfifo(datPath.toLocal8Bit().constData(), 0644), 0);
+    else if (twist == "link dat")
+        QVERIFY(writeBytes(userFile, newStreakFileBytes()) && QFile::link(userFile, datPath));
     else if (twist != "no dat")
         writeBytes(datPath, newStreakFileBytes());
     if (twist == "unreadable")
@@ -713,11 +725,21 @@ void TestRules::damagedFiles() {
     else
         QCOMPARE(r.ini(), saved);
     const QByteArray record = twist == "fifo dat" ? QByteArray() : r.dat();
+    if (twist.startsWith("link"))
+        QVERIFY(QFileInfo(twist == "link" ? iniPath : datPath).isSymLink());
     QCOMPARE(record.contains(cp932Lines({"はなこ; 2"})), recorded);
     QCOMPARE(r.told.size(), boxes);
     const QString all = r.status + r.told.join(u'\n');
     QVERIFY2(QFile::exists(iniPath) || !all.contains("そのまま残って"), qPrintable(all));
     QVERIFY2(told.isEmpty() ? all.isEmpty() : all.contains(told), qPrintable(all));
+    if (twist == "emptied") { // the share is back: the kept records reach it
+        writeBytes(iniPath, ini);
+        r.model->retryKeptChanges();
+        QCOMPARE(r.ini(),
+                 ini.replace(cp932Lines({"はなこ;0;0;0;0"}), cp932Lines({"はなこ;2;0;0;0"})));
+        QVERIFY(r.dat().contains(cp932Lines({"はなこ; 2"})));
+        QVERIFY2(r.status.isEmpty(), qPrintable(r.status));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestRules)

@@ -43,6 +43,8 @@ void rememberDataFolder(const QString &folder) {
 Classroom::Classroom(ApplicationState &state, QObject *parent)
     : QObject(parent), m_state(state), m_ownRandom(std::make_unique<MersenneRandomSource>()),
       m_random(m_ownRandom.get()) {
+    m_retryTimer.setInterval(15000);
+    connect(&m_retryTimer, &QTimer::timeout, this, &Classroom::retryKeptChanges);
 }
 
 Classroom::~Classroom() = default;
@@ -196,7 +198,8 @@ void Classroom::LoadRoster() {
 
 QString Classroom::recordStatus() const {
     QStringList lines;
-    for (const QString *line : {&m_rosterProblem, &m_streakReadProblem, &m_streakWriteProblem})
+    for (const QString *line :
+         {&m_awayProblem, &m_rosterProblem, &m_streakReadProblem, &m_streakWriteProblem})
         if (!line->isEmpty())
             lines << *line;
     return lines.join(u'\n');
@@ -234,19 +237,50 @@ bool Classroom::writeRoster() {
 }
 
 void Classroom::reportSyncOutcome(const SyncOutcome &outcome, const QString &label) {
+    // A folder that is away is told on the record line, for as long as changes wait for it.
+    showFolderAway(outcome.away ? outcome.reason : QString(), outcome.waiting);
     if (!outcome.lostReason.isEmpty())
         tell(Notice::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
     QStringList refused = outcome.refused;
     refused.removeAll(m_nameText); // the sign-in page tells that pupil itself
     if (!refused.isEmpty())
         tell(Notice::Warning, applicationTitle(), refusedPupilsText(refused));
-    if (outcome.status == SyncStatus::Busy && !m_keptChangeShown) {
+    if (outcome.status == SyncStatus::Busy && !outcome.away && !m_keptChangeShown) {
         // Told once; further changes join the kept ones quietly until they are written.
         m_keptChangeShown = true;
         tell(Notice::Information, applicationTitle(), keptChangeText(label, outcome.reason));
     }
     if (!outcome.waiting)
         m_keptChangeShown = false;
+}
+
+void Classroom::showFolderAway(const QString &reason, bool waiting) {
+    QString line;
+    if (!reason.isEmpty())
+        line = QStringLiteral("きろくは　この　コンピューターに　とって　あります。\n（先生へ：") +
+               reason +
+               QStringLiteral("記録はこのコンピューターに残してあり、フォルダーがもどったら"
+                              "保存します。）");
+    else if (waiting)
+        line = m_awayProblem; // still waiting for another copy: the line stays as it was
+    if (line != m_awayProblem) {
+        m_awayProblem = line;
+        showRecordStatus();
+    }
+    // While changes wait, they are tried again now and then, so they reach the folder when it
+    // is back even if nobody saves meanwhile.
+    if (waiting && !m_retryTimer.isActive())
+        m_retryTimer.start();
+    else if (!waiting)
+        m_retryTimer.stop();
+}
+
+void Classroom::retryKeptChanges() {
+    if (!m_sync.hasPending()) {
+        showFolderAway(QString(), false);
+        return;
+    }
+    reportSyncOutcome(m_sync.flushPending(), rosterFileLabel());
 }
 
 void Classroom::saveKeptChanges() {
@@ -282,7 +316,9 @@ bool Classroom::createMissingDataFile(const QString &path, const QString &label,
     const SyncOutcome outcome = m_sync.createIfMissing(path, bytes);
     const bool made =
         outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
-    if (!made)
+    if (outcome.away)
+        showFolderAway(outcome.reason, true);
+    else if (!made)
         reportSaveFailure(label, path, outcome.reason, true);
     else if (label == streakFileLabel())
         m_streakWriteProblem.clear();
@@ -344,8 +380,12 @@ void Classroom::ShowStreakRecord(Activity activity) {
     if (read.state == DataFileRead::Unreadable)
         m_streakReadProblem = streakFileLabel() + QStringLiteral("を読めません。") + read.reason +
                               QStringLiteral("クラスの記録は残りません。");
-    const std::optional<QByteArray> bytes =
+    std::optional<QByteArray> bytes =
         read.state == DataFileRead::Read ? std::optional(read.bytes) : std::nullopt;
+    // While the folder is away its record file is out of reach: a record is judged against
+    // an empty one and kept, and the kept record is merged into the real file later.
+    if (read.state == DataFileRead::Missing && !m_sync.awayReason(path).isEmpty())
+        bytes = newStreakFileBytes();
     if (readStreakRecord(m_state, activity, bytes, name)) {
         // The rewrite runs again under the folder's lock on the file as it is then, so a
         // longer run another copy wrote meanwhile is kept.

@@ -13,6 +13,7 @@
 
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 #include <memory>
 
 // What the teacher is told in a message box.
@@ -101,6 +102,9 @@ public:
 
     // Writes the changes still kept for a busy folder; told to the teacher when it cannot.
     void saveKeptChanges();
+    // Tries the kept changes again (every 15 s while some wait): a folder that was away gets
+    // them when it is back.
+    void retryKeptChanges();
 
     // What the last load kept of the roster file (rows in use, the unread part).
     const RosterFile &rosterFile() const { return m_rosterFile; }
@@ -138,6 +142,7 @@ private:
     void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
                            bool creating);
     void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
+    void showFolderAway(const QString &reason, bool waiting);
     void publishNames();
     void showRecordStatus();
 
@@ -154,6 +159,8 @@ private:
     // What the record line says: the roster cannot be read or saved; the record file cannot be
     // read; the record file cannot be written.
     QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
+    QString m_awayProblem; // the data folder is away and changes wait for it
+    QTimer m_retryTimer;
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
     QString m_pupilName;               // the signed-in pupil, as the answer log names them

@@ -4,13 +4,59 @@
 #include "records/rostermerge.h"
 #include "records/streakrecord.h"
 
+#include "records/ownfile.h"
+
 #include <QDir>
 #include <QFileInfo>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#else
+#include <QStorageInfo>
+#endif
+
+QByteArray folderIdentity(const QString &folder) {
+#ifdef Q_OS_UNIX
+    struct stat st {};
+    if (::stat(QFile::encodeName(folder).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return {};
+    return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino));
+#else
+    const QFileInfo info(folder);
+    if (!info.isDir())
+        return {};
+    const QStorageInfo volume(info.absoluteFilePath());
+    return volume.device() + ':' + volume.rootPath().toUtf8() + ':' +
+           info.absoluteFilePath().toUtf8();
+#endif
+}
+
+namespace {
+QString folderOf(const QString &path) {
+    return QFileInfo(path).absolutePath();
+}
+} // namespace
+
+QString FolderSync::awayReason(const QString &path) const {
+    if (m_folderIdentity.isEmpty() || folderOf(path) != folderOf(m_rosterPath))
+        return QString();
+    const QByteArray now = folderIdentity(folderOf(path));
+    if (now.isEmpty())
+        return QStringLiteral("データのフォルダーが見つかりません。"
+                              "ネットワークの共有フォルダーが切れたのかもしれません。");
+    if (now != m_folderIdentity)
+        return QStringLiteral("データのフォルダーが、読んだときのフォルダーではなくなりました。"
+                              "ネットワークの共有フォルダーが切れたのかもしれません。");
+    if (!m_rosterBase.isEmpty() && !checkOwnPath(m_rosterPath).exists)
+        return QStringLiteral("読んでいた名簿ファイル（Quorin.ini）がなくなりました。");
+    return QString();
+}
 
 void FolderSync::rosterLoaded(ApplicationState &state, RosterFile &file, const QString &path,
                               const std::optional<QByteArray> &bytes) {
     m_rosterPath = path;
     m_rosterBase = bytes.value_or(QByteArray());
+    m_folderIdentity = bytes ? folderIdentity(folderOf(path)) : QByteArray();
     if (!bytes) {
         file = RosterFile();
         return;
@@ -78,8 +124,14 @@ void FolderSync::keepRecord(const QString &path, Activity activity, const QStrin
     m_records.append({path, activity, holder, run});
 }
 
+SyncOutcome FolderSync::beforeSave(const QString &path) {
+    if (const QString away = awayReason(path); !away.isEmpty())
+        return {SyncStatus::Busy, true, away, {}, {}, hasPending()};
+    return flushPending();
+}
+
 SyncOutcome FolderSync::saveRoster(ApplicationState &state, RosterFile &file, const QString &path) {
-    SyncOutcome outcome = flushPending();
+    SyncOutcome outcome = beforeSave(path);
     const auto mine = rosterFileBytes(state, file);
     if (!mine) {
         outcome.status = SyncStatus::Failed;
@@ -87,8 +139,8 @@ SyncOutcome FolderSync::saveRoster(ApplicationState &state, RosterFile &file, co
         return outcome;
     }
     const QByteArray base = path == m_rosterPath ? m_rosterBase : QByteArray();
-    // While the folder is kept by another copy, the change joins the ones already waiting
-    // instead of waiting for the lock a second time.
+    // While the folder is kept by another copy or away, the change joins the ones already
+    // waiting instead of waiting for the lock a second time.
     QStringList refused;
     const SyncResult result = outcome.status == SyncStatus::Busy
                                   ? SyncResult{SyncStatus::Busy, {}, outcome.reason, {}}
@@ -110,7 +162,7 @@ SyncOutcome FolderSync::saveRoster(ApplicationState &state, RosterFile &file, co
 
 SyncOutcome FolderSync::saveStreakRecord(ApplicationState &state, Activity activity,
                                          const QString &path, const QString &holder) {
-    SyncOutcome outcome = flushPending();
+    SyncOutcome outcome = beforeSave(path);
     const SyncResult result =
         outcome.status == SyncStatus::Busy
             ? SyncResult{SyncStatus::Busy, {}, outcome.reason, {}}
@@ -129,6 +181,8 @@ SyncOutcome FolderSync::saveStreakRecord(ApplicationState &state, Activity activ
 }
 
 SyncOutcome FolderSync::createIfMissing(const QString &path, const QByteArray &bytes) {
+    if (const QString away = awayReason(path); !away.isEmpty())
+        return {SyncStatus::Busy, true, away, {}, {}, hasPending()};
     const SyncResult result = saveMerged(
         path,
         [&](const std::optional<QByteArray> &) -> std::optional<QByteArray> {
@@ -147,6 +201,9 @@ SyncOutcome FolderSync::createIfMissing(const QString &path, const QByteArray &b
 SyncOutcome FolderSync::flushPending() {
     SyncOutcome outcome;
     outcome.status = SyncStatus::Saved;
+    // Nothing is written while the folder is away; every change kept waits on.
+    if (const QString away = awayReason(m_rosterPath); !away.isEmpty() && hasPending())
+        return {SyncStatus::Busy, true, away, {}, {}, true};
     // Settles one kept change: false while it must wait on. The first wait ends the round, so
     // a save never waits for the lock more than once.
     auto settle = [&](const SyncResult &result) {

@@ -13,11 +13,17 @@
 
 struct SyncOutcome {
     SyncStatus status = SyncStatus::Unchanged;
+    bool away = false;    // Busy because the data folder is not the one read (see awayReason)
     QString reason;       // Busy, Failed: plain Japanese for the teacher
     QStringList refused;  // roster saves: pupils that found no free row
     QString lostReason;   // a change kept earlier could not be written and was given up: why
     bool waiting = false; // some change is kept for a later save
 };
+
+// What a data folder is on disk: its device and node (a share mounted on it is another
+// device than the folder it hides), or on Windows its volume and path. Empty when the folder
+// cannot be looked at.
+QByteArray folderIdentity(const QString &folder);
 
 class FolderSync {
 public:
@@ -26,7 +32,8 @@ public:
 
     // LoadRoster's work on what it read from `path` (nullopt: nothing could be read): memory
     // takes the file, with any change still kept for it merged in, and the signed-in pupil is
-    // found again by name. The next merge starts from the file as read.
+    // found again by name. The next merge starts from the file as read. A roster read also
+    // marks its folder as the one the records belong to (see awayReason).
     void rosterLoaded(ApplicationState &state, RosterFile &file, const QString &path,
                       const std::optional<QByteArray> &bytes);
 
@@ -55,6 +62,13 @@ public:
     SyncOutcome flushPending();
     bool hasPending() const { return !m_rosters.isEmpty() || !m_records.isEmpty(); }
 
+    // Why nothing may be written to the folder of `path` now, or empty. A share that dropped
+    // leaves its bare mount point, or a path that shows another folder, or the roster this
+    // copy read gone: writing there would hide the records when the share is back. Every save
+    // keeps its change instead (status Busy, `away` set) and writes it once the folder read
+    // is back.
+    QString awayReason(const QString &path) const;
+
 private:
     struct PendingRoster {
         QString path;
@@ -67,12 +81,15 @@ private:
         QString holder;
         qint16 run;
     };
+    // A save's first step: Busy (away) when the folder is away, else the kept changes written.
+    SyncOutcome beforeSave(const QString &path);
     SyncResult writeRoster(const QString &path, const QByteArray &base, const QByteArray &mine,
                            QStringList *refused) const;
     void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
     void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
 
     SyncOptions m_options;
+    QByteArray m_folderIdentity; // of the folder whose roster was read last; empty: none
     QString m_rosterPath;
     QByteArray m_rosterBase;
     QList<PendingRoster> m_rosters;

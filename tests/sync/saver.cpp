@@ -5,7 +5,8 @@
 //       saver k adds its pupils, then raises one run per save; with "wait" it then says
 //       "done", waits for a line on stdin and saves once more, as a later save of the program;
 //       with "ownlock" it takes a lock nobody else asks for, as on a share that passes no
-//       locks on
+//       locks on; with "drop" it says "half" halfway and waits for a line (the test takes
+//       the share away meanwhile)
 
 #include "records/datafile.h"
 #include "records/foldersync.h"
@@ -57,10 +58,20 @@ bool failed(const SyncOutcome &outcome) {
            !outcome.lostReason.isEmpty();
 }
 
-int share(const QString &folder, int saver, bool wait, bool ownLock) {
+// Says `what` and waits for the test's line.
+bool handOver(const char *what) {
+    std::printf("%s\n", what);
+    std::fflush(stdout);
+    char line[8];
+    return std::fgets(line, sizeof line, stdin) != nullptr;
+}
+
+int share(const QString &folder, int saver, bool wait, bool ownLock, bool drop) {
     Copy copy(folder, ownLock);
     ApplicationState &s = copy.state;
     for (int i = 0; i < plan::kSaves; ++i) {
+        if (drop && i == plan::kSaves / 2 && !handOver("half"))
+            return fail("wait", QStringLiteral("no go"));
         const bool adding = i < plan::kPupils;
         const QString name = plan::pupil(saver, adding ? i : plan::pupilOf(i));
         const int row = copy.signIn(name);
@@ -86,10 +97,7 @@ int share(const QString &folder, int saver, bool wait, bool ownLock) {
     for (int tries = 0; copy.sync.hasPending() && tries < 100; ++tries)
         copy.sync.flushPending();
     if (wait) {
-        std::printf("done\n");
-        std::fflush(stdout);
-        char line[8];
-        if (!std::fgets(line, sizeof line, stdin))
+        if (!handOver("done"))
             return fail("wait", QStringLiteral("no go"));
         const SyncOutcome saved = copy.sync.saveRoster(s, copy.file, s.rosterPath());
         if (failed(saved))
@@ -117,6 +125,7 @@ int main(int argc, char **argv) {
     const QString folder = args[2];
     if (mode == QLatin1String("share") && args.size() > 3)
         return share(folder, args[3].toInt(), args.contains(QStringLiteral("wait")),
-                     args.contains(QStringLiteral("ownlock")));
+                     args.contains(QStringLiteral("ownlock")),
+                     args.contains(QStringLiteral("drop")));
     return 64;
 }

@@ -92,23 +92,29 @@ void TestConcurrency::copiesLoseNothing_data() {
     QTest::addColumn<int>("copies");
     QTest::addColumn<bool>("powerless");
     QTest::addColumn<QList<int>>("clockAhead"); // seconds, per copy
-    QTest::newRow("three copies, one lock") << 3 << false << QList<int>{0, 0, 0};
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("three copies, one lock") << 3 << false << QList<int>{0, 0, 0} << false;
     // Each copy takes a lock nobody else asks for; flock() does nothing and renames are slow.
     // Every copy saves once more at the end, one after the other, as the program does at a
     // later save: what was overwritten must come back then, and no copy may think it saved
     // what it did not.
-    QTest::newRow("four copies, powerless lock") << 4 << true << QList<int>{0, 0, 0, 0};
+    QTest::newRow("four copies, powerless lock") << 4 << true << QList<int>{0, 0, 0, 0} << false;
     // Four computers whose clocks drift, on a share that passes no flock() on: one 2 minutes
     // ahead, one 10 minutes ahead. Neither may take the others' locks or save copies for
     // abandoned ones.
     QTest::newRow("four computers, clocks 10 minutes apart")
-        << 4 << false << QList<int>{0, 120, 0, 600};
+        << 4 << false << QList<int>{0, 120, 0, 600} << false;
+    // Halfway, the share drops: its path shows an empty folder (the bare mount point) while
+    // the copies do the second half of their saves. Then it is back, and each saves once more.
+    QTest::newRow("three copies, share dropped and back")
+        << 3 << false << QList<int>{0, 0, 0} << true;
 }
 
 void TestConcurrency::copiesLoseNothing() {
     QFETCH(int, copies);
     QFETCH(bool, powerless);
     QFETCH(QList<int>, clockAhead);
+    QFETCH(bool, dropped);
     Folder folder;
     QList<QProcess *> savers;
     for (int k = 1; k <= copies; ++k) {
@@ -130,16 +136,42 @@ void TestConcurrency::copiesLoseNothing() {
             QSKIP("needs the preloaded computer, left out of sanitizer builds");
 #endif
         QStringList args{QStringLiteral("share"), folder.dir.path(), QString::number(k)};
+        if (powerless || dropped)
+            args << QStringLiteral("wait");
         if (powerless)
-            args << QStringLiteral("wait") << QStringLiteral("ownlock");
+            args << QStringLiteral("ownlock");
+        if (dropped)
+            args << QStringLiteral("drop");
         p->start(QStringLiteral(QUORIN_SAVER), args);
         savers << p;
     }
-    for (QProcess *p : savers) // with a powerless lock, all copies done before any goes on
-        QVERIFY2(!powerless || (p->waitForReadyRead(100000) && p->readAll() == "done\n"),
-                 describe(p).constData());
+    // Every copy says `what` before any goes on.
+    const auto allSay = [&savers](const QByteArray &what) {
+        for (QProcess *p : savers) {
+            const bool said = p->waitForReadyRead(100000) && p->readAll() == what + "\n";
+            if (!said)
+                qWarning("%s", describe(p).constData());
+            if (!said)
+                return false;
+        }
+        return true;
+    };
+    const QString home = folder.dir.path(), away = home + QStringLiteral(".away");
+    if (dropped) {
+        QVERIFY(allSay("half"));
+        QVERIFY(QDir().rename(home, away) && QDir().mkdir(home));
+        for (QProcess *p : savers)
+            p->write("go\n");
+    }
+    if (powerless || dropped)
+        QVERIFY(allSay("done"));
+    if (dropped) { // nothing was written into the bare mount point
+        QVERIFY2(QDir(home).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 qPrintable(QDir(home).entryList(QDir::AllEntries | QDir::Hidden).join(u' ')));
+        QVERIFY(QDir().rmdir(home) && QDir().rename(away, home));
+    }
     for (QProcess *p : savers) {
-        p->write(powerless ? "go\n" : "");
+        p->write(powerless || dropped ? "go\n" : "");
         QVERIFY(p->waitForFinished(100000));
         QVERIFY2(p->exitStatus() == QProcess::NormalExit && p->exitCode() == 0,
                  describe(p).constData());

@@ -5,8 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -42,6 +44,10 @@ void TestCommandLine::decide_data() {
     QTest::newRow("missing data folder")
         << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<shared>/nothing")} << false
         << app << 1 << QString() << QStringLiteral("<shared>/nothing") << QString();
+    // A folder whose name's bytes are no UTF-8 is there, but cannot be used by its name.
+    QTest::newRow("data folder named in another encoding")
+        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<latin1>")} << true << app
+        << 1 << QString() << QStringLiteral("読めない文字") << QString();
     QTest::newRow("data folder is a file")
         << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<file>")} << true << app
         << 1 << QString() << QStringLiteral("フォルダーではありません") << QString();
@@ -85,6 +91,9 @@ void TestCommandLine::decide() {
     const QString root = tmp.path();
     QVERIFY(QDir(root).mkpath(QStringLiteral("cwd")) &&
             QDir(root).mkpath(QStringLiteral("shared")));
+    const QByteArray latin1 = QFile::encodeName(root) + "/caf\xe9";
+    QCOMPARE(::mkdir(latin1.constData(), 0755), 0);
+    const auto removeLatin1 = qScopeGuard([&latin1] { ::rmdir(latin1.constData()); });
     QFile file(root + QStringLiteral("/file"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
@@ -92,7 +101,8 @@ void TestCommandLine::decide() {
         return s.replace(QStringLiteral("<cwd>"), root + QStringLiteral("/cwd"))
             .replace(QStringLiteral("<appdata>"), root + QStringLiteral("/share/quorin"))
             .replace(QStringLiteral("<shared>"), root + QStringLiteral("/shared"))
-            .replace(QStringLiteral("<file>"), root + QStringLiteral("/file"));
+            .replace(QStringLiteral("<file>"), root + QStringLiteral("/file"))
+            .replace(QStringLiteral("<latin1>"), QString::fromLocal8Bit(latin1));
     };
 
     CommandLineInput in;

@@ -16,6 +16,7 @@
 #include "testsupport.h"
 
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QStringEncoder>
 #include <QSysInfo>
 #include <sys/stat.h>
@@ -447,6 +448,17 @@ void TestRules::dataFolderChange() {
     QCOMPARE(r.dat(), streakLines({"たろう; 2", ";0", "たろう; 3", "たろう; 1"}));
     QCOMPARE(r.message[2], streakMessage(0, 3, "たろう", 3));
     QVERIFY(r.told.isEmpty());
+    // The folder kept for every start, with a FIFO in the settings file's place: nothing
+    // waits on it (a wait would hang the test until CTest's time-out), nothing replaces it.
+    const QString settings =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/" +
+        applicationTitle() + ".conf";
+    QVERIFY(QDir().mkpath(QFileInfo(settings).path()));
+    QFile::remove(settings);
+    QCOMPARE(::mkfifo(QFile::encodeName(settings).constData(), 0644), 0);
+    rememberDataFolder(other.path());
+    QCOMPARE(rememberedDataFolder(), other.path());
+    QVERIFY(!QFileInfo(settings).isFile() && QFile::remove(settings));
 }
 
 void TestRules::failingSaves() {

@@ -176,6 +176,17 @@ StartDecision decideStart(const CommandLineInput &input) {
                            : QStringLiteral("--data-folder needs a folder."),
                         ja, true);
         const QString path = QDir::cleanPath(QDir(input.currentDirectory).absoluteFilePath(given));
+        // Bytes that are no text in the system's encoding were decoded as U+FFFD: such a
+        // folder may well exist, but no file in it can be named.
+        if (given.contains(QChar::ReplacementCharacter))
+            return fail(ja ? QStringLiteral("データフォルダーの名前 %1 に、このコンピューターで"
+                                            "読めない文字があります。フォルダーの名前を変えて"
+                                            "ください。")
+                                 .arg(QDir::toNativeSeparators(path))
+                           : QStringLiteral("the data folder's name %1 is not valid text in "
+                                            "this system's encoding; rename the folder.")
+                                 .arg(QDir::toNativeSeparators(path)),
+                        ja);
         const QFileInfo info(path);
         if (!info.exists())
             return fail(ja ? QStringLiteral("データフォルダー %1 がありません。")

@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 
 QString applicationTitle() {
     return QStringLiteral("ミルト　ーネ");
@@ -28,12 +30,42 @@ QString streakFileLabel() {
 
 } // namespace
 
+namespace {
+
+// A settings file that is not an ordinary file (a FIFO, a device, a link to one) would stop
+// the program at its first read; the settings then live in a scratch file for this run.
+bool settingsFileUsable() {
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN)
+    const QStringList folders =
+        QStandardPaths::standardLocations(QStandardPaths::GenericConfigLocation);
+    for (const QString &folder : folders) {
+        const QFileInfo info(folder + u'/' + applicationTitle() + QStringLiteral(".conf"));
+        if (info.exists() && !info.isFile())
+            return false;
+    }
+#endif
+    return true;
+}
+
+QString scratchSettingsPath() {
+    static QTemporaryDir scratch;
+    return scratch.filePath(QStringLiteral("settings.ini"));
+}
+
+} // namespace
+
+QSettings programSettings() {
+    if (!settingsFileUsable())
+        return QSettings(scratchSettingsPath(), QSettings::IniFormat);
+    return QSettings(applicationTitle());
+}
+
 QString rememberedDataFolder() {
-    return QSettings(applicationTitle()).value(kRememberedFolderKey).toString();
+    return programSettings().value(kRememberedFolderKey).toString();
 }
 
 void rememberDataFolder(const QString &folder) {
-    QSettings settings(applicationTitle());
+    QSettings settings = programSettings();
     if (folder.isEmpty())
         settings.remove(kRememberedFolderKey);
     else

@@ -12,6 +12,7 @@
 #include "records/roster.h"
 
 #include <QObject>
+#include <QSettings>
 #include <QStringList>
 #include <QTimer>
 #include <memory>
@@ -170,6 +171,10 @@ private:
 
 // The application title, under which the window position is kept and messages are titled.
 QString applicationTitle();
+
+// The program's settings store (the window's place, the number pad, the remembered folder).
+// It is never read when its file is not an ordinary file: a scratch store serves then.
+QSettings programSettings();
 
 // The data folder the teacher chose in the data-folder dialog to use at every start, kept in
 // the settings store; empty when none was chosen.

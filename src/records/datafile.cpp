@@ -40,6 +40,8 @@ QString openFailureReason(const QString &path) {
     const QFileInfo folder(folderOf(path));
     if (!folder.exists() || !folder.isDir())
         return QStringLiteral("フォルダーが見つかりません。");
+    if (!folder.isReadable() || !folder.isExecutable())
+        return QStringLiteral("このフォルダーの中を読めません（使う許可がありません）。");
     const QFileInfo file(path);
     if (file.exists() && !file.isFile())
         return QStringLiteral("同じ名前のフォルダーがあります。");

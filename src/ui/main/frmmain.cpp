@@ -50,7 +50,7 @@ constexpr double kDefaultPositionTwips = 1000.0;
 const QString kNumberPadKey = QStringLiteral("Settings/NumberPad");
 
 QSettings windowSettings() {
-    return QSettings(applicationTitle());
+    return programSettings();
 }
 
 double storedTwips(const QSettings &settings, const QString &key) {

@@ -93,7 +93,7 @@ SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOpt
         return {SyncStatus::Failed, std::nullopt, lock.reason(), std::nullopt};
     case FolderLock::Result::Busy: {
         SyncResult busy{SyncStatus::Busy, std::nullopt, QString(), lock.holder()};
-        busy.reason = lockBusyReason(busy.holder);
+        busy.reason = lock.reason().isEmpty() ? lockBusyReason(busy.holder) : lock.reason();
         return busy;
     }
     case FolderLock::Result::Taken:

@@ -188,6 +188,11 @@ FolderLock::Try FolderLock::tryOnce() {
     }
     QByteArray machineId;
     m_holder = seen.ordinary ? parseLockHolder(seen.content, &machineId, nullptr) : std::nullopt;
+    // A link or special file at the lock's name is never opened; it is named for the teacher
+    // and moved away once it has stayed as it is.
+    m_reason = seen.ordinary ? QString()
+                             : checkOwnPath(m_path).reason +
+                                   QStringLiteral("しばらくそのままなら、取りのぞいて保存します。");
     StaleWatch &watch = m_options.watch ? *m_options.watch : processWatch();
     // A lock of this computer whose process has ended is abandoned at once; the machine id
     // tells apart computers that were given the same name.

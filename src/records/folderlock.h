@@ -52,7 +52,7 @@ public:
 
     enum class Result {
         Taken,
-        Busy,      // another copy holds it: `holder` may say who
+        Busy,      // another copy holds it: `holder` may say who, `reason` names a link there
         Refused,   // a folder is in the lock's place: `reason` says so
         Unlockable // no lock file can be made here (a read-only folder): go on without
     };

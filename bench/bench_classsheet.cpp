@@ -73,7 +73,8 @@ void writeLogs(const QString &folder, int pupils, int days, int perDay, int comp
             }
         }
     for (int c = 0; c < computers; ++c) {
-        QFile file(QDir(folder).filePath(answerLogFileName(QStringLiteral("pc%1").arg(c + 1))));
+        QFile file(
+            QDir(folder).filePath(answerLogFileName(QStringLiteral("pc%1").arg(c + 1), QString())));
         if (file.open(QIODevice::WriteOnly))
             file.write(files[c]);
     }

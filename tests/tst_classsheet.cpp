@@ -96,9 +96,9 @@ void TestClassSheet::sheetFromLogs_data() {
         << twoPcs << 2 << "はなこ" << QStringList{"3×4 2/2", "9×9 0/1"}
         << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 3 2", "じろう 0 0 0 0 0 0"}
         << QStringList{"じろう"} << 0;
-    // Quoted names, a date a spreadsheet rewrote, CR LF and LF; damaged: a factor 0, a 10,
-    // text, an unknown activity, a mark that is no mark, a day that does not exist, an open
-    // quote, a seventh field, and a torn last line. The header again is no damage.
+    // Quoted names, a date a spreadsheet rewrote, CR LF and LF, a column added; damaged: a
+    // factor 0, a 10, text, an unknown activity, a mark that is no mark, a day that does not
+    // exist, an open quote, and a torn last line. The header again is no damage.
     QTest::newRow("damaged lines")
         << QList<QByteArray>{log("2026-12-08 10:00:00,\"じ,ろう\",れんしゅう,2,2,×\r\n"
                                  "2026/12/8 10:00,\"た\"\"ろう\",レベル3,2,2,○\n"
@@ -112,9 +112,9 @@ void TestClassSheet::sheetFromLogs_data() {
                                  "2026-12-08 10:00:00,たろう,レベル1,2,4,○,x\n" +
                                  answerLogHeader().mid(3) + "2026-12-08 10:0"),
                              log("")}
-        << 0 << "" << QStringList{"2×2 1/2"}
-        << QStringList{"たろう ★3 0 1 0 0 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
-        << QStringList{"たろう", "はなこ", "じろう"} << 9;
+        << 0 << "" << QStringList{"2×2 1/2", "2×4 0/1"}
+        << QStringList{"たろう ★3 0 1 0 1 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
+        << QStringList{"はなこ", "じろう"} << 8;
 }
 
 void TestClassSheet::sheetFromLogs() {

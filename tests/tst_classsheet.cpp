@@ -41,7 +41,8 @@ void TestClassSheet::failedAppendIsShownOnTheSheet() {
     QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
     QVERIFY(t.window->classSheet());
-    const QString status = t.window->classSheet()->findChild<QLabel *>("ClassSheetStatus")->text();
+    const QString status =
+        t.window->classSheet()->findChild<QLabel *>("ClassSheetLogProblem")->text();
     QVERIFY2(status.contains(QStringLiteral("書きこめなかった答えが 1 問")), qPrintable(status));
 }
 
@@ -151,6 +152,7 @@ void TestClassSheet::pdfPage() {
     Folder f({log("2026-12-08 09:00:00,たろう,レベル1,3,4,×\r\n")});
     frmClassSheet window(*f.classroom);
     window.Form_Load();
+    QTRY_VERIFY(!window.isReading());
     window.setToday(QDate(2026, 12, 9));
     const QString pdf = f.dir.filePath("sheet.pdf");
     window.setPdfPathHook([&pdf] { return pdf; });

@@ -126,6 +126,13 @@ private Q_SLOTS:
     void abandonedByOwnClock_data();
     void abandonedByOwnClock();
     void stolenLockCannotLoseAnUpdate();
+    void logFileNames_data();
+    void logFileNames();
+    void answerLogWriting_data();
+    void answerLogWriting();
+    void answerLogSpecialFiles_data();
+    void answerLogSpecialFiles();
+    void answersKeptOverRestart();
 };
 
 // Each row compares what a pure function gives with what it must give.
@@ -718,6 +725,174 @@ void TestRules::damagedFiles() {
     const QString all = r.status + r.told.join(u'\n');
     QVERIFY2(QFile::exists(iniPath) || !all.contains("そのまま残って"), qPrintable(all));
     QVERIFY2(told.isEmpty() ? all.isEmpty() : all.contains(told), qPrintable(all));
+}
+
+void TestRules::logFileNames_data() {
+    // Two computers' host names and installation identifiers: each must write a file of its
+    // own, unless it is the same installation.
+    QTest::addColumn<QStringList>("first");
+    QTest::addColumn<QStringList>("second");
+    QTest::addColumn<bool>("shared");
+    const QString longName = QString(60, u'k');
+    QTest::newRow("Japanese names")
+        << QStringList{"教室PC", "1"} << QStringList{"職員PC", "1"} << false;
+    QTest::newRow("letter case") << QStringList{"PC-01", "1"} << QStringList{"pc-01", "1"} << false;
+    QTest::newRow("first 60 characters alike")
+        << QStringList{longName + "-a", "1"} << QStringList{longName + "-b", "1"} << false;
+    QTest::newRow("clones with one host name")
+        << QStringList{"pc-01", "3f2a"} << QStringList{"pc-01", "77c1"} << false;
+    QTest::newRow("the same installation")
+        << QStringList{"pc-01", "3f2a"} << QStringList{"pc-01", "3f2a"} << true;
+}
+
+void TestRules::logFileNames() {
+    QFETCH(QStringList, first);
+    QFETCH(QStringList, second);
+    const QString a = answerLogFileName(first[0], first[1]);
+    const QString b = answerLogFileName(second[0], second[1]);
+    QTEST(a == b, "shared");
+    for (const QString &name : {a, b}) {
+        QVERIFY2(QDir::match(answerLogFilePattern(), name) && name.size() < 80 &&
+                     QStringEncoder(QStringConverter::Latin1).encode(name) == name.toLatin1(),
+                 qPrintable(name));
+    }
+}
+
+void TestRules::answerLogWriting_data() {
+    // The log as it was, the name of the pupil whose answer is appended, the file afterwards
+    // ("@line" standing for the appended line, the header for a new file), and what reads.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QStringList>("pupils"); // the names read back
+    QTest::addColumn<int>("damaged");
+    const QByteArray header = answerLogHeader();
+    const QByteArray line = "2026-12-08 09:00:00,たろう,レベル1,3,4,○,\r\n";
+    QTest::newRow("new file: one byte order mark, one header")
+        << QByteArray() << "たろう" << header + "@line" << QStringList{"たろう"} << 0;
+    QTest::newRow("quotes and a comma in a name")
+        << header << "た\"ろう," << header + "@line" << QStringList{"た\"ろう,"} << 0;
+    for (const char *formula : {"=1+1", "+81-3", "-2", "@SUM(A1)", "'はなこ", "=\"a,b\""})
+        QTest::newRow(qPrintable(QStringLiteral("formula %1").arg(formula)))
+            << header << formula << header + "@line" << QStringList{formula} << 0;
+    QTest::newRow("torn last line ended first")
+        << header + "2026-12-08 10:0"
+        << "たろう" << header + "2026-12-08 10:0\r\n@line" << QStringList{"たろう"} << 1;
+    // A line whose LF was lost: its CR and the next line read as one damaged line, never as
+    // an answer of that line.
+    QTest::newRow("torn CR LF") << header + line.chopped(1) << "じろう"
+                                << header + line.chopped(1) + "\r\n@line" << QStringList{"じろう"}
+                                << 1;
+    const QByteArray resaved = encodeCp932("日時,名前,活動,かけられる数,かける数,はじめの答え\r\n"
+                                           "2026/12/8 9:00,たろう,レベル1,3,4,○\r\n")
+                                   .value();
+    QTest::newRow("file saved again by a spreadsheet: no header in the middle")
+        << resaved << "じろう" << resaved + "@line" << QStringList{"たろう", "じろう"} << 0;
+}
+
+void TestRules::answerLogWriting() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(answerLogFileName("pc", "1"));
+    if (!before.isEmpty())
+        writeBytes(path, before);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray line =
+        answerLogLine({now, name, LoggedActivity::Expert, FactAnswer{7, 8, false}});
+    QCOMPARE(appendAnswerLog(path, line).status, AppendResult::Written);
+    QCOMPARE(readBytes(path), after.replace("@line", line));
+    // The time written is this computer's, to the second.
+    QVERIFY2(line.startsWith(now.toString("yyyy-MM-dd HH:mm:ss,").toUtf8()), line.constData());
+    const AnswerLogs logs = readAnswerLogs(dir.path());
+    QTEST(logs.pupils, "pupils");
+    QTEST(logs.damagedLines, "damaged");
+    QVERIFY(!checkOwnPath(path + ".lock").exists); // the log's lock is let go
+}
+
+void TestRules::answerLogSpecialFiles_data() {
+    // Something planted at this computer's log's name: never written through, refused at
+    // once (no wait on a FIFO, no endless read of a device), named as unreadable.
+    QTest::addColumn<QString>("planted");
+    for (const char *planted :
+         {"link to the user's file", "hard link to the user's file", "link to /dev/zero",
+          "link to /dev/null", "FIFO", "dangling link", "folder"})
+        QTest::newRow(planted) << planted;
+}
+
+void TestRules::answerLogSpecialFiles() {
+    QFETCH(QString, planted);
+    QTemporaryDir dir, home;
+    const QString log = dir.filePath(answerLogFileName("pc", "1"));
+    const QString userFile = home.filePath(".bashrc");
+    writeBytes(userFile, "alias ls=ls\n");
+    if (planted.startsWith("link to"))
+        QVERIFY(QFile::link(planted.endsWith("file") ? userFile : planted.mid(8), log));
+    else if (planted.startsWith("hard link"))
+        QCOMPARE(
+            ::link(QFile::encodeName(userFile).constData(), QFile::encodeName(log).constData()), 0);
+    else if (planted == "FIFO")
+        QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0644), 0);
+    else if (planted == "dangling link")
+        QVERIFY(QFile::link(dir.filePath("nowhere"), log));
+    else
+        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(log).fileName()));
+    const AppendResult result =
+        appendAnswerLog(log, "2026-12-08 09:00:00,$(touch x),レベル1,3,4,○,\r\n");
+    QCOMPARE(result.status, AppendResult::Failed);
+    QVERIFY2(result.reason.contains(QFileInfo(log).fileName()), qPrintable(result.reason));
+    QCOMPARE(readBytes(userFile), QByteArray("alias ls=ls\n"));
+    // Reading through a second name harms nobody; anything else is named.
+    const AnswerLogs logs = readAnswerLogs(dir.path());
+    QCOMPARE(logs.unreadable.size(), planted.startsWith("hard") ? 0 : 1);
+    QCOMPARE(logs.answers.size(), 0);
+}
+
+void TestRules::answersKeptOverRestart() {
+    // A data folder that cannot take the log (its parent is an ordinary file): the answers
+    // are kept, over a restart too, the pupil's pages are told and the record line says why;
+    // once the folder is there they are all written, once each. A write cut off half way by a
+    // full disk leaves nothing behind and is written whole later.
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("plain"), "x");
+    const QString folder = dir.filePath("plain/data");
+    const auto room = [&folder](Room &r) {
+        initialiseApplicationState(r.state, folder);
+        r.model->load();
+        r.signIn("たろう");
+    };
+    const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
+    QList<bool> kept;
+    {
+        Room r;
+        room(r);
+        QObject::connect(r.model.get(), &Classroom::answersKeptChanged,
+                         [&kept](bool k) { kept << k; });
+        activityFields(r.state, Activity::Novice).FirstAttempt = True;
+        r.model->grade(Activity::Novice, 20, set);
+        QVERIFY(r.model->answersKept());
+        QVERIFY2(r.status.contains("答え 20 問") || r.status.contains("答えが 20 問"),
+                 qPrintable(r.status));
+        QVERIFY2(r.status.contains("フォルダーが見つかりません"), qPrintable(r.status));
+    }
+    QCOMPARE(kept, QList<bool>{true});
+    QVERIFY(QFile::remove(dir.filePath("plain")) && QDir().mkpath(folder));
+    Room r;
+    {
+        AppendFaultForTesting fullDisk(30);
+        room(r); // the restart: the spool is read, and the write fails half way
+        QVERIFY(r.model->answersKept());
+        QCOMPARE(readAnswerLogs(folder).answers.size(), 0);
+    }
+    activityFields(r.state, Activity::Expert).FirstAttempt = True;
+    r.model->grade(Activity::Expert, 20, set);
+    QVERIFY(!r.model->answersKept());
+    QVERIFY2(!r.status.contains("答え"), qPrintable(r.status));
+    const AnswerLogs logs = readAnswerLogs(folder);
+    QCOMPARE(logs.answers.size(), 40);
+    QCOMPARE(logs.damagedLines, 0);
+    QVERIFY(!checkOwnPath(answerSpoolPath(folder)).exists);
 }
 
 QTEST_GUILESS_MAIN(TestRules)

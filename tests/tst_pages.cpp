@@ -197,6 +197,18 @@ void TestPages::levelPage() {
     QVERIFY(list && list->isVisible());
     QCOMPARE(list->heading()->text(), "100点　発表！");
     QCOMPARE(list->names(), (QStringList{"たろう", "はなこ"}));
+    // A new set left before grading: what was typed goes to the log as unfinished.
+    QTest::mouseClick(list->findChild<QPushButton *>("OKButton"), Qt::LeftButton);
+    t.click(name + "RetryCommand");
+    QTest::mouseClick(page->answerBox(0), Qt::LeftButton);
+    for (int i = 0; i < 2; ++i) {
+        const auto [a, b] = factors(page->questionLabel(i));
+        Pupil::type(QString::number(a * b + i));
+        Pupil::key(Qt::Key_Return);
+        logged << logLine("たろう", QStringLiteral("レベル%1").arg(level + 1), a, b, i == 0, true);
+    }
+    t.click(name + "FinCommand");
+    QCOMPARE(answerLogLines(t), logged);
 }
 
 void TestPages::challengePage() {

@@ -208,6 +208,7 @@ void TestClassSheet::sheetWindow() {
         QPointer<frmClassSheet> sheet = open();
         QVERIFY(sheet && sheet->isReading());
         QTRY_VERIFY(sheet->progressBar()->isVisible() && sheet->progressBar()->value() > 0);
+        snapshot(sheet, "classsheet-reading");
         QElapsedTimer closing;
         closing.start();
         QTest::mouseClick(sheet->findChild<QPushButton *>("ClassSheetCloseCommand"),
@@ -220,6 +221,7 @@ void TestClassSheet::sheetWindow() {
     QCOMPARE(sheet->sheet().answered, 20000);
     QCOMPARE(sheet->sheet().unreadable, QStringList{"answers-<i>pc.csv"});
     sheet->pupilCombo()->setCurrentIndex(1);
+    snapshot(sheet, "classsheet-markup");
     int shown = 0;
     for (QLabel *label : sheet->findChildren<QLabel *>()) {
         const QString text = label->text();

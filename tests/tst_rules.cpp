@@ -126,8 +126,6 @@ private Q_SLOTS:
     void abandonedByOwnClock_data();
     void abandonedByOwnClock();
     void stolenLockCannotLoseAnUpdate();
-    void logFileNames_data();
-    void logFileNames();
     void answerLogWriting_data();
     void answerLogWriting();
     void answerLogSpecialFiles_data();
@@ -158,6 +156,16 @@ void TestRules::numbersKeysClock_data() {
     row("Shift+9 on the main row", virtualKeyCode(Qt::Key_ParenLeft, Qt::ShiftModifier, 0, 18, "("),
         57);
     row("keypad 9", virtualKeyCode(Qt::Key_9, Qt::KeypadModifier, 0, 0, "9"), 105);
+    // One log file per computer: host names that fold alike, and clones with one host name.
+    const auto twoLogs = [](const QString &a, const QString &b, const char *idA, const char *idB) {
+        return answerLogFileName(a, idA) != answerLogFileName(b, idB) &&
+               QDir::match(answerLogFilePattern(), answerLogFileName(a, idA));
+    };
+    row("log of 教室PC, 職員PC", twoLogs("教室PC", "職員PC", "1", "1"), true);
+    row("log of PC-01, pc-01", twoLogs("PC-01", "pc-01", "1", "1"), true);
+    row("log of names alike for 60", twoLogs(QString(60, 'k') + 'a', QString(60, 'k'), "", ""),
+        true);
+    row("log of clones", twoLogs("pc-01", "pc-01", "3f2a", "77c1"), true);
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
 }
@@ -727,67 +735,25 @@ void TestRules::damagedFiles() {
     QVERIFY2(told.isEmpty() ? all.isEmpty() : all.contains(told), qPrintable(all));
 }
 
-void TestRules::logFileNames_data() {
-    // Two computers' host names and installation identifiers: each must write a file of its
-    // own, unless it is the same installation.
-    QTest::addColumn<QStringList>("first");
-    QTest::addColumn<QStringList>("second");
-    QTest::addColumn<bool>("shared");
-    const QString longName = QString(60, u'k');
-    QTest::newRow("Japanese names")
-        << QStringList{"教室PC", "1"} << QStringList{"職員PC", "1"} << false;
-    QTest::newRow("letter case") << QStringList{"PC-01", "1"} << QStringList{"pc-01", "1"} << false;
-    QTest::newRow("first 60 characters alike")
-        << QStringList{longName + "-a", "1"} << QStringList{longName + "-b", "1"} << false;
-    QTest::newRow("clones with one host name")
-        << QStringList{"pc-01", "3f2a"} << QStringList{"pc-01", "77c1"} << false;
-    QTest::newRow("the same installation")
-        << QStringList{"pc-01", "3f2a"} << QStringList{"pc-01", "3f2a"} << true;
-}
-
-void TestRules::logFileNames() {
-    QFETCH(QStringList, first);
-    QFETCH(QStringList, second);
-    const QString a = answerLogFileName(first[0], first[1]);
-    const QString b = answerLogFileName(second[0], second[1]);
-    QTEST(a == b, "shared");
-    for (const QString &name : {a, b}) {
-        QVERIFY2(QDir::match(answerLogFilePattern(), name) && name.size() < 80 &&
-                     QStringEncoder(QStringConverter::Latin1).encode(name) == name.toLatin1(),
-                 qPrintable(name));
-    }
-}
-
 void TestRules::answerLogWriting_data() {
-    // The log as it was, the name of the pupil whose answer is appended, the file afterwards
-    // ("@line" standing for the appended line, the header for a new file), and what reads.
+    // The log as it was, the pupil whose answer is appended, the file afterwards ("@" for the
+    // line appended), the names read back and the damaged lines.
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("after");
-    QTest::addColumn<QStringList>("pupils"); // the names read back
     QTest::addColumn<int>("damaged");
-    const QByteArray header = answerLogHeader();
-    const QByteArray line = "2026-12-08 09:00:00,たろう,レベル1,3,4,○,\r\n";
-    QTest::newRow("new file: one byte order mark, one header")
-        << QByteArray() << "たろう" << header + "@line" << QStringList{"たろう"} << 0;
-    QTest::newRow("quotes and a comma in a name")
-        << header << "た\"ろう," << header + "@line" << QStringList{"た\"ろう,"} << 0;
-    for (const char *formula : {"=1+1", "+81-3", "-2", "@SUM(A1)", "'はなこ", "=\"a,b\""})
-        QTest::newRow(qPrintable(QStringLiteral("formula %1").arg(formula)))
-            << header << formula << header + "@line" << QStringList{formula} << 0;
-    QTest::newRow("torn last line ended first")
-        << header + "2026-12-08 10:0"
-        << "たろう" << header + "2026-12-08 10:0\r\n@line" << QStringList{"たろう"} << 1;
-    // A line whose LF was lost: its CR and the next line read as one damaged line, never as
-    // an answer of that line.
-    QTest::newRow("torn CR LF") << header + line.chopped(1) << "じろう"
-                                << header + line.chopped(1) + "\r\n@line" << QStringList{"じろう"}
-                                << 1;
-    const QByteArray resaved = encodeCp932("日時,名前,活動,かけられる数,かける数,はじめの答え\r\n"
-                                           "2026/12/8 9:00,たろう,レベル1,3,4,○\r\n")
-                                   .value();
-    QTest::newRow("file saved again by a spreadsheet: no header in the middle")
-        << resaved << "じろう" << resaved + "@line" << QStringList{"たろう", "じろう"} << 0;
+    const QByteArray head = answerLogHeader(), torn = "2026-12-08 09:00:00,た,レベル1,3,4,○,\r";
+    QTest::newRow("new file: one mark, one header") << QByteArray() << "た" << head + "@" << 0;
+    QTest::newRow("quotes and a comma") << head << "た\"ろ,う" << head + "@" << 0;
+    for (const char *formula : {"=1+1", "+81", "-2", "@SUM(A1)", "'はな", "=\"a,b\""})
+        QTest::newRow(formula) << head << formula << head + "@" << 0;
+    QTest::newRow("torn line ended") << head + "2026-12"
+                                     << "た" << head + "2026-12\r\n@" << 1;
+    // A line whose LF was lost reads as damaged, never as the answer it held.
+    QTest::newRow("torn CR LF") << head + torn << "じ" << head + torn + "\r\n@" << 1;
+    const QByteArray resaved =
+        encodeCp932("日時,名前\r\n2026/12/8 9:00,た,レベル1,3,4,○\r\n").value();
+    QTest::newRow("saved again: no header inside") << resaved << "じ" << resaved + "@" << 0;
 }
 
 void TestRules::answerLogWriting() {
@@ -799,98 +765,86 @@ void TestRules::answerLogWriting() {
     if (!before.isEmpty())
         writeBytes(path, before);
     const QDateTime now = QDateTime::currentDateTime();
-    const QByteArray line =
-        answerLogLine({now, name, LoggedActivity::Expert, FactAnswer{7, 8, false}});
+    const QByteArray line = answerLogLine({now, name, LoggedActivity::Expert, {7, 8, false}});
     QCOMPARE(appendAnswerLog(path, line).status, AppendResult::Written);
-    QCOMPARE(readBytes(path), after.replace("@line", line));
-    // The time written is this computer's, to the second.
-    QVERIFY2(line.startsWith(now.toString("yyyy-MM-dd HH:mm:ss,").toUtf8()), line.constData());
+    QCOMPARE(readBytes(path), after.replace("@", line));
+    QVERIFY(line.startsWith(now.toString("yyyy-MM-dd HH:mm:ss,").toUtf8())); // local time
     const AnswerLogs logs = readAnswerLogs(dir.path());
-    QTEST(logs.pupils, "pupils");
+    QCOMPARE(logs.pupils.last(), name);
     QTEST(logs.damagedLines, "damaged");
     QVERIFY(!checkOwnPath(path + ".lock").exists); // the log's lock is let go
 }
 
 void TestRules::answerLogSpecialFiles_data() {
-    // Something planted at this computer's log's name: never written through, refused at
-    // once (no wait on a FIFO, no endless read of a device), named as unreadable.
+    // Something planted at the log's name: never written through, refused at once (no wait on
+    // a FIFO, no endless read of a device), named as unreadable (a second name reads).
     QTest::addColumn<QString>("planted");
-    for (const char *planted :
-         {"link to the user's file", "hard link to the user's file", "link to /dev/zero",
-          "link to /dev/null", "FIFO", "dangling link", "folder"})
+    for (const char *planted : {"link to user file", "hard link", "link to /dev/zero",
+                                "link to /dev/null", "fifo", "dangling link", "folder"})
         QTest::newRow(planted) << planted;
 }
 
 void TestRules::answerLogSpecialFiles() {
     QFETCH(QString, planted);
     QTemporaryDir dir, home;
-    const QString log = dir.filePath(answerLogFileName("pc", "1"));
-    const QString userFile = home.filePath(".bashrc");
-    writeBytes(userFile, "alias ls=ls\n");
+    const QString log = dir.filePath("answers-pc.csv"), user = home.filePath(".bashrc");
+    const QByteArray path = QFile::encodeName(log);
+    writeBytes(user, "alias ls=ls\n");
     if (planted.startsWith("link to"))
-        QVERIFY(QFile::link(planted.endsWith("file") ? userFile : planted.mid(8), log));
-    else if (planted.startsWith("hard link"))
-        QCOMPARE(
-            ::link(QFile::encodeName(userFile).constData(), QFile::encodeName(log).constData()), 0);
-    else if (planted == "FIFO")
-        QCOMPARE(::mkfifo(QFile::encodeName(log).constData(), 0644), 0);
-    else if (planted == "dangling link")
+        QVERIFY(QFile::link(planted.endsWith("file") ? user : planted.mid(8), log));
+    if (planted == "dangling link")
         QVERIFY(QFile::link(dir.filePath("nowhere"), log));
-    else
-        QVERIFY(QDir(dir.path()).mkdir(QFileInfo(log).fileName()));
-    const AppendResult result =
-        appendAnswerLog(log, "2026-12-08 09:00:00,$(touch x),レベル1,3,4,○,\r\n");
+    if (planted == "hard link")
+        QCOMPARE(::link(QFile::encodeName(user).constData(), path.constData()), 0);
+    if (planted == "fifo")
+        QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+    if (planted == "folder")
+        QVERIFY(QDir(dir.path()).mkdir("answers-pc.csv"));
+    const AppendResult result = appendAnswerLog(log, "2026-12-08 9:00:00,$(touch x),レベル1\r\n");
     QCOMPARE(result.status, AppendResult::Failed);
-    QVERIFY2(result.reason.contains(QFileInfo(log).fileName()), qPrintable(result.reason));
-    QCOMPARE(readBytes(userFile), QByteArray("alias ls=ls\n"));
-    // Reading through a second name harms nobody; anything else is named.
-    const AnswerLogs logs = readAnswerLogs(dir.path());
-    QCOMPARE(logs.unreadable.size(), planted.startsWith("hard") ? 0 : 1);
-    QCOMPARE(logs.answers.size(), 0);
+    QVERIFY2(result.reason.contains("answers-pc.csv"), qPrintable(result.reason));
+    QCOMPARE(readBytes(user), QByteArray("alias ls=ls\n"));
+    QCOMPARE(readAnswerLogs(dir.path()).unreadable.size(), planted == "hard link" ? 0 : 1);
 }
 
 void TestRules::answersKeptOverRestart() {
     // A data folder that cannot take the log (its parent is an ordinary file): the answers
-    // are kept, over a restart too, the pupil's pages are told and the record line says why;
-    // once the folder is there they are all written, once each. A write cut off half way by a
-    // full disk leaves nothing behind and is written whole later.
+    // are kept over a restart, the pages are told and the record line says why. Once the
+    // folder is there, a write cut off by a full disk leaves nothing; the next set writes
+    // everything, once.
     QTemporaryDir dir;
     writeBytes(dir.filePath("plain"), "x");
     const QString folder = dir.filePath("plain/data");
-    const auto room = [&folder](Room &r) {
+    const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
+    const auto gradeSet = [&](Room &r) {
         initialiseApplicationState(r.state, folder);
         r.model->load();
         r.signIn("たろう");
+        activityFields(r.state, Activity::Expert).FirstAttempt = True;
+        r.model->grade(Activity::Expert, 20, set);
     };
-    const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
     QList<bool> kept;
     {
         Room r;
-        room(r);
-        QObject::connect(r.model.get(), &Classroom::answersKeptChanged,
-                         [&kept](bool k) { kept << k; });
-        activityFields(r.state, Activity::Novice).FirstAttempt = True;
-        r.model->grade(Activity::Novice, 20, set);
-        QVERIFY(r.model->answersKept());
-        QVERIFY2(r.status.contains("答え 20 問") || r.status.contains("答えが 20 問"),
+        QObject::connect(r.model.get(), &Classroom::answersKeptChanged, [&](bool k) { kept << k; });
+        gradeSet(r);
+        QVERIFY2(r.status.contains("答えが 20 問") &&
+                     r.status.contains("フォルダーが見つかりません"),
                  qPrintable(r.status));
-        QVERIFY2(r.status.contains("フォルダーが見つかりません"), qPrintable(r.status));
     }
-    QCOMPARE(kept, QList<bool>{true});
     QVERIFY(QFile::remove(dir.filePath("plain")) && QDir().mkpath(folder));
     Room r;
     {
         AppendFaultForTesting fullDisk(30);
-        room(r); // the restart: the spool is read, and the write fails half way
-        QVERIFY(r.model->answersKept());
-        QCOMPARE(readAnswerLogs(folder).answers.size(), 0);
+        gradeSet(r);
+        QVERIFY(r.model->answersKept() && readBytes(r.model->answerLogPath()).isEmpty());
     }
     activityFields(r.state, Activity::Expert).FirstAttempt = True;
     r.model->grade(Activity::Expert, 20, set);
-    QVERIFY(!r.model->answersKept());
-    QVERIFY2(!r.status.contains("答え"), qPrintable(r.status));
+    QCOMPARE(kept, QList<bool>{true});
+    QVERIFY2(!r.model->answersKept() && !r.status.contains("答え"), qPrintable(r.status));
     const AnswerLogs logs = readAnswerLogs(folder);
-    QCOMPARE(logs.answers.size(), 40);
+    QCOMPARE(logs.answers.size(), 60);
     QCOMPARE(logs.damagedLines, 0);
     QVERIFY(!checkOwnPath(answerSpoolPath(folder)).exists);
 }

@@ -780,7 +780,7 @@ void TestRules::answerLogSpecialFiles_data() {
     // a FIFO, no endless read of a device), named as unreadable (a second name reads).
     QTest::addColumn<QString>("planted");
     for (const char *planted : {"link to user file", "hard link", "link to /dev/zero",
-                                "link to /dev/null", "fifo", "dangling link", "folder"})
+                                "link to /dev/null", "fifo", "link to nowhere", "folder"})
         QTest::newRow(planted) << planted;
 }
 
@@ -790,10 +790,8 @@ void TestRules::answerLogSpecialFiles() {
     const QString log = dir.filePath("answers-pc.csv"), user = home.filePath(".bashrc");
     const QByteArray path = QFile::encodeName(log);
     writeBytes(user, "alias ls=ls\n");
-    if (planted.startsWith("link to"))
+    if (planted.startsWith("link to")) // a link to the user's file, a device, nothing
         QVERIFY(QFile::link(planted.endsWith("file") ? user : planted.mid(8), log));
-    if (planted == "dangling link")
-        QVERIFY(QFile::link(dir.filePath("nowhere"), log));
     if (planted == "hard link")
         QCOMPARE(::link(QFile::encodeName(user).constData(), path.constData()), 0);
     if (planted == "fifo")
@@ -823,10 +821,8 @@ void TestRules::answersKeptOverRestart() {
         activityFields(r.state, Activity::Expert).FirstAttempt = True;
         r.model->grade(Activity::Expert, 20, set);
     };
-    QList<bool> kept;
     {
         Room r;
-        QObject::connect(r.model.get(), &Classroom::answersKeptChanged, [&](bool k) { kept << k; });
         gradeSet(r);
         QVERIFY2(r.status.contains("答えが 20 問") &&
                      r.status.contains("フォルダーが見つかりません"),
@@ -841,7 +837,6 @@ void TestRules::answersKeptOverRestart() {
     }
     activityFields(r.state, Activity::Expert).FirstAttempt = True;
     r.model->grade(Activity::Expert, 20, set);
-    QCOMPARE(kept, QList<bool>{true});
     QVERIFY2(!r.model->answersKept() && !r.status.contains("答え"), qPrintable(r.status));
     const AnswerLogs logs = readAnswerLogs(folder);
     QCOMPARE(logs.answers.size(), 60);

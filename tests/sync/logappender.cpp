@@ -14,18 +14,17 @@
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 5)
-        return 2;
-    const int copy = args[2].toInt(), sets = args[3].toInt();
+    const int copy = args.value(2).toInt(), sets = args.value(3).toInt();
     AnswerQueue queue(args[1], answerLogFileName(QStringLiteral("教室PC"), QStringLiteral("clone")),
                       args[4]);
     const QDateTime when = QDateTime::currentDateTime();
     for (int n = 0; n < sets; ++n) {
-        const QString pupil = QStringLiteral("copy%1-set%2").arg(copy).arg(n);
         QByteArray lines;
         for (int i = 0; i < 20; ++i)
-            lines += answerLogLine({when, pupil, LoggedActivity::Expert,
-                                    FactAnswer{1 + i / 9, 1 + i % 9, i % 3 != 0}});
+            lines += answerLogLine({when,
+                                    QStringLiteral("copy%1-set%2").arg(copy).arg(n),
+                                    LoggedActivity::Expert,
+                                    {1 + i / 9, 1 + i % 9, i % 3 != 0}});
         queue.add(lines, 20);
     }
     for (int tries = 0; !queue.flush() && tries < 5000; ++tries)

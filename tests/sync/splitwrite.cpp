@@ -10,17 +10,12 @@
 #include <time.h>
 #include <unistd.h>
 
-namespace {
-bool isLog(int fd) {
-    char link[64], target[4096];
+static bool isLog(int fd) {
+    char link[64], target[4096] = {};
     snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
     const ssize_t n = readlink(link, target, sizeof target - 1);
-    if (n <= 4)
-        return false;
-    target[n] = 0;
-    return std::strstr(target, "/answers-") && std::strcmp(target + n - 4, ".csv") == 0;
+    return n > 4 && std::strstr(target, "/answers-") && !std::strcmp(target + n - 4, ".csv");
 }
-} // namespace
 
 extern "C" ssize_t write(int fd, const void *data, size_t size) {
     using Write = ssize_t (*)(int, const void *, size_t);

@@ -14,10 +14,10 @@
 #include <QStringDecoder>
 #include <QSysInfo>
 #include <QThread>
+#include <cerrno>
 #include <optional>
 
 #ifdef Q_OS_UNIX
-#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -52,10 +52,10 @@ run: build
 test: build fuzz-target
 	ctest --preset $(PRESET)
 
-# Only the fuzz target and the two libraries it links are compiled in the fuzz preset.
+# Only the fuzz targets and the libraries they link are compiled in the fuzz preset.
 fuzz-target: deps fuzz-deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz --target fuzz_records
+	cmake --build --preset fuzz --target fuzz_records fuzz_answerlog
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done; true

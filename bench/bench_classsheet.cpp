@@ -73,7 +73,8 @@ void writeLogs(const QString &folder, int pupils, int days, int perDay, int comp
             }
         }
     for (int c = 0; c < computers; ++c) {
-        QFile file(QDir(folder).filePath(answerLogFileName(QStringLiteral("pc%1").arg(c + 1))));
+        QFile file(
+            QDir(folder).filePath(answerLogFileName(QStringLiteral("pc%1").arg(c + 1), QString())));
         if (file.open(QIODevice::WriteOnly))
             file.write(files[c]);
     }
@@ -91,6 +92,17 @@ QStringList pupilNames(int count) {
     return names;
 }
 
+// The process's peak resident memory in MB (Linux), or -1.
+double peakMemoryMb() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return -1;
+}
+
 } // namespace
 
 class BenchClassSheet : public QObject {
@@ -98,6 +110,7 @@ class BenchClassSheet : public QObject {
 private Q_SLOTS:
     void appendAnswers();
     void readAndAggregate();
+    void oddLogs();
     void pictures();
 };
 
@@ -151,6 +164,56 @@ void BenchClassSheet::readAndAggregate() {
           percentileUs(times, 0.5) / 1e3, percentileUs(times, 0.0) / 1e3);
 }
 
+// Logs nobody should meet but somebody will: 100,000 different names, and one line of
+// 128 MB without a line end. Times the reading, the pupil list and the window; with
+// QUORIN_ODD_LOGS=names or =line only that log.
+void BenchClassSheet::oddLogs() {
+    const QByteArray only = qgetenv("QUORIN_ODD_LOGS");
+    for (const char *kind : {"names", "line"}) {
+        if (!only.isEmpty() && only != QByteArrayView(kind))
+            continue;
+        QTemporaryDir dir;
+        {
+            QFile file(QDir(dir.path()).filePath(QStringLiteral("answers-odd.csv")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(answerLogHeader());
+            if (QByteArrayView(kind) == "names") {
+                for (int i = 0; i < 100000; ++i)
+                    file.write(answerLogLine({QDateTime(QDate(2026, 12, 7), QTime(9, 0)),
+                                              QStringLiteral("なまえ%1").arg(i),
+                                              LoggedActivity::Novice, FactAnswer{3, 4, true}}));
+            } else {
+                const QByteArray block(1 << 20, 'x');
+                for (int i = 0; i < 128; ++i)
+                    file.write(block);
+            }
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const AnswerLogs logs = readAnswerLogs(dir.path());
+        const qint64 read = timer.nsecsElapsed();
+        timer.restart();
+        const QStringList choices = sheetPupilChoices(ClassRoster{}, logs);
+        const qint64 list = timer.nsecsElapsed();
+        ApplicationState state;
+        initialiseApplicationState(state, dir.path());
+        Classroom classroom(state);
+        frmClassSheet window(classroom);
+        timer.restart();
+        window.Form_Load();
+        const qint64 load = timer.nsecsElapsed();
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.isReading(), 120000);
+        QCOMPARE(window.pupilCombo()->count(), choices.size() + 1);
+        const qint64 shown = timer.nsecsElapsed();
+        qInfo("%s: read %.0f ms (%d answers, %d damaged), pupil list %.0f ms; window: Form_Load "
+              "%.0f ms, sheet shown after %.0f ms; peak memory %.0f MB",
+              kind, read / 1e6, int(logs.answers.size()), logs.damagedLines, list / 1e6, load / 1e6,
+              shown / 1e6, peakMemoryMb());
+    }
+}
+
 void BenchClassSheet::pictures() {
     const QString out = QString::fromLocal8Bit(qgetenv("QUORIN_SNAPSHOTS"));
     if (out.isEmpty())
@@ -196,6 +259,7 @@ void BenchClassSheet::pictures() {
     Classroom classroom(state);
     frmClassSheet window(classroom);
     window.Form_Load();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isReading(), 60000);
     window.periodCombo()->setCurrentIndex(1);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -170,12 +170,14 @@ inline QStringList answerLogLines(const TestMain &t) {
     return lines;
 }
 
-inline QString logLine(const QString &who, const QString &activity, int a, int b, bool right) {
-    return QStringLiteral("%1,%2,%3,%4,%5")
+inline QString logLine(const QString &who, const QString &activity, int a, int b, bool right,
+                       bool unfinished = false) {
+    return QStringLiteral("%1,%2,%3,%4,%5,%6")
         .arg(who, activity)
         .arg(a)
         .arg(b)
-        .arg(right ? QStringLiteral("○") : QStringLiteral("×"));
+        .arg(right ? QStringLiteral("○") : QStringLiteral("×"))
+        .arg(unfinished ? QStringLiteral("とちゅう") : QString());
 }
 
 // Saves a PNG of the widget into $QUORIN_SNAPSHOTS when that folder is set (for looking at

@@ -8,42 +8,26 @@
 #include "ui/dialogs/frmclasssheet.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QStringEncoder>
 
 class TestClassSheet : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase() { useTestSettings(); }
-    void failedAppendIsShownOnTheSheet();
     void sheetFromLogs_data();
     void sheetFromLogs();
+    void sheetWindow();
     void pdfPage();
 };
-
-void TestClassSheet::failedAppendIsShownOnTheSheet() {
-    // The lesson goes on without a box; the teacher finds it on the sheet opened from the menu.
-    ShownMain t(roster({}));
-    t.signIn(QStringLiteral("たろう"));
-    t.clickTab(1);
-    QTest::mouseClick(t.find<QRadioButton>("QuorinPracticeSelectOption_0"), Qt::LeftButton);
-    {
-        AppendFaultForTesting fault;
-        typeText(QApplication::focusWidget(), QStringLiteral("1"));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-    }
-    QVERIFY(t.messages.isEmpty());
-    QVERIFY(t.find<QLabel>("QuorinPracticeResult_0")->isVisible());
-    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
-    QVERIFY(t.window->classSheet());
-    const QString status = t.window->classSheet()->findChild<QLabel *>("ClassSheetStatus")->text();
-    QVERIFY2(status.contains(QStringLiteral("書きこめなかった答えが 1 問")), qPrintable(status));
-}
 
 namespace {
 
@@ -65,6 +49,10 @@ struct Folder {
 
 QByteArray log(const QByteArray &lines) {
     return answerLogHeader() + lines;
+}
+
+QByteArray utf16(QStringConverter::Encoding encoding, const QString &text) {
+    return QStringEncoder(encoding, QStringConverter::Flag::WriteBom).encode(text);
 }
 
 } // namespace
@@ -96,9 +84,9 @@ void TestClassSheet::sheetFromLogs_data() {
         << twoPcs << 2 << "はなこ" << QStringList{"3×4 2/2", "9×9 0/1"}
         << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 3 2", "じろう 0 0 0 0 0 0"}
         << QStringList{"じろう"} << 0;
-    // Quoted names, a date a spreadsheet rewrote, CR LF and LF; damaged: a factor 0, a 10,
-    // text, an unknown activity, a mark that is no mark, a day that does not exist, an open
-    // quote, a seventh field, and a torn last line. The header again is no damage.
+    // Quoted names, a date a spreadsheet rewrote, CR LF and LF, a column added; damaged: a
+    // factor 0, a 10, text, an unknown activity, a mark that is no mark, a day that does not
+    // exist, an open quote, and a torn last line. The header again is no damage.
     QTest::newRow("damaged lines")
         << QList<QByteArray>{log("2026-12-08 10:00:00,\"じ,ろう\",れんしゅう,2,2,×\r\n"
                                  "2026/12/8 10:00,\"た\"\"ろう\",レベル3,2,2,○\n"
@@ -112,9 +100,35 @@ void TestClassSheet::sheetFromLogs_data() {
                                  "2026-12-08 10:00:00,たろう,レベル1,2,4,○,x\n" +
                                  answerLogHeader().mid(3) + "2026-12-08 10:0"),
                              log("")}
-        << 0 << "" << QStringList{"2×2 1/2"}
-        << QStringList{"たろう ★3 0 1 0 0 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
-        << QStringList{"たろう", "はなこ", "じろう"} << 9;
+        << 0 << "" << QStringList{"2×2 1/2", "2×4 0/1"}
+        << QStringList{"たろう ★3 0 1 0 1 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
+        << QStringList{"はなこ", "じろう"} << 8;
+    // Files a spreadsheet saved again, every one of them read: code page 932 with its own
+    // dates, UTF-16 with a byte order mark (tab-separated too), a column added; an answer of
+    // a set left unfinished counts like any other.
+    const QString header6 = "日時,名前,活動,かけられる数,かける数,はじめの答え\r\n";
+    QTest::newRow("spreadsheet saves")
+        << QList<QByteArray>{encodeCp932(header6 + "2026/12/8 10:00,たろう,レベル1,3,4,×\r\n")
+                                 .value(),
+                             utf16(QStringConverter::Utf16LE,
+                                   header6 +
+                                       "2026-12-08 10:00:00,はなこ,レベル2,3,4,○,とちゅう\r\n"),
+                             utf16(QStringConverter::Utf16BE,
+                                   "日時\t名前\t活動\t1\t2\t3\r\n"
+                                   "2026-12-08 10:00:00\tはなこ\tレベル2\t9\t9\t×\r\n"),
+                             log("2026-12-08 10:00:00,じろう,チャレンジ,3,4,○,,よくできた\r\n")}
+        << 0 << "" << QStringList{"3×4 1/3", "9×9 1/1"}
+        << QStringList{"たろう ★3 0 1 0 1 1", "はなこ 0 ★2 0 0 2 1", "じろう 0 0 0 0 1 0"}
+        << QStringList{} << 0;
+    // Lines longer than any answer's are skipped unread, with or without a line end.
+    QTest::newRow("over-long lines")
+        << QList<QByteArray>{log("2026-12-08 10:00:00," + QByteArray(1100, 'a') +
+                                 ",レベル1,3,4,○,\r\n" + QByteArray(1 << 20, ',') +
+                                 "\n2026-12-08 10:00:00,たろう,レベル1,2,2,○,\r\n" +
+                                 QByteArray(3000, '"'))}
+        << 0 << "" << QStringList{"2×2 0/1"}
+        << QStringList{"たろう ★3 0 1 0 1 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
+        << QStringList{"はなこ", "じろう"} << 3;
 }
 
 void TestClassSheet::sheetFromLogs() {
@@ -146,11 +160,67 @@ void TestClassSheet::sheetFromLogs() {
     QTEST(sheet.damagedLines, "damaged");
 }
 
+// The window opened from the menu: the logs are read in the background with a progress bar,
+// the window can be closed while they are read; a name holding markup and a file name
+// holding markup are shown as they are; answers this computer could not log are told.
+void TestClassSheet::sheetWindow() {
+    const QString markup = "<font color=red size=7>先生へ</font>";
+    ShownMain t(roster({markup + ";1;0;0;0"}));
+    writeBytes(t.path("Quorin.dat"), streakLines({markup + "; 1", ";0", ";0", ";0"}));
+    QByteArray lines = answerLogHeader();
+    const QByteArray today = QDate::currentDate().toString("yyyy-MM-dd").toLatin1();
+    for (int i = 0; i < 20000; ++i)
+        lines += today + " 10:00:00," + markup.toUtf8() + ",レベル1,3,4,○,\r\n";
+    writeBytes(t.path("answers-pc.csv"), lines);
+    QVERIFY(QFile::link("/dev/zero", t.path("answers-<i>pc.csv")));
+    const auto open = [&t] {
+        QApplication::setActiveWindow(t.window.get());
+        [&] { QVERIFY(QTest::qWaitForWindowActive(t.window.get())); }();
+        QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+        return t.window->classSheet();
+    };
+    {
+        SlowLogReadForTesting slow(100);
+        QPointer<frmClassSheet> sheet = open();
+        QVERIFY(sheet && sheet->isReading());
+        QTRY_VERIFY(sheet->progressBar()->isVisible() && sheet->progressBar()->value() > 0);
+        snapshot(sheet, "classsheet-reading");
+        QTest::mouseClick(sheet->findChild<QPushButton *>("ClassSheetCloseCommand"),
+                          Qt::LeftButton);
+        QTRY_VERIFY(!sheet); // stopped and gone at once, whatever was left to read
+    }
+    t.signIn("たろう");
+    {
+        AppendFaultForTesting fault;
+        t.classroom->recordAnswer(LoggedActivity::Practice, {2, 3, true});
+    }
+    frmClassSheet *sheet = open();
+    QTRY_VERIFY(!sheet->isReading());
+    QVERIFY(sheet->findChild<QLabel *>("ClassSheetLogProblem")->text().contains("答えが 1 問"));
+    QCOMPARE(sheet->sheet().answered, 20000);
+    QCOMPARE(sheet->sheet().unreadable, QStringList{"answers-<i>pc.csv"});
+    sheet->pupilCombo()->setCurrentIndex(1);
+    snapshot(sheet, "classsheet-markup");
+    int shown = 0;
+    for (QLabel *label : sheet->findChildren<QLabel *>()) {
+        const QString text = label->text();
+        if (text.contains(markup) || text.contains("<i>pc")) {
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(text));
+            ++shown;
+        }
+        if (label->textFormat() != Qt::PlainText)
+            QVERIFY2(!text.contains("<font") && !text.contains("<i>"), qPrintable(text));
+    }
+    QVERIFY(shown >= 3); // the grid's title, the class records, the files read
+}
+
 // The sheet saved as PDF from its window: one A4 page with the class, the period and the day.
 void TestClassSheet::pdfPage() {
     Folder f({log("2026-12-08 09:00:00,たろう,レベル1,3,4,×\r\n")});
     frmClassSheet window(*f.classroom);
     window.Form_Load();
+    QTRY_VERIFY(!window.isReading());
     window.setToday(QDate(2026, 12, 9));
     const QString pdf = f.dir.filePath("sheet.pdf");
     window.setPdfPathHook([&pdf] { return pdf; });

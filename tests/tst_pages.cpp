@@ -95,8 +95,16 @@ void TestPages::practicePage() {
     QCOMPARE(Pupil::focus(), t.at<QRadioButton>("QuorinPracticeSelectOption_%1", 0));
     Pupil::key(Qt::Key_Right);
     Pupil::key(Qt::Key_Space);
-    Pupil::type("5");
-    Pupil::key(Qt::Key_Return);
+    // The log cannot take the first answer: the page says it is kept, until it is written.
+    QLabel *kept = t.find<QLabel>("QuorinPracticeKeptAnswersLabel");
+    QVERIFY(!kept->isVisible());
+    {
+        AppendFaultForTesting fullDisk;
+        Pupil::type("5");
+        Pupil::key(Qt::Key_Return);
+    }
+    QVERIFY(kept->isVisible());
+    snapshot(t.window.get(), "practice-answers-kept");
     QCOMPARE(mark(0), "？");
     // Each question's first answer lands in the answer log, the name quoted for its comma.
     QStringList logged{logLine("\"た,ろう\"", "れんしゅう", 2, 1, false)};
@@ -112,7 +120,8 @@ void TestPages::practicePage() {
         Pupil::key(Qt::Key_Return);
         if (i > 0)
             logged << logLine("\"た,ろう\"", "れんしゅう", 2, question(i).second, true);
-        if (i == 8) // the left column is emptied and hidden at once
+        QCOMPARE(kept->isVisible(), i == 0); // written with the next answer logged
+        if (i == 8)                          // the left column is emptied and hidden at once
             QVERIFY(!t.at("QuorinPracticeQuestion_%1", 0)->isVisible());
         QCOMPARE(evaluation->isVisible(), i == 17);
     }
@@ -197,6 +206,18 @@ void TestPages::levelPage() {
     QVERIFY(list && list->isVisible());
     QCOMPARE(list->heading()->text(), "100点　発表！");
     QCOMPARE(list->names(), (QStringList{"たろう", "はなこ"}));
+    // A new set left before grading: what was typed goes to the log as unfinished.
+    QTest::mouseClick(list->findChild<QPushButton *>("OKButton"), Qt::LeftButton);
+    t.click(name + "RetryCommand");
+    QTest::mouseClick(page->answerBox(0), Qt::LeftButton);
+    for (int i = 0; i < 2; ++i) {
+        const auto [a, b] = factors(page->questionLabel(i));
+        Pupil::type(QString::number(a * b + i));
+        Pupil::key(Qt::Key_Return);
+        logged << logLine("たろう", QStringLiteral("レベル%1").arg(level + 1), a, b, i == 0, true);
+    }
+    t.click(name + "FinCommand");
+    QCOMPARE(answerLogLines(t), logged);
 }
 
 void TestPages::challengePage() {

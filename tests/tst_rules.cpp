@@ -127,6 +127,11 @@ private Q_SLOTS:
     void abandonedByOwnClock_data();
     void abandonedByOwnClock();
     void stolenLockCannotLoseAnUpdate();
+    void answerLogWriting_data();
+    void answerLogWriting();
+    void answerLogSpecialFiles_data();
+    void answerLogSpecialFiles();
+    void answersKeptOverRestart();
 };
 
 // Each row compares what a pure function gives with what it must give.
@@ -152,6 +157,16 @@ void TestRules::numbersKeysClock_data() {
     row("Shift+9 on the main row", virtualKeyCode(Qt::Key_ParenLeft, Qt::ShiftModifier, 0, 18, "("),
         57);
     row("keypad 9", virtualKeyCode(Qt::Key_9, Qt::KeypadModifier, 0, 0, "9"), 105);
+    // One log file per computer: host names that fold alike, and clones with one host name.
+    const auto twoLogs = [](const QString &a, const QString &b, const char *idA, const char *idB) {
+        return answerLogFileName(a, idA) != answerLogFileName(b, idB) &&
+               QDir::match(answerLogFilePattern(), answerLogFileName(a, idA));
+    };
+    row("log of 教室PC, 職員PC", twoLogs("教室PC", "職員PC", "1", "1"), true);
+    row("log of PC-01, pc-01", twoLogs("PC-01", "pc-01", "1", "1"), true);
+    row("log of names alike for 60", twoLogs(QString(60, 'k') + 'a', QString(60, 'k'), "", ""),
+        true);
+    row("log of clones", twoLogs("pc-01", "pc-01", "3f2a", "77c1"), true);
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
 }
@@ -755,6 +770,115 @@ void TestRules::damagedFiles() {
         QVERIFY(r.dat().contains(cp932Lines({"はなこ; 2"})));
         QVERIFY2(r.status.isEmpty(), qPrintable(r.status));
     }
+}
+
+void TestRules::answerLogWriting_data() {
+    // The log as it was, the pupil whose answer is appended, the file afterwards ("@" for the
+    // line appended), the names read back and the damaged lines.
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<int>("damaged");
+    const QByteArray head = answerLogHeader(), torn = "2026-12-08 09:00:00,た,レベル1,3,4,○,\r";
+    QTest::newRow("new file: one mark, one header") << QByteArray() << "た" << head + "@" << 0;
+    QTest::newRow("quotes and a comma") << head << "た\"ろ,う" << head + "@" << 0;
+    for (const char *formula : {"=1+1", "+81", "-2", "@SUM(A1)", "'はな", "=\"a,b\""})
+        QTest::newRow(formula) << head << formula << head + "@" << 0;
+    QTest::newRow("torn line ended") << head + "2026-12"
+                                     << "た" << head + "2026-12\r\n@" << 1;
+    // A line whose LF was lost reads as damaged, never as the answer it held.
+    QTest::newRow("torn CR LF") << head + torn << "じ" << head + torn + "\r\n@" << 1;
+    const QByteArray resaved =
+        encodeCp932("日時,名前\r\n2026/12/8 9:00,た,レベル1,3,4,○\r\n").value();
+    QTest::newRow("saved again: no header inside") << resaved << "じ" << resaved + "@" << 0;
+}
+
+void TestRules::answerLogWriting() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, name);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(answerLogFileName("pc", "1"));
+    if (!before.isEmpty())
+        writeBytes(path, before);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray line = answerLogLine({now, name, LoggedActivity::Expert, {7, 8, false}});
+    QCOMPARE(appendAnswerLog(path, line).status, AppendResult::Written);
+    QCOMPARE(readBytes(path), after.replace("@", line));
+    QVERIFY(line.startsWith(now.toString("yyyy-MM-dd HH:mm:ss,").toUtf8())); // local time
+    const AnswerLogs logs = readAnswerLogs(dir.path());
+    QCOMPARE(logs.pupils.last(), name);
+    QTEST(logs.damagedLines, "damaged");
+    QVERIFY(!checkOwnPath(path + ".lock").exists); // the log's lock is let go
+}
+
+void TestRules::answerLogSpecialFiles_data() {
+    // Something planted at the log's name: never written through, refused at once (no wait on
+    // a FIFO, no endless read of a device), named as unreadable (a second name reads).
+    QTest::addColumn<QString>("planted");
+    for (const char *planted : {"link to user file", "hard link", "link to /dev/zero",
+                                "link to /dev/null", "fifo", "link to nowhere", "folder"})
+        QTest::newRow(planted) << planted;
+}
+
+void TestRules::answerLogSpecialFiles() {
+    QFETCH(QString, planted);
+    QTemporaryDir dir, home;
+    const QString log = dir.filePath("answers-pc.csv"), user = home.filePath(".bashrc");
+    const QByteArray path = QFile::encodeName(log);
+    writeBytes(user, "alias ls=ls\n");
+    if (planted.startsWith("link to")) // a link to the user's file, a device, nothing
+        QVERIFY(QFile::link(planted.endsWith("file") ? user : planted.mid(8), log));
+    if (planted == "hard link")
+        QCOMPARE(::link(QFile::encodeName(user).constData(), path.constData()), 0);
+    if (planted == "fifo")
+        QCOMPARE(::mkfifo(path.constData(), 0644), 0);
+    if (planted == "folder")
+        QVERIFY(QDir(dir.path()).mkdir("answers-pc.csv"));
+    const AppendResult result = appendAnswerLog(log, "2026-12-08 9:00:00,$(touch x),レベル1\r\n");
+    QCOMPARE(result.status, AppendResult::Failed);
+    QVERIFY2(result.reason.contains("answers-pc.csv"), qPrintable(result.reason));
+    QCOMPARE(readBytes(user), QByteArray("alias ls=ls\n"));
+    QCOMPARE(readAnswerLogs(dir.path()).unreadable.size(), planted == "hard link" ? 0 : 1);
+}
+
+void TestRules::answersKeptOverRestart() {
+    // A data folder that cannot take the log (its parent is an ordinary file): the answers
+    // are kept over a restart, the pages are told and the record line says why. Once the
+    // folder is there, a write cut off by a full disk leaves nothing; the next set writes
+    // everything, once.
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("plain"), "x");
+    const QString folder = dir.filePath("plain/data");
+    const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
+    const auto gradeSet = [&](Room &r) {
+        initialiseApplicationState(r.state, folder);
+        r.model->load();
+        r.signIn("たろう");
+        activityFields(r.state, Activity::Expert).FirstAttempt = True;
+        r.model->grade(Activity::Expert, 20, set);
+    };
+    {
+        Room r;
+        gradeSet(r);
+        QVERIFY2(r.status.contains("答えが 20 問") &&
+                     r.status.contains("フォルダーが見つかりません"),
+                 qPrintable(r.status));
+    }
+    QVERIFY(QFile::remove(dir.filePath("plain")) && QDir().mkpath(folder));
+    Room r;
+    {
+        AppendFaultForTesting fullDisk(30);
+        gradeSet(r);
+        QVERIFY(r.model->answersKept() && readBytes(r.model->answerLogPath()).isEmpty());
+    }
+    activityFields(r.state, Activity::Expert).FirstAttempt = True;
+    r.model->grade(Activity::Expert, 20, set);
+    QVERIFY2(!r.model->answersKept() && !r.status.contains("答え"), qPrintable(r.status));
+    const AnswerLogs logs = readAnswerLogs(folder);
+    QCOMPARE(logs.answers.size(), 60);
+    QCOMPARE(logs.damagedLines, 0);
+    QVERIFY(!checkOwnPath(answerSpoolPath(folder)).exists);
 }
 
 QTEST_GUILESS_MAIN(TestRules)

@@ -1,12 +1,32 @@
 #include "classroom/answerlog.h"
 
+#include "classroom/classroom.h"
+#include "records/cp932.h"
+#include "records/folderlock.h"
+#include "records/ownfile.h"
+
+#include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QStringDecoder>
 #include <QSysInfo>
+#include <QThread>
+#include <cerrno>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
-bool g_appendFails = false;
+std::optional<qint64> g_appendFailsAfter;
+std::atomic<int> g_readPauseMs{0};
 
 const QString kActivityLabels[kLoggedActivities] = {
     QStringLiteral("れんしゅう"), QStringLiteral("レベル1"), QStringLiteral("レベル2"),
@@ -15,29 +35,48 @@ const QString kActivityLabels[kLoggedActivities] = {
 // The right and the wrong mark, as in the pages.
 const QString kRightMark = QStringLiteral("○");
 const QString kWrongMark = QStringLiteral("×");
+// The last column of an answer from a set left before it was graded.
+const QString kUnfinishedMark = QStringLiteral("とちゅう");
 
-const QString kHeader = QStringLiteral("日時,名前,活動,かけられる数,かける数,はじめの答え");
+const QString kHeader = QStringLiteral("日時,名前,活動,かけられる数,かける数,はじめの答え,おわり");
+const QString kTimeHeading = QStringLiteral("日時");
 const QByteArray kBom("\xEF\xBB\xBF");
 
-QByteArray csvField(const QString &text) {
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
-        !bytes.contains('\r'))
-        return bytes;
-    bytes.replace("\"", "\"\"");
-    return '"' + bytes + '"';
+const QString kIdKey = QStringLiteral("Settings/InstallationId");
+const QString kIdMachineKey = QStringLiteral("Settings/InstallationMachine");
+
+QByteArray shortHash(const QByteArray &bytes, int hexDigits) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex().left(hexDigits);
 }
 
-// The fields of one CSV line; false when a quoted field is not closed or is followed by
-// anything but a comma.
-bool splitCsv(QByteArrayView line, QByteArrayView *fields, int count, int &found,
+// Where a spreadsheet reads a formula: a field starting with one of these. The apostrophe
+// itself is escaped too, so that a name starting with one reads back as it was.
+bool needsApostrophe(const QString &text) {
+    if (text.isEmpty())
+        return false;
+    switch (text.front().unicode()) {
+    case u'=':
+    case u'+':
+    case u'-':
+    case u'@':
+    case u'\t':
+    case u'\r':
+    case u'\'':
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The fields of one CSV line, up to `count`; whatever follows them (columns a later version
+// adds) is not looked at. False when a quoted field is not closed or is followed by anything
+// but the separator.
+bool splitCsv(QByteArrayView line, char separator, QByteArrayView *fields, int count, int &found,
               QByteArray *unquotedFields) {
     found = 0;
     qsizetype i = 0;
     const qsizetype n = line.size();
     while (true) {
-        if (found == count)
-            return false;
         if (i < n && line[i] == '"') {
             // A quoted field: "" stands for one quote.
             ++i;
@@ -57,18 +96,18 @@ bool splitCsv(QByteArrayView line, QByteArrayView *fields, int count, int &found
                 }
                 unquoted += line[i++];
             }
-            if (!closed || (i < n && line[i] != ','))
+            if (!closed || (i < n && line[i] != separator))
                 return false;
             fields[found++] = QByteArrayView(unquoted);
         } else {
             const qsizetype start = i;
-            while (i < n && line[i] != ',')
+            while (i < n && line[i] != separator)
                 ++i;
             fields[found++] = line.sliced(start, i - start);
         }
-        if (i >= n)
+        if (i >= n || found == count)
             return true;
-        ++i; // the comma
+        ++i; // the separator
     }
 }
 
@@ -140,24 +179,32 @@ int factorOf(QByteArrayView text) {
 
 struct ParsedLine {
     QByteArrayView when;
-    QByteArrayView pupil;
+    QByteArrayView pupil; // as written, an apostrophe in front of a formula included
     int activity = -1;
     int a = 0, b = 0;
     bool right = false;
+    bool unfinished = false;
 };
 
-// A line without its end; false for anything that is not an answer line.
-bool parseLine(QByteArrayView line, ParsedLine &out, QByteArray *unquoted) {
-    static const QByteArray right = kRightMark.toUtf8(), wrong = kWrongMark.toUtf8();
-    QByteArrayView fields[6];
+constexpr int kReadFields = 7;
+
+// A line without its end; false for anything that is not an answer line. A carriage return
+// left inside the line (a line end torn between its CR and its LF, with the next line
+// written after it) makes it no answer line.
+bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray *unquoted) {
+    static const QByteArray right = kRightMark.toUtf8(), wrong = kWrongMark.toUtf8(),
+                            unfinished = kUnfinishedMark.toUtf8();
+    if (line.contains('\r'))
+        return false;
+    QByteArrayView fields[kReadFields];
     int found = 0;
-    if (!splitCsv(line, fields, 6, found, unquoted) || found != 6)
+    if (!splitCsv(line, separator, fields, kReadFields, found, unquoted) || found < 6)
         return false;
     out.pupil = fields[1];
     out.activity = activityOf(fields[2]);
     out.a = factorOf(fields[3]);
     out.b = factorOf(fields[4]);
-    if (out.pupil.isEmpty() || out.activity < 0 || !out.a || !out.b)
+    if (out.pupil.isEmpty() || out.pupil == "'" || out.activity < 0 || !out.a || !out.b)
         return false;
     if (fields[5] == right)
         out.right = true;
@@ -165,13 +212,88 @@ bool parseLine(QByteArrayView line, ParsedLine &out, QByteArray *unquoted) {
         out.right = false;
     else
         return false;
+    out.unfinished = found > 6 && fields[6] == unfinished;
     out.when = fields[0];
     return true;
 }
 
+// The header line, as written or as a spreadsheet saved it again (quoted, more columns, in
+// code page 932).
 bool isHeader(QByteArrayView line) {
-    static const QByteArray header = kHeader.toUtf8();
-    return line == header;
+    static const QByteArray utf8 = kTimeHeading.toUtf8(),
+                            cp932 = encodeCp932(kTimeHeading).value_or(utf8);
+    if (line.startsWith('"'))
+        line = line.sliced(1);
+    return line.startsWith(utf8) || line.startsWith(cp932);
+}
+
+// Cuts lines out of the pieces of a file as they are read. A line longer than the limit is
+// skipped as it goes by and never kept.
+class LineSplitter {
+public:
+    template <typename OnLine> void feed(QByteArrayView piece, int &damaged, OnLine &&onLine) {
+        while (!piece.isEmpty()) {
+            const qsizetype end = piece.indexOf('\n');
+            const QByteArrayView part = end < 0 ? piece : piece.first(end);
+            piece = end < 0 ? QByteArrayView() : piece.sliced(end + 1);
+            if (m_skipping) {
+                m_skipping = end < 0;
+                continue;
+            }
+            // The line's CR is allowed on top of the limit.
+            if (m_carry.size() + part.size() > kMaxAnswerLineBytes + 1) {
+                ++damaged;
+                m_carry.clear();
+                m_skipping = end < 0;
+                continue;
+            }
+            if (end < 0) {
+                m_carry += part;
+            } else if (m_carry.isEmpty()) {
+                onLine(part);
+            } else {
+                m_carry += part;
+                onLine(QByteArrayView(m_carry));
+                m_carry.clear();
+            }
+        }
+    }
+    // The last line, when the file does not end with a line end.
+    template <typename OnLine> void finish(OnLine &&onLine) {
+        if (!m_skipping && !m_carry.isEmpty())
+            onLine(QByteArrayView(m_carry));
+        m_carry.clear();
+        m_skipping = false;
+    }
+
+private:
+    QByteArray m_carry;
+    bool m_skipping = false;
+};
+
+QString appendFailure(int error) {
+#ifdef Q_OS_UNIX
+    switch (error) {
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+        return QStringLiteral("ディスクがいっぱいです。");
+    case EROFS:
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("このフォルダーには書きこめません（読み取り専用）。");
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("データフォルダーが見つかりません。");
+    default:
+        return QStringLiteral("書きこめませんでした（%1）。")
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+#else
+    Q_UNUSED(error);
+    return QStringLiteral("書きこめませんでした。");
+#endif
 }
 
 } // namespace
@@ -189,20 +311,39 @@ FactAnswer factAnswer(const QString &questionText, bool right) {
     return {digit(0), digit(4), right};
 }
 
-QString answerLogFileName(const QString &hostName) {
+QString answerLogFileName(const QString &hostName, const QString &installationId) {
     QString safe;
-    for (QChar c : hostName.toLower().left(60)) {
+    for (QChar c : hostName.toLower().left(40)) {
         const bool plain = (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') || c == u'-' ||
                            c == u'_' || c == u'.';
         safe += plain ? c : QChar(u'_');
     }
     if (safe.isEmpty())
         safe = QStringLiteral("pc");
-    return QStringLiteral("answers-") + safe + QStringLiteral(".csv");
+    // The exact host name and the installation: what the folded part loses.
+    const QByteArray code = shortHash(hostName.toUtf8() + '\n' + installationId.toUtf8(), 10);
+    return QStringLiteral("answers-") + safe + u'-' + QString::fromLatin1(code) +
+           QStringLiteral(".csv");
+}
+
+QString installationId() {
+    QSettings settings(applicationTitle());
+    // The computer the identifier was made on: a disk image copied to another computer
+    // carries the settings along, and there the identifier is made afresh.
+    const QString machine = QString::fromLatin1(
+        shortHash(QSysInfo::machineHostName().toUtf8() + '\n' + QSysInfo::machineUniqueId(), 16));
+    QString id = settings.value(kIdKey).toString();
+    if (id.isEmpty() || settings.value(kIdMachineKey).toString() != machine) {
+        id = QString::number(QRandomGenerator::system()->generate64(), 16);
+        settings.setValue(kIdKey, id);
+        settings.setValue(kIdMachineKey, machine);
+        settings.sync();
+    }
+    return id;
 }
 
 QString ownAnswerLogFileName() {
-    return answerLogFileName(QSysInfo::machineHostName());
+    return answerLogFileName(QSysInfo::machineHostName(), installationId());
 }
 
 QString answerLogFilePattern() {
@@ -213,30 +354,63 @@ QByteArray answerLogHeader() {
     return kBom + kHeader.toUtf8() + "\r\n";
 }
 
+QByteArray answerLogNameField(const QString &name) {
+    QByteArray bytes = name.toUtf8();
+    if (needsApostrophe(name))
+        bytes.prepend('\'');
+    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\n') &&
+        !bytes.contains('\r'))
+        return bytes;
+    bytes.replace("\"", "\"\"");
+    return '"' + bytes + '"';
+}
+
 QByteArray answerLogLine(const LoggedAnswer &answer) {
     QByteArray line = answer.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
-    line += ',' + csvField(answer.pupil) + ',' + loggedActivityLabel(answer.activity).toUtf8();
+    line += ',' + answerLogNameField(answer.pupil) + ',' +
+            loggedActivityLabel(answer.activity).toUtf8();
     line += ',' + QByteArray::number(answer.answer.a) + ',' + QByteArray::number(answer.answer.b);
-    line += ',' + (answer.answer.right ? kRightMark : kWrongMark).toUtf8() + "\r\n";
-    return line;
+    line += ',' + (answer.answer.right ? kRightMark : kWrongMark).toUtf8() + ',';
+    if (answer.unfinished)
+        line += kUnfinishedMark.toUtf8();
+    return line + "\r\n";
 }
 
-AppendFaultForTesting::AppendFaultForTesting() {
-    g_appendFails = true;
+AppendFaultForTesting::AppendFaultForTesting(qint64 failAfterBytes) {
+    g_appendFailsAfter = failAfterBytes;
 }
 AppendFaultForTesting::~AppendFaultForTesting() {
-    g_appendFails = false;
+    g_appendFailsAfter.reset();
 }
 
-QString appendAnswerLog(const QString &path, const QByteArray &lines) {
-    if (g_appendFails)
-        return QStringLiteral("書きこめませんでした（試験のための失敗）。");
-    // The file is this computer's alone: no lock is taken, and nothing waits for the disk.
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
-        return file.errorString();
-    QByteArray bytes;
+SlowLogReadForTesting::SlowLogReadForTesting(int pauseMs) {
+    g_readPauseMs = pauseMs;
+}
+SlowLogReadForTesting::~SlowLogReadForTesting() {
+    g_readPauseMs = 0;
+}
+
+AppendResult appendAnswerLog(const QString &path, const QByteArray &lines) {
+    // A lock of this file alone, held for the moment of one write. Not waited for: a busy
+    // file keeps the lines for the next set.
+    FolderLock lock(path + QStringLiteral(".lock"));
+    switch (lock.take(0)) {
+    case FolderLock::Result::Taken:
+    case FolderLock::Result::Unlockable: // no file can be made here: the open says why
+        break;
+    case FolderLock::Result::Busy:
+        return {AppendResult::Busy, QString()};
+    case FolderLock::Result::Refused:
+        return {AppendResult::Failed, lock.reason()};
+    }
+    const OwnFile own = openOwnFile(path, OwnFileMode::Append);
+    if (own.state == OwnFile::Missing)
+        return {AppendResult::Failed, appendFailure(ENOENT)};
+    if (own.state == OwnFile::Refused)
+        return {AppendResult::Failed, own.reason};
+    QFile &file = *own.file;
     const qint64 size = file.size();
+    QByteArray bytes;
     if (size == 0) {
         bytes = answerLogHeader();
     } else {
@@ -246,23 +420,68 @@ QString appendAnswerLog(const QString &path, const QByteArray &lines) {
             bytes = "\r\n";
     }
     bytes += lines;
-    if (file.write(bytes) != bytes.size())
-        return file.errorString();
-    if (!file.flush())
-        return file.errorString();
-    return QString();
+    qint64 toWrite = bytes.size();
+    if (g_appendFailsAfter)
+        toWrite = qBound<qint64>(0, bytes.size() - lines.size() + *g_appendFailsAfter, toWrite);
+    int error = 0;
+#ifdef Q_OS_UNIX
+    // One write() for the whole set, straight to the file (O_APPEND); a short write goes on
+    // from where it stopped.
+    const int fd = file.handle();
+    qint64 written = 0;
+    while (written < toWrite) {
+        const ssize_t n = ::write(fd, bytes.constData() + written, size_t(toWrite - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : EIO;
+            break;
+        }
+        written += n;
+    }
+    if (!error && toWrite < bytes.size())
+        error = ENOSPC;
+    if (error) {
+        // Cut back to where this write started, so the lines written again later are not
+        // there twice and no torn line is left behind.
+        if (::ftruncate(fd, size) != 0)
+            return {AppendResult::Failed,
+                    appendFailure(error) + QStringLiteral("書きかけの行が残りました。")};
+        return {AppendResult::Failed, appendFailure(error)};
+    }
+#else
+    if (file.write(bytes.constData(), toWrite) != toWrite || !file.flush() ||
+        toWrite < bytes.size()) {
+        file.resize(size);
+        return {AppendResult::Failed, file.errorString()};
+    }
+#endif
+    return {};
 }
 
-bool AnswerLogs::addLine(QByteArrayView line) {
-    thread_local QByteArray unquoted[6];
+bool AnswerLogs::addLine(QByteArrayView line, char separator) {
+    if (addUtf8Line(line, separator))
+        return true;
+    // A spreadsheet may have saved the file again in code page 932.
+    if (line.isValidUtf8())
+        return false;
+    const std::optional<QString> text = decodeCp932(line.toByteArray());
+    return text && addUtf8Line(text->toUtf8(), separator);
+}
+
+bool AnswerLogs::addUtf8Line(QByteArrayView line, char separator) {
+    thread_local QByteArray unquoted[kReadFields];
     ParsedLine parsed;
     QDate date;
     QTime time;
-    if (!parseLine(line, parsed, unquoted) || !parseWhen(parsed.when, date, time))
+    if (!parseLine(line, separator, parsed, unquoted) || !parseWhen(parsed.when, date, time))
         return false;
     // Most lines are the same pupil's as the line before.
     if (m_lastPupil < 0 || parsed.pupil != m_lastName) {
-        const QString name = QString::fromUtf8(parsed.pupil);
+        QByteArrayView written = parsed.pupil;
+        if (written.startsWith('\''))
+            written = written.sliced(1); // the apostrophe that kept a formula from running
+        const QString name = QString::fromUtf8(written);
         auto it = m_pupilIndex.constFind(name);
         if (it == m_pupilIndex.constEnd()) {
             it = m_pupilIndex.insert(name, int(pupils.size()));
@@ -272,40 +491,96 @@ bool AnswerLogs::addLine(QByteArrayView line) {
         m_lastName = parsed.pupil.toByteArray();
     }
     answers.append({qint32(date.toJulianDay()), m_lastPupil, quint8(parsed.activity),
-                    quint8(parsed.a), quint8(parsed.b), parsed.right});
+                    quint8(parsed.a), quint8(parsed.b), parsed.right, parsed.unfinished});
     return true;
 }
 
-void AnswerLogs::addFile(const QByteArray &bytes) {
-    QByteArrayView rest(bytes);
-    if (rest.startsWith(kBom))
-        rest = rest.sliced(kBom.size());
-    while (!rest.isEmpty()) {
-        qsizetype end = rest.indexOf('\n');
-        QByteArrayView line = end < 0 ? rest : rest.first(end);
-        rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
+bool AnswerLogs::addFile(QIODevice &device, AnswerLogProgress *progress) {
+    constexpr qint64 kPiece = 64 * 1024;
+    QByteArray piece(kPiece, Qt::Uninitialized);
+    LineSplitter splitter;
+    std::optional<QStringDecoder> utf16;
+    char separator = 0; // decided by the first line: a comma, or a tab from a spreadsheet
+    const auto onLine = [&](QByteArrayView line) {
         if (line.endsWith('\r'))
             line.chop(1);
-        if (line.isEmpty() || isHeader(line))
-            continue;
-        if (!addLine(line))
+        if (line.isEmpty())
+            return;
+        if (!separator)
+            separator = !line.contains(',') && line.contains('\t') ? '\t' : ',';
+        if (!addLine(line, separator) && !isHeader(line))
             ++damagedLines;
+    };
+    bool first = true;
+    qint64 n = 0;
+    while ((n = device.read(piece.data(), kPiece)) > 0) {
+        QByteArrayView bytes(piece.constData(), n);
+        if (first) {
+            first = false;
+            if (bytes.startsWith("\xFF\xFE"))
+                utf16.emplace(QStringConverter::Utf16LE);
+            else if (bytes.startsWith("\xFE\xFF"))
+                utf16.emplace(QStringConverter::Utf16BE);
+            else if (bytes.startsWith(kBom))
+                bytes = bytes.sliced(kBom.size());
+        }
+        QByteArray converted;
+        if (utf16) {
+            converted = QString(utf16->decode(bytes)).toUtf8();
+            bytes = converted;
+        }
+        splitter.feed(bytes, damagedLines, onLine);
+        if (progress) {
+            progress->bytesDone += n;
+            if (progress->stop) {
+                stopped = true;
+                return false;
+            }
+        }
+        if (const int pause = g_readPauseMs)
+            QThread::msleep(pause);
     }
+    splitter.finish(onLine);
+    return n == 0;
 }
 
-AnswerLogs readAnswerLogs(const QString &folder) {
+bool AnswerLogs::addFile(const QByteArray &bytes) {
+    QByteArray copy = bytes;
+    QBuffer buffer(&copy);
+    buffer.open(QIODevice::ReadOnly);
+    return addFile(buffer);
+}
+
+AnswerLogs readAnswerLogs(const QString &folder, AnswerLogProgress *progress) {
     AnswerLogs logs;
     const QDir dir(folder);
-    const QStringList names =
-        dir.entryList({answerLogFilePattern()}, QDir::Files | QDir::Hidden, QDir::Name);
-    for (const QString &name : names) {
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly)) {
+    // Everything with a log's name, links and special files too, so they can be named.
+    const QFileInfoList entries = dir.entryInfoList(
+        {answerLogFilePattern()},
+        QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+    if (progress) {
+        qint64 total = 0;
+        for (const QFileInfo &entry : entries)
+            if (entry.isFile() && !entry.isSymLink())
+                total += entry.size();
+        progress->bytesTotal = total;
+    }
+    for (const QFileInfo &entry : entries) {
+        const QString name = entry.fileName();
+        const OwnFile own = openOwnFile(entry.filePath(), OwnFileMode::Read);
+        if (own.state == OwnFile::Missing)
+            continue; // gone since it was listed
+        if (own.state == OwnFile::Refused) {
             logs.unreadable << name;
             continue;
         }
         logs.files << name;
-        logs.addFile(file.readAll());
+        if (!logs.addFile(*own.file, progress)) {
+            if (logs.stopped)
+                break;
+            logs.files.removeLast();
+            logs.unreadable << name;
+        }
     }
     return logs;
 }

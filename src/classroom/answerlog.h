@@ -1,17 +1,22 @@
 #pragma once
 // The answer log: one line for every question answered in practice, the three levels and the
 // challenge, graded at its first confirm. Each computer appends to a file of its own in the
-// data folder ("answers-<host>.csv"), so copies on a shared folder never write the same
-// file. The file is UTF-8 CSV with a byte order mark and a header line, so a spreadsheet
-// opens it with the Japanese intact:
+// data folder; the file is UTF-8 CSV with a byte order mark and a header line, so a
+// spreadsheet opens it with the Japanese intact:
 //
-//   日時,名前,活動,かけられる数,かける数,はじめの答え
-//   2026-12-07 10:15:03,たろう,レベル1,3,4,○
+//   日時,名前,活動,かけられる数,かける数,はじめの答え,おわり
+//   2026-12-07 10:15:03,たろう,レベル1,3,4,○,
+//   2026-12-07 10:21:40,たろう,レベル2,7,8,×,とちゅう
 //
-// The time is the computer's local time; a name holding a comma or a double quote is quoted
-// with the quotes doubled. Lines end in CR LF. Reading takes every computer's file and skips
-// lines that do not read as answers (a torn last line, a line edited in a spreadsheet),
-// counting them.
+// The time is the computer's local time. A name holding a comma or a double quote is quoted
+// with the quotes doubled; a name a spreadsheet would take for a formula gets a leading
+// apostrophe. The last column says "とちゅう" for answers of a set that was left before it
+// was graded. Lines end in CR LF.
+//
+// Reading takes every computer's file and skips lines that do not read as answers (a torn
+// last line, a line edited in a spreadsheet), counting them. Files that older copies wrote
+// (six columns, "answers-<host>.csv") and files a spreadsheet saved again (code page 932,
+// UTF-16, more columns) read too.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -19,6 +24,9 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+
+class QIODevice;
 
 // What a logged answer was given in; the order is that of the tabs.
 enum class LoggedActivity { Practice = 0, Novice = 1, Intermediate = 2, Expert = 3, Challenge = 4 };
@@ -45,30 +53,57 @@ struct LoggedAnswer {
     QString pupil;
     LoggedActivity activity = LoggedActivity::Practice;
     FactAnswer answer;
+    bool unfinished = false; // the set was left before it was graded
 };
 
-// The name of this computer's log file for a host name: lower case, every character outside
-// a-z, 0-9, "-", "_" and "." made "_", "pc" for an empty name.
-QString answerLogFileName(const QString &hostName);
-// The same for the computer the program runs on.
+// The name of a computer's log file: "answers-<host>-<code>.csv". The host part is the host
+// name folded to lower-case ASCII for people to recognise; the code is a hash of the exact
+// host name and of the installation's identifier, so two host names that fold alike and two
+// cloned computers with one host name still write two files.
+QString answerLogFileName(const QString &hostName, const QString &installationId);
+// The same for this installation on the computer the program runs on.
 QString ownAnswerLogFileName();
-// The pattern every computer's log file matches.
+// This installation's identifier: made once at random and kept in the settings store. A
+// settings store copied to another computer with the disk image (a different host name or
+// machine id) gets a new one there.
+QString installationId();
+// The pattern every computer's log file matches (the older "answers-<host>.csv" too).
 QString answerLogFilePattern();
 
 // The start of a new log file: the byte order mark and the header line.
 QByteArray answerLogHeader();
 // One line, with its CR LF.
 QByteArray answerLogLine(const LoggedAnswer &answer);
+// A name as a CSV field: quoted when it holds a comma, a quote or a line break, and with an
+// apostrophe in front when a spreadsheet would read it as a formula (or when it starts with
+// an apostrophe itself, so that it reads back unchanged).
+QByteArray answerLogNameField(const QString &name);
 
-// Appends the lines to the log file at `path` in one write, creating the file with its header
-// when it is missing. A file whose last line was torn (a write cut short) gets a line end
-// first, so the new line reads. Returns why it failed, or an empty text.
-QString appendAnswerLog(const QString &path, const QByteArray &lines);
+// The outcome of an append.
+struct AppendResult {
+    enum Status {
+        Written,
+        Busy,   // another copy is appending to the same file just now: nothing was written
+        Failed, // `reason` says why, in plain Japanese for the teacher
+    };
+    Status status = Written;
+    QString reason;
+};
 
-// Makes appendAnswerLog fail while the object lives (for tests of the failure path).
+// Appends the lines to the log file at `path` in one write, under a short lock of that file
+// of its own ("<log>.lock"), so copies that share the file (cloned computers) never
+// interleave their lines even where the share does not append atomically. The file gets its
+// header when it is empty; a file whose last line was torn (a write cut short) gets a line
+// end first, so the new line reads on its own. A write that fails half way is cut back to
+// where it started when the file allows it. Only an ordinary file is ever written: a link, a
+// FIFO or a device at the log's name is refused.
+AppendResult appendAnswerLog(const QString &path, const QByteArray &lines);
+
+// Makes appendAnswerLog fail while the object lives, as a full disk does: after writing
+// `failAfterBytes` bytes of the lines (0: nothing).
 class AppendFaultForTesting {
 public:
-    AppendFaultForTesting();
+    explicit AppendFaultForTesting(qint64 failAfterBytes = 0);
     ~AppendFaultForTesting();
     AppendFaultForTesting(const AppendFaultForTesting &) = delete;
     AppendFaultForTesting &operator=(const AppendFaultForTesting &) = delete;
@@ -82,6 +117,17 @@ struct AnswerRecord {
     quint8 a = 0;
     quint8 b = 0;
     bool right = false;
+    bool unfinished = false;
+};
+
+// The longest line read as an answer; longer lines are damaged and skipped unread.
+inline constexpr qsizetype kMaxAnswerLineBytes = 1024;
+
+// Progress of a read running in another thread, and the way to stop it.
+struct AnswerLogProgress {
+    std::atomic<qint64> bytesDone{0};
+    std::atomic<qint64> bytesTotal{0};
+    std::atomic<bool> stop{false};
 };
 
 struct AnswerLogs {
@@ -89,14 +135,19 @@ struct AnswerLogs {
     QList<AnswerRecord> answers;
     int damagedLines = 0;
     QStringList files;      // the file names read
-    QStringList unreadable; // files that are there but could not be read
+    QStringList unreadable; // files that are there but could not be read, with the reason
+    bool stopped = false;   // the read was stopped before its end
 
-    // Reads one file's bytes; lines that are not answers are counted as damaged.
-    void addFile(const QByteArray &bytes);
-    // Parses one line without its line end; false when it is no answer line.
-    bool addLine(QByteArrayView line);
+    // Reads one file from the device, a piece at a time; lines that are not answers are
+    // counted as damaged. False when reading failed or was stopped.
+    bool addFile(QIODevice &device, AnswerLogProgress *progress = nullptr);
+    bool addFile(const QByteArray &bytes);
+    // Parses one line (UTF-8 or code page 932) without its line end; false when it is no
+    // answer line.
+    bool addLine(QByteArrayView line, char separator = ',');
 
 private:
+    bool addUtf8Line(QByteArrayView line, char separator);
     bool parseWhen(QByteArrayView text, QDate &date, QTime &time);
 
     QHash<QString, int> m_pupilIndex;
@@ -106,5 +157,16 @@ private:
     QDate m_lastDate;
 };
 
-// Reads every computer's log in the folder.
-AnswerLogs readAnswerLogs(const QString &folder);
+// Reads every computer's log in the folder. Only ordinary files are opened; anything else
+// matching the pattern (a link, a FIFO, a folder) is listed as unreadable.
+AnswerLogs readAnswerLogs(const QString &folder, AnswerLogProgress *progress = nullptr);
+
+// Makes readAnswerLogs pause for `pauseMs` after each piece it reads while the object lives
+// (for tests of a read that takes long).
+class SlowLogReadForTesting {
+public:
+    explicit SlowLogReadForTesting(int pauseMs);
+    ~SlowLogReadForTesting();
+    SlowLogReadForTesting(const SlowLogReadForTesting &) = delete;
+    SlowLogReadForTesting &operator=(const SlowLogReadForTesting &) = delete;
+};

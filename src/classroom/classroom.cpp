@@ -96,6 +96,8 @@ void Classroom::publishNames() {
 void Classroom::load() {
     LoadRoster();
     showAllStreakRecords();
+    // Answers an earlier run could not write go out now, or wait on.
+    writeKeptAnswers();
 }
 
 void Classroom::showAllStreakRecords() {
@@ -234,6 +236,8 @@ QString Classroom::recordStatus() const {
          {&m_awayProblem, &m_rosterProblem, &m_streakReadProblem, &m_streakWriteProblem})
         if (!line->isEmpty())
             lines << *line;
+    if (const QString answers = answerLogProblem(); !answers.isEmpty())
+        lines << answers;
     return lines.join(u'\n');
 }
 
@@ -316,6 +320,8 @@ void Classroom::retryKeptChanges() {
 }
 
 void Classroom::saveKeptChanges() {
+    // Answers still waiting stay in this computer's spool for the next start.
+    writeKeptAnswers();
     if (!m_sync.hasPending())
         return;
     const SyncOutcome outcome = m_sync.flushPending();
@@ -455,8 +461,16 @@ void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswe
 
 // ---- The answer log --------------------------------------------------------------------
 
-QString Classroom::answerLogPath() const {
-    return QDir(m_state.DataFolder).filePath(ownAnswerLogFileName());
+AnswerQueue &Classroom::answerQueue() {
+    // One queue per data folder: a folder chosen again finds what its spool kept.
+    if (!m_answerQueue || m_answerQueue->dataFolder() != m_state.DataFolder)
+        m_answerQueue = std::make_unique<AnswerQueue>(m_state.DataFolder, ownAnswerLogFileName(),
+                                                      answerSpoolPath(m_state.DataFolder));
+    return *m_answerQueue;
+}
+
+QString Classroom::answerLogPath() {
+    return answerQueue().logPath();
 }
 
 void Classroom::recordAnswer(LoggedActivity activity, const FactAnswer &answer) {
@@ -464,26 +478,60 @@ void Classroom::recordAnswer(LoggedActivity activity, const FactAnswer &answer) 
 }
 
 void Classroom::recordAnswers(LoggedActivity activity, const QList<FactAnswer> &answers) {
+    logAnswers(activity, answers, m_pupilName, false);
+}
+
+void Classroom::recordUnfinishedSet(LoggedActivity activity, const QList<FactAnswer> &answers,
+                                    const QString &pupil) {
+    logAnswers(activity, answers, pupil, true);
+}
+
+void Classroom::logAnswers(LoggedActivity activity, const QList<FactAnswer> &answers,
+                           const QString &pupil, bool unfinished) {
     // Only a signed-in pupil answers; the set's lines go to the file in one write.
-    if (m_pupilName.isEmpty())
+    if (pupil.isEmpty())
         return;
     const QDateTime now = QDateTime::currentDateTime();
     QByteArray lines;
     int count = 0;
     for (const FactAnswer &answer : answers)
         if (answer.a >= 1 && answer.a <= 9 && answer.b >= 1 && answer.b <= 9) {
-            lines += answerLogLine({now, m_pupilName, activity, answer});
+            lines += answerLogLine({now, pupil, activity, answer, unfinished});
             ++count;
         }
     if (count == 0)
         return;
-    // A failure is only remembered: the lesson goes on, and the class sheet tells the teacher.
-    const QString problem = appendAnswerLog(answerLogPath(), lines);
-    if (!problem.isEmpty()) {
-        m_unloggedAnswers += count;
-        m_answerLogFailure =
-            now.toString(QStringLiteral("M月d日 H時mm分")) + QStringLiteral("：") + problem;
+    const bool keptBefore = answersKept();
+    const QString problemBefore = answerLogProblem();
+    answerQueue().add(lines, count);
+    answerQueueChanged(keptBefore, problemBefore);
+}
+
+void Classroom::writeKeptAnswers() {
+    const bool keptBefore = answersKept();
+    const QString problemBefore = answerLogProblem();
+    answerQueue().flush();
+    answerQueueChanged(keptBefore, problemBefore);
+}
+
+void Classroom::answerQueueChanged(bool keptBefore, const QString &problemBefore) {
+    const AnswerQueue &queue = *m_answerQueue;
+    // While answers wait, they are tried again now and then, not only at the next set.
+    if (queue.waiting() > 0 && !m_answerRetry) {
+        m_answerRetry = new QTimer(this);
+        m_answerRetry->setInterval(30000);
+        connect(m_answerRetry, &QTimer::timeout, this, &Classroom::writeKeptAnswers);
     }
+    if (m_answerRetry) {
+        if (queue.waiting() > 0 && !m_answerRetry->isActive())
+            m_answerRetry->start();
+        else if (queue.waiting() == 0)
+            m_answerRetry->stop();
+    }
+    if (queue.problem() != problemBefore)
+        showRecordStatus();
+    if (queue.kept() != keptBefore)
+        Q_EMIT answersKeptChanged(queue.kept());
 }
 
 ClassRoster Classroom::classRoster() const {
@@ -521,13 +569,7 @@ ClassRoster Classroom::classRoster() const {
 }
 
 QString Classroom::answerLogProblem() const {
-    if (m_unloggedAnswers == 0)
-        return QString();
-    return QStringLiteral("このコンピューターの答えの記録（%1）に書きこめなかった答えが %2 "
-                          "問あります。最後は %3")
-        .arg(ownAnswerLogFileName())
-        .arg(m_unloggedAnswers)
-        .arg(m_answerLogFailure);
+    return m_answerQueue ? m_answerQueue->problem() : QString();
 }
 
 // ---- Data folder and the full-mark list ---------------------------------------------------

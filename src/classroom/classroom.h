@@ -5,6 +5,7 @@
 // data folder and to list the full marks; it tells them what changed through its signals.
 
 #include "classroom/answerlog.h"
+#include "classroom/answerqueue.h"
 #include "classroom/classsheet.h"
 #include "core/applicationstate.h"
 #include "core/shuffle.h"
@@ -114,11 +115,23 @@ public:
     QString recordStatus() const;
 
     // The answer log of this computer: the signed-in pupil's answers, appended at once. A
-    // failure never stops the lesson; it is kept for the class sheet.
+    // failure never stops the lesson: the answers are kept on this computer (also over a
+    // restart) and written at the next chance, the pupil's page says so, and the record line
+    // says why.
     void recordAnswer(LoggedActivity activity, const FactAnswer &answer);
     void recordAnswers(LoggedActivity activity, const QList<FactAnswer> &answers);
-    QString answerLogPath() const;
-    // What went wrong appending to the answer log in this run; empty when nothing did.
+    // The answers given in a set that was left before it was graded, logged as unfinished
+    // under the pupil the set was dealt to.
+    void recordUnfinishedSet(LoggedActivity activity, const QList<FactAnswer> &answers,
+                             const QString &pupil);
+    // The signed-in pupil as the answer log names them; empty before the first sign-in.
+    QString pupilName() const { return m_pupilName; }
+    QString answerLogPath();
+    // Writes the answers kept on this computer, when there are any.
+    void writeKeptAnswers();
+    // Answers wait on this computer because the log cannot take them.
+    bool answersKept() const { return m_answerQueue && m_answerQueue->kept(); }
+    // What waits for the answer log and why; empty when nothing does.
     QString answerLogProblem() const;
     // The class sheet's roster and class records, read from the files as every copy left
     // them (the roster in memory when its file cannot be read); memory does not change.
@@ -136,6 +149,8 @@ Q_SIGNALS:
     void recordStatusChanged(const QString &text);
     // A message box for the teacher.
     void message(Notice notice, const QString &title, const QString &text);
+    // Answers started or stopped waiting on this computer for the log (answersKept()).
+    void answersKeptChanged(bool kept);
 
 private:
     void rememberSavedRoster();
@@ -146,6 +161,10 @@ private:
     void showFolderAway(const QString &reason, bool waiting);
     void publishNames();
     void showRecordStatus();
+    AnswerQueue &answerQueue();
+    void logAnswers(LoggedActivity activity, const QList<FactAnswer> &answers, const QString &pupil,
+                    bool unfinished);
+    void answerQueueChanged(bool keptBefore, const QString &problemBefore);
 
     ApplicationState &m_state;
     std::unique_ptr<RandomSource> m_ownRandom;
@@ -165,8 +184,8 @@ private:
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
     QString m_pupilName;               // the signed-in pupil, as the answer log names them
-    int m_unloggedAnswers = 0;         // answers the log could not take in this run
-    QString m_answerLogFailure;        // the last reason, with its time
+    std::unique_ptr<AnswerQueue> m_answerQueue; // for the data folder in use
+    QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
 };
 
 // The application title, under which the window position is kept and messages are titled.

@@ -1,6 +1,7 @@
 #include "classroom/classsheet.h"
 
 #include <QHash>
+#include <QSet>
 #include <limits>
 
 namespace {
@@ -51,11 +52,15 @@ QString sheetRangeText(const SheetRange &range) {
 }
 
 QStringList sheetPupilChoices(const ClassRoster &roster, const AnswerLogs &logs) {
+    // The names looked up in a set: a log may hold very many of them.
     QStringList names;
-    for (const RosterPupil &pupil : roster.pupils)
+    QSet<QString> taken;
+    for (const RosterPupil &pupil : roster.pupils) {
         names << pupil.name;
+        taken.insert(pupil.name);
+    }
     for (const QString &name : logs.pupils)
-        if (!names.contains(name))
+        if (!taken.contains(name))
             names << name;
     return names;
 }

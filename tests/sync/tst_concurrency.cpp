@@ -1,6 +1,7 @@
 // Processes sharing one data folder: several savers at once, and a saver of another user in
 // front of a roster the teacher made read-only.
 
+#include "classroom/answerlog.h"
 #include "records/datafile.h"
 #include "records/foldersync.h"
 #include "records/streakrecord.h"
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void copiesLoseNothing_data();
     void copiesLoseNothing();
     void readOnlyRosterLeftAlone();
+    void clonesAppendToOneLog();
 };
 
 // Counts what the savers 1..copies left in the files: every pupil, each pupil's longest run
@@ -208,6 +210,42 @@ void TestConcurrency::readOnlyRosterLeftAlone() {
     QCOMPARE(p.exitCode(), 2);
     QVERIFY2(said.contains(QStringLiteral("読み取り専用")), qPrintable(said));
     QCOMPARE(readAll(folder.ini), newRosterFileBytes());
+}
+
+void TestConcurrency::clonesAppendToOneLog() {
+    // Three clones (one host name, one installation) append sets to one log at once, on a
+    // share that splits every write into small pieces: every line arrives whole, once.
+#ifndef QUORIN_SPLITWRITE
+    QSKIP("needs the preloaded share, left out of sanitizer builds");
+#else
+    constexpr int kCopies = 3, kSets = 40;
+    QTemporaryDir folder{folderTemplate()}, spools;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORIN_SPLITWRITE));
+    QProcess copies[kCopies];
+    for (int k = 0; k < kCopies; ++k) {
+        copies[k].setProcessEnvironment(env);
+        copies[k].start(QStringLiteral(QUORIN_LOGAPPENDER),
+                        {folder.path(), QString::number(k), QString::number(kSets),
+                         spools.filePath(QString::number(k))});
+    }
+    for (QProcess &p : copies)
+        QVERIFY(p.waitForFinished(100000) && p.exitStatus() == QProcess::NormalExit &&
+                p.exitCode() == 0);
+    const AnswerLogs logs = readAnswerLogs(folder.path());
+    QList<int> perSet(logs.pupils.size());
+    for (const AnswerRecord &answer : logs.answers)
+        ++perSet[answer.pupil];
+    const int whole = int(std::count(perSet.cbegin(), perSet.cend(), 20));
+    qInfo("%d copies x %d sets of 20 lines: %d lines kept, %d damaged, %d sets whole of %d "
+          "names read, %d log file(s)",
+          kCopies, kSets, int(logs.answers.size()), logs.damagedLines, whole,
+          int(logs.pupils.size()), int(logs.files.size()));
+    QCOMPARE(logs.damagedLines, 0);
+    QCOMPARE(whole, kCopies * kSets); // every set whole, none twice
+    QCOMPARE(int(logs.answers.size()), kCopies * kSets * 20);
+    QCOMPARE(readAll(folder.path() + u'/' + logs.files[0]).count(answerLogHeader()), 1);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestConcurrency)

@@ -13,9 +13,12 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -23,8 +26,15 @@ namespace {
 constexpr int kCellWidth = 54;
 constexpr int kCellHeight = 42;
 
-QLabel *heading(const QString &text, QWidget *parent) {
+// Labels show names and file names as they are, never read as markup.
+QLabel *plainLabel(QWidget *parent, const QString &text = QString()) {
     auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel *heading(const QString &text, QWidget *parent) {
+    auto *label = plainLabel(parent, text);
     label->setFont(designFont(11, true));
     return label;
 }
@@ -37,6 +47,13 @@ QTableWidgetItem *cell(const QString &text, Qt::Alignment alignment) {
 }
 
 } // namespace
+
+// What a read of the logs in another thread shares with the window.
+struct frmClassSheet::LogRead {
+    QString folder;
+    AnswerLogProgress progress;
+    AnswerLogs logs;
+};
 
 frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     : QDialog(parent), m_classroom(classroom), m_today(QDate::currentDate()) {
@@ -74,7 +91,7 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     choices->addWidget(pdf);
     layout->addLayout(choices);
 
-    m_range = new QLabel(this);
+    m_range = plainLabel(this);
     m_range->setObjectName(QStringLiteral("ClassSheetRange"));
     layout->addWidget(m_range);
 
@@ -138,12 +155,13 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
                                 this));
     right->addSpacing(6);
     right->addWidget(heading(QStringLiteral("クラスの記録（最高連続100点）"), this));
-    m_records = new QLabel(this);
+    m_records = plainLabel(this);
     m_records->setObjectName(QStringLiteral("ClassSheetRecords"));
     right->addWidget(m_records);
     right->addSpacing(6);
     m_idle = new QLabel(this);
     m_idle->setObjectName(QStringLiteral("ClassSheetIdle"));
+    m_idle->setTextFormat(Qt::RichText); // the names in it are escaped
     m_idle->setWordWrap(true);
     m_idle->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_idle->setMaximumWidth(m_grid->width());
@@ -152,11 +170,24 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     layout->addLayout(body, 1);
 
     auto *bottom = new QHBoxLayout;
-    m_status = new QLabel(this);
+    auto *statusColumn = new QVBoxLayout;
+    m_progress = new QProgressBar(this);
+    m_progress->setObjectName(QStringLiteral("ClassSheetProgress"));
+    m_progress->setRange(0, 1000);
+    m_progress->setFormat(QStringLiteral("答えの記録を読んでいます… %p%"));
+    m_progress->hide();
+    statusColumn->addWidget(m_progress);
+    m_status = plainLabel(this);
     m_status->setObjectName(QStringLiteral("ClassSheetStatus"));
     m_status->setWordWrap(true);
-    bottom->addWidget(m_status, 1);
-    m_outcome = new QLabel(this);
+    statusColumn->addWidget(m_status);
+    m_logProblem = plainLabel(this);
+    m_logProblem->setObjectName(QStringLiteral("ClassSheetLogProblem"));
+    m_logProblem->setWordWrap(true);
+    setTextColour(m_logProblem, QColor(0xC0, 0, 0));
+    statusColumn->addWidget(m_logProblem);
+    bottom->addLayout(statusColumn, 1);
+    m_outcome = plainLabel(this);
     m_outcome->setObjectName(QStringLiteral("ClassSheetOutcome"));
     m_outcome->setWordWrap(true);
     m_outcome->hide();
@@ -172,7 +203,38 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     connect(print, &QPushButton::clicked, this, &frmClassSheet::PrintCommand_Click);
     connect(pdf, &QPushButton::clicked, this, &frmClassSheet::PdfCommand_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
+    m_readingDisables = {reload, print, pdf};
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setInterval(100);
+    connect(m_progressTimer, &QTimer::timeout, this, &frmClassSheet::showProgress);
     resize(1020, 760);
+}
+
+frmClassSheet::~frmClassSheet() {
+    stopReading();
+}
+
+bool frmClassSheet::isReading() const {
+    return m_reader != nullptr;
+}
+
+void frmClassSheet::stopReading() {
+    if (!m_reader)
+        return;
+    // The reader looks at the flag after every piece it reads, so this wait is short.
+    m_read->progress.stop = true;
+    m_reader->wait();
+    m_reader = nullptr; // deleted by its own finished handler, or with the window
+    m_read.reset();
+    m_progressTimer->stop();
+    m_progress->hide();
+}
+
+void frmClassSheet::showProgress() {
+    if (!m_read)
+        return;
+    const qint64 total = m_read->progress.bytesTotal, done = m_read->progress.bytesDone;
+    m_progress->setValue(total > 0 ? int(qMin<qint64>(1000, done * 1000 / total)) : 0);
 }
 
 void frmClassSheet::setToday(const QDate &today) {
@@ -185,9 +247,41 @@ void frmClassSheet::Form_Load() {
 }
 
 void frmClassSheet::refresh() {
+    stopReading();
     m_roster = m_classroom.classRoster();
-    m_logs = readAnswerLogs(m_classroom.state().DataFolder);
     setWindowTitle(QStringLiteral("クラスのようす　") + m_roster.className);
+    // The logs may be large: they are read in another thread while the window stays usable,
+    // showing the roster meanwhile.
+    auto read = std::make_shared<LogRead>();
+    read->folder = m_classroom.state().DataFolder;
+    m_read = read;
+    m_logs = AnswerLogs();
+    m_reader =
+        QThread::create([read] { read->logs = readAnswerLogs(read->folder, &read->progress); });
+    m_reader->setParent(this);
+    QThread *thread = m_reader;
+    connect(thread, &QThread::finished, this, [this, read, thread] {
+        thread->deleteLater();
+        if (read == m_read)
+            logsRead(read);
+    });
+    for (QPushButton *button : std::as_const(m_readingDisables))
+        button->setEnabled(false);
+    m_progress->setValue(0);
+    m_progress->show();
+    m_progressTimer->start();
+    showSheet();
+    thread->start();
+}
+
+void frmClassSheet::logsRead(const std::shared_ptr<LogRead> &read) {
+    m_reader = nullptr;
+    m_read.reset();
+    m_progressTimer->stop();
+    m_progress->hide();
+    for (QPushButton *button : std::as_const(m_readingDisables))
+        button->setEnabled(true);
+    m_logs = std::move(read->logs);
     // The pupil list keeps the chosen pupil while that name is still there.
     const QString chosen = m_pupil->currentIndex() > 0 ? m_pupil->currentText() : QString();
     const QSignalBlocker block(m_pupil);
@@ -259,18 +353,19 @@ void frmClassSheet::showSheet() {
                                  ? QStringLiteral("いません")
                                  : m_sheet.idle.join(QStringLiteral("、")).toHtmlEscaped()));
 
-    QString status = QStringLiteral("答えの記録：%1台のコンピューターのファイルを読みました。")
-                         .arg(m_sheet.files.size());
+    QString status =
+        isReading() ? QStringLiteral("答えの記録を読んでいます。")
+                    : QStringLiteral("答えの記録：%1台のコンピューターのファイルを読みました。")
+                          .arg(m_sheet.files.size());
     if (m_sheet.damagedLines)
         status += QStringLiteral("読めない行が %1 行あったので、とばしました。")
                       .arg(m_sheet.damagedLines);
     if (!m_sheet.unreadable.isEmpty())
         status +=
             QStringLiteral("読めないファイル：") + m_sheet.unreadable.join(QStringLiteral("、"));
-    if (!m_sheet.logProblem.isEmpty())
-        status += QStringLiteral("<br><span style='color:#C00000'>") +
-                  m_sheet.logProblem.toHtmlEscaped() + QStringLiteral("</span>");
     m_status->setText(status);
+    m_logProblem->setText(m_sheet.logProblem);
+    m_logProblem->setVisible(!m_sheet.logProblem.isEmpty());
 }
 
 void frmClassSheet::PrintCommand_Click() {

@@ -7,20 +7,30 @@
 
 #include <QDialog>
 #include <functional>
+#include <memory>
 
 class Classroom;
 class QComboBox;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QThread;
+class QTimer;
 
 class frmClassSheet : public QDialog {
     Q_OBJECT
 public:
     explicit frmClassSheet(Classroom &classroom, QWidget *parent = nullptr);
+    // A read still running is stopped and waited for.
+    ~frmClassSheet() override;
 
-    // Reads the roster, the record file and every computer's answer log again.
+    // Reads the roster and the record file again, and every computer's answer log in the
+    // background: the sheet shows the roster at once and the answers when they are read.
     void Form_Load();
+    // The answer logs are being read.
+    bool isReading() const;
+    QProgressBar *progressBar() const { return m_progress; }
     // The day the periods end on; today unless set (for pictures of a sheet).
     void setToday(const QDate &today);
 
@@ -40,7 +50,11 @@ public Q_SLOTS:
     void PdfCommand_Click();
 
 private:
+    struct LogRead;
     void showSheet();
+    void stopReading();
+    void logsRead(const std::shared_ptr<LogRead> &read);
+    void showProgress();
     // What printing or saving came to, in a line under the sheet.
     void showOutcome(const QString &text, bool failed);
 
@@ -57,7 +71,13 @@ private:
     QLabel *m_gridTitle = nullptr;
     QLabel *m_idle = nullptr;
     QLabel *m_status = nullptr;
+    QLabel *m_logProblem = nullptr;
     QLabel *m_outcome = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QTimer *m_progressTimer = nullptr;
+    QList<QPushButton *> m_readingDisables; // reload, print, PDF: not while reading
+    std::shared_ptr<LogRead> m_read;        // the read running, shared with its thread
+    QThread *m_reader = nullptr;
     QTableWidget *m_table = nullptr;
     QTableWidget *m_grid = nullptr;
 };

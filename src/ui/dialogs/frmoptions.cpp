@@ -67,6 +67,7 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
     dirLabel->setBuddy(m_dir);
 
     m_pathLabel = new QLabel(this);
+    m_pathLabel->setTextFormat(Qt::PlainText);
     nameControl(m_pathLabel, QStringLiteral("QuorinOptionLabel"));
     placeInTwips(m_pathLabel, 240, 3480, 5655, 840);
     m_pathLabel->setWordWrap(true);

@@ -8,6 +8,7 @@
 #include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
+#include "ui/main/keptnotice.h"
 #include "ui/main/messagelabel.h"
 #include "ui/main/navigation.h"
 
@@ -149,6 +150,8 @@ ChallengePage::ChallengePage(Classroom &classroom, Navigation &navigation, QWidg
     QWidget::setTabOrder(m_bestScore, m_retry);
     QWidget::setTabOrder(m_retry, m_fin);
 
+    addKeptAnswersNotice(m_classroom, this, QStringLiteral("QuorinChallengeKeptAnswersLabel"));
+
     connect(m_retry, &QPushButton::clicked, this,
             &ChallengePage::QuorinChallengeQuizRetryCommand_Click);
     connect(m_fin, &QPushButton::clicked, this,
@@ -182,8 +185,24 @@ void ChallengePage::dealHeaders(int firstLabel) {
     }
 }
 
+void ChallengePage::leaveSet() {
+    // The answers typed into a sheet that was never marked are logged as they stand.
+    ApplicationState &s = m_classroom.state();
+    if (s.ChallengeFirstAttempt != True)
+        return;
+    s.ChallengeFirstAttempt = False;
+    QList<FactAnswer> answers;
+    for (int i = 0; i < kBoxCount; ++i)
+        if (m_boxes[i]->isVisibleTo(this) && !m_boxes[i]->text().isEmpty())
+            answers.append({numericValueInt16(m_headers[kRows + i / kRows]->text()),
+                            numericValueInt16(m_headers[i % kRows]->text()),
+                            m_boxes[i]->value() == double(s.ChallengeAnswerKey[i])});
+    m_classroom.recordUnfinishedSet(LoggedActivity::Challenge, answers, m_dealtFor);
+}
+
 void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
     ApplicationState &s = m_classroom.state();
+    leaveSet();
     ResetChallengeQuiz();
     m_frame->setEnabled(true);
     // The clock starts again from 0; its caption changes at the next tick.
@@ -218,6 +237,7 @@ void ChallengePage::QuorinChallengeQuizRetryCommand_Click() {
     // the background (at sign-in) must not pull the focus away from the sign-in page.
     if (m_boxes[0]->isVisibleTo(window()))
         m_boxes[0]->setFocus(Qt::OtherFocusReason);
+    m_dealtFor = m_classroom.pupilName();
     Q_EMIT retried();
 }
 

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QPixmap>
+#include <QString>
 #include <QWidget>
 
 class Classroom;
@@ -40,6 +41,9 @@ public:
 public Q_SLOTS:
     // Deals a new sheet.
     void QuorinChallengeQuizRetryCommand_Click();
+    // The sheet is left (a new sheet, another pupil, the program closing): answers typed into
+    // a sheet that was not marked go to the answer log as unfinished.
+    void leaveSet();
     // Deals a new sheet and returns to the sign-in tab.
     void QuorinChallengeQuizFinCommand_Click();
     // Opens the full-mark list.
@@ -81,4 +85,5 @@ private:
     QPushButton *m_fin = nullptr;
     QPushButton *m_bestScore = nullptr;
     int m_shownPosition = 0;
+    QString m_dealtFor; // the pupil the sheet was dealt to
 };

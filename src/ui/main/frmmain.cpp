@@ -363,6 +363,7 @@ void frmMain::buildSignInPage(QWidget *page) {
     nameControl(m_iniMessage, QStringLiteral("QuorinIniMessageLabel"));
     placeOnTabPage(m_iniMessage, 3840, 5040, 7815, 900);
     m_iniMessage->setFont(designFont(14));
+    m_iniMessage->setTextFormat(Qt::PlainText);
     m_iniMessage->setWordWrap(true);
     m_iniMessage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setTextColour(m_iniMessage, Colours::Red);
@@ -371,6 +372,8 @@ void frmMain::buildSignInPage(QWidget *page) {
     nameControl(m_recordStatus, QStringLiteral("QuorinIniRecordLabel"));
     placeOnTabPage(m_recordStatus, 3840, 6600, 5280, 1200);
     m_recordStatus->setFont(designFont(11));
+    // File names and pupils' names are shown as they are, never read as markup.
+    m_recordStatus->setTextFormat(Qt::PlainText);
     m_recordStatus->setWordWrap(true);
     m_recordStatus->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -422,6 +425,10 @@ void frmMain::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
+    // A set left open is logged as far as it was answered.
+    for (LevelPage *level : m_levels)
+        level->leaveSet();
+    m_challenge->leaveSet();
     m_classroom.saveKeptChanges();
     // Close every other open window of the program, the most recent first.
     const QWidgetList windows = QApplication::topLevelWidgets();
@@ -579,6 +586,7 @@ void frmMain::showMessage(QMessageBox::Icon icon, const QString &title, const QS
         return;
     }
     QMessageBox box(icon, title, text, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
     box.exec();
 }
 

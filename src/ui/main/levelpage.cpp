@@ -6,6 +6,7 @@
 #include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
+#include "ui/main/keptnotice.h"
 #include "ui/main/messagelabel.h"
 #include "ui/main/navigation.h"
 
@@ -163,6 +164,8 @@ LevelPage::LevelPage(Classroom &classroom, Navigation &navigation, const LevelPa
         b->raise();
     }
 
+    addKeptAnswersNotice(m_classroom, this, controlName(QStringLiteral("KeptAnswersLabel")));
+
     connect(m_retry, &QPushButton::clicked, this, &LevelPage::QuizRetryCommand_Click);
     connect(m_fin, &QPushButton::clicked, this, &LevelPage::QuizFinCommand_Click);
     connect(m_bestScore, &QPushButton::clicked, this, &LevelPage::QuizBestScoreCommand_Click);
@@ -195,8 +198,25 @@ void LevelPage::ResetQuiz() {
     m_score->hide();
 }
 
+void LevelPage::leaveSet() {
+    // The answers typed into a set that was never graded are logged as they stand.
+    ActivityFields f = activityFields(m_classroom.state(), m_params.activity);
+    if (f.FirstAttempt != True)
+        return;
+    f.FirstAttempt = False;
+    const qint16 *key = answerKey();
+    QList<FactAnswer> answers;
+    for (int i = 0; i < kQuestions; ++i)
+        if (m_boxes[i]->isVisibleTo(this) && !m_boxes[i]->text().isEmpty())
+            answers.append(
+                factAnswer(m_questions[i]->text(), m_boxes[i]->value() == double(key[i])));
+    m_classroom.recordUnfinishedSet(LoggedActivity(int(m_params.activity) + 1), answers,
+                                    m_dealtFor);
+}
+
 void LevelPage::QuizRetryCommand_Click() {
     ApplicationState &s = m_classroom.state();
+    leaveSet();
     ResetQuiz();
     m_frame->setEnabled(true);
     activityFields(s, m_params.activity).FirstAttempt = True;
@@ -218,6 +238,7 @@ void LevelPage::QuizRetryCommand_Click() {
     // the background (at sign-in) must not pull the focus away from the sign-in page.
     if (m_boxes[0]->isVisibleTo(window()))
         m_boxes[0]->setFocus(Qt::OtherFocusReason);
+    m_dealtFor = m_classroom.pupilName();
     Q_EMIT retried();
 }
 

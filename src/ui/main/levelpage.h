@@ -60,6 +60,9 @@ public Q_SLOTS:
     void QuizBestScoreCommand_Click();
     // Hides and empties the level's controls (ResetNoviceQuiz and its twins).
     void ResetQuiz();
+    // The set is left (a new set, another pupil, the program closing): answers typed into a
+    // set that was not graded go to the answer log as unfinished.
+    void leaveSet();
     // The key contract of the answer boxes, then grading.
     void AnswerTextBox_KeyDown(int index, qint16 keyCode);
 
@@ -80,6 +83,7 @@ private:
     Classroom &m_classroom;
     Navigation &m_navigation;
     LevelParams m_params;
+    QString m_dealtFor; // the pupil the set was dealt to
     QGroupBox *m_frame = nullptr;
     MessageLabel *m_streakLabel = nullptr;
     QList<QLabel *> m_questions;

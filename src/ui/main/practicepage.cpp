@@ -8,6 +8,7 @@
 #include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
+#include "ui/main/keptnotice.h"
 #include "ui/main/navigation.h"
 
 #include <QButtonGroup>
@@ -112,6 +113,8 @@ PracticePage::PracticePage(Classroom &classroom, Navigation &navigation, QWidget
     m_fin = new QPushButton(QStringLiteral("れんしゅう終了"), m_frame);
     nameControl(m_fin, QStringLiteral("QuorinPracticeFinCommand"));
     placeInTwips(m_fin, 9720, 7200, 2055, 375);
+
+    addKeptAnswersNotice(m_classroom, this, QStringLiteral("QuorinPracticeKeptAnswersLabel"));
 
     connect(m_retry, &QPushButton::clicked, this, &PracticePage::QuorinPracticeRetryCommand_Click);
     connect(m_fin, &QPushButton::clicked, this, &PracticePage::QuorinPracticeFinCommand_Click);

@@ -1,0 +1,12 @@
+#pragma once
+// The line on a pupil's page that says the answers are kept on this computer while the answer
+// log cannot take them. Shown and hidden by the classroom model's answersKeptChanged.
+
+class Classroom;
+class QLabel;
+class QWidget;
+
+#include <QString>
+
+// Adds the line, named `name`, at the top of an activity page.
+QLabel *addKeptAnswersNotice(Classroom &classroom, QWidget *page, const QString &name);

@@ -1,0 +1,33 @@
+// One copy of the program appending answer sets to the log of a computer it shares with its
+// clones: the same host name and installation, so the same file. Used by the test of a share
+// that does not append atomically.
+//   quorin_logappender <data folder> <copy> <sets> <spool>
+// Each set is 20 lines of the pupil "copy<copy>-set<n>"; sets the log is busy for wait in the
+// queue and go out with a later one, as in the program. Exits 0 when every set was written.
+
+#include "classroom/answerlog.h"
+#include "classroom/answerqueue.h"
+
+#include <QCoreApplication>
+#include <QThread>
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const int copy = args.value(2).toInt(), sets = args.value(3).toInt();
+    AnswerQueue queue(args[1], answerLogFileName(QStringLiteral("教室PC"), QStringLiteral("clone")),
+                      args[4]);
+    const QDateTime when = QDateTime::currentDateTime();
+    for (int n = 0; n < sets; ++n) {
+        QByteArray lines;
+        for (int i = 0; i < 20; ++i)
+            lines += answerLogLine({when,
+                                    QStringLiteral("copy%1-set%2").arg(copy).arg(n),
+                                    LoggedActivity::Expert,
+                                    {1 + i / 9, 1 + i % 9, i % 3 != 0}});
+        queue.add(lines, 20);
+    }
+    for (int tries = 0; !queue.flush() && tries < 5000; ++tries)
+        QThread::msleep(2);
+    return queue.waiting() == 0 ? 0 : 1;
+}

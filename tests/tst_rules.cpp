@@ -551,6 +551,9 @@ void TestRules::abandonedByOwnClock_data() {
     QTest::newRow("lock left unchanged 20 s") << "lock +120" << 20000 << saved << true;
     QTest::newRow("lock rewritten meanwhile") << "lock rewritten" << 20000 << busy << false;
     QTest::newRow("lock of an ended process here") << "own dead lock" << 0 << saved << true;
+    // A computer cloned from this one's disk image: same host name and machine id, its own
+    // boot; its process numbers mean nothing here.
+    QTest::newRow("lock of a cloned computer") << "clone lock" << 0 << busy << false;
     QTest::newRow("dangling link at the lock") << "dangling" << 1000 << busy << false;
     QTest::newRow("dangling link left 20 s") << "dangling" << 20000 << saved << true;
     QTest::newRow("link to the user's file left 20 s") << "link" << 20000 << saved << true;
@@ -576,9 +579,10 @@ void TestRules::abandonedByOwnClock() {
     QString thing = lock;
     if (kind == "lock") {
         foreignLock(ini, -offset);
-    } else if (placed == "own dead lock") {
+    } else if (kind == "own" || kind == "clone") {
         writeBytes(lock, "999999999\nquorin\n" + QSysInfo::machineHostName().toUtf8() + "\n" +
-                             QSysInfo::machineUniqueId() + "\n");
+                             QSysInfo::machineUniqueId() + "\n" +
+                             (kind == "own" ? QSysInfo::bootUniqueId() : "another-boot") + "\n");
     } else if (kind == "dangling" || kind == "link") {
         QVERIFY(QFile::link(kind == "link" ? userFile : dir.filePath("nowhere"), lock));
     } else if (kind == "fifo") {
@@ -762,8 +766,13 @@ void TestRules::damagedFiles() {
     const QString all = r.status + r.told.join(u'\n');
     QVERIFY2(QFile::exists(iniPath) || !all.contains("そのまま残って"), qPrintable(all));
     QVERIFY2(told.isEmpty() ? all.isEmpty() : all.contains(told), qPrintable(all));
-    if (twist == "emptied") { // the share is back: the kept records reach it
+    if (twist == "emptied") { // the share is back: the kept records and answers reach it
+        r.model->recordAnswer(LoggedActivity::Practice, {3, 4, true});
+        QVERIFY(r.model->answersKept());
+        QVERIFY(QDir(r.dir.path()).entryList({"answers-*"}).isEmpty());
         writeBytes(iniPath, ini);
+        r.model->writeKeptAnswers();
+        QCOMPARE(QDir(r.dir.path()).entryList({"answers-*.csv"}).size(), 1);
         r.model->retryKeptChanges();
         QCOMPARE(r.ini(),
                  ini.replace(cp932Lines({"はなこ;0;0;0;0"}), cp932Lines({"はなこ;2;0;0;0"})));

@@ -327,7 +327,7 @@ QString answerLogFileName(const QString &hostName, const QString &installationId
 }
 
 QString installationId() {
-    QSettings settings(applicationTitle());
+    QSettings settings = programSettings();
     // The computer the identifier was made on: a disk image copied to another computer
     // carries the settings along, and there the identifier is made afresh.
     const QString machine = QString::fromLatin1(

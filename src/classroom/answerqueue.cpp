@@ -58,7 +58,9 @@ void AnswerQueue::add(const QByteArray &lines, int count) {
 bool AnswerQueue::flush() {
     if (m_count == 0)
         return true;
-    const AppendResult result = appendAnswerLog(logPath(), m_lines);
+    const QString away = m_away ? m_away() : QString();
+    const AppendResult result = away.isEmpty() ? appendAnswerLog(logPath(), m_lines)
+                                               : AppendResult{AppendResult::Failed, away};
     if (result.status == AppendResult::Written) {
         m_lines.clear();
         m_count = 0;

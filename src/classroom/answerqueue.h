@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <functional>
 
 // The most the spool holds: tens of thousands of answers, more than weeks of lessons.
 inline constexpr qint64 kMaxWaitingAnswerBytes = 4 << 20;
@@ -28,6 +29,9 @@ public:
     void add(const QByteArray &lines, int count);
     // Writes the lines waiting; true when none is left.
     bool flush();
+    // Asked before every write: why the data folder must not be written now (a share that
+    // dropped to its bare mount point), or empty. The lines then wait.
+    void setAwayCheck(std::function<QString()> check) { m_away = std::move(check); }
 
     int waiting() const { return m_count; }
     // Answers wait because the log could not be written (not merely busy for a moment).
@@ -38,6 +42,7 @@ public:
 private:
     void saveSpool();
 
+    std::function<QString()> m_away;
     QString m_folder;
     QString m_logFileName;
     QString m_spoolPath;

@@ -463,9 +463,11 @@ void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswe
 
 AnswerQueue &Classroom::answerQueue() {
     // One queue per data folder: a folder chosen again finds what its spool kept.
-    if (!m_answerQueue || m_answerQueue->dataFolder() != m_state.DataFolder)
+    if (!m_answerQueue || m_answerQueue->dataFolder() != m_state.DataFolder) {
         m_answerQueue = std::make_unique<AnswerQueue>(m_state.DataFolder, ownAnswerLogFileName(),
                                                       answerSpoolPath(m_state.DataFolder));
+        m_answerQueue->setAwayCheck([this] { return m_sync.awayReason(m_state.rosterPath()); });
+    }
     return *m_answerQueue;
 }
 

@@ -58,7 +58,7 @@ QByteArray lockContent(const QByteArray &token) {
     content += QCoreApplication::applicationName().toUtf8() + '\n';
     content += QSysInfo::machineHostName().toUtf8() + '\n';
     content += QSysInfo::machineUniqueId() + '\n';
-    content += '\n'; // the boot id of Qt's lock files: not used
+    content += QSysInfo::bootUniqueId() + '\n';
     content += token + '\n';
     return content;
 }
@@ -131,7 +131,7 @@ bool StaleWatch::abandoned(const QString &key, const QByteArray &identity, qint6
 }
 
 std::optional<LockHolder> parseLockHolder(const QByteArray &content, QByteArray *machineId,
-                                          QByteArray *token) {
+                                          QByteArray *token, QByteArray *bootId) {
     const QList<QByteArray> lines = content.split('\n');
     if (lines.size() < 3)
         return std::nullopt;
@@ -146,6 +146,8 @@ std::optional<LockHolder> parseLockHolder(const QByteArray &content, QByteArray 
         *machineId = lines.size() > 3 ? lines[3] : QByteArray();
     if (token)
         *token = lines.size() > 5 ? lines[5] : QByteArray();
+    if (bootId)
+        *bootId = lines.size() > 4 ? lines[4] : QByteArray();
     return holder;
 }
 
@@ -186,20 +188,22 @@ FolderLock::Try FolderLock::tryOnce() {
         m_reason = folderInPlaceReason();
         return Try::Refused;
     }
-    QByteArray machineId;
-    m_holder = seen.ordinary ? parseLockHolder(seen.content, &machineId, nullptr) : std::nullopt;
+    QByteArray machineId, bootId;
+    m_holder =
+        seen.ordinary ? parseLockHolder(seen.content, &machineId, nullptr, &bootId) : std::nullopt;
     // A link or special file at the lock's name is never opened; it is named for the teacher
     // and moved away once it has stayed as it is.
     m_reason = seen.ordinary ? QString()
                              : checkOwnPath(m_path).reason +
                                    QStringLiteral("しばらくそのままなら、取りのぞいて保存します。");
     StaleWatch &watch = m_options.watch ? *m_options.watch : processWatch();
-    // A lock of this computer whose process has ended is abandoned at once; the machine id
-    // tells apart computers that were given the same name.
-    const bool ownDead = m_holder && m_holder->hostName == QSysInfo::machineHostName() &&
-                         machineId == QSysInfo::machineUniqueId() &&
-                         m_holder->pid != QCoreApplication::applicationPid() &&
-                         !processRuns(m_holder->pid);
+    // A lock of this computer whose process has ended is abandoned at once. Computers cloned
+    // from one disk image share the host name and the machine id; the boot id tells them
+    // apart (and a lock from before a restart is judged like another computer's).
+    const bool ownDead =
+        m_holder && m_holder->hostName == QSysInfo::machineHostName() &&
+        machineId == QSysInfo::machineUniqueId() && bootId == QSysInfo::bootUniqueId() &&
+        m_holder->pid != QCoreApplication::applicationPid() && !processRuns(m_holder->pid);
     if (ownDead || watch.abandoned(m_path, seen.identity, now(), m_options.staleAfterMs)) {
         watch.forget(m_path);
         if (takeOver(seen.identity))

@@ -77,8 +77,8 @@ private:
     QString m_reason;
 };
 
-// The lock file's fields: pid, application name, host name, machine id, then the holder's
-// token, one a line (the first lines are what Qt's lock files hold, so older copies read
-// them too).
+// The lock file's fields: pid, application name, host name, machine id, boot id, then the
+// holder's token, one a line (the first five are what Qt's lock files hold, so older copies
+// read them too).
 std::optional<LockHolder> parseLockHolder(const QByteArray &content, QByteArray *machineId,
-                                          QByteArray *token);
+                                          QByteArray *token, QByteArray *bootId = nullptr);

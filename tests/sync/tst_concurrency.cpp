@@ -12,8 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
-#include <unistd.h>
 #include <vector>
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -94,12 +96,14 @@ void TestConcurrency::copiesLoseNothing_data() {
     QTest::addColumn<int>("copies");
     QTest::addColumn<bool>("powerless");
     QTest::newRow("three copies, one lock") << 3 << false;
+#ifdef Q_OS_UNIX
     // Each copy reaches the shared files through symbolic links from a folder of its own, so
     // each takes a lock nobody else asks for; flock() does nothing and renames are slow. Every
     // copy saves once more at the end, one after the other, as the program does at a later
     // save: what was overwritten must come back then, and no copy may think it saved what
     // it did not.
     QTest::newRow("four copies, powerless lock") << 4 << true;
+#endif
 }
 
 void TestConcurrency::copiesLoseNothing() {
@@ -149,6 +153,9 @@ void TestConcurrency::copiesLoseNothing() {
 void TestConcurrency::readOnlyRosterLeftAlone() {
     // File modes mean nothing to root, so the saver runs as an ordinary user. The folder lets
     // it write (a save could rename a new file over the old one); the roster does not.
+#ifndef Q_OS_UNIX
+    QSKIP("runs the saver as another user through setpriv, which only Linux has");
+#else
     const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
     if (::geteuid() != 0 || setpriv.isEmpty())
         QSKIP("needs root and setpriv to run the saver as another user");
@@ -171,6 +178,7 @@ void TestConcurrency::readOnlyRosterLeftAlone() {
     QCOMPARE(p.exitCode(), 2);
     QVERIFY2(said.contains(QStringLiteral("読み取り専用")), qPrintable(said));
     QCOMPARE(readAll(folder.ini), newRosterFileBytes());
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestConcurrency)

@@ -21,7 +21,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 ICON_PACKAGES := librsvg2-bin
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \
                     dpkg-dev nsis icoutils
-WINDOWS_TEST_PACKAGES := wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic
+WINDOWS_TEST_PACKAGES := wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic locales
 WINDOWS_DIR := build/windows
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)

@@ -29,13 +29,30 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" # no offer to install .NET or a browse
 wine_ja() { LANG=ja_JP.UTF-8 /usr/lib/wine/wine64 "$@"; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
+# Wine takes the Windows code page (932) and the encoding of the command line from the Unix
+# locale, which must exist for that: a private copy made with localedef, so the system's
+# locales stay as they are.
+if [ ! -d "$cache/locale/ja_JP.UTF-8" ]; then
+  mkdir -p "$cache/locale"
+  localedef -i ja_JP -f UTF-8 "$cache/locale/ja_JP.UTF-8" 2>/dev/null || true
+  [ -d "$cache/locale/ja_JP.UTF-8" ] || fail "localedef could not make ja_JP.UTF-8"
+fi
+export LOCPATH=$cache/locale
+
 # A private X server for everything Wine shows (the installer, the program).
-data=$(mktemp -d)
+# A drive letter (Q:) and a share (\\kyoshitsu\quorin) for the data folders, both leading to
+# folders here: Wine maps a drive letter to the folder its dosdevices/q: link names and a
+# share to the one dosdevices/unc/SERVER/SHARE names.
+tmp=$(mktemp -d)
+mkdir "$tmp/drive" "$tmp/share"
+drive_link=$WINEPREFIX/dosdevices/q:
+share_link=$WINEPREFIX/dosdevices/unc/kyoshitsu/quorin
 xvfb_pid=
 cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$data"
+  rm -f "$drive_link" "$share_link"
+  rm -rf "$tmp"
 }
 trap cleanup EXIT
 display=:$((90 + RANDOM % 100))
@@ -62,6 +79,13 @@ REG
   /usr/lib/wine/wineserver -w
   touch "$WINEPREFIX/.quorin-ready"
 fi
+
+mkdir -p "$(dirname "$share_link")"
+ln -sfn "$tmp/drive" "$drive_link"
+ln -sfn "$tmp/share" "$share_link"
+export QUORIN_TEST_DRIVE='Q:\' QUORIN_TEST_SHARE='\\kyoshitsu\quorin'
+# Qt keeps settings in the registry on Windows, test mode or not: a run starts without them.
+wine_ja reg delete 'HKCU\Software\ミルト　ーネ' /f >/dev/null 2>&1 || true
 
 # 1. The test executables, with Qt's and MinGW's DLLs on Wine's search path. The offscreen
 # platform of Qt for Windows draws text with FreeType from QT_QPA_FONTDIR.
@@ -105,8 +129,13 @@ printf '%s\n' "$said"
 grep -q "$version" <<<"$said" || fail "--version does not say $version"
 
 wine_ja reg delete 'HKCU\Software\ミルト　ーネ' /f >/dev/null 2>&1 || true
-say "real start: quorin.exe --data-folder $(winpath "$data")"
-wine_ja "$installed/quorin.exe" --data-folder "$(winpath "$data")" >"$build/quorin-start.log" 2>&1 &
+# A class folder on the share, its name with a character outside code page 932: the program
+# must take its arguments in UTF-16, not in the ANSI code page.
+data=$tmp/share/クラス-café
+mkdir "$data"
+say "real start: quorin.exe --data-folder \\kyoshitsu\quorin\クラス-café"
+wine_ja "$installed/quorin.exe" --data-folder '\\kyoshitsu\quorin\クラス-café' \
+  >"$build/quorin-start.log" 2>&1 &
 program=$!
 window=$(timeout 120 xdotool search --sync --onlyvisible --name 'ミルト' | head -1) ||
   fail "no window within two minutes"

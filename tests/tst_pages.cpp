@@ -284,9 +284,10 @@ void TestPages::folderOnDriveOrShare() {
     // Two class folders there; the program runs in the first, the teacher picks a folder in
     // the other with ﾂｰﾙ → ｵﾌﾟｼｮﾝ...
     const QString root = QDir::fromNativeSeparators(place);
-    QVERIFY(QDir().mkpath(root + "/2-1") && QDir().mkpath(root + "/2-2/kyoyu"));
+    const auto at = [&root](const char *path) { return QDir(root).filePath(path); };
+    QVERIFY(QDir().mkpath(at("2-1")) && QDir().mkpath(at("2-2/kyoyu")));
     Pupil t;
-    QVERIFY(QDir::setCurrent(root + "/2-1"));
+    QVERIFY(QDir::setCurrent(at("2-1")));
     QString shownRoot;
     t.window->setDialogHook([&](QDialog *dialog) {
         auto *options = qobject_cast<frmOptions *>(dialog);
@@ -294,12 +295,12 @@ void TestPages::folderOnDriveOrShare() {
         // Its other folders are listed too, not only the way down to this one.
         auto *model = qobject_cast<QFileSystemModel *>(options->folderList()->model());
         QTRY_COMPARE(model->rowCount(model->index(root)), 2);
-        QVERIFY(options->setCurrentFolder(root + "/2-2/kyoyu"));
+        QVERIFY(options->setCurrentFolder(at("2-2/kyoyu")));
         options->cmdOK_Click();
     });
     t.window->mnuToolsOptions_Click();
     QDir::setCurrent(QDir::tempPath());
-    const QString folder = QDir::toNativeSeparators(root + "/2-2/kyoyu");
+    const QString folder = QDir::toNativeSeparators(at("2-2/kyoyu"));
     QCOMPARE(shownRoot, place);
     QCOMPARE(t.state.DataFolder, folder);
     // Saved there: the roster in code page 932, the lock given back, this computer's log.
@@ -312,7 +313,7 @@ void TestPages::folderOnDriveOrShare() {
     QVERIFY(!QFile::exists(folder + "/Quorin.lock"));
     QCOMPARE(QDir(folder).entryList({"answers-*.csv"}).size(), 1);
     QVERIFY(t.messages.isEmpty());
-    QVERIFY(QDir(root + "/2-1").removeRecursively() && QDir(root + "/2-2").removeRecursively());
+    QVERIFY(QDir(at("2-1")).removeRecursively() && QDir(at("2-2")).removeRecursively());
 }
 
 QTEST_MAIN(TestPages)

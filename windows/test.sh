@@ -4,8 +4,8 @@
 #      folder) through CTest, on Qt's offscreen platform;
 #   2. the installer, silently: files, Start-menu entry and uninstall entry in place;
 #   3. the installed program: --version, then a real start on the Windows platform plugin in
-#      a private X server, with a screenshot, closed as a user closes it (its window position
-#      must land in the settings);
+#      a private X server on a class folder of a share, with a screenshot, closed as its
+#      close button closes it (its window position must land in the settings);
 #   4. the uninstaller: everything it installed gone again.
 # The Wine prefix (kept in the cache beside the Windows Qt) runs in the Japanese locale
 # (code page 932) with Debian's IPA fonts in its Fonts folder, the fonts the program's
@@ -146,10 +146,11 @@ colours=$(identify -format '%k' "$shots/start.png")
 # A folder name taken wrongly from the command line would have ended the program with
 # "not found" before any window.
 say "window shown on the share's class folder (screenshot $shots/start.png, $colours colours)"
-# Closed as a user does (Alt+F4): the window position goes to the settings.
-xdotool windowactivate --sync "$window" key alt+F4 >/dev/null 2>&1 || true
+# Closed as its close button closes it (taskkill without /F sends WM_CLOSE): the window
+# position goes to the settings.
+wine_ja taskkill /IM quorin.exe >/dev/null 2>&1 || true
 for _ in $(seq 60); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
-kill -0 "$program" 2>/dev/null && fail "the program did not close on Alt+F4"
+kill -0 "$program" 2>/dev/null && fail "the program did not close on WM_CLOSE"
 settings=$(wine_ja reg query 'HKCU\Software\ミルト　ーネ' /s 2>/dev/null | tr -d '\r')
 grep -q MainLeft <<<"$settings" || fail "no window position in the settings: $settings"
 say "closed; window position kept in the settings"

@@ -4,12 +4,14 @@
 #include "records/pupilname.h"
 #include "records/streakrecord.h"
 #include "testsupport.h"
+#include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/quorinscoredialog.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/challengepage.h"
 #include "ui/main/levelpage.h"
 
 #include <QApplication>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +20,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <QTreeView>
 
 namespace {
 
@@ -50,6 +53,8 @@ private Q_SLOTS:
     void levelPage_data();
     void levelPage();
     void challengePage();
+    void folderOnDriveOrShare_data();
+    void folderOnDriveOrShare();
 };
 
 void TestPages::signInPage() {
@@ -283,6 +288,53 @@ void TestPages::challengePage() {
     t.click("QuorinChallengeQuizFinCommand");
     t.clickTab(5);
     QVERIFY(page->timeLabel()->text().isEmpty());
+}
+
+void TestPages::folderOnDriveOrShare_data() {
+    QTest::addColumn<QString>("place");
+    // windows/test.sh maps a drive letter and a share to empty folders under Wine; elsewhere
+    // the rows are skipped (tst_realinput browses the volumes of Linux).
+    QTest::newRow("drive letter") << qEnvironmentVariable("QUORIN_TEST_DRIVE");
+    QTest::newRow("share") << qEnvironmentVariable("QUORIN_TEST_SHARE");
+}
+
+void TestPages::folderOnDriveOrShare() {
+    QFETCH(QString, place);
+    if (place.isEmpty())
+        QSKIP("no test drive or share here (windows/test.sh makes them under Wine)");
+    // Two class folders there; the program runs in the first, the teacher picks a folder in
+    // the other with ﾂｰﾙ → ｵﾌﾟｼｮﾝ...
+    const QString root = QDir::fromNativeSeparators(place);
+    const auto at = [&root](const char *path) { return QDir(root).filePath(path); };
+    QVERIFY(QDir().mkpath(at("2-1")) && QDir().mkpath(at("2-2/kyoyu")));
+    Pupil t;
+    QVERIFY(QDir::setCurrent(at("2-1")));
+    QString shownRoot;
+    t.window->setDialogHook([&](QDialog *dialog) {
+        auto *options = qobject_cast<frmOptions *>(dialog);
+        shownRoot = options->optionsDriveRoot();
+        // Its other folders are listed too, not only the way down to this one.
+        auto *model = qobject_cast<QFileSystemModel *>(options->folderList()->model());
+        QTRY_COMPARE(model->rowCount(model->index(root)), 2);
+        QVERIFY(options->setCurrentFolder(at("2-2/kyoyu")));
+        options->cmdOK_Click();
+    });
+    t.window->mnuToolsOptions_Click();
+    QDir::setCurrent(QDir::tempPath());
+    const QString folder = QDir::toNativeSeparators(at("2-2/kyoyu"));
+    QCOMPARE(shownRoot, place);
+    QCOMPARE(t.state.DataFolder, folder);
+    // Saved there: the roster in code page 932, the lock given back, this computer's log.
+    t.signIn("たろう");
+    t.clickTab(1);
+    Pupil::key(Qt::Key_Space); // row 1: 1 x 1
+    Pupil::type("1");
+    Pupil::key(Qt::Key_Return);
+    QCOMPARE(readBytes(folder + "/Quorin.ini"), roster({"たろう;0;0;0;0"}));
+    QVERIFY(!QFile::exists(folder + "/Quorin.lock"));
+    QCOMPARE(QDir(folder).entryList({"answers-*.csv"}).size(), 1);
+    QVERIFY(t.messages.isEmpty());
+    QVERIFY(QDir(at("2-1")).removeRecursively() && QDir(at("2-2")).removeRecursively());
 }
 
 QTEST_MAIN(TestPages)

@@ -12,6 +12,11 @@
 #include <QStandardPaths>
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#include <shellapi.h>
+#endif
+
 namespace {
 
 const char *const kProgram = "quorin";
@@ -223,8 +228,21 @@ CommandLineInput commandLineInput(int argc, char *argv[]) {
     QCoreApplication::setApplicationName(QLatin1String(kProgram));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUORIN_VERSION));
     CommandLineInput in;
+#ifdef Q_OS_WIN
+    // argv holds the arguments in the ANSI code page, which loses every character outside it
+    // (a folder named "café" on Japanese Windows); Windows keeps the command line in UTF-16.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+    int count = 0;
+    if (wchar_t **wide = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 0; i < count; ++i)
+            in.arguments << QString::fromWCharArray(wide[i]);
+        LocalFree(wide);
+    }
+#else
     for (int i = 0; i < argc; ++i)
         in.arguments << QString::fromLocal8Bit(argv[i]);
+#endif
     in.currentDirectory = QDir::currentPath();
     in.appDataLocation = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     in.japanese = QLocale::system().language() == QLocale::Japanese;
@@ -232,7 +250,32 @@ CommandLineInput commandLineInput(int argc, char *argv[]) {
     return in;
 }
 
+#ifdef Q_OS_WIN
+namespace {
+// A window program has no console of its own. Started from a command prompt, it writes help
+// and errors there; output already sent to a file or a pipe stays where it goes.
+void useParentConsole() {
+    const auto unset = [](DWORD which) {
+        const HANDLE handle = GetStdHandle(which);
+        return handle == nullptr || handle == INVALID_HANDLE_VALUE;
+    };
+    const bool out = unset(STD_OUTPUT_HANDLE);
+    const bool err = unset(STD_ERROR_HANDLE);
+    if ((!out && !err) || !AttachConsole(ATTACH_PARENT_PROCESS))
+        return;
+    if (out)
+        std::freopen("CONOUT$", "w", stdout);
+    if (err)
+        std::freopen("CONOUT$", "w", stderr);
+}
+} // namespace
+#endif
+
 void printStartDecision(const StartDecision &decision) {
+#ifdef Q_OS_WIN
+    if (!decision.standardOutput.isEmpty() || !decision.standardError.isEmpty())
+        useParentConsole();
+#endif
     if (!decision.standardOutput.isEmpty()) {
         std::fputs(decision.standardOutput.toLocal8Bit().constData(), stdout);
         std::fflush(stdout);

@@ -580,7 +580,7 @@ QString Classroom::useDataFolder(const QString &folder) {
     const QString problem = dataFolderProblem(folder);
     if (!problem.isEmpty())
         return problem;
-    m_state.DataFolder = folder;
+    m_state.DataFolder = QDir::toNativeSeparators(folder); // as the data file names join it
     m_state.CurrentPupilRow = 0;
     for (int row = 1; row <= 99; ++row) {
         m_state.RosterTable[row][0].clear();

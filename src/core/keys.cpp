@@ -15,9 +15,11 @@ bool isEditingKey(qint16 keyCode) {
     return isDigit == True;
 }
 
+#ifndef Q_OS_WIN
 namespace {
 
-// X11/evdev key codes of the main keyboard row 1..9, 0 (10..19).
+// X11/evdev key codes of the main keyboard row 1..9, 0 (10..19); Windows reports the virtual
+// key itself.
 qint16 digitFromX11ScanCode(quint32 scanCode) {
     if (scanCode >= 10 && scanCode <= 18)
         return static_cast<qint16>(49 + (scanCode - 10));
@@ -27,6 +29,7 @@ qint16 digitFromX11ScanCode(quint32 scanCode) {
 }
 
 } // namespace
+#endif
 
 qint16 virtualKeyCode(int qtKey, Qt::KeyboardModifiers modifiers, quint32 nativeVirtualKey,
                       quint32 nativeScanCode, const QString &text) {

@@ -3,6 +3,51 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
+#ifdef Q_OS_WIN
+// Qt for Windows has no ICU: its converters know only the Unicode forms and the system code
+// page, which is 932 on Japanese Windows only. Windows' own converter for code page 932 is
+// used instead, refusing what it would otherwise replace: bytes that are not code page 932
+// (MB_ERR_INVALID_CHARS) and characters that would become "?" or a look-alike
+// (WC_NO_BEST_FIT_CHARS with the default-character flag).
+constexpr UINT kWindowsCodePage = 932;
+
+std::optional<QByteArray> encodeCp932(const QString &text) {
+    if (text.isEmpty())
+        return QByteArray();
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    const int wideSize = int(text.size());
+    BOOL usedDefault = FALSE;
+    const int size = WideCharToMultiByte(kWindowsCodePage, WC_NO_BEST_FIT_CHARS, wide, wideSize,
+                                         nullptr, 0, nullptr, &usedDefault);
+    if (size <= 0 || usedDefault)
+        return std::nullopt;
+    QByteArray bytes(size, Qt::Uninitialized);
+    if (WideCharToMultiByte(kWindowsCodePage, WC_NO_BEST_FIT_CHARS, wide, wideSize, bytes.data(),
+                            size, nullptr, &usedDefault) != size ||
+        usedDefault)
+        return std::nullopt;
+    return bytes;
+}
+
+std::optional<QString> decodeCp932(const QByteArray &bytes) {
+    if (bytes.isEmpty())
+        return QString();
+    const int byteSize = int(bytes.size());
+    const int size = MultiByteToWideChar(kWindowsCodePage, MB_ERR_INVALID_CHARS, bytes.constData(),
+                                         byteSize, nullptr, 0);
+    if (size <= 0)
+        return std::nullopt;
+    QString text(size, Qt::Uninitialized);
+    if (MultiByteToWideChar(kWindowsCodePage, MB_ERR_INVALID_CHARS, bytes.constData(), byteSize,
+                            reinterpret_cast<wchar_t *>(text.data()), size) != size)
+        return std::nullopt;
+    return text;
+}
+#else
 namespace {
 constexpr const char *kCodePage = "windows-932";
 }
@@ -26,6 +71,7 @@ std::optional<QString> decodeCp932(const QByteArray &bytes) {
         return std::nullopt;
     return text;
 }
+#endif
 
 bool isCp932Encodable(const QString &text) {
     const auto bytes = encodeCp932(text);

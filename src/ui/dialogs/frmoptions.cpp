@@ -17,6 +17,16 @@
 #include <QTreeView>
 #include <algorithm>
 
+QString shareRootOf(const QString &path) {
+    const QString clean = QDir::fromNativeSeparators(path);
+    if (!clean.startsWith(QStringLiteral("//")))
+        return QString();
+    const QStringList parts = clean.mid(2).split(u'/', Qt::SkipEmptyParts);
+    if (parts.size() < 2)
+        return QString();
+    return QStringLiteral("//") + parts[0] + u'/' + parts[1];
+}
+
 QString optionsFolderText(const QString &path) {
     QString text = QDir::toNativeSeparators(QDir::cleanPath(QDir::fromNativeSeparators(path)));
     const QChar separator = QDir::separator();
@@ -121,6 +131,16 @@ void frmOptions::fillDriveList() {
             text += QStringLiteral(" [") + volume.name() + QLatin1Char(']');
         m_drive->addItem(text, root);
     }
+    // A share the program runs from or keeps its data on is no drive of this computer, but the
+    // teacher must reach its other folders: it joins the list as its own "drive".
+    for (const QString &path : {m_classroom.state().DataFolder, QDir::currentPath()}) {
+        const QString share = shareRootOf(path);
+        if (share.isEmpty() || roots.contains(share, Qt::CaseInsensitive) ||
+            !QFileInfo(share).isDir())
+            continue;
+        roots.append(share);
+        m_drive->addItem(QDir::toNativeSeparators(share), share);
+    }
 }
 
 int frmOptions::driveIndexFor(const QString &path) const {
@@ -218,7 +238,8 @@ void frmOptions::QuorinOptionFormDrive_Change() {
     if (index < 0)
         return;
     const QString root = m_drive->itemData(index).toString();
-    if (!QStorageInfo(root).isReady() || !QFileInfo(root).isDir()) {
+    const bool ready = shareRootOf(root).isEmpty() ? QStorageInfo(root).isReady() : true;
+    if (!ready || !QFileInfo(root).isDir()) {
         // A drive that is not ready: the previous drive and folder stay.
         m_drive->setCurrentIndex(m_shownDrive);
         m_classroom.tell(Notice::Warning, windowTitle(),

@@ -70,3 +70,7 @@ private:
 // A folder as the dialog shows and keeps it: native separators, no separator at the end,
 // except that a root keeps what it needs to stay a root ("/" here, "c:" on Windows).
 QString optionsFolderText(const QString &path);
+
+// The share a network path lies on ("//server/share" for "\\server\share\2-1"); empty for
+// any other path.
+QString shareRootOf(const QString &path);

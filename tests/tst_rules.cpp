@@ -845,6 +845,9 @@ void TestRules::answerLogWriting() {
     QCOMPARE(appendAnswerLog(path, line).status, AppendResult::Written);
     QCOMPARE(readBytes(path), after.replace("@", line));
     QVERIFY(line.startsWith(now.toString("yyyy-MM-dd HH:mm:ss,").toUtf8())); // local time
+    // A spreadsheet runs a field starting with = + - @ (quoted or not) as a formula.
+    const char first = line.at(20) == '"' ? line.at(21) : line.at(20);
+    QVERIFY2(!QByteArray("=+-@").contains(first), line.constData());
     const AnswerLogs logs = readAnswerLogs(dir.path());
     QCOMPARE(logs.pupils.last(), name);
     QTEST(logs.damagedLines, "damaged");

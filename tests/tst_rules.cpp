@@ -14,6 +14,7 @@
 #include "records/streak.h"
 #include "records/streakrecord.h"
 #include "testsupport.h"
+#include "ui/dialogs/frmoptions.h"
 
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -154,6 +155,7 @@ void TestRules::numbersKeysClock_data() {
     row("keypad 9", virtualKeyCode(Qt::Key_9, Qt::KeypadModifier, 0, 0, "9"), 105);
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
+    row("the root folder's text", optionsFolderText("/"), "/");
 }
 
 void TestRules::numbersKeysClock() {
@@ -436,9 +438,12 @@ void TestRules::dataFolderChange() {
     // file makes the pupil in the name box the holder of every activity with a best run.
     Room r(roster({"たろう;2;0;3;1"}));
     r.signIn("たろう");
-    QTemporaryDir other, unusable;
-    QVERIFY(QDir(unusable.path()).mkdir("Quorin.ini"));
-    QVERIFY(!r.model->useDataFolder(unusable.path()).isEmpty());
+    QTemporaryDir other;
+    for (const char *file : {"Quorin.ini", "Quorin.dat"}) { // a folder where either is unreadable
+        QTemporaryDir unusable;
+        QVERIFY(QDir(unusable.path()).mkdir(file));
+        QVERIFY(!r.model->useDataFolder(unusable.path()).isEmpty());
+    }
     QCOMPARE(r.state.CurrentPupilRow, qint16(1));
     QVERIFY(r.model->useDataFolder(other.path()).isEmpty());
     r.model->OpenDataFolder(); // as the window does when the dialog has closed

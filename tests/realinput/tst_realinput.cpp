@@ -316,11 +316,12 @@ void TestRealInput::folderDialogBrowses() {
     const QString root = t->path("school");
     QVERIFY(QDir().mkpath(root + "/2-1"));
     QVERIFY(QDir().mkpath(root + "/2-2/shared"));
-    t->state.DataFolder = root + "/2-1";
+    t->state.DataFolder = root;
     t->state.OptionsDrive = QString();
     frmOptions options(*t->classroom, t->window.get());
     QVERIFY(QDir::setCurrent(root + "/2-1"));
     options.Form_Load();
+    QCOMPARE(options.optionsPath(), root); // the folder in use, until the teacher chooses
     options.show();
     activate(&options);
     QTreeView *tree = options.folderList();
@@ -350,6 +351,11 @@ void TestRealInput::folderDialogBrowses() {
     QCOMPARE(options.result(), int(QDialog::Accepted));
     QCOMPARE(t->state.DataFolder, shared);
     QCOMPARE(rememberedDataFolder(), shared);
+    frmOptions again(*t->classroom, t->window.get()); // opened again: on the chosen folder
+    again.Form_Load();
+    QTreeView *list = again.folderList();
+    QCOMPARE(qobject_cast<QFileSystemModel *>(list->model())->filePath(list->currentIndex()),
+             root + "/2-2/shared");
     rememberDataFolder(QString());
     QDir::setCurrent(QDir::rootPath());
 }

@@ -616,8 +616,10 @@ void TestRules::stolenLockCannotLoseAnUpdate() {
     foreignLock(ini, 0);
     int merges = 0;
     const auto merge = [&](const std::optional<QByteArray> &onDisk) {
-        if (merges++ == 0)
+        if (merges++ == 0) { // the holder writes, and a third copy takes the lock over
             writeBytes(ini, roster({"たろう;0;0;0;0", "よそ;3;0;0;0"}));
+            writeBytes(dataFolderLockPath(ini), "4243\nquorin\nrouka-pc\n\n\nthird\n");
+        }
         return std::optional(mergeRoster(onDisk.value(), base, roster({"たろう;0;2;0;0"})).bytes);
     };
     SyncOptions options;
@@ -626,6 +628,7 @@ void TestRules::stolenLockCannotLoseAnUpdate() {
     QCOMPARE(saveMerged(ini, merge, options).status, SyncStatus::Busy); // seen first
     QCOMPARE(saveMerged(ini, merge, options).status, SyncStatus::Saved);
     QCOMPARE(readDataFile(ini).value_or(""), roster({"たろう;0;2;0;0", "よそ;3;0;0;0"}));
+    QVERIFY(checkOwnPath(dataFolderLockPath(ini)).exists); // the third copy's lock is left alone
 }
 
 void TestRules::damagedFiles_data() {
@@ -675,6 +678,11 @@ void TestRules::damagedFiles_data() {
     // removed): nothing is written there; the record line tells, the records wait.
     *row("folder emptied") << plain << "emptied" << both << QByteArray() << false << 0
                            << "フォルダーがもどったら";
+    *row("another folder in its place")
+        << plain << "replaced" << both << plain << false << 0 << "読んだときのフォルダーではなく";
+    // An emptied roster then removed is written afresh: the folder is not taken for gone.
+    *row("empty roster removed") << QByteArray() << "emptied" << QStringList() << roster({hana2})
+                                 << true << 0 << "";
     *row("no record file") << plain << "no dat" << both << plain2 << true << 0 << "";
     // Failing saves: the record file never brings a box, the roster once.
     *row("record file not writable")
@@ -729,6 +737,10 @@ void TestRules::damagedFiles() {
         QVERIFY(QFile::remove(iniPath) && QFile::remove(datPath));
     } else if (twist == "folder removed") {
         QVERIFY(r.dir.remove());
+    } else if (twist == "replaced") { // a share dropped and another mounted at its path
+        const QString path = r.dir.path(), gone = path + "-gone";
+        QVERIFY(QDir().rename(path, gone) && QDir().mkdir(path) && QDir(gone).removeRecursively());
+        QVERIFY(writeBytes(iniPath, ini) && writeBytes(datPath, newStreakFileBytes()));
     } else if (twist == "dat fails" || twist == "ini fails") {
         failing.emplace(0, twist == "dat fails" ? "Quorin.dat" : "Quorin.ini");
     }

@@ -31,7 +31,7 @@ MUTANTS = [
     ("N11", "records/foldersync.cpp", "    if (now != m_folderIdentity)\n", "    if (false)\n",
      "another folder mounted at the data folder's path is written into"),
     ("N12", "records/foldersync.cpp", "if (!m_rosterBase.isEmpty() && !checkOwnPath(m_rosterPath).exists)",
-     "if (!checkOwnPath(m_rosterPath).exists)", "a roster missing from the start makes the folder 'away' for good"),
+     "if (!checkOwnPath(m_rosterPath).exists)", "an emptied roster that is then removed makes the folder 'away' for good"),
     ("N13", "records/foldersync.cpp", "p.mine = mergeRoster(mine, base, p.mine).bytes;", "p.mine = mine;",
      "a second kept change replaces the first"),
     ("N14", "records/foldersync.cpp", "        if (result.status == SyncStatus::Failed)\n            outcome.lostReason",

@@ -526,6 +526,23 @@ void TestRules::lockedFolderKeepsTheChanges() {
              roster(QStringList{"たろう;0;0;0;0"} + numbered(97) + QStringList{"じろう;1;0;0;0"}));
     QCOMPARE(r.dat(), streakLines({"じろう; 1", "さくら; 1", ";0", ";0"}));
     QCOMPARE(r.told.size(), 1);
+    // Held again after all was written: told again. At the end the teacher hears what still
+    // waits; a kept change that then cannot be written at all is told as lost.
+    Room k(roster({"たろう;0;0;0;0"}), newStreakFileBytes());
+    k.model->folderSync().setOptions(wait0);
+    const QString ini = k.state.rosterPath(), lock = dataFolderLockPath(ini);
+    foreignLock(ini, 0);
+    k.signIn("じろう");
+    QVERIFY(QFile::remove(lock));
+    k.grade(Activity::Novice);
+    foreignLock(ini, 0);
+    k.grade(Activity::Novice);
+    k.model->saveKeptChanges(); // as when the program ends
+    QVERIFY(QFile::remove(lock));
+    SaveFaultForTesting fault(0, "Quorin.ini");
+    k.grade(Activity::Novice);
+    QCOMPARE(k.told.size(), 5);
+    QVERIFY(k.told[2].contains("まだ保存") && k.told[3].contains("前に保存できなかった"));
 }
 
 void TestRules::abandonedByOwnClock_data() {

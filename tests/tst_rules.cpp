@@ -646,6 +646,9 @@ void TestRules::stolenLockCannotLoseAnUpdate() {
     QCOMPARE(saveMerged(ini, merge, options).status, SyncStatus::Saved);
     QCOMPARE(readDataFile(ini).value_or(""), roster({"たろう;0;2;0;0", "よそ;3;0;0;0"}));
     QVERIFY(checkOwnPath(dataFolderLockPath(ini)).exists); // the third copy's lock is left alone
+    // A file another copy made between a look and the lock is not replaced by a fresh one.
+    QVERIFY(QFile::remove(dataFolderLockPath(ini)));
+    QCOMPARE(FolderSync().createIfMissing(ini, roster({})).status, SyncStatus::Unchanged);
 }
 
 void TestRules::damagedFiles_data() {

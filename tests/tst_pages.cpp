@@ -85,6 +85,14 @@ void TestPages::signInPage() {
     QCOMPARE(Pupil::focus(), t.window->nameCombo());
     QCOMPARE(openActivities(t), 5);
     QVERIFY(t.messages.isEmpty());
+    // Another computer holds the folder: さぶろう waits in memory, and closing tells so.
+    writeBytes(t.path("Quorin.lock"), "4242\nquorin\nshokuinshitsu-pc\n");
+    SyncOptions wait0;
+    wait0.lockWaitMs = 0;
+    t.classroom->folderSync().setOptions(wait0);
+    t.signIn("さぶろう");
+    t.window->close();
+    QVERIFY(t.messages.value(1).contains("まだ保存"));
 }
 
 void TestPages::practicePage() {

@@ -7,7 +7,6 @@
 #include "ui/main/answerbox.h"
 #include "ui/main/challengepage.h"
 #include "ui/main/levelpage.h"
-#include "ui/main/messagelabel.h"
 #include "ui/main/practicepage.h"
 #include "xinput.h"
 
@@ -72,7 +71,6 @@ private Q_SLOTS:
     void focusIsVisible();
     void heldEnterDoesNotAnswer();
     void folderDialogBrowses();
-    void streakMessageAtDesignSize();
 
 private:
     // Sends keys (each a keysym name, "Alt_L+1" for a chord) and waits until each has been
@@ -358,25 +356,6 @@ void TestRealInput::folderDialogBrowses() {
              root + "/2-2/shared");
     rememberDataFolder(QString());
     QDir::setCurrent(QDir::rootPath());
-}
-
-void TestRealInput::streakMessageAtDesignSize() {
-    auto t = shownMain(fourPupils());
-    // A ten-character holder in every activity's record.
-    const QString holder = QStringLiteral("たかはしまさのりくん");
-    QVERIFY(writeBytes(t->path("Quorin.dat"),
-                       streakLines({holder + ";3", holder + ";3", holder + ";3", holder + ";3"})));
-    signIn(*t, QStringLiteral("hanako"));
-    for (int tab = 2; tab <= 5; ++tab) {
-        t->window->tabStrip()->setCurrentIndex(tab);
-        const Activity activity = Activity(tab - 2);
-        auto *label = qobject_cast<MessageLabel *>(t->window->streakLabel(activity));
-        QVERIFY(label->text().contains(holder));
-        QCOMPARE(label->fittedPointSize(), 12.0);
-        if (tab == 2)
-            snapshot(t->window.get(), QStringLiteral("level-long-holder-x%1").arg(scale()));
-        t->window->ReturnToSignIn();
-    }
 }
 
 QTEST_MAIN(TestRealInput)

@@ -300,6 +300,11 @@ void TestRules::recordProcedure() {
     r.model->ShowNoviceStreakRecord();
     QCOMPARE(r.message[0], streakMessage(0, qint16(best), holder, qint16(record)));
     QCOMPARE(r.dat(), after.isEmpty() ? before : after);
+    // The file removed meanwhile: nobody is shown as the holder any more.
+    QVERIFY(QFile::remove(r.state.streakPath()));
+    r.state.NoviceBestStreak = 0;
+    r.model->ShowNoviceStreakRecord();
+    QCOMPARE(r.message[0], streakMessage(0, 0, QString(), 0));
 }
 
 void TestRules::merge_data() {

@@ -76,9 +76,6 @@ void TestCommandLine::decide_data() {
         << -1 << QStringLiteral("<cwd>") << QString() << QStringLiteral("<shared>");
     QTest::newRow("help, Japanese") << QStringList{QStringLiteral("-h")} << true << app << 0
                                     << QString() << QStringLiteral("使い方") << QString();
-    QTest::newRow("Qt's own options left to Qt")
-        << QStringList{"-platform", "offscreen", "-style=fusion", "-reverse"} << false << app << -1
-        << QStringLiteral("<cwd>") << QString() << QString();
     QTest::newRow("remembered folder gone: the notice names the folder used instead")
         << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QStringLiteral("<cwd>")
         << QStringLiteral("<shared>/gone");

@@ -175,6 +175,11 @@ void TestPages::levelPage() {
     // 100 or more empties the box; Up in the first box stays there.
     Pupil::type("100");
     QCOMPARE(first->text(), QString());
+    Pupil::type("12"); // Backspace held down deletes digit after digit
+    QKeyEvent held(QEvent::KeyPress, Qt::Key_Backspace, {}, "\b", true);
+    for (int i = 0; i < 2; ++i)
+        QApplication::sendEvent(first, &held);
+    QCOMPARE(first->text(), QString());
     Pupil::key(Qt::Key_Up);
     QCOMPARE(Pupil::focus(), first);
     // Enter in the last box with boxes still empty stays there.

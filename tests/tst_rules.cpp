@@ -765,8 +765,9 @@ void TestRules::damagedFiles() {
     } else if (twist == "dat fails" || twist == "ini fails") {
         failing.emplace(0, twist == "dat fails" ? "Quorin.dat" : "Quorin.ini");
     }
-    // The pupil may practise in every case.
+    // The pupil may practise in every case; a roster gone while in use is told at once.
     QCOMPARE(r.signIn("はなこ").kind, SignInOutcome::SignedIn);
+    QVERIFY(twist != "emptied" || ini.isEmpty() || r.status.contains("フォルダーがもどったら"));
     r.grade(Activity::Novice);
     r.grade(Activity::Novice);
 

@@ -76,6 +76,9 @@ void TestCommandLine::decide_data() {
         << -1 << QStringLiteral("<cwd>") << QString() << QStringLiteral("<shared>");
     QTest::newRow("help, Japanese") << QStringList{QStringLiteral("-h")} << true << app << 0
                                     << QString() << QStringLiteral("使い方") << QString();
+    QTest::newRow("remembered folder gone: the notice names the folder used instead")
+        << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QStringLiteral("<cwd>")
+        << QStringLiteral("<shared>/gone");
 }
 
 void TestCommandLine::decide() {

@@ -61,6 +61,8 @@ void TestPages::signInPage() {
     Pupil t(roster({"たろう;0;0;0;0"}));
     QVERIFY(t.active);
     QCOMPARE(openActivities(t), 0);
+    Pupil::key(Qt::Key_3, Qt::AltModifier); // a locked activity stays shut
+    QCOMPARE(t.window->tabStrip()->currentIndex(), 0);
     // A name the files cannot hold: the page says why and nobody signs in.
     t.signIn("た;ろう");
     QCOMPARE(t.window->signInMessageLabel()->text(), nameProblemMessage(checkPupilName("た;ろう")));
@@ -76,6 +78,11 @@ void TestPages::signInPage() {
     QCOMPARE(openActivities(t), 0);
     t.signIn("じろう");
     QCOMPARE(rosterOnDisk(t), roster({"たろう;0;0;0;0", "じろう;0;0;0;0"}));
+    // The teacher opens the folder dialog from the menu and cancels it: じろう stays in.
+    t.window->setDialogHook([](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); });
+    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_O);
+    QCOMPARE(openActivities(t), 5);
     // Into an activity by a click on its tab, and out by its finish button.
     t.clickTab(5);
     QCOMPARE(openActivities(t), 1);
@@ -83,6 +90,14 @@ void TestPages::signInPage() {
     QCOMPARE(Pupil::focus(), t.window->nameCombo());
     QCOMPARE(openActivities(t), 5);
     QVERIFY(t.messages.isEmpty());
+    // Another computer holds the folder: さぶろう waits in memory, and closing tells so.
+    writeBytes(t.path("Quorin.lock"), "4242\nquorin\nshokuinshitsu-pc\n");
+    SyncOptions wait0;
+    wait0.lockWaitMs = 0;
+    t.classroom->folderSync().setOptions(wait0);
+    t.signIn("さぶろう");
+    t.window->close();
+    QVERIFY(t.messages.value(1).contains("まだ保存"));
 }
 
 void TestPages::practicePage() {
@@ -138,6 +153,8 @@ void TestPages::practicePage() {
         t.click("QuorinPracticeRetryCommand");
         QTest::mouseClick(t.at<QRadioButton>("QuorinPracticeSelectOption_%1", 9), Qt::LeftButton);
         rows.insert(question(0).first);
+        QVERIFY(t.at<QRadioButton>("QuorinPracticeSelectOption_%1", question(0).first - 1)
+                    ->isChecked());
     }
     QCOMPARE(rows.size(), 9);
     for (int i = 0; i < 18; ++i) {
@@ -172,6 +189,11 @@ void TestPages::levelPage() {
     // 100 or more empties the box; Up in the first box stays there.
     Pupil::type("100");
     QCOMPARE(first->text(), QString());
+    Pupil::type("12"); // Backspace held down deletes digit after digit
+    QKeyEvent held(QEvent::KeyPress, Qt::Key_Backspace, {}, "\b", true);
+    for (int i = 0; i < 2; ++i)
+        QApplication::sendEvent(first, &held);
+    QCOMPARE(first->text(), QString());
     Pupil::key(Qt::Key_Up);
     QCOMPARE(Pupil::focus(), first);
     // Enter in the last box with boxes still empty stays there.
@@ -202,6 +224,7 @@ void TestPages::levelPage() {
     Pupil::type(QString::number(a * b + 1));
     Pupil::key(Qt::Key_Return);
     QCOMPARE(page->scoreLabel()->text(), " 95点です");
+    QCOMPARE(page->resultLabel(4)->accessibleName(), "まちがい");
     QCOMPARE(answerLogLines(t), logged); // the set's first grading only
     QCOMPARE(page->streakLabel()->text(), streakMessage(1, 1, "たろう", 1));
     // Another copy saved はなこ's full mark: the list reads the file again.
@@ -232,6 +255,9 @@ void TestPages::challengePage() {
     t.clickTab(5);
     ChallengePage *page = t.window->challengePage();
     QVERIFY(page->timeLabel()->text().isEmpty());
+    Pupil::key(Qt::Key_Tab); // Tab walks down the first column
+    QCOMPARE(Pupil::focus(), page->answerBox(9));
+    Pupil::key(Qt::Key_Backtab);
     QStringList logged;
     // Fills the sheet from the headers the pupil sees, one more in the last box when `miss`.
     const auto fill = [&](bool miss) {
@@ -264,6 +290,7 @@ void TestPages::challengePage() {
     QCOMPARE(page->scoreLabel()->text(), "残念！");
     QVERIFY(!page->picture()->isVisible());
     t.click("QuorinChallengeQuizRetryCommand");
+    QVERIFY(page->answerBox(80)->accessibleDescription().isEmpty()); // no old marks read out
     fill(false);
     QCOMPARE(page->scoreLabel()->text(), "まん点です！");
     QVERIFY(page->picture()->isVisible() && !page->clockTimer()->isActive());

@@ -107,6 +107,7 @@ public:
     // Tries the kept changes again (every 15 s while some wait): a folder that was away gets
     // them when it is back.
     void retryKeptChanges();
+    void setRetryInterval(int ms) { m_retryTimer.setInterval(ms); }
 
     // What the last load kept of the roster file (rows in use, the unread part).
     const RosterFile &rosterFile() const { return m_rosterFile; }

@@ -863,6 +863,8 @@ void TestRules::answerLogWriting_data() {
     QTest::newRow("quotes and a comma") << head << "た\"ろ,う" << head + "@" << 0;
     for (const char *formula : {"=1+1", "+81", "-2", "@SUM(A1)", "'はな", "=\"a,b\""})
         QTest::newRow(formula) << head << formula << head + "@" << 0;
+    QTest::newRow("one torn byte: ended, no second header")
+        << QByteArray("2") << "た" << QByteArray("2\r\n@") << 1;
     QTest::newRow("torn line ended") << head + "2026-12"
                                      << "た" << head + "2026-12\r\n@" << 1;
     // A line whose LF was lost reads as damaged, never as the answer it held.

@@ -95,8 +95,13 @@ void TestCommandLine::decide() {
     QVERIFY(QDir(root).mkpath(QStringLiteral("cwd")) &&
             QDir(root).mkpath(QStringLiteral("shared")));
     const QByteArray latin1 = QFile::encodeName(root) + "/caf\xe9";
+#ifdef Q_OS_UNIX
     QCOMPARE(::mkdir(latin1.constData(), 0755), 0);
     const auto removeLatin1 = qScopeGuard([&latin1] { ::rmdir(latin1.constData()); });
+#else
+    if (args.contains(QStringLiteral("<latin1>")))
+        QSKIP("Windows names files in UTF-16: no name is bytes of another encoding");
+#endif
     QFile file(root + QStringLiteral("/file"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();

@@ -423,8 +423,8 @@ AppendResult appendAnswerLog(const QString &path, const QByteArray &lines) {
     qint64 toWrite = bytes.size();
     if (g_appendFailsAfter)
         toWrite = qBound<qint64>(0, bytes.size() - lines.size() + *g_appendFailsAfter, toWrite);
-    int error = 0;
 #ifdef Q_OS_UNIX
+    int error = 0;
     // One write() for the whole set, straight to the file (O_APPEND); a short write goes on
     // from where it stopped.
     const int fd = file.handle();

@@ -23,7 +23,7 @@ QString specialReason(const QString &path) {
     return quoted(path) + QStringLiteral("はふつうのファイルではない（フォルダーや特別な"
                                          "ファイル）ので、開きません。");
 }
-QString secondNameReason(const QString &path) {
+[[maybe_unused]] QString secondNameReason(const QString &path) {
     return quoted(path) + QStringLiteral("にはほかの名前（ハードリンク）があるので、"
                                          "書きこみません。");
 }

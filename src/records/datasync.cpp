@@ -5,7 +5,6 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSysInfo>
 
@@ -31,12 +30,8 @@ Fingerprint fingerprintOf(const std::optional<QByteArray> &bytes) {
 // milliseconds. A name a person would choose (all small letters, like "Quorin.ini.backup")
 // is left alone, and so is a link.
 void removeLeftoverCopies(const QString &path, const SyncOptions &options) {
-    static StaleWatch processWatch;
-    StaleWatch &watch = options.stale.watch ? *options.stale.watch : processWatch;
-    static QElapsedTimer steady;
-    if (!steady.isValid())
-        steady.start();
-    const qint64 now = options.stale.steadyMs ? options.stale.steadyMs() : steady.elapsed();
+    StaleWatch &watch = options.stale.staleWatch();
+    const qint64 now = options.stale.nowMs();
     const QFileInfo data(path);
     const QDir dir(data.absolutePath());
     const QFileInfoList copies = dir.entryInfoList({data.fileName() + QStringLiteral(".??????")},

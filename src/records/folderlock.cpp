@@ -120,6 +120,14 @@ QString folderInPlaceReason() {
 
 } // namespace
 
+qint64 FolderLockOptions::nowMs() const {
+    return steadyMs ? steadyMs() : systemSteadyMs();
+}
+
+StaleWatch &FolderLockOptions::staleWatch() const {
+    return watch ? *watch : processWatch();
+}
+
 bool StaleWatch::abandoned(const QString &key, const QByteArray &identity, qint64 nowMs,
                            qint64 afterMs) {
     auto it = m_seen.find(key);
@@ -161,7 +169,7 @@ FolderLock::~FolderLock() {
 }
 
 qint64 FolderLock::now() const {
-    return m_options.steadyMs ? m_options.steadyMs() : systemSteadyMs();
+    return m_options.nowMs();
 }
 
 FolderLock::Try FolderLock::tryOnce() {
@@ -196,7 +204,7 @@ FolderLock::Try FolderLock::tryOnce() {
     m_reason = seen.ordinary ? QString()
                              : checkOwnPath(m_path).reason +
                                    QStringLiteral("しばらくそのままなら、取りのぞいて保存します。");
-    StaleWatch &watch = m_options.watch ? *m_options.watch : processWatch();
+    StaleWatch &watch = m_options.staleWatch();
     // A lock of this computer whose process has ended is abandoned at once. Computers cloned
     // from one disk image share the host name and the machine id; the boot id tells them
     // apart (and a lock from before a restart is judged like another computer's).

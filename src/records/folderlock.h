@@ -41,6 +41,9 @@ struct FolderLockOptions {
     // This copy's steady clock in ms (a test passes its own); nullptr: the system's.
     std::function<qint64()> steadyMs;
     StaleWatch *watch = nullptr; // nullptr: the process's own
+
+    qint64 nowMs() const;           // steadyMs, or the system's steady clock
+    StaleWatch &staleWatch() const; // watch, or the process's own
 };
 
 class FolderLock {

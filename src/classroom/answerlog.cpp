@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QSettings>
@@ -15,6 +16,7 @@
 #include <QSysInfo>
 #include <QThread>
 #include <cerrno>
+#include <limits>
 #include <optional>
 
 #ifdef Q_OS_UNIX
@@ -470,11 +472,11 @@ bool AnswerLogs::addLine(QByteArrayView line, char separator) {
 }
 
 bool AnswerLogs::addUtf8Line(QByteArrayView line, char separator) {
-    thread_local QByteArray unquoted[kReadFields];
+    static_assert(sizeof(m_unquoted) / sizeof(m_unquoted[0]) == kReadFields);
     ParsedLine parsed;
     QDate date;
     QTime time;
-    if (!parseLine(line, separator, parsed, unquoted) || !parseWhen(parsed.when, date, time))
+    if (!parseLine(line, separator, parsed, m_unquoted) || !parseWhen(parsed.when, date, time))
         return false;
     // Most lines are the same pupil's as the line before.
     if (m_lastPupil < 0 || parsed.pupil != m_lastName) {
@@ -495,26 +497,17 @@ bool AnswerLogs::addUtf8Line(QByteArrayView line, char separator) {
     return true;
 }
 
-bool AnswerLogs::addFile(QIODevice &device, AnswerLogProgress *progress) {
-    constexpr qint64 kPiece = 64 * 1024;
-    QByteArray piece(kPiece, Qt::Uninitialized);
+namespace {
+
+// One file read a piece at a time: its byte-order mark, its separator and a line cut between
+// two pieces carry over from piece to piece.
+struct LogFilePieces {
     LineSplitter splitter;
     std::optional<QStringDecoder> utf16;
     char separator = 0; // decided by the first line: a comma, or a tab from a spreadsheet
-    const auto onLine = [&](QByteArrayView line) {
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (line.isEmpty())
-            return;
-        if (!separator)
-            separator = !line.contains(',') && line.contains('\t') ? '\t' : ',';
-        if (!addLine(line, separator) && !isHeader(line))
-            ++damagedLines;
-    };
     bool first = true;
-    qint64 n = 0;
-    while ((n = device.read(piece.data(), kPiece)) > 0) {
-        QByteArrayView bytes(piece.constData(), n);
+
+    template <typename OnLine> void feed(QByteArrayView bytes, int &damaged, OnLine &&onLine) {
         if (first) {
             first = false;
             if (bytes.startsWith("\xFF\xFE"))
@@ -529,18 +522,45 @@ bool AnswerLogs::addFile(QIODevice &device, AnswerLogProgress *progress) {
             converted = QString(utf16->decode(bytes)).toUtf8();
             bytes = converted;
         }
-        splitter.feed(bytes, damagedLines, onLine);
-        if (progress) {
-            progress->bytesDone += n;
-            if (progress->stop) {
-                stopped = true;
-                return false;
-            }
-        }
-        if (const int pause = g_readPauseMs)
-            QThread::msleep(pause);
+        splitter.feed(bytes, damaged, onLine);
     }
-    splitter.finish(onLine);
+};
+
+constexpr qint64 kLogPiece = 64 * 1024;
+
+// Reads the next piece of `device` into `logs`: the bytes read, 0 at the end of the file
+// (its last line taken in), -1 when reading failed.
+qint64 readLogPiece(QIODevice &device, LogFilePieces &pieces, QByteArray &buffer,
+                    AnswerLogs &logs) {
+    const auto onLine = [&](QByteArrayView line) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.isEmpty())
+            return;
+        if (!pieces.separator)
+            pieces.separator = !line.contains(',') && line.contains('\t') ? '\t' : ',';
+        if (!logs.addLine(line, pieces.separator) && !isHeader(line))
+            ++logs.damagedLines;
+    };
+    buffer.resize(kLogPiece);
+    const qint64 n = device.read(buffer.data(), kLogPiece);
+    if (n > 0)
+        pieces.feed(QByteArrayView(buffer.constData(), n), logs.damagedLines, onLine);
+    else if (n == 0)
+        pieces.splitter.finish(onLine);
+    if (const int pause = g_readPauseMs)
+        QThread::msleep(pause);
+    return n;
+}
+
+} // namespace
+
+bool AnswerLogs::addFile(QIODevice &device) {
+    LogFilePieces pieces;
+    QByteArray buffer;
+    qint64 n = 0;
+    while ((n = readLogPiece(device, pieces, buffer, *this)) > 0) {
+    }
     return n == 0;
 }
 
@@ -551,36 +571,62 @@ bool AnswerLogs::addFile(const QByteArray &bytes) {
     return addFile(buffer);
 }
 
-AnswerLogs readAnswerLogs(const QString &folder, AnswerLogProgress *progress) {
-    AnswerLogs logs;
-    const QDir dir(folder);
+struct AnswerLogReader::File {
+    QString name;
+    std::unique_ptr<QFile> file;
+    LogFilePieces pieces;
+};
+
+AnswerLogReader::AnswerLogReader(const QString &folder) {
     // Everything with a log's name, links and special files too, so they can be named.
-    const QFileInfoList entries = dir.entryInfoList(
+    m_entries = QDir(folder).entryInfoList(
         {answerLogFilePattern()},
         QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    if (progress) {
-        qint64 total = 0;
-        for (const QFileInfo &entry : entries)
-            if (entry.isFile() && !entry.isSymLink())
-                total += entry.size();
-        progress->bytesTotal = total;
-    }
-    for (const QFileInfo &entry : entries) {
-        const QString name = entry.fileName();
-        const OwnFile own = openOwnFile(entry.filePath(), OwnFileMode::Read);
-        if (own.state == OwnFile::Missing)
-            continue; // gone since it was listed
-        if (own.state == OwnFile::Refused) {
-            logs.unreadable << name;
+    for (const QFileInfo &entry : std::as_const(m_entries))
+        if (entry.isFile() && !entry.isSymLink())
+            m_total += entry.size();
+}
+
+AnswerLogReader::~AnswerLogReader() = default;
+
+bool AnswerLogReader::readFor(int budgetMs) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!clock.hasExpired(budgetMs)) {
+        if (!m_file) {
+            if (m_next == m_entries.size())
+                return true;
+            const QFileInfo &entry = m_entries.at(m_next++);
+            const QString name = entry.fileName();
+            OwnFile own = openOwnFile(entry.filePath(), OwnFileMode::Read);
+            if (own.state == OwnFile::Missing)
+                continue; // gone since it was listed
+            if (own.state == OwnFile::Refused) {
+                m_logs.unreadable << name;
+                continue;
+            }
+            m_logs.files << name;
+            m_file = std::make_unique<File>();
+            m_file->name = name;
+            m_file->file = std::move(own.file);
+        }
+        const qint64 n = readLogPiece(*m_file->file, m_file->pieces, m_buffer, m_logs);
+        if (n > 0) {
+            m_done += n;
             continue;
         }
-        logs.files << name;
-        if (!logs.addFile(*own.file, progress)) {
-            if (logs.stopped)
-                break;
-            logs.files.removeLast();
-            logs.unreadable << name;
+        if (n < 0) {
+            m_logs.files.removeLast();
+            m_logs.unreadable << m_file->name;
         }
+        m_file.reset();
     }
-    return logs;
+    return false;
+}
+
+AnswerLogs readAnswerLogs(const QString &folder) {
+    AnswerLogReader reader(folder);
+    while (!reader.readFor(std::numeric_limits<int>::max())) {
+    }
+    return std::move(reader.logs());
 }

@@ -20,11 +20,12 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
-#include <atomic>
+#include <memory>
 
 class QIODevice;
 
@@ -123,24 +124,16 @@ struct AnswerRecord {
 // The longest line read as an answer; longer lines are damaged and skipped unread.
 inline constexpr qsizetype kMaxAnswerLineBytes = 1024;
 
-// Progress of a read running in another thread, and the way to stop it.
-struct AnswerLogProgress {
-    std::atomic<qint64> bytesDone{0};
-    std::atomic<qint64> bytesTotal{0};
-    std::atomic<bool> stop{false};
-};
-
 struct AnswerLogs {
     QStringList pupils; // every name found, in order of first appearance
     QList<AnswerRecord> answers;
     int damagedLines = 0;
     QStringList files;      // the file names read
     QStringList unreadable; // files that are there but could not be read, with the reason
-    bool stopped = false;   // the read was stopped before its end
 
     // Reads one file from the device, a piece at a time; lines that are not answers are
-    // counted as damaged. False when reading failed or was stopped.
-    bool addFile(QIODevice &device, AnswerLogProgress *progress = nullptr);
+    // counted as damaged. False when reading failed.
+    bool addFile(QIODevice &device);
     bool addFile(const QByteArray &bytes);
     // Parses one line (UTF-8 or code page 932) without its line end; false when it is no
     // answer line.
@@ -155,11 +148,40 @@ private:
     int m_lastPupil = -1;
     QByteArray m_lastDateText; // the day of the line read last, as written and as read
     QDate m_lastDate;
+    // Fields that had to be unquoted, kept from line to line so that reading allocates once.
+    QByteArray m_unquoted[7];
 };
 
 // Reads every computer's log in the folder. Only ordinary files are opened; anything else
 // matching the pattern (a link, a FIFO, a folder) is listed as unreadable.
-AnswerLogs readAnswerLogs(const QString &folder, AnswerLogProgress *progress = nullptr);
+AnswerLogs readAnswerLogs(const QString &folder);
+
+// The same read a slice at a time on the caller's own thread, for a window that stays usable
+// while a school year of logs is read. (Not in another thread: with MinGW's runtime, a thread
+// that read files while the window's thread handled events left the Windows program hanging
+// at its exit.)
+class AnswerLogReader {
+public:
+    explicit AnswerLogReader(const QString &folder);
+    ~AnswerLogReader();
+    AnswerLogReader(const AnswerLogReader &) = delete;
+    AnswerLogReader &operator=(const AnswerLogReader &) = delete;
+    // Reads whole pieces for about `budgetMs`; true once every file is read.
+    bool readFor(int budgetMs);
+    qint64 bytesDone() const { return m_done; }
+    qint64 bytesTotal() const { return m_total; }
+    AnswerLogs &logs() { return m_logs; }
+
+private:
+    struct File;
+    QFileInfoList m_entries;
+    qsizetype m_next = 0;
+    std::unique_ptr<File> m_file; // the file being read
+    QByteArray m_buffer;
+    AnswerLogs m_logs;
+    qint64 m_done = 0;
+    qint64 m_total = 0;
+};
 
 // Makes readAnswerLogs pause for `pauseMs` after each piece it reads while the object lives
 // (for tests of a read that takes long).

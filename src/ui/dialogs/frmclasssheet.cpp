@@ -17,7 +17,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableWidget>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -47,13 +46,6 @@ QTableWidgetItem *cell(const QString &text, Qt::Alignment alignment) {
 }
 
 } // namespace
-
-// What a read of the logs in another thread shares with the window.
-struct frmClassSheet::LogRead {
-    QString folder;
-    AnswerLogProgress progress;
-    AnswerLogs logs;
-};
 
 frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     : QDialog(parent), m_classroom(classroom), m_today(QDate::currentDate()) {
@@ -204,9 +196,9 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     connect(pdf, &QPushButton::clicked, this, &frmClassSheet::PdfCommand_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     m_readingDisables = {reload, print, pdf};
-    m_progressTimer = new QTimer(this);
-    m_progressTimer->setInterval(100);
-    connect(m_progressTimer, &QTimer::timeout, this, &frmClassSheet::showProgress);
+    m_readTimer = new QTimer(this);
+    m_readTimer->setInterval(0); // a slice of reading whenever no event waits
+    connect(m_readTimer, &QTimer::timeout, this, &frmClassSheet::readSlice);
     resize(1020, 760);
 }
 
@@ -221,19 +213,20 @@ bool frmClassSheet::isReading() const {
 void frmClassSheet::stopReading() {
     if (!m_reader)
         return;
-    // The reader looks at the flag after every piece it reads, so this wait is short.
-    m_read->progress.stop = true;
-    m_reader->wait();
-    m_reader = nullptr; // deleted by its own finished handler, or with the window
-    m_read.reset();
-    m_progressTimer->stop();
+    m_reader.reset();
+    m_readTimer->stop();
     m_progress->hide();
 }
 
-void frmClassSheet::showProgress() {
-    if (!m_read)
+void frmClassSheet::readSlice() {
+    if (!m_reader)
         return;
-    const qint64 total = m_read->progress.bytesTotal, done = m_read->progress.bytesDone;
+    // About 25 ms of reading between the events: the window answers at once all the while.
+    if (m_reader->readFor(25)) {
+        logsRead();
+        return;
+    }
+    const qint64 total = m_reader->bytesTotal(), done = m_reader->bytesDone();
     m_progress->setValue(total > 0 ? int(qMin<qint64>(1000, done * 1000 / total)) : 0);
 }
 
@@ -250,38 +243,25 @@ void frmClassSheet::refresh() {
     stopReading();
     m_roster = m_classroom.classRoster();
     setWindowTitle(QStringLiteral("クラスのようす　") + m_roster.className);
-    // The logs may be large: they are read in another thread while the window stays usable,
+    // The logs may be large: they are read a slice at a time while the window stays usable,
     // showing the roster meanwhile.
-    auto read = std::make_shared<LogRead>();
-    read->folder = m_classroom.state().DataFolder;
-    m_read = read;
+    m_reader = std::make_unique<AnswerLogReader>(m_classroom.state().DataFolder);
     m_logs = AnswerLogs();
-    m_reader =
-        QThread::create([read] { read->logs = readAnswerLogs(read->folder, &read->progress); });
-    m_reader->setParent(this);
-    QThread *thread = m_reader;
-    connect(thread, &QThread::finished, this, [this, read, thread] {
-        thread->deleteLater();
-        if (read == m_read)
-            logsRead(read);
-    });
     for (QPushButton *button : std::as_const(m_readingDisables))
         button->setEnabled(false);
     m_progress->setValue(0);
     m_progress->show();
-    m_progressTimer->start();
+    m_readTimer->start();
     showSheet();
-    thread->start();
 }
 
-void frmClassSheet::logsRead(const std::shared_ptr<LogRead> &read) {
-    m_reader = nullptr;
-    m_read.reset();
-    m_progressTimer->stop();
+void frmClassSheet::logsRead() {
+    m_logs = std::move(m_reader->logs());
+    m_reader.reset();
+    m_readTimer->stop();
     m_progress->hide();
     for (QPushButton *button : std::as_const(m_readingDisables))
         button->setEnabled(true);
-    m_logs = std::move(read->logs);
     // The pupil list keeps the chosen pupil while that name is still there.
     const QString chosen = m_pupil->currentIndex() > 0 ? m_pupil->currentText() : QString();
     const QSignalBlocker block(m_pupil);

@@ -15,7 +15,6 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
-class QThread;
 class QTimer;
 
 class frmClassSheet : public QDialog {
@@ -50,11 +49,10 @@ public Q_SLOTS:
     void PdfCommand_Click();
 
 private:
-    struct LogRead;
     void showSheet();
     void stopReading();
-    void logsRead(const std::shared_ptr<LogRead> &read);
-    void showProgress();
+    void readSlice();
+    void logsRead();
     // What printing or saving came to, in a line under the sheet.
     void showOutcome(const QString &text, bool failed);
 
@@ -74,10 +72,9 @@ private:
     QLabel *m_logProblem = nullptr;
     QLabel *m_outcome = nullptr;
     QProgressBar *m_progress = nullptr;
-    QTimer *m_progressTimer = nullptr;
+    QTimer *m_readTimer = nullptr;
     QList<QPushButton *> m_readingDisables; // reload, print, PDF: not while reading
-    std::shared_ptr<LogRead> m_read;        // the read running, shared with its thread
-    QThread *m_reader = nullptr;
+    std::unique_ptr<AnswerLogReader> m_reader; // the read running, a slice at each timer tick
     QTableWidget *m_table = nullptr;
     QTableWidget *m_grid = nullptr;
 };

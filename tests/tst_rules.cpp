@@ -183,7 +183,7 @@ void TestRules::numbersKeysClock_data() {
     row("log of clones", twoLogs("pc-01", "pc-01", "3f2a", "77c1"), true);
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
-    row("the root folder's text", optionsFolderText("/"), "/");
+    row("the root folder's text", optionsFolderText("/"), QDir::toNativeSeparators("/"));
 }
 
 void TestRules::numbersKeysClock() {

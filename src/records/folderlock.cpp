@@ -107,7 +107,11 @@ bool moveName(const QString &from, const QString &to) {
 
 void removeName(const QString &path) {
 #ifdef Q_OS_WIN
-    QFile::remove(path);
+    // Windows refuses to remove a file while any process has it open (another copy looking
+    // at the lock, a virus scanner): asked again for up to about half a second, or the lock
+    // would stay until the others judge it abandoned.
+    for (int attempt = 0; attempt < 100 && !QFile::remove(path) && QFile::exists(path); ++attempt)
+        QThread::msleep(5);
 #else
     ::unlink(QFile::encodeName(path).constData());
 #endif

@@ -12,7 +12,8 @@
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #else
-#include <QStorageInfo>
+#include <QDir>
+#include <qt_windows.h>
 #endif
 
 QByteArray folderIdentity(const QString &folder) {
@@ -22,12 +23,23 @@ QByteArray folderIdentity(const QString &folder) {
         return {};
     return QByteArray::number(quint64(st.st_dev)) + ':' + QByteArray::number(quint64(st.st_ino));
 #else
-    const QFileInfo info(folder);
-    if (!info.isDir())
+    // The volume's serial number and the folder's file index, Windows' device and inode: a
+    // folder made again at the same path, or another share at the same drive letter, differs.
+    const std::wstring path = QDir::toNativeSeparators(folder).toStdWString();
+    const HANDLE handle = CreateFileW(path.c_str(), 0,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
         return {};
-    const QStorageInfo volume(info.absoluteFilePath());
-    return volume.device() + ':' + volume.rootPath().toUtf8() + ':' +
-           info.absoluteFilePath().toUtf8();
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!read || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {};
+    const quint64 index = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    // A file system without file indexes: the folder's full path stands in for the index.
+    return QByteArray::number(quint64(info.dwVolumeSerialNumber)) + ':' +
+           (index ? QByteArray::number(index) : QFileInfo(folder).absoluteFilePath().toUtf8());
 #endif
 }
 

@@ -7,6 +7,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#else
+#include <QDir>
+#include <fcntl.h>
+#include <io.h>
+#include <qt_windows.h>
 #endif
 
 namespace {
@@ -23,7 +28,7 @@ QString specialReason(const QString &path) {
     return quoted(path) + QStringLiteral("はふつうのファイルではない（フォルダーや特別な"
                                          "ファイル）ので、開きません。");
 }
-[[maybe_unused]] QString secondNameReason(const QString &path) {
+QString secondNameReason(const QString &path) {
     return quoted(path) + QStringLiteral("にはほかの名前（ハードリンク）があるので、"
                                          "書きこみません。");
 }
@@ -104,21 +109,55 @@ OwnFile openOwnFile(const QString &path, OwnFileMode mode) {
     own.state = OwnFile::Opened;
     return own;
 #else
-    const OwnPathCheck check = checkOwnPath(path);
-    if (check.exists && !check.ordinaryFile) {
+    // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself, which is then refused, instead of what
+    // it leads to. FILE_SHARE_DELETE: another copy may still replace or remove the file while
+    // this one reads it, as on Unix (without it, Windows refuses that copy's save and lock).
+    const std::wstring name = QDir::toNativeSeparators(path).toStdWString();
+    const DWORD access = mode == OwnFileMode::Read ? GENERIC_READ : (GENERIC_READ | GENERIC_WRITE);
+    const HANDLE handle = CreateFileW(
+        name.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        mode == OwnFileMode::Read ? OPEN_EXISTING : OPEN_ALWAYS,
+        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            own.state = OwnFile::Missing;
+            return own;
+        }
         own.state = OwnFile::Refused;
-        own.reason = check.reason;
+        own.reason = cannotOpenReason(path);
         return own;
     }
-    if (!check.exists && mode == OwnFileMode::Read)
+    BY_HANDLE_FILE_INFORMATION info{};
+    QString refusal;
+    if (!GetFileInformationByHandle(handle, &info))
+        refusal = cannotOpenReason(path);
+    else if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        refusal = linkReason(path);
+    else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+             GetFileType(handle) != FILE_TYPE_DISK)
+        refusal = specialReason(path);
+    else if (mode == OwnFileMode::Append && info.nNumberOfLinks > 1)
+        refusal = secondNameReason(path);
+    const int fd = refusal.isEmpty()
+                       ? _open_osfhandle(intptr_t(handle), _O_BINARY | (mode == OwnFileMode::Read
+                                                                           ? _O_RDONLY
+                                                                           : _O_RDWR | _O_APPEND))
+                       : -1;
+    if (fd < 0) {
+        CloseHandle(handle);
+        own.state = OwnFile::Refused;
+        own.reason = refusal.isEmpty() ? cannotOpenReason(path) : refusal;
         return own;
-    own.file = std::make_unique<QFile>(path);
+    }
+    own.file = std::make_unique<QFile>();
     const QIODevice::OpenMode qtMode = mode == OwnFileMode::Read
                                            ? QIODevice::ReadOnly
                                            : (QIODevice::ReadWrite | QIODevice::Append);
-    if (!own.file->open(qtMode)) {
+    if (!own.file->open(fd, qtMode, QFileDevice::AutoCloseHandle)) {
+        _close(fd);
         own.file.reset();
-        own.state = QFileInfo::exists(path) ? OwnFile::Refused : OwnFile::Missing;
+        own.state = OwnFile::Refused;
         own.reason = cannotOpenReason(path);
         return own;
     }
@@ -134,7 +173,17 @@ std::optional<QByteArray> readOwnFile(QFile &file, qint64 maxBytes, QString *rea
         *reason = tooLargeReason();
         return std::nullopt;
     }
-    QByteArray bytes = file.read(maxBytes + 1);
+    // In pieces of the size it says (at least 64 KiB): one read of the whole bound would have
+    // the buffer for it made first, 16 MiB for every small file (slow where that memory is
+    // cleared, as under Wine).
+    QByteArray bytes;
+    const qint64 piece = qMax<qint64>(file.size() + 1, 64 * 1024);
+    while (bytes.size() <= maxBytes) {
+        const QByteArray more = file.read(qMin(piece, maxBytes + 1 - bytes.size()));
+        if (more.isEmpty())
+            break;
+        bytes += more;
+    }
     if (file.error() != QFileDevice::NoError) {
         *reason = QStringLiteral("ファイルを読んでいる途中で失敗しました。");
         return std::nullopt;

@@ -17,6 +17,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -190,6 +192,7 @@ void PracticePage::QuorinPracticeSelectOption_Click(int index) {
         s.PracticeAnswerKey[i] = s.FactProduct[fact];
     }
 
+    std::fill(std::begin(m_answerLogged), std::end(m_answerLogged), false);
     // After "???" the chosen row's button is the selected one.
     m_options[row]->setChecked(true);
     showQuestion(0);
@@ -220,9 +223,13 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     ApplicationState &s = m_classroom.state();
     QLabel *result = m_results[index];
     const bool right = numericValue(m_boxes[index]->text()) == double(s.PracticeAnswerKey[index]);
-    if (result->isHidden()) // the question's first confirm: its mark is not shown yet
+    // Any key marks the answer, but only a number confirmed with Enter is one for the log: an
+    // empty box, a letter, Tab or the way back are no answer the pupil gave.
+    if (!m_answerLogged[index] && keyCode == VK::Return && !m_boxes[index]->text().isEmpty()) {
+        m_answerLogged[index] = true;
         m_classroom.recordAnswer(LoggedActivity::Practice,
                                  factAnswer(m_questions[index]->text(), right));
+    }
     if (right) {
         result->setText(QStringLiteral("◎"));
         announce(result, QStringLiteral("せいかい"));

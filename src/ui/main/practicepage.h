@@ -58,6 +58,7 @@ private:
     AnswerBox *m_boxes[kQuestionCount] = {};
     QLabel *m_results[kQuestionCount] = {};
     QLabel *m_evaluation = nullptr;
+    bool m_answerLogged[kQuestionCount] = {}; // the question's first answer is in the log
     QPushButton *m_retry = nullptr;
     QPushButton *m_fin = nullptr;
 };

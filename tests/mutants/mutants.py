@@ -169,6 +169,13 @@ MUTANTS = [
      "        if (r.day < first || r.day >= last)", "today's answers left out of the sheet"),
     ("L12", "classroom/classsheet.cpp", "        if (!r.right)\n            ++fact.wrong;",
      "        if (r.right)\n            ++fact.wrong;", "the grid counts right answers as wrong"),
+    # The practice log's answers, the sheet's reading in slices.
+    ("W01", "ui/main/practicepage.cpp", "if (!m_answerLogged[index] && keyCode == VK::Return && ",
+     "if (!m_answerLogged[index] && ", "an empty Enter or a letter in practice logged as an answer"),
+    ("W02", "classroom/answerlog.cpp", "            m_done += n;", "            m_done += 0;",
+     "the class sheet's progress bar never moves"),
+    ("W03", "ui/dialogs/frmclasssheet.cpp", "    if (m_reader->readFor(25)) {",
+     "    if (!m_reader->readFor(25)) {", "the class sheet shows its first slice as the whole read"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

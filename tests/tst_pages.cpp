@@ -9,6 +9,7 @@
 #include "ui/main/answerbox.h"
 #include "ui/main/challengepage.h"
 #include "ui/main/levelpage.h"
+#include "ui/main/messagelabel.h"
 
 #include <QApplication>
 #include <QFileSystemModel>
@@ -53,6 +54,8 @@ private Q_SLOTS:
     void levelPage_data();
     void levelPage();
     void challengePage();
+    void streakMessageLines_data();
+    void streakMessageLines();
     void folderOnDriveOrShare_data();
     void folderOnDriveOrShare();
 };
@@ -319,6 +322,33 @@ void TestPages::challengePage() {
     t.click("QuorinChallengeQuizFinCommand");
     t.clickTab(5);
     QVERIFY(page->timeLabel()->text().isEmpty());
+}
+
+void TestPages::streakMessageLines_data() {
+    QTest::addColumn<QString>("holder");
+    for (const char *holder : {"たろう", "やまだ　はなこ", "佐々木小次郎左衛門", "Alexander Smith",
+                               "ながいながいながいなまえのともだち"})
+        QTest::newRow(holder) << QString::fromUtf8(holder);
+}
+
+void TestPages::streakMessageLines() {
+    // The message on the level page as drawn: lines end only at a space or a sentence's end,
+    // and the holder's name stays on one line.
+    QFETCH(QString, holder);
+    Pupil t;
+    auto *label = qobject_cast<MessageLabel *>(t.window->levelPage(Activity::Novice)->streakLabel());
+    QVERIFY(label);
+    label->setText(streakMessage(12, 345, holder, 678));
+    const QStringList lines = label->shownLines();
+    snapshot(label, "streak-" + QString::number(qHash(holder)));
+    QVERIFY2(lines.size() > 1, qPrintable(lines.join(u'|')));
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QChar last = lines[i].back();
+        QVERIFY2(last.isSpace() || last == u'。', qPrintable(lines.join(u'|')));
+    }
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [&holder](const QString &line) { return line.contains(holder); }),
+             qPrintable(lines.join(u'|')));
 }
 
 void TestPages::folderOnDriveOrShare_data() {

@@ -176,6 +176,8 @@ MUTANTS = [
      "the class sheet's progress bar never moves"),
     ("W03", "ui/dialogs/frmclasssheet.cpp", "    if (m_reader->readFor(25)) {",
      "    if (!m_reader->readFor(25)) {", "the class sheet shows its first slice as the whole read"),
+    ("W04", "ui/main/messagelabel.cpp", "        if (i + 1 < text.size() && !breakAfter)",
+     "        if (i + 1 < text.size() && breakAfter)", "the streak message breaks inside a name again"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

@@ -2,13 +2,52 @@
 
 #include "ui/main/geometry.h"
 
-#include <QFontMetricsF>
 #include <QPainter>
+#include <QTextLayout>
+#include <memory>
 
 namespace {
-constexpr int kFlags = Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap;
 constexpr qreal kSmallestPointSize = 7.0;
 constexpr qreal kStep = 0.5;
+constexpr QChar kWordJoiner(0x2060);
+
+// Joins every two characters with a word joiner except after a space or a sentence's end,
+// the only places a line may break.
+QString keptTogether(const QString &text) {
+    QString joined;
+    joined.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        joined += c;
+        const bool breakAfter = c.isSpace() || c == u'。' || c.isHighSurrogate();
+        if (i + 1 < text.size() && !breakAfter)
+            joined += kWordJoiner;
+    }
+    return joined;
+}
+
+// The text laid out `width` wide; its height and widest line are given back.
+struct Laid {
+    std::unique_ptr<QTextLayout> layout;
+    qreal height = 0;
+    qreal width = 0;
+};
+Laid layOut(const QString &text, const QFont &font, qreal width) {
+    Laid laid{std::make_unique<QTextLayout>(keptTogether(text), font)};
+    QTextOption option(Qt::AlignLeft | Qt::AlignTop);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    laid.layout->setTextOption(option);
+    laid.layout->beginLayout();
+    for (QTextLine line = laid.layout->createLine(); line.isValid();
+         line = laid.layout->createLine()) {
+        line.setLineWidth(width);
+        line.setPosition(QPointF(0, laid.height));
+        laid.height += line.height();
+        laid.width = qMax(laid.width, line.naturalTextWidth());
+    }
+    laid.layout->endLayout();
+    return laid;
+}
 } // namespace
 
 MessageLabel::MessageLabel(QWidget *parent) : QLabel(parent) {
@@ -29,22 +68,28 @@ QFont MessageLabel::fittedFont() const {
     const QRectF area = contentsRect();
     for (qreal size = font().pointSizeF(); size > kSmallestPointSize; size -= kStep) {
         f.setPointSizeF(size);
-        const QRectF needed = QFontMetricsF(f).boundingRect(area, kFlags, text());
-        if (needed.height() <= area.height() && needed.width() <= area.width())
+        const Laid laid = layOut(text(), f, area.width());
+        if (laid.height <= area.height() && laid.width <= area.width())
             return f;
     }
     f.setPointSizeF(kSmallestPointSize);
     return f;
 }
 
-qreal MessageLabel::fittedPointSize() const {
-    return fittedFont().pointSizeF();
-}
-
 void MessageLabel::paintEvent(QPaintEvent *) {
     QPainter painter(this);
-    painter.setFont(fittedFont());
     painter.setPen(
         palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
-    painter.drawText(contentsRect(), kFlags, text());
+    const QRectF area = contentsRect();
+    layOut(text(), fittedFont(), area.width()).layout->draw(&painter, area.topLeft());
+}
+
+QStringList MessageLabel::shownLines() const {
+    const Laid laid = layOut(text(), fittedFont(), contentsRect().width());
+    QStringList lines;
+    for (int i = 0; i < laid.layout->lineCount(); ++i) {
+        const QTextLine line = laid.layout->lineAt(i);
+        lines << laid.layout->text().mid(line.textStart(), line.textLength()).remove(kWordJoiner);
+    }
+    return lines;
 }

@@ -16,11 +16,11 @@ WERROR      ?= OFF
 RUN_DIR     := run-data
 DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
                 fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev \
-                dpkg-dev file desktop-file-utils appstream poppler-utils
+                dpkg-dev file desktop-file-utils appstream poppler-utils qt6-translations-l10n
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 ICON_PACKAGES := librsvg2-bin
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \
-                    dpkg-dev nsis icoutils
+                    dpkg-dev nsis icoutils qt6-translations-l10n
 WINDOWS_TEST_PACKAGES := wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic locales
 WINDOWS_DIR := build/windows
 

@@ -6,9 +6,11 @@
 #include "classroom/classroom.h"
 #include "testsupport.h"
 #include "ui/dialogs/frmclasssheet.h"
+#include "ui/main/geometry.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
@@ -19,11 +21,15 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringEncoder>
+#include <QTimer>
 
 class TestClassSheet : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void initTestCase() { useTestSettings(); }
+    void initTestCase() {
+        useTestSettings();
+        installJapaneseQtTexts();
+    }
     void sheetFromLogs_data();
     void sheetFromLogs();
     void sheetWindow();
@@ -231,9 +237,31 @@ void TestClassSheet::pdfPage() {
     window.Form_Load();
     QTRY_VERIFY(!window.isReading());
     window.setToday(QDate(2026, 12, 9));
+    window.show();
+    // Without a Documents folder, the save dialog opens in the data folder, in Japanese.
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    QString opened;
+    QStringList buttons;
+    QTimer::singleShot(0, &window, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        opened = dialog->directory().absolutePath();
+        snapshot(dialog, "pdf-save-dialog");
+        for (const QPushButton *button : dialog->findChildren<QPushButton *>())
+            buttons << button->text();
+        dialog->reject();
+    });
+    QTest::mouseClick(window.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
+    qputenv("HOME", oldHome);
+    QCOMPARE(opened, QDir(f.dir.path()).absolutePath());
+    QVERIFY2(buttons.contains("保存(&S)") && buttons.contains("キャンセル"),
+             qPrintable(buttons.join(u'|')));
     const QString pdf = f.dir.filePath("sheet.pdf");
     window.setPdfPathHook([&pdf] { return pdf; });
-    window.show();
     QTest::mouseClick(window.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
     QVERIFY(readBytes(pdf).startsWith("%PDF-"));
     // Its pages are read with poppler's tools, which the Windows build under Wine cannot start.

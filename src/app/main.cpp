@@ -23,6 +23,7 @@ int main(int argc, char *argv[]) {
     QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, true);
     QApplication app(argc, argv);
     QApplication::setWindowIcon(applicationIcon());
+    installJapaneseQtTexts();
     // Desktops match the window to the installed menu entry (and its icon) by this name.
     QGuiApplication::setDesktopFileName(QStringLiteral("jp.ac.quorin.Quorin"));
 

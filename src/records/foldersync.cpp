@@ -26,9 +26,9 @@ QByteArray folderIdentity(const QString &folder) {
     // The volume's serial number and the folder's file index, Windows' device and inode: a
     // folder made again at the same path, or another share at the same drive letter, differs.
     const std::wstring path = QDir::toNativeSeparators(folder).toStdWString();
-    const HANDLE handle = CreateFileW(path.c_str(), 0,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE handle =
+        CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return {};
     BY_HANDLE_FILE_INFORMATION info{};

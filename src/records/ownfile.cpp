@@ -141,8 +141,8 @@ OwnFile openOwnFile(const QString &path, OwnFileMode mode) {
         refusal = secondNameReason(path);
     const int fd = refusal.isEmpty()
                        ? _open_osfhandle(intptr_t(handle), _O_BINARY | (mode == OwnFileMode::Read
-                                                                           ? _O_RDONLY
-                                                                           : _O_RDWR | _O_APPEND))
+                                                                            ? _O_RDONLY
+                                                                            : _O_RDWR | _O_APPEND))
                        : -1;
     if (fd < 0) {
         CloseHandle(handle);

@@ -178,6 +178,10 @@ MUTANTS = [
      "    if (!m_reader->readFor(25)) {", "the class sheet shows its first slice as the whole read"),
     ("W04", "ui/main/messagelabel.cpp", "        if (i + 1 < text.size() && !breakAfter)",
      "        if (i + 1 < text.size() && breakAfter)", "the streak message breaks inside a name again"),
+    ("W05", "ui/dialogs/frmclasssheet.cpp", "        if (folder.isEmpty() || !QFileInfo(folder).isDir())",
+     "        if (folder.isEmpty())", "the PDF dialog opens where there is no Documents folder"),
+    ("W06", "ui/main/geometry.cpp", "    const QLocale japanese(QLocale::Japanese, QLocale::Japan);",
+     "    const QLocale japanese(QLocale::English, QLocale::Japan);", "Qt's own dialogs in English"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

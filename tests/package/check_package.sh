@@ -34,7 +34,7 @@ done
 [ "$(dpkg-deb -f "$deb" Package)" = quorin ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for d in libqt6widgets6 libc6 fonts-ipafont-gothic; do
+for d in libqt6widgets6 libc6 fonts-ipafont-gothic qt6-translations-l10n; do
   echo "$depends" | grep -q "$d" || fail "Depends lacks $d"
 done
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"

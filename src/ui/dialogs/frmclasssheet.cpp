@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -373,10 +374,13 @@ void frmClassSheet::PdfCommand_Click() {
     if (m_pdfPathHook) {
         path = m_pdfPathHook();
     } else {
+        // The Documents folder, or the data folder where there is none (never the root).
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = m_classroom.state().DataFolder;
         const QString suggested =
-            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-            QStringLiteral("/クラスのようす_%1_%2.pdf")
-                .arg(m_roster.className, m_today.toString(QStringLiteral("yyyyMMdd")));
+            folder + QStringLiteral("/クラスのようす_%1_%2.pdf")
+                         .arg(m_roster.className, m_today.toString(QStringLiteral("yyyyMMdd")));
         path = QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), suggested,
                                             QStringLiteral("PDF (*.pdf)"));
     }

@@ -1,8 +1,11 @@
 #include "ui/main/geometry.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMenuBar>
 #include <QPalette>
+#include <QTranslator>
 
 QFont designFont(qreal pointSize, bool bold, bool underline) {
     QFont font;
@@ -71,4 +74,18 @@ void nameArrayControl(QObject *o, const QString &arrayName, int index) {
 
 QColor Colours::menuBar() {
     return QApplication::palette("QMenuBar").color(QPalette::Window);
+}
+
+void installJapaneseQtTexts() {
+    // Debian's Qt translations, or those shipped beside the program on Windows.
+    static QTranslator translator;
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    const QStringList places{QLibraryInfo::path(QLibraryInfo::TranslationsPath),
+                             QCoreApplication::applicationDirPath() +
+                                 QStringLiteral("/translations")};
+    for (const QString &place : places)
+        if (translator.load(japanese, QStringLiteral("qtbase"), QStringLiteral("_"), place)) {
+            QCoreApplication::installTranslator(&translator);
+            return;
+        }
 }

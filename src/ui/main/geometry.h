@@ -59,6 +59,10 @@ template <typename Widgets> void hideAll(const Widgets &widgets) {
 // The program's icon in every size from 16 to 256 pixels, so it is sharp at any scale.
 QIcon applicationIcon();
 
+// Qt's own dialogs and buttons (file, print, message boxes) in Japanese, whatever the
+// system's language: the program's Japanese pupils and teacher read no English.
+void installJapaneseQtTexts();
+
 // Names a control its documented name; an array element is "<Name>_<index>" and also carries
 // the index as the dynamic property "index".
 void nameControl(QObject *o, const QString &name);

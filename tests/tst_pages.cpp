@@ -86,12 +86,25 @@ void TestPages::signInPage() {
     QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_O);
     QCOMPARE(openActivities(t), 5);
-    // Into an activity by a click on its tab, and out by its finish button.
+    // Into an activity by a click on its tab, with the pupil's name beside the tabs, and out
+    // by its finish button.
     t.clickTab(5);
     QCOMPARE(openActivities(t), 1);
+    QLabel *shown = t.find<QLabel>("QuorinPupilShownLabel");
+    QVERIFY(shown->isVisible());
+    QCOMPARE(shown->text(), "じろう さん");
+    snapshot(t.window.get(), "activity-page-with-name");
     t.click(QStringLiteral("QuorinChallengeQuizFinCommand"));
     QCOMPARE(Pupil::focus(), t.window->nameCombo());
     QCOMPARE(openActivities(t), 5);
+    // The next child: Alt+N empties the name box and shuts the activities.
+    snapshot(t.window.get(), "signin-next-pupil");
+    Pupil::key(Qt::Key_N, Qt::AltModifier);
+    QCOMPARE(t.window->nameCombo()->currentText(), QString());
+    QCOMPARE(Pupil::focus(), t.window->nameCombo());
+    QCOMPARE(openActivities(t), 0);
+    QVERIFY(shown->text().isEmpty());
+    t.signIn("じろう");
     QVERIFY(t.messages.isEmpty());
     // Another computer holds the folder: さぶろう waits in memory, and closing tells so.
     writeBytes(t.path("Quorin.lock"), "4242\nquorin\nshokuinshitsu-pc\n");

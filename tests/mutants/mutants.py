@@ -182,6 +182,10 @@ MUTANTS = [
      "        if (folder.isEmpty())", "the PDF dialog opens where there is no Documents folder"),
     ("W06", "ui/main/geometry.cpp", "    const QLocale japanese(QLocale::Japanese, QLocale::Japan);",
      "    const QLocale japanese(QLocale::English, QLocale::Japan);", "Qt's own dialogs in English"),
+    ("W07", "ui/main/frmmain.cpp", "        m_nameCombo->setEditText(QString());\n        QuorinIniFinCommand_Click();",
+     "        QuorinIniFinCommand_Click();", "the next child starts under the last child's name"),
+    ("W08", "ui/main/frmmain.cpp", "    m_signedInName.clear();\n    m_pupilShown->clear();",
+     "    m_signedInName.clear();", "a signed-out pupil's name stays beside the tabs"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

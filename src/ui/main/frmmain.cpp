@@ -81,6 +81,17 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     nameControl(m_tabs, QStringLiteral("QuorinSSTab"));
     m_tabs->setUsesScrollButtons(false);
     row->addWidget(m_tabs, 1);
+    // Whose turn it is, on every page: beside the tabs, outside every page's own controls.
+    m_pupilShown = new QLabel(m_tabs);
+    nameControl(m_pupilShown, QStringLiteral("QuorinPupilShownLabel"));
+    m_pupilShown->setTextFormat(Qt::PlainText);
+    m_pupilShown->setFont(designFont(11, true));
+    m_pupilShown->setContentsMargins(8, 0, 8, 0);
+    m_pupilShown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The room right of the six tabs, whatever name is shown (the tab widget sizes its corner
+    // once, not at each new name).
+    m_pupilShown->setMinimumWidth(twipsToPixels(4200));
+    m_tabs->setCornerWidget(m_pupilShown, Qt::TopRightCorner);
     m_pad = new NumberPad(client);
     m_pad->hide();
     row->addWidget(m_pad);
@@ -354,6 +365,11 @@ void frmMain::buildSignInPage(QWidget *page) {
     placeOnTabPage(m_iniFinCommand, 9240, 6000, 2415, 495);
     m_iniFinCommand->setDefault(true);
 
+    // The next child signs in as themselves: the name box emptied and the activities shut.
+    m_nextPupilCommand = new QPushButton(QStringLiteral("つぎの ひと (Alt+N)"), page);
+    nameControl(m_nextPupilCommand, QStringLiteral("QuorinNextPupilCommand"));
+    placeOnTabPage(m_nextPupilCommand, 6360, 6000, 2415, 495);
+
     m_finCommand = new QPushButton(QStringLiteral("ミルトーネの終了"), page);
     nameControl(m_finCommand, QStringLiteral("QuorinFinCommand"));
     placeOnTabPage(m_finCommand, 9360, 7920, 2415, 495);
@@ -391,6 +407,15 @@ void frmMain::buildSignInPage(QWidget *page) {
             &frmMain::QuorinIniFinCommand_Click);
     connect(m_iniFinCommand, &QPushButton::clicked, this, &frmMain::QuorinIniFinCommand_Click);
     connect(m_finCommand, &QPushButton::clicked, this, &frmMain::QuorinFinCommand_Click);
+    // Its key, Alt+N, anywhere on the sign-in page (the name box included).
+    auto *next = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_N), page);
+    connect(next, &QShortcut::activated, m_nextPupilCommand, &QPushButton::click);
+    connect(m_nextPupilCommand, &QPushButton::clicked, this, [this] {
+        m_nameCombo->setEditText(QString());
+        QuorinIniFinCommand_Click();
+        m_iniMessage->clear();
+        m_nameCombo->setFocus(Qt::OtherFocusReason);
+    });
 }
 
 // ---- Load and unload ------------------------------------------------------------------
@@ -486,6 +511,7 @@ bool frmMain::isTabSelectable(int index) const {
 
 void frmMain::lockActivityTabs() {
     m_signedInName.clear();
+    m_pupilShown->clear();
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, false);
 }
@@ -543,6 +569,7 @@ void frmMain::QuorinIniFinCommand_Click() {
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, true);
     m_signedInName = outcome.name;
+    m_pupilShown->setText(outcome.name + QStringLiteral(" さん"));
     m_iniMessage->clear();
     // Every activity page starts fresh for this pupil.
     m_practice->QuorinPracticeRetryCommand_Click();

@@ -134,6 +134,8 @@ private:
     QLabel *m_nameLabel = nullptr;
     QComboBox *m_nameCombo = nullptr;
     QPushButton *m_iniFinCommand = nullptr;
+    QPushButton *m_nextPupilCommand = nullptr; // つぎの ひと: the name box emptied, tabs locked
+    QLabel *m_pupilShown = nullptr;            // the signed-in pupil, beside the tabs
     QPushButton *m_finCommand = nullptr;
     QLabel *m_iniMessage = nullptr;
     QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked

@@ -273,31 +273,37 @@ bool Classroom::writeRoster() {
 }
 
 void Classroom::reportSyncOutcome(const SyncOutcome &outcome, const QString &label) {
-    // A folder that is away is told on the record line, for as long as changes wait for it.
-    showFolderAway(outcome.away ? outcome.reason : QString(), outcome.waiting);
+    // A folder that is away, or held by another copy, is told on the record line for as long
+    // as changes wait for it: words a pupil can read, the detail for the teacher in brackets.
+    // Never a box: a pupil would be the one to see it.
+    if (outcome.away)
+        showFolderAway(outcome.reason, outcome.waiting);
+    else if (outcome.status == SyncStatus::Busy)
+        showWaiting(heldFolderLine(label, outcome.reason), outcome.waiting);
+    else
+        showWaiting(QString(), outcome.waiting);
     if (!outcome.lostReason.isEmpty())
         tell(Notice::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
     QStringList refused = outcome.refused;
     refused.removeAll(m_nameText); // the sign-in page tells that pupil itself
     if (!refused.isEmpty())
         tell(Notice::Warning, applicationTitle(), refusedPupilsText(refused));
-    if (outcome.status == SyncStatus::Busy && !outcome.away && !m_keptChangeShown) {
-        // Told once; further changes join the kept ones quietly until they are written.
-        m_keptChangeShown = true;
-        tell(Notice::Information, applicationTitle(), keptChangeText(label, outcome.reason));
-    }
-    if (!outcome.waiting)
-        m_keptChangeShown = false;
 }
 
 void Classroom::showFolderAway(const QString &reason, bool waiting) {
-    QString line;
-    if (!reason.isEmpty())
-        line = QStringLiteral("きろくは　この　コンピューターに　とって　あります。\n（先生へ：") +
-               reason +
-               QStringLiteral("記録はこのコンピューターに残してあり、フォルダーがもどったら"
-                              "保存します。）");
-    else if (waiting)
+    showWaiting(reason.isEmpty()
+                    ? QString()
+                    : QStringLiteral("きろくは　この　コンピューターに　とって　あります。\n"
+                                     "（先生へ：") +
+                          reason +
+                          QStringLiteral("記録はこのコンピューターに残してあり、フォルダーが"
+                                         "もどったら保存します。）"),
+                waiting);
+}
+
+void Classroom::showWaiting(const QString &told, bool waiting) {
+    QString line = told;
+    if (line.isEmpty() && waiting)
         line = m_awayProblem; // still waiting for another copy: the line stays as it was
     if (line != m_awayProblem) {
         m_awayProblem = line;

@@ -160,6 +160,9 @@ private:
                            bool creating);
     void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
     void showFolderAway(const QString &reason, bool waiting);
+    // The record line while changes wait for the folder (`line` empty: as it was while they
+    // still wait, cleared once they are written).
+    void showWaiting(const QString &line, bool waiting);
     void publishNames();
     void showRecordStatus();
     AnswerQueue &answerQueue();
@@ -173,14 +176,13 @@ private:
     QString m_nameText;
     RosterFile m_rosterFile;
     FolderSync m_sync;
-    bool m_keptChangeShown = false; // the teacher was told that changes wait for the folder
     // The roster as last loaded or saved, put back when a save fails.
     RosterFile m_savedRosterFile;
     QList<RosterRow> m_savedRows;
     // What the record line says: the roster cannot be read or saved; the record file cannot be
     // read; the record file cannot be written.
     QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
-    QString m_awayProblem; // the data folder is away and changes wait for it
+    QString m_awayProblem; // the data folder is away or held, and changes wait for it
     QTimer m_retryTimer;
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer

@@ -255,10 +255,11 @@ SyncOutcome FolderSync::flushPending() {
     return outcome;
 }
 
-QString keptChangeText(const QString &fileLabel, const QString &reason) {
-    return fileLabel + QStringLiteral("をいま保存できませんでした。\n\n理由：") + reason +
-           QStringLiteral("\n\nいまの記録はこのプログラムの中に残してあります。"
-                          "次に保存するとき、またはプログラムを終わるときに保存します。");
+QString heldFolderLine(const QString &fileLabel, const QString &reason) {
+    return QStringLiteral("きろくは　あとで　ほぞんします。\n（先生へ：") + fileLabel +
+           QStringLiteral("をいま保存できませんでした。") + reason +
+           QStringLiteral("記録はこのプログラムの中に残してあり、次に保存するとき、"
+                          "またはプログラムを終わるときに保存します。）");
 }
 
 QString unsavedAtCloseText(const QString &folder, const QString &reason) {

@@ -97,9 +97,9 @@ private:
 };
 
 // Messages for the teacher.
-// A change kept because another copy keeps the folder: which file, why, and that the change is
-// written later.
-QString keptChangeText(const QString &fileLabel, const QString &reason);
+// The record line while another copy keeps the folder: that the records are saved later, in
+// words a pupil reads, then for the teacher which file, why, and when it is written.
+QString heldFolderLine(const QString &fileLabel, const QString &reason);
 // Changes still waiting when the program closes: they are not saved.
 QString unsavedAtCloseText(const QString &folder, const QString &reason);
 // A change kept earlier that could not be written after all.

@@ -186,6 +186,8 @@ MUTANTS = [
      "        QuorinIniFinCommand_Click();", "the next child starts under the last child's name"),
     ("W08", "ui/main/frmmain.cpp", "    m_signedInName.clear();\n    m_pupilShown->clear();",
      "    m_signedInName.clear();", "a signed-out pupil's name stays beside the tabs"),
+    ("W09", "classroom/classroom.cpp", "    else if (outcome.status == SyncStatus::Busy)\n",
+     "    else if (outcome.status == SyncStatus::Failed)\n", "a held folder is not said on the record line"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

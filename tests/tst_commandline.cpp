@@ -5,9 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QScopeGuard>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <numeric>
 #include <sys/stat.h>
 
 class TestCommandLine : public QObject {
@@ -15,6 +18,8 @@ class TestCommandLine : public QObject {
 private Q_SLOTS:
     void decide_data();
     void decide();
+    void helpLinesUp_data();
+    void helpLinesUp();
 };
 
 // Placeholders in the rows: <cwd> the current directory, <appdata> the per-user data folder
@@ -138,6 +143,37 @@ void TestCommandLine::decide() {
     QVERIFY2(text.contains(QDir::toNativeSeparators(fill(printed))), qPrintable(text));
     if (exitCode == 0)
         QVERIFY(d.standardError.isEmpty());
+}
+
+void TestCommandLine::helpLinesUp_data() {
+    QTest::addColumn<bool>("japanese");
+    QTest::newRow("English") << false;
+    QTest::newRow("Japanese") << true;
+}
+
+void TestCommandLine::helpLinesUp() {
+    // In a terminal a kana or kanji takes two columns: every explanation of an option starts
+    // in the same column, and no line is wider than 80 columns.
+    QFETCH(bool, japanese);
+    CommandLineInput in;
+    in.arguments = QStringList{"quorin", "--help"};
+    in.japanese = japanese;
+    const auto columns = [](const QString &text) {
+        return std::accumulate(text.begin(), text.end(), 0,
+                               [](int n, QChar c) { return n + (c.unicode() >= 0x1100 ? 2 : 1); });
+    };
+    QSet<int> starts;
+    for (const QString &line : decideStart(in).standardOutput.split(u'\n')) {
+        QVERIFY2(columns(line) <= 80, qPrintable(line));
+        if (!line.startsWith("  "))
+            continue;
+        const qsizetype gap = line.indexOf("  ", 2);
+        const qsizetype start = line.startsWith("  -")
+                                    ? line.indexOf(QRegularExpression("\\S"), gap)
+                                    : line.indexOf(QRegularExpression("\\S"));
+        starts.insert(columns(line.left(start)));
+    }
+    QCOMPARE(starts.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -51,34 +51,78 @@ QString versionText(bool japanese) {
                                          "second-grade pupils\n"));
 }
 
+// Columns a character takes in a terminal: two for East Asian wide and full-width ones.
+int displayWidth(const QString &text) {
+    int width = 0;
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const bool wide = (u >= 0x1100 && u <= 0x115F) || (u >= 0x2E80 && u <= 0xA4CF) ||
+                          (u >= 0xAC00 && u <= 0xD7A3) || (u >= 0xF900 && u <= 0xFAFF) ||
+                          (u >= 0xFE30 && u <= 0xFE4F) || (u >= 0xFF00 && u <= 0xFF60) ||
+                          (u >= 0xFFE0 && u <= 0xFFE6);
+        width += c.isLowSurrogate() ? 0 : (wide ? 2 : 1);
+    }
+    return width;
+}
+
+// The options and their lines of explanation, in one column that lines up in a terminal
+// whatever the language (a Japanese word takes two columns a letter).
+QString optionTable(const QList<QPair<QString, QStringList>> &options) {
+    int column = 0;
+    for (const auto &option : options)
+        column = qMax(column, displayWidth(option.first));
+    QString table;
+    for (const auto &option : options)
+        for (qsizetype i = 0; i < option.second.size(); ++i) {
+            const QString head = i == 0 ? option.first : QString();
+            table += QStringLiteral("  ") + head + QString(column - displayWidth(head) + 2, u' ') +
+                     option.second[i] + u'\n';
+        }
+    return table;
+}
+
 QString helpText(bool japanese) {
     if (japanese)
-        return QStringLiteral(
-            "使い方: quorin [オプション]\n"
-            "かけ算九九の練習ソフトです。\n"
-            "\n"
-            "オプション:\n"
-            "  -h, --help               この説明を表示して終わります\n"
-            "  -v, --version            バージョンを表示して終わります\n"
-            "  --data-folder <フォルダー>  名簿と記録のファイルをこのフォルダーに置きます\n"
-            "                           （クラスのパソコンで同じ共有フォルダーを使うとき）\n"
-            "  --from-menu              メニューから起動したとき: --data-folder がなければ\n"
-            "                           ユーザーごとのデータフォルダーを使います\n"
-            "\n"
-            "オプションがなければ、いまのフォルダーがデータフォルダーです。\n");
-    return QStringLiteral(
-        "Usage: quorin [options]\n"
-        "A multiplication-table drill for second-grade pupils (Japanese interface).\n"
-        "\n"
-        "Options:\n"
-        "  -h, --help               show this help and exit\n"
-        "  -v, --version            show the version and exit\n"
-        "  --data-folder <folder>   keep the roster and record files in this folder\n"
-        "                           (for example one shared folder for a whole class)\n"
-        "  --from-menu              started from the desktop menu: without --data-folder,\n"
-        "                           use the per-user data folder\n"
-        "\n"
-        "Without options the data folder is the current directory.\n");
+        return QStringLiteral("使い方: quorin [オプション]\n"
+                              "かけ算九九の練習ソフトです。\n"
+                              "\n"
+                              "オプション:\n") +
+               optionTable(
+                   {{QStringLiteral("-h, --help"),
+                     {QStringLiteral("この説明を表示して終わります")}},
+                    {QStringLiteral("-v, --version"),
+                     {QStringLiteral("バージョンを表示して終わります")}},
+                    {QStringLiteral("--data-folder <フォルダー>"),
+                     {QStringLiteral("名簿と記録のファイルをこのフォルダーに置きます"),
+                      QStringLiteral("（クラスのパソコンで同じ共有フォルダーを使うとき）")}},
+                    {QStringLiteral("--from-menu"),
+                     {QStringLiteral("メニューから起動したとき: --data-folder がなければ"),
+                      QStringLiteral("ユーザーごとのデータフォルダーを使います")}}}) +
+               QStringLiteral("\n"
+                              "オプションがなければ、オプション画面でおぼえたフォルダー、\n"
+                              "それもなければいまのフォルダーがデータフォルダーです。\n"
+                              "データフォルダーには名簿 Quorin.ini、記録 Quorin.dat、\n"
+                              "コンピューターごとの答えの記録 answers-*.csv を置きます\n"
+                              "（ﾂｰﾙ → クラスのようす で見られます）。\n");
+    return QStringLiteral("Usage: quorin [options]\n"
+                          "A multiplication-table drill for second-grade pupils (Japanese "
+                          "interface).\n"
+                          "\n"
+                          "Options:\n") +
+           optionTable(
+               {{QStringLiteral("-h, --help"), {QStringLiteral("show this help and exit")}},
+                {QStringLiteral("-v, --version"), {QStringLiteral("show the version and exit")}},
+                {QStringLiteral("--data-folder <folder>"),
+                 {QStringLiteral("keep the roster and record files in this folder"),
+                  QStringLiteral("(for example one shared folder for a whole class)")}},
+                {QStringLiteral("--from-menu"),
+                 {QStringLiteral("started from the desktop menu: without --data-folder,"),
+                  QStringLiteral("use the per-user data folder")}}}) +
+           QStringLiteral("\n"
+                          "Without options the data folder is the one remembered in the options\n"
+                          "dialog, or else the current directory. It holds the roster Quorin.ini,\n"
+                          "the records Quorin.dat and each computer's answer log answers-*.csv\n"
+                          "(shown by Tools > class sheet).\n");
 }
 
 QString hint(bool japanese) {

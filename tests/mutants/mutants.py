@@ -188,6 +188,8 @@ MUTANTS = [
      "    m_signedInName.clear();", "a signed-out pupil's name stays beside the tabs"),
     ("W09", "classroom/classroom.cpp", "    else if (outcome.status == SyncStatus::Busy)\n",
      "    else if (outcome.status == SyncStatus::Failed)\n", "a held folder is not said on the record line"),
+    ("W10", "app/commandline.cpp", "        width += c.isLowSurrogate() ? 0 : (wide ? 2 : 1);",
+     "        width += c.isLowSurrogate() ? 0 : 1;", "the Japanese --help out of line again"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QProcess>
 #include <QProgressBar>
@@ -260,6 +261,17 @@ void TestClassSheet::pdfPage() {
     QCOMPARE(opened, QDir(f.dir.path()).absolutePath());
     QVERIFY2(buttons.contains("保存(&S)") && buttons.contains("キャンセル"),
              qPrintable(buttons.join(u'|')));
+    // The class named by the teacher instead of by its folder, and remembered for the folder.
+    QVERIFY(window.windowTitle().endsWith(QFileInfo(f.dir.path()).fileName()));
+    auto *className = window.findChild<QLineEdit *>("ClassSheetClassName");
+    QTest::mouseClick(className, Qt::LeftButton);
+    typeText(className, "2年1組");
+    QTest::keyClick(className, Qt::Key_Return);
+    {
+        frmClassSheet again(*f.classroom);
+        again.Form_Load();
+        QCOMPARE(again.windowTitle(), "クラスのようす　2年1組");
+    }
     const QString pdf = f.dir.filePath("sheet.pdf");
     window.setPdfPathHook([&pdf] { return pdf; });
     QTest::mouseClick(window.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
@@ -277,7 +289,7 @@ void TestClassSheet::pdfPage() {
     QVERIFY(text.waitForFinished());
     const QString page = QString::fromUtf8(text.readAllStandardOutput());
     for (const QString &expected :
-         {QStringLiteral("クラスのようす"), QFileInfo(f.dir.path()).fileName(),
+         {QStringLiteral("クラスのようす"), QStringLiteral("2年1組"),
           QStringLiteral("今週（2026年12月7日（月）"), QStringLiteral("2026年12月9日（水）"),
           QStringLiteral("たろうさん"), QStringLiteral("じろう")})
         QVERIFY2(page.contains(expected), qPrintable(expected + "\n" + page));

@@ -7,6 +7,7 @@
 #include "records/streak.h"
 #include "records/streakrecord.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -542,10 +543,42 @@ void Classroom::answerQueueChanged(bool keptBefore, const QString &problemBefore
         Q_EMIT answersKeptChanged(queue.kept());
 }
 
+namespace {
+// One settings key per data folder (its absolute path, hashed: a path holds characters that
+// settings keys cannot).
+QString classNameKey(const QString &folder) {
+    return QStringLiteral("ClassNames/") +
+           QString::fromLatin1(
+               QCryptographicHash::hash(QFileInfo(folder).absoluteFilePath().toUtf8(),
+                                        QCryptographicHash::Sha1)
+                   .toHex()
+                   .left(20));
+}
+} // namespace
+
+QString Classroom::givenClassName() const {
+    return programSettings().value(classNameKey(m_state.DataFolder)).toString();
+}
+
+QString Classroom::className() const {
+    const QString given = givenClassName();
+    if (!given.isEmpty())
+        return given;
+    const QFileInfo folder(m_state.DataFolder);
+    return folder.fileName().isEmpty() ? m_state.DataFolder : folder.fileName();
+}
+
+void Classroom::setClassName(const QString &name) {
+    QSettings settings = programSettings();
+    if (name.trimmed().isEmpty())
+        settings.remove(classNameKey(m_state.DataFolder));
+    else
+        settings.setValue(classNameKey(m_state.DataFolder), name.trimmed().left(40));
+}
+
 ClassRoster Classroom::classRoster() const {
     ClassRoster roster;
-    const QFileInfo folder(m_state.DataFolder);
-    roster.className = folder.fileName().isEmpty() ? m_state.DataFolder : folder.fileName();
+    roster.className = className();
     const std::optional<QByteArray> rosterBytes = readDataFile(m_state.rosterPath());
     if (rosterBytes) {
         const RosterRead read = parseRoster(*rosterBytes);

@@ -137,6 +137,11 @@ public:
     // The class sheet's roster and class records, read from the files as every copy left
     // them (the roster in memory when its file cannot be read); memory does not change.
     ClassRoster classRoster() const;
+    // The class's name as the teacher gave it for this data folder (kept in this computer's
+    // settings); without one, the folder's name.
+    QString className() const;
+    QString givenClassName() const; // empty while the teacher has given none
+    void setClassName(const QString &name);
 
     // Passes a message for the teacher on to the window.
     void tell(Notice notice, const QString &title, const QString &text);

@@ -190,6 +190,10 @@ MUTANTS = [
      "    else if (outcome.status == SyncStatus::Failed)\n", "a held folder is not said on the record line"),
     ("W10", "app/commandline.cpp", "        width += c.isLowSurrogate() ? 0 : (wide ? 2 : 1);",
      "        width += c.isLowSurrogate() ? 0 : 1;", "the Japanese --help out of line again"),
+    ("W11", "classroom/classroom.cpp", "    const QString given = givenClassName();\n    if (!given.isEmpty())",
+     "    const QString given = givenClassName();\n    if (given.isEmpty())", "the class sheet named after the folder although the teacher named the class"),
+    ("W12", "ui/dialogs/frmclasssheet.cpp", "        button->setAutoDefault(false);", "        button->setAutoDefault(true);",
+     "Enter in the class's name presses a button of the sheet"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

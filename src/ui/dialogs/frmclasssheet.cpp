@@ -11,11 +11,13 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
@@ -83,6 +85,24 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     choices->addWidget(print);
     choices->addWidget(pdf);
     layout->addLayout(choices);
+
+    // The class's name, remembered for this data folder; empty: the folder's name.
+    auto *naming = new QHBoxLayout;
+    m_className = new QLineEdit(this);
+    m_className->setObjectName(QStringLiteral("ClassSheetClassName"));
+    m_className->setMaxLength(40);
+    auto *nameLabel = new QLabel(QStringLiteral("クラスの名前(&N)："), this);
+    nameLabel->setBuddy(m_className);
+    naming->addWidget(nameLabel);
+    naming->addWidget(m_className);
+    naming->addStretch();
+    layout->addLayout(naming);
+    connect(m_className, &QLineEdit::editingFinished, this, [this] {
+        m_classroom.setClassName(m_className->text());
+        m_roster.className = m_classroom.className();
+        setWindowTitle(QStringLiteral("クラスのようす　") + m_roster.className);
+        showSheet();
+    });
 
     m_range = plainLabel(this);
     m_range->setObjectName(QStringLiteral("ClassSheetRange"));
@@ -197,6 +217,9 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     connect(pdf, &QPushButton::clicked, this, &frmClassSheet::PdfCommand_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     m_readingDisables = {reload, print, pdf};
+    // Enter in the class's name only sets the name: no button of the window is pressed by it.
+    for (QPushButton *button : findChildren<QPushButton *>())
+        button->setAutoDefault(false);
     m_readTimer = new QTimer(this);
     m_readTimer->setInterval(0); // a slice of reading whenever no event waits
     connect(m_readTimer, &QTimer::timeout, this, &frmClassSheet::readSlice);
@@ -244,6 +267,7 @@ void frmClassSheet::refresh() {
     stopReading();
     m_roster = m_classroom.classRoster();
     setWindowTitle(QStringLiteral("クラスのようす　") + m_roster.className);
+    m_className->setText(m_classroom.givenClassName());
     // The logs may be large: they are read a slice at a time while the window stays usable,
     // showing the roster meanwhile.
     m_reader = std::make_unique<AnswerLogReader>(m_classroom.state().DataFolder);
@@ -380,7 +404,10 @@ void frmClassSheet::PdfCommand_Click() {
             folder = m_classroom.state().DataFolder;
         const QString suggested =
             folder + QStringLiteral("/クラスのようす_%1_%2.pdf")
-                         .arg(m_roster.className, m_today.toString(QStringLiteral("yyyyMMdd")));
+                         .arg(QString(m_roster.className)
+                                  .replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")),
+                                           QStringLiteral("_")),
+                              m_today.toString(QStringLiteral("yyyyMMdd")));
         path = QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), suggested,
                                             QStringLiteral("PDF (*.pdf)"));
     }

@@ -11,6 +11,7 @@
 
 class Classroom;
 class QComboBox;
+class QLineEdit;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -64,6 +65,7 @@ private:
     PathHook m_pdfPathHook;
     QComboBox *m_period = nullptr;
     QComboBox *m_pupil = nullptr;
+    QLineEdit *m_className = nullptr; // the class's name for the sheet, its PDF and its title
     QLabel *m_range = nullptr;
     QLabel *m_records = nullptr;
     QLabel *m_gridTitle = nullptr;
@@ -73,7 +75,7 @@ private:
     QLabel *m_outcome = nullptr;
     QProgressBar *m_progress = nullptr;
     QTimer *m_readTimer = nullptr;
-    QList<QPushButton *> m_readingDisables; // reload, print, PDF: not while reading
+    QList<QPushButton *> m_readingDisables;    // reload, print, PDF: not while reading
     std::unique_ptr<AnswerLogReader> m_reader; // the read running, a slice at each timer tick
     QTableWidget *m_table = nullptr;
     QTableWidget *m_grid = nullptr;

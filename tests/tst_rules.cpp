@@ -144,6 +144,7 @@ private Q_SLOTS:
     void answerLogSpecialFiles_data();
     void answerLogSpecialFiles();
     void answersKeptOverRestart();
+    void usualFolderAway();
 };
 
 // Each row compares what a pure function gives with what it must give.
@@ -975,6 +976,25 @@ void TestRules::answersKeptOverRestart() {
     QCOMPARE(logs.answers.size(), 60);
     QCOMPARE(logs.damagedLines, 0);
     QVERIFY(!checkOwnPath(answerSpoolPath(folder)).exists);
+}
+
+void TestRules::usualFolderAway() {
+    // The folder chosen for every start was gone at start: the record line says where the
+    // records go instead, then that the folder is back; choosing a folder ends it.
+    QTemporaryDir share;
+    const QString usual = share.filePath("2-1");
+    Room r(roster({"たろう;0;0;0;0"}));
+    r.model->setUsualFolderAway(usual);
+    r.model->load();
+    QVERIFY2(r.status.startsWith("きろくは　いつもと") && r.status.contains("使えません") &&
+                 r.status.contains(QDir::toNativeSeparators(r.state.DataFolder)),
+             qPrintable(r.status));
+    QVERIFY(QDir().mkpath(usual));
+    r.signIn("たろう");
+    QVERIFY2(r.status.contains("もどりました"), qPrintable(r.status));
+    r.state.DataFolder = usual;
+    r.model->OpenDataFolder();
+    QVERIFY2(r.status.isEmpty(), qPrintable(r.status));
 }
 
 QTEST_GUILESS_MAIN(TestRules)

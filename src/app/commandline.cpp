@@ -263,8 +263,10 @@ StartDecision decideStart(const CommandLineInput &input) {
     }
     StartDecision d = parser.isSet(fromMenu) ? startInAppData(input.appDataLocation, ja)
                                              : startIn(input.currentDirectory);
-    if (!notice.isEmpty())
+    if (!notice.isEmpty()) {
         d.notice = notice + QStringLiteral("\n") + d.dataFolder;
+        d.insteadOf = QDir::toNativeSeparators(input.rememberedFolder);
+    }
     return d;
 }
 

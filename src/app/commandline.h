@@ -23,6 +23,7 @@ struct StartDecision {
     QString dataFolder;     // native separators; meaningful when !exitNow
     QString notice;         // for the teacher once the window is open: a remembered folder
                             // that could not be used
+    QString insteadOf;      // that remembered folder (native separators), else empty
 };
 
 StartDecision decideStart(const CommandLineInput &input);

@@ -32,6 +32,7 @@ int main(int argc, char *argv[]) {
 
     // Creating and loading the main window: nothing thrown here escapes start-up.
     Classroom classroom(state);
+    classroom.setUsualFolderAway(start.insteadOf);
     std::unique_ptr<frmMain> window;
     try {
         window = std::make_unique<frmMain>(classroom);

@@ -239,6 +239,19 @@ QString Classroom::recordStatus() const {
             lines << *line;
     if (const QString answers = answerLogProblem(); !answers.isEmpty())
         lines << answers;
+    if (!m_usualFolder.isEmpty() && m_state.DataFolder == m_insteadFolder) {
+        const bool back = dataFolderProblem(m_usualFolder).isEmpty();
+        lines << QStringLiteral("きろくは　いつもと　ちがう　フォルダーに　ほぞんして　います。\n"
+                                "（先生へ：毎回使うフォルダー「%1」%2。記録はいま「%3」に保存"
+                                "しています。%4）")
+                     .arg(QDir::toNativeSeparators(m_usualFolder),
+                          back ? QStringLiteral("がもどりました") : QStringLiteral("が使えません"),
+                          QDir::toNativeSeparators(m_insteadFolder),
+                          back ? QStringLiteral("オプションでそのフォルダーを選ぶと、そこに保存"
+                                                "します。")
+                               : QStringLiteral("オプションでフォルダーを選ぶと、この表示は"
+                                                "消えます。"));
+    }
     return lines.join(u'\n');
 }
 
@@ -555,6 +568,12 @@ QString classNameKey(const QString &folder) {
                    .left(20));
 }
 } // namespace
+
+void Classroom::setUsualFolderAway(const QString &usualFolder) {
+    m_usualFolder = usualFolder;
+    m_insteadFolder = m_state.DataFolder;
+    showRecordStatus();
+}
 
 QString Classroom::givenClassName() const {
     return programSettings().value(classNameKey(m_state.DataFolder)).toString();

@@ -139,6 +139,9 @@ public:
     ClassRoster classRoster() const;
     // The class's name as the teacher gave it for this data folder (kept in this computer's
     // settings); without one, the folder's name.
+    // The folder the teacher chose for every start, unusable at this start: while records go
+    // to the folder used instead, the record line says so (and when that folder is back).
+    void setUsualFolderAway(const QString &usualFolder);
     QString className() const;
     QString givenClassName() const; // empty while the teacher has given none
     void setClassName(const QString &name);
@@ -187,7 +190,9 @@ private:
     // What the record line says: the roster cannot be read or saved; the record file cannot be
     // read; the record file cannot be written.
     QString m_rosterProblem, m_streakReadProblem, m_streakWriteProblem;
-    QString m_awayProblem; // the data folder is away or held, and changes wait for it
+    QString m_awayProblem;   // the data folder is away or held, and changes wait for it
+    QString m_usualFolder;   // see setUsualFolderAway
+    QString m_insteadFolder; // the data folder used instead of it
     QTimer m_retryTimer;
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer

@@ -194,6 +194,8 @@ MUTANTS = [
      "    const QString given = givenClassName();\n    if (given.isEmpty())", "the class sheet named after the folder although the teacher named the class"),
     ("W12", "ui/dialogs/frmclasssheet.cpp", "        button->setAutoDefault(false);", "        button->setAutoDefault(true);",
      "Enter in the class's name presses a button of the sheet"),
+    ("W13", "classroom/classroom.cpp", "    if (!m_usualFolder.isEmpty() && m_state.DataFolder == m_insteadFolder) {",
+     "    if (!m_usualFolder.isEmpty()) {", "the other-folder line stays after the teacher chose a folder"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

@@ -240,6 +240,9 @@ void TestClassSheet::pdfPage() {
     window.setToday(QDate(2026, 12, 9));
     window.show();
     // Without a Documents folder, the save dialog opens in the data folder, in Japanese.
+    // (Windows shows its own save dialog, in its own language, and finds Documents without
+    // HOME: the step is Unix's.)
+#ifndef Q_OS_WIN
     QTemporaryDir home;
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
@@ -258,11 +261,10 @@ void TestClassSheet::pdfPage() {
     });
     QTest::mouseClick(window.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
     qputenv("HOME", oldHome);
-    // (Windows finds its Documents folder without HOME: there it opens in that folder.)
-    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QCOMPARE(opened, QDir(QFileInfo(documents).isDir() ? documents : f.dir.path()).absolutePath());
+    QCOMPARE(opened, QDir(f.dir.path()).absolutePath());
     QVERIFY2(buttons.contains("保存(&S)") && buttons.contains("キャンセル"),
              qPrintable(buttons.join(u'|')));
+#endif
     // The class named by the teacher instead of by its folder, and remembered for the folder.
     QVERIFY(window.windowTitle().endsWith(QFileInfo(f.dir.path()).fileName()));
     auto *className = window.findChild<QLineEdit *>("ClassSheetClassName");

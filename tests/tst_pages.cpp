@@ -4,10 +4,12 @@
 #include "records/pupilname.h"
 #include "records/streakrecord.h"
 #include "testsupport.h"
+#include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/quorinscoredialog.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/challengepage.h"
+#include "ui/main/geometry.h"
 #include "ui/main/levelpage.h"
 #include "ui/main/messagelabel.h"
 
@@ -17,6 +19,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
@@ -58,6 +61,8 @@ private Q_SLOTS:
     void streakMessageLines();
     void folderOnDriveOrShare_data();
     void folderOnDriveOrShare();
+    void windowsFitTheScreen_data();
+    void windowsFitTheScreen();
 };
 
 void TestPages::signInPage() {
@@ -419,6 +424,64 @@ void TestPages::folderOnDriveOrShare() {
     QCOMPARE(QDir(folder).entryList({"answers-*.csv"}).size(), 1);
     QVERIFY(t.messages.isEmpty());
     QVERIFY(QDir(at("2-1")).removeRecursively() && QDir(at("2-2")).removeRecursively());
+}
+
+void TestPages::windowsFitTheScreen_data() {
+    // The school screens of the offscreen configuration, their taskbars taken off.
+    QTest::addColumn<int>("screen");
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    for (int i = 1; i < screens.size(); ++i)
+        QTest::newRow(qPrintable(screens[i]->name())) << i;
+}
+
+void TestPages::windowsFitTheScreen() {
+    QFETCH(int, screen);
+    QScreen *on = QGuiApplication::screens().value(screen);
+    QVERIFY(on);
+    const QRect area = on->availableGeometry();
+    programSettings().setValue("Settings/MainLeft", pixelsToTwips(area.left() + 10));
+    programSettings().setValue("Settings/MainTop", pixelsToTwips(area.top() + 10));
+    Pupil t(roster({"たろう;1;0;0;0"}));
+    programSettings().remove("Settings");
+    QCOMPARE(t.window->screen(), on);
+    const QString tag = QString::fromLatin1(QTest::currentDataTag()).section(u',', 0, 0);
+    // Each window opens on the program's screen, wholly on it, can be made smaller and
+    // larger, shows its close button, and closes with Esc.
+    const auto fits = [&](QWidget *w, const char *closeName) {
+        QTRY_VERIFY(w->isVisible());
+        QTest::qWait(50); // the layout settles
+        QVERIFY2(area.contains(w->frameGeometry()),
+                 qPrintable(QStringLiteral("%1 in %2").arg(w->objectName()).arg(
+                     QDebug::toString(w->frameGeometry()))));
+        QVERIFY(w->minimumWidth() < w->width() && w->minimumHeight() < w->height());
+        QVERIFY(w->maximumWidth() > w->width() && w->maximumHeight() > w->height());
+        auto *close = w->findChild<QPushButton *>(closeName);
+        QVERIFY(close->isVisible());
+        QVERIFY(w->rect().contains(QRect(close->mapTo(w, QPoint()), close->size())));
+        snapshot(w, w->objectName() + u'-' + tag);
+        QApplication::setActiveWindow(w); // what the window manager does; offscreen has none
+        QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape);
+        const QPointer<QWidget> shown(w); // the class sheet deletes itself when closed
+        QTRY_VERIFY(!shown || !shown->isVisible());
+        QApplication::setActiveWindow(t.window.get());
+    };
+    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+    fits(t.window->classSheet(), "ClassSheetCloseCommand");
+    if (QTest::currentTestFailed())
+        return;
+    QTest::keyClick(t.window.get(), Qt::Key_H, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    QWidget *help = nullptr;
+    for (QWidget *w : QApplication::topLevelWidgets())
+        help = w->objectName() == "HelpViewer" ? w : help;
+    fits(help, "HelpCloseCommand");
+    if (QTest::currentTestFailed())
+        return;
+    t.signIn("たろう");
+    t.clickTab(2);
+    t.click(QStringLiteral("QuorinNoviceQuizBestScoreCommand"));
+    fits(t.window->scoreDialog(), "OKButton");
 }
 
 QTEST_MAIN(TestPages)

@@ -197,6 +197,15 @@ MUTANTS = [
      "Enter in the class's name presses a button of the sheet"),
     ("W13", "classroom/classroom.cpp", "    if (!m_usualFolder.isEmpty() && m_state.DataFolder == m_insteadFolder) {",
      "    if (!m_usualFolder.isEmpty()) {", "the other-folder line stays after the teacher chose a folder"),
+    # The teacher's windows on school screens.
+    ("W14", "ui/main/frmmain.cpp", "    fitOnScreen(window, screen());\n    window->show();",
+     "    ;\n    window->show();", "the class sheet, the help and the list open larger than the screen"),
+    ("W15", "ui/dialogs/quorinscoredialog.cpp", "    setMinimumSize(size() * 0.4);", "    setFixedSize(size());",
+     "the full-mark list cannot be made smaller"),
+    ("W16", "ui/dialogs/helpviewer.cpp", "    connect(escape, &QShortcut::activated, this, &QWidget::close);",
+     "    connect(escape, &QShortcut::activated, this, &QWidget::show);", "Esc does not close the help"),
+    ("W17", "ui/dialogs/frmclasssheet.cpp", "    outer->addWidget(scroll, 1);", "    outer->addWidget(content, 1);",
+     "the class sheet does not scroll and runs off a small screen"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

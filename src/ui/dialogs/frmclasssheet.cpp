@@ -18,6 +18,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTimer>
@@ -56,7 +57,16 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     setWindowTitle(QStringLiteral("クラスのようす"));
     setFont(designFont(10));
 
-    auto *layout = new QVBoxLayout(this);
+    // Everything but the status and the close button scrolls, so the window fits any
+    // screen and the button never runs off it.
+    auto *outer = new QVBoxLayout(this);
+    auto *scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("ClassSheetScroll"));
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto *content = new QWidget(scroll);
+    auto *layout = new QVBoxLayout(content);
+    layout->setContentsMargins(0, 0, 0, 0);
     auto *choices = new QHBoxLayout;
     m_period = new QComboBox(this);
     m_period->setObjectName(QStringLiteral("ClassSheetPeriod"));
@@ -181,6 +191,8 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     right->addWidget(m_idle, 1);
     body->addLayout(right);
     layout->addLayout(body, 1);
+    scroll->setWidget(content);
+    outer->addWidget(scroll, 1);
 
     auto *bottom = new QHBoxLayout;
     auto *statusColumn = new QVBoxLayout;
@@ -204,11 +216,11 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     m_outcome->setObjectName(QStringLiteral("ClassSheetOutcome"));
     m_outcome->setWordWrap(true);
     m_outcome->hide();
-    layout->addWidget(m_outcome);
+    outer->addWidget(m_outcome);
     auto *close = new QPushButton(QStringLiteral("閉じる"), this);
     close->setObjectName(QStringLiteral("ClassSheetCloseCommand"));
     bottom->addWidget(close);
-    layout->addLayout(bottom);
+    outer->addLayout(bottom);
 
     connect(m_period, &QComboBox::currentIndexChanged, this, &frmClassSheet::showSheet);
     connect(m_pupil, &QComboBox::currentIndexChanged, this, &frmClassSheet::showSheet);

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPushButton>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -20,9 +22,16 @@ HelpViewer::HelpViewer() : QWidget(nullptr) {
     m_browser->setObjectName(QStringLiteral("HelpBrowser"));
     m_browser->setOpenLinks(true);
     m_browser->setOpenExternalLinks(false);
+    // A button and Esc close it, as in the program's other windows.
+    auto *close = new QPushButton(QStringLiteral("とじる"), this);
+    close->setObjectName(QStringLiteral("HelpCloseCommand"));
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_browser);
+    layout->setContentsMargins(0, 0, 0, 6);
+    layout->addWidget(m_browser, 1);
+    layout->addWidget(close, 0, Qt::AlignHCenter);
 }
 
 bool HelpViewer::showFile(const QString &path, QString *error) {

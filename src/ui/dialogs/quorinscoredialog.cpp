@@ -15,6 +15,8 @@
 namespace {
 constexpr int kColumns = 3;
 constexpr int kChallengeTab = 5;
+constexpr int kWidthTwips = 12270;
+constexpr int kHeightTwips = 9015;
 } // namespace
 
 QuorinScoreDialog::QuorinScoreDialog(Classroom &classroom)
@@ -22,7 +24,10 @@ QuorinScoreDialog::QuorinScoreDialog(Classroom &classroom)
     setObjectName(QStringLiteral("QuorinScoreDialog"));
     setWindowTitle(QStringLiteral("まん点リスト"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(twipsToPixels(12270), twipsToPixels(9015));
+    // The design's size where the screen has room for it; the teacher may make it smaller or
+    // larger, and its content scales with it (resizeEvent).
+    resize(twipsToPixels(kWidthTwips), twipsToPixels(kHeightTwips));
+    setMinimumSize(size() * 0.4);
     setFont(designFont(12));
 
     // Names run down the first column, then the second and the third, like a multi-column
@@ -40,8 +45,6 @@ QuorinScoreDialog::QuorinScoreDialog(Classroom &classroom)
     m_list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     m_list->setTextElideMode(Qt::ElideRight);
-    const int rowHeight = m_list->fontMetrics().height() + 6;
-    m_list->setGridSize(QSize((m_list->width() - 2 * m_list->frameWidth()) / kColumns, rowHeight));
     m_list->setAccessibleName(QStringLiteral("まん点の人"));
 
     m_heading = new QLabel(this);
@@ -55,6 +58,14 @@ QuorinScoreDialog::QuorinScoreDialog(Classroom &classroom)
     m_ok->setFont(designFont(12));
     m_ok->setDefault(true);
     connect(m_ok, &QPushButton::clicked, this, &QuorinScoreDialog::OKButton_Click);
+}
+
+void QuorinScoreDialog::resizeEvent(QResizeEvent *event) {
+    QDialog::resizeEvent(event);
+    scaleDesign(this, qMin(qreal(width()) / twipsToPixels(kWidthTwips),
+                           qreal(height()) / twipsToPixels(kHeightTwips)));
+    const int rowHeight = m_list->fontMetrics().height() + 6;
+    m_list->setGridSize(QSize((m_list->width() - 2 * m_list->frameWidth()) / kColumns, rowHeight));
 }
 
 void QuorinScoreDialog::Form_Load() {

@@ -25,6 +25,9 @@ public:
 public Q_SLOTS:
     void OKButton_Click();
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
     Classroom &m_classroom;
     QListWidget *m_list = nullptr;

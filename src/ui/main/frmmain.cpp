@@ -235,14 +235,7 @@ QSize frmMain::clientSize(qreal factor) const {
 void frmMain::applyFixedSize() {
     // The client area (below the menu bar) has the design's size, unless the screen is too
     // small for it.
-    fitInto(screen()->availableGeometry().size() - frameExtra());
-}
-
-QSize frmMain::frameExtra() const {
-    // What the window manager adds around the client area: known once the window is shown;
-    // before that a title bar and thin borders are assumed.
-    const QSize frame = frameGeometry().size() - geometry().size();
-    return isVisible() && !frame.isEmpty() ? frame : QSize(8, 36);
+    fitInto(screen()->availableGeometry().size() - windowFrameExtra(this));
 }
 
 void frmMain::fitInto(const QSize &available) {
@@ -263,17 +256,13 @@ void frmMain::scaleContent(qreal factor) {
     scaleDesign(m_tabs, factor);
 }
 
-void frmMain::keepOnScreen() {
-    // A position kept from a larger or another monitor is brought back onto the screen the
-    // window opens on, as far as needed for the whole window to show.
-    const QRect available = screen()->availableGeometry();
-    const QSize outer = size() + frameExtra();
-    if (available.contains(QRect(pos(), outer)))
-        return;
-    move(qBound(available.left(), x(),
-                qMax(available.left(), available.right() + 1 - outer.width())),
-         qBound(available.top(), y(),
-                qMax(available.top(), available.bottom() + 1 - outer.height())));
+void frmMain::showOnThisScreen(QWidget *window) {
+    // The teacher's windows open on the screen the program is on and fit it, whatever its
+    // size and scale.
+    fitOnScreen(window, screen());
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 void frmMain::resizeEvent(QResizeEvent *event) {
@@ -298,7 +287,7 @@ void frmMain::mnuViewNumberPad_Click(bool shown) {
         return;
     }
     applyFixedSize();
-    keepOnScreen();
+    fitOnScreen(this, screen());
 }
 
 void frmMain::buildMenus() {
@@ -431,7 +420,7 @@ void frmMain::Form_Load() {
     m_padAction->setChecked(!m_pad->isHidden());
     move(m_loadedPosition);
     applyFixedSize();
-    keepOnScreen();
+    fitOnScreen(this, screen());
 
     m_tabs->setCurrentIndex(0);
     for (int i = 1; i <= 5; ++i)
@@ -636,9 +625,7 @@ void frmMain::ShowScoreDialog() {
     }
     if (waiting)
         m_classroom.restoreSavedRoster();
-    m_scoreDialog->show();
-    m_scoreDialog->raise();
-    m_scoreDialog->activateWindow();
+    showOnThisScreen(m_scoreDialog);
 }
 
 void frmMain::mnuToolsOptions_Click() {
@@ -663,9 +650,7 @@ void frmMain::mnuToolsClassSheet_Click() {
         m_classSheet->setAttribute(Qt::WA_DeleteOnClose);
     }
     m_classSheet->Form_Load();
-    m_classSheet->show();
-    m_classSheet->raise();
-    m_classSheet->activateWindow();
+    showOnThisScreen(m_classSheet);
 }
 
 void frmMain::signOutAfterFolderChange() {
@@ -718,9 +703,7 @@ void frmMain::mnuHelpContents_Click() {
         showMessage(QMessageBox::NoIcon, applicationTitle(), error);
         return;
     }
-    m_helpViewer->show();
-    m_helpViewer->raise();
-    m_helpViewer->activateWindow();
+    showOnThisScreen(m_helpViewer);
 }
 
 QuorinScoreDialog *frmMain::scoreDialog() const {

@@ -107,10 +107,9 @@ protected:
 private:
     void buildMenus();
     void applyFixedSize();
-    void keepOnScreen();
+    void showOnThisScreen(QWidget *window);
     void scaleContent(qreal factor);
     QSize clientSize(qreal factor) const;
-    QSize frameExtra() const;
     int padWidth() const;
     void scaleToWindow();
     void buildSignInPage(QWidget *page);

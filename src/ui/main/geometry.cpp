@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPalette>
+#include <QScreen>
 #include <QTranslator>
 
 QFont designFont(qreal pointSize, bool bold, bool underline) {
@@ -30,6 +31,32 @@ void scaleDesign(QWidget *root, qreal factor) {
             w->setGeometry(scaled(r.left()), scaled(r.top()), scaled(r.width()),
                            scaled(r.height()));
     }
+}
+
+QSize windowFrameExtra(const QWidget *window) {
+    const QSize frame = window->frameGeometry().size() - window->geometry().size();
+    return window->isVisible() && !frame.isEmpty() ? frame : QSize(8, 36);
+}
+
+void fitOnScreen(QWidget *window, QScreen *screen) {
+    if (window->screen() != screen)
+        window->setScreen(screen);
+    const QRect available = screen->availableGeometry();
+    const QSize frame = windowFrameExtra(window);
+    window->resize(window->size().boundedTo(available.size() - frame));
+    const QSize outer = window->size() + frame;
+    if (!window->isVisible() && !window->testAttribute(Qt::WA_Moved)) {
+        const QPoint corner = available.center() - QPoint(outer.width(), outer.height()) / 2;
+        window->move(qMax(available.left(), corner.x()), qMax(available.top(), corner.y()));
+        return;
+    }
+    if (available.contains(QRect(window->pos(), outer)))
+        return;
+    window->move(
+        qBound(available.left(), window->x(),
+               qMax(available.left(), available.right() + 1 - outer.width())),
+        qBound(available.top(), window->y(),
+               qMax(available.top(), available.bottom() + 1 - outer.height())));
 }
 
 qreal fitFactor(const QSize &design, const QSize &available) {

@@ -8,6 +8,8 @@
 #include <QRect>
 #include <QWidget>
 
+class QScreen;
+
 inline constexpr int kTwipsPerPixel = 15;
 
 inline int twipsToPixels(int twips) {
@@ -31,6 +33,15 @@ inline void placeInTwips(QWidget *w, int left, int top, int width, int height) {
 // rectangle, and gives every widget below `root` its design font at `factor` times the size.
 // The design sizes are those the widgets have the first time this runs.
 void scaleDesign(QWidget *root, qreal factor);
+
+// What the window manager adds round a top-level window: known once it is shown; before
+// that a title bar and thin borders are assumed.
+QSize windowFrameExtra(const QWidget *window);
+
+// Makes a top-level window, frame included, fit the available area of `screen` (the
+// taskbar left free): its size is bounded by the area, a window never shown is centred on
+// it, and one shown before is moved only as far as needed for all of it to show.
+void fitOnScreen(QWidget *window, QScreen *screen);
 
 // The largest scale, at most 1, at which something of `design` size fits into `available`.
 qreal fitFactor(const QSize &design, const QSize &available);

@@ -23,6 +23,7 @@ for f in /usr/bin/quorin \
          /usr/share/metainfo/$id.metainfo.xml \
          /usr/share/man/man1/quorin.1.gz \
          /usr/share/doc/quorin/help/index.html \
+         /usr/share/doc/quorin/copyright \
          /usr/share/icons/hicolor/scalable/apps/$id.svg; do
   grep -qx "$f" "$work/files" || fail "$f is not in the package"
 done

@@ -126,8 +126,8 @@ SignInOutcome Classroom::signIn(const QString &typed) {
             createMissingDataFile(m_state.streakPath(), streakFileLabel(), newStreakFileBytes());
     }
 
-    // 2. An empty name signs nobody in.
-    if (typed.isEmpty())
+    // 2. An empty name, or one of spaces alone, signs nobody in.
+    if (typedPupilName(typed).isEmpty())
         return {SignInOutcome::Empty, QString(), QString()};
 
     // A name the files cannot hold is refused with a word to the pupil.

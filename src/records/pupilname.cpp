@@ -35,7 +35,18 @@ NameCheck nameProblem(const QString &name) {
     return check;
 }
 
-NameCheck checkPupilName(const QString &typed) {
+QString typedPupilName(const QString &typed) {
+    const auto space = [](QChar c) { return c == u' ' || c == u'\u3000'; };
+    qsizetype first = 0, end = typed.size();
+    while (first < end && space(typed[first]))
+        ++first;
+    while (end > first && space(typed[end - 1]))
+        --end;
+    return typed.mid(first, end - first);
+}
+
+NameCheck checkPupilName(const QString &typedText) {
+    const QString typed = typedPupilName(typedText);
     // Composition would turn code page 932's compatibility kanji (塚 FA 9C, 凞, Å ...) into
     // other characters, so a name the files can hold is kept exactly as typed. Only a name
     // they cannot hold is composed (か and a separate ゛ become が), when that helps.

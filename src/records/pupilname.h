@@ -22,9 +22,13 @@ struct NameCheck {
 // Checks `name` exactly as given (no composition, spaces count).
 NameCheck nameProblem(const QString &name);
 
-// Checks the typed text as typed. Only when code page 932 cannot hold it but can hold its
-// composed form (a kana and a separate sound mark become one character) is the composed
-// form used. Leading and trailing spaces stay part of the name.
+// The name a person means by what was typed: spaces, half-width and full-width, at either
+// end are no part of it, so "たろう " and "たろう" are one pupil; spaces alone are no name.
+QString typedPupilName(const QString &typed);
+
+// Checks the typed name (typedPupilName). Only when code page 932 cannot hold it but can
+// hold its composed form (a kana and a separate sound mark become one character) is the
+// composed form used.
 NameCheck checkPupilName(const QString &typed);
 
 // A short message a second-grade pupil can read, for the sign-in page.

@@ -169,6 +169,8 @@ MUTANTS = [
      "        if (r.day < first || r.day >= last)", "today's answers left out of the sheet"),
     ("L12", "classroom/classsheet.cpp", "        if (!r.right)\n            ++fact.wrong;",
      "        if (r.right)\n            ++fact.wrong;", "the grid counts right answers as wrong"),
+    ("L13", "classroom/answerlog.cpp", "        return {AppendResult::Busy, QString()};\n    case FolderLock::Result::Refused:",
+     "        break;\n    case FolderLock::Result::Refused:", "two copies sharing one log append at once, unlocked"),
     # The practice log's answers, the sheet's reading in slices.
     ("W01", "ui/main/practicepage.cpp", "if (!m_answerLogged[index] && keyCode == VK::Return && ",
      "if (!m_answerLogged[index] && ", "an empty Enter or a letter in practice logged as an answer"),

@@ -359,7 +359,7 @@ void TestRules::merge_data() {
     // 髙 in the code that code page 932 also has elsewhere, an extra field, an unread part.
     const QByteArray taka = QByteArray("\xEE\xE0\x8B\xB4;1;0;0;0;\x83\x81\x83\x82\r\n");
     const QByteArray odd = one + taka + cp932Lines({"ゆき;0;0;0;0"});
-    const QByteArray tail = cp932Lines({"こわれた行", "z;0;0;0;0"});
+    const QByteArray tail = cp932Lines({"こわれた;行", "z;0;0;0;0"});
     QTest::newRow("untouched lines byte for byte")
         << odd + tail << odd + tail
         << roster({taro, "髙橋;1;0;0;0;メモ", "ゆき;0;2;0;0", "z;0;0;0;0"})
@@ -411,6 +411,14 @@ void TestRules::signIn_data() {
         << three + cp932Lines({"taro;0;0;0;0", "Ｔａｒｏ;0;0;0;0"}) << "";
     QTest::newRow("spaces alone sign out") << three << QStringList{"はなこ", " 　"} << 0 << three
                                            << "";
+    // A class list typed as names alone, and a file whose header was lost: every line a
+    // pupil, listed once, written back whole under the header.
+    QTest::newRow("names alone")
+        << cp932Lines({"たろう", "はなこ"}) << QStringList{"はなこ", "さくら"} << 3
+        << roster({"たろう;0;0;0;0", "はなこ;0;0;0;0", "さくら;0;0;0;0"}) << "";
+    QTest::newRow("no header line")
+        << cp932Lines({"たろう;1;0;0;0"}) << QStringList{"たろう", "じろう", "ゆき"} << 3
+        << roster({"たろう;1;0;0;0", "じろう;0;0;0;0", "ゆき;0;0;0;0"}) << "";
     QTest::newRow("refused name") << three << QStringList{"たろう", "はな🌸"} << 0 << three
                                   << nameProblemMessage(checkPupilName("はな🌸"));
     QTest::newRow("the 99th pupil") << roster(numbered(98)) << QStringList{"new"} << 99

@@ -2,6 +2,7 @@
 
 #include "records/cp932.h"
 #include "records/datafile.h"
+#include "records/pupilname.h"
 
 #include <QStringDecoder>
 #include <algorithm>
@@ -16,14 +17,25 @@ QByteArray newRosterFileBytes() {
 
 namespace {
 
-// A line's five cells, or nothing when the line is no row: not code page 932, fewer than four
-// ";", or an empty name.
+// A longer line without ";" is no name typed into a class list, but text kept as it is.
+constexpr qsizetype kMaxNameAloneLength = 40;
+
+// A line's five cells, or nothing when the line is no row: not code page 932, one to three
+// ";", or an empty name. A line without any ";" holds a name alone, the way a teacher types
+// a class list: a pupil with no runs yet.
 std::optional<RosterRow> rowCells(const QByteArray &line) {
     const auto decoded = decodeCp932(line);
     if (!decoded)
         return std::nullopt;
     QStringView rest(*decoded);
     RosterRow row;
+    if (!rest.contains(u';')) {
+        if (nameProblem(*decoded).problem != NameProblem::None || decoded->trimmed().isEmpty() ||
+            decoded->size() > kMaxNameAloneLength)
+            return std::nullopt;
+        const QString zero = QStringLiteral("0");
+        return RosterRow{*decoded, zero, zero, zero, zero};
+    }
     for (int j = 0; j < 4; ++j) {
         const qsizetype semicolon = rest.indexOf(u';');
         if (semicolon < 0)
@@ -50,6 +62,14 @@ std::optional<QString> utf8OnlyText(const QByteArray &line) {
     return text;
 }
 
+// A pupil's line rather than a header: a name alone, or counts that begin with a digit.
+bool pupilRow(const RosterRow &row, const QByteArray &line) {
+    if (!line.contains(';'))
+        return true;
+    return std::all_of(row.begin() + 1, row.end(),
+                       [](const QString &cell) { return !cell.isEmpty() && cell[0].isDigit(); });
+}
+
 } // namespace
 
 RosterRead parseRoster(const QByteArray &file) {
@@ -64,9 +84,9 @@ RosterRead parseRoster(const QByteArray &file) {
         if (utf8Only)
             read.unwritable.append(utf8Only->section(u';', 0, 0));
         const std::optional<RosterRow> row = utf8Only ? std::nullopt : rowCells(raw.bytes);
-        if (!row && read.rows.isEmpty() && !raw.bytes.isEmpty()) {
+        if ((!row || pupilRow(*row, raw.bytes)) && read.rows.isEmpty() && !raw.bytes.isEmpty()) {
             // The first line that is not blank is no header: the standard header goes first,
-            // and this line is kept after it like any other line that is no pupil's.
+            // and this line follows it, as a pupil or kept like any other line.
             const QStringList header = rosterHeaderLine().split(u';');
             read.rows.append({header[0], header[1], header[2], header[3], header[4]});
             read.rawRows.append(*encodeCp932(rosterHeaderLine()));
@@ -84,7 +104,9 @@ RosterRead parseRoster(const QByteArray &file) {
                 read.kept.append({qMax(1, int(read.rows.size())), kept});
             between.clear();
             read.rows.append(*row);
-            read.rawRows.append(raw.bytes);
+            // A name alone is written back as a whole line.
+            read.rawRows.append(raw.bytes.contains(';') ? raw.bytes
+                                                        : *encodeCp932(QStringList(row->begin(), row->end()).join(u';')));
             rowsEnd = raw.nextOffset;
         }
         start = raw.nextOffset;

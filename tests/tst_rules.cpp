@@ -353,6 +353,14 @@ void TestRules::merge_data() {
         << roster({"たろう;5;1;1;1", "はなこ;0;0;0;0"}) << one
         << roster({"たろう;1;3;1;1", "じろう;0;0;0;0"})
         << roster({"たろう;5;3;1;1", "はなこ;0;0;0;0", "じろう;0;0;0;0"}) << QStringList();
+    // The teacher's class list here: たろう reset, はなこ renamed, ゆき removed, あいうえお
+    // order; another copy raised たろう and added じろう meanwhile.
+    const QStringList four{taro, "はなこ;4;0;0;0", "ゆき;1;0;0;0", "あい;0;0;0;0"};
+    QTest::newRow("this copy's reset, rename, removal and order")
+        << roster(four + QStringList{"じろう;1;0;0;0"}).replace(";1;1;1;1", ";5;1;1;1")
+        << roster(four) << roster({"あい;0;0;0;0", "はな子;4;0;0;0", "たろう;0;0;0;0"})
+        << roster({"あい;0;0;0;0", "たろう;0;0;0;0", "じろう;1;0;0;0", "はな子;4;0;0;0"})
+        << QStringList();
     const QByteArray two = roster({taro, "はなこ;4;0;0;0"});
     QTest::newRow("pupil dropped from the file comes back")
         << one << two << two << two << QStringList();

@@ -112,10 +112,11 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
 }
 
 void FolderSync::keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine) {
-    // One kept roster per file and base: a later change is merged into it.
+    // One kept roster per file and base. Memory still holds the kept change, so the later
+    // roster replaces it (and a pupil removed meanwhile stays removed).
     for (PendingRoster &p : m_rosters) {
         if (p.path == path && p.base == base) {
-            p.mine = mergeRoster(mine, base, p.mine).bytes;
+            p.mine = mine;
             return;
         }
     }

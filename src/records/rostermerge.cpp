@@ -7,6 +7,9 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+#include <climits>
+
 namespace {
 
 // A pupil line: its bytes as written in the file (without the line end) and its cells.
@@ -74,12 +77,15 @@ bool sameCells(const Line &a, const Line &b) {
 
 // The file's line with this copy's larger counts put in; counts that are not larger keep the
 // file's bytes. A larger count is written whatever this copy last read: when another copy's
-// write replaced this copy's, the count this copy holds is the one that was lost.
-QByteArray mergedLine(const Line &disk, const Line &mine) {
+// write replaced this copy's, the count this copy holds is the one that was lost. A count
+// this copy lowered below what it last read (the teacher reset it here) is its own.
+QByteArray mergedLine(const Line &disk, const Line &mine, const Line *base) {
     bool larger[kRosterCells] = {};
     bool any = false;
     for (int c = 1; c < kRosterCells; ++c) {
-        larger[c] = numericValue(mine.cells[c]) > numericValue(disk.cells[c]);
+        const double m = numericValue(mine.cells[c]);
+        const bool lowered = base && m < numericValue(base->cells[c]);
+        larger[c] = lowered ? mine.cells[c] != disk.cells[c] : m > numericValue(disk.cells[c]);
         any = any || larger[c];
     }
     if (!any)
@@ -92,6 +98,23 @@ QByteArray mergedLine(const Line &disk, const Line &mine) {
         if (larger[c])
             fields[c] = mineFields[c];
     return fields.join(';');
+}
+
+// Whether `mine` holds the pupils it shares with `base` in another order.
+bool reordered(const QList<Line> &base, const QList<Line> &mine) {
+    QSet<QString> inBase, inMine;
+    for (const Line &line : base)
+        inBase.insert(line.cells[0]);
+    for (const Line &line : mine)
+        inMine.insert(line.cells[0]);
+    QStringList a, b;
+    for (const Line &line : base)
+        if (inMine.contains(line.cells[0]))
+            a.append(line.cells[0]);
+    for (const Line &line : mine)
+        if (inBase.contains(line.cells[0]))
+            b.append(line.cells[0]);
+    return a != b;
 }
 
 } // namespace
@@ -110,18 +133,41 @@ RosterMerge mergeRoster(const QByteArray &disk, const QByteArray &base, const QB
         onDisk.header ? *onDisk.header : encodeCp932(rosterHeaderLine()).value_or(QByteArray());
     bytes += kLineEnd;
 
+    // A new order this copy gave the pupils it read (the class list's あいうえお order) is the
+    // order of their lines; the other lines keep their order after them.
+    QList<const Line *> order;
+    for (const Line &line : onDisk.pupils)
+        order.append(&line);
+    if (reordered(before.pupils, ours.pupils)) {
+        QHash<QString, int> rank;
+        for (int i = 0; i < ours.pupils.size(); ++i)
+            if (baseLines.contains(ours.pupils[i].cells[0]))
+                rank.insert(ours.pupils[i].cells[0], i);
+        std::stable_sort(order.begin(), order.end(), [&rank](const Line *a, const Line *b) {
+            return rank.value(a->cells[0], INT_MAX) < rank.value(b->cells[0], INT_MAX);
+        });
+    }
+
     QSet<QString> written;
     int row = 0;
     qsizetype nextKept = 0;
-    for (const Line &line : onDisk.pupils) {
+    for (const Line *linePointer : order) {
+        const Line &line = *linePointer;
+        const QString &name = line.cells[0];
+        // A pupil this copy removed since it last read the file (the teacher's class list) is
+        // left out, and a renamed one goes under its new name only.
+        const bool removed = baseLines.contains(name) && !ourLines.contains(name);
         ++row;
         for (; nextKept < onDisk.kept.size() && onDisk.kept[nextKept].beforeRow <= row; ++nextKept)
             bytes += onDisk.kept[nextKept].bytes;
-        const QString &name = line.cells[0];
+        if (removed) {
+            --row;
+            continue;
+        }
         const bool first = !written.contains(name);
         written.insert(name);
         const Line *mineLine = first ? ourLines.value(name) : nullptr;
-        bytes += mineLine ? mergedLine(line, *mineLine) : line.raw;
+        bytes += mineLine ? mergedLine(line, *mineLine, baseLines.value(name)) : line.raw;
         bytes += kLineEnd;
     }
     for (; nextKept < onDisk.kept.size(); ++nextKept)

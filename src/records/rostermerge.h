@@ -17,7 +17,10 @@ struct RosterMerge {
 //   copy's pupils the file does not hold, in this copy's order (the order they were added).
 // - For a pupil in both, each of the four counts is the larger numeric value of the two; a
 //   count keeps the file's text unless this copy's is larger, whatever `base` holds: a count
-//   this copy wrote may have been replaced since by another copy's write.
+//   this copy wrote may have been replaced since by another copy's write. A count this copy
+//   lowered below `base` (a reset in the class list) is this copy's.
+// - A pupil `base` holds and this copy no longer holds (removed or renamed in the class list)
+//   is left out of the file.
 // - Every other line, the header, the lines kept between rows and the part after the rows
 //   are the file's bytes (in their code page 932 form), unchanged. Code page 932 characters with
 //   two codes stay as they are written.

@@ -14,15 +14,19 @@
 #include "ui/main/messagelabel.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QSet>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeView>
 
@@ -61,6 +65,7 @@ private Q_SLOTS:
     void streakMessageLines();
     void folderOnDriveOrShare_data();
     void folderOnDriveOrShare();
+    void classListWindow();
     void windowsFitTheScreen_data();
     void windowsFitTheScreen();
 };
@@ -426,6 +431,72 @@ void TestPages::folderOnDriveOrShare() {
     QVERIFY(QDir(at("2-1")).removeRecursively() && QDir(at("2-2")).removeRecursively());
 }
 
+void TestPages::classListWindow() {
+    // The teacher pastes a column of names, renames, removes and sorts, with clicks and keys
+    // in the window; each change is in the files at once.
+    Pupil t(roster({"たろう;3;0;0;0", "ゆき;1;2;0;0"}));
+    writeBytes(t.path("Quorin.dat"),
+               *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう", 3));
+    t.signIn("たろう");
+    QStringList shown;
+    t.window->setDialogHook([&](QDialog *d) {
+        d->show();
+        QApplication::setActiveWindow(d);
+        auto *table = d->findChild<QTableWidget *>("ClassListTable");
+        auto *names = d->findChild<QPlainTextEdit *>("ClassListNewNames");
+        const auto press = [d](const char *name) {
+            QTest::mouseClick(d->findChild<QPushButton *>(name), Qt::LeftButton);
+        };
+        const auto chooseRow = [table](int row) {
+            const QRect cell = table->visualRect(table->model()->index(row, 1));
+            QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+        };
+        const auto answerYes = [] {
+            QTimer::singleShot(0, [] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+            });
+        };
+        QApplication::clipboard()->setText("あい\r\nはなこ\t2年1組\r\n カイ \r\n𠮷田\r\nゆき\r\n");
+        QTest::mouseClick(names->viewport(), Qt::LeftButton);
+        QTest::keyClick(names, Qt::Key_V, Qt::ControlModifier);
+        press("ClassListAddCommand");
+        QCOMPARE(table->rowCount(), 5);
+        QCOMPARE(names->toPlainText(), "𠮷田\nゆき");
+        const QString message = d->findChild<QLabel *>("ClassListMessage")->text();
+        QVERIFY2(message.startsWith("3人を名簿に入れました。") && message.contains("𠮷") &&
+                     message.contains("「ゆき」はもう名簿にあります。"),
+                 qPrintable(message));
+        // たろう renamed in place: F2, the new name, Enter.
+        table->setCurrentCell(0, 0);
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_F2);
+        QWidget *editor = QApplication::focusWidget();
+        QTest::keyClick(editor, Qt::Key_A, Qt::ControlModifier);
+        typeText(editor, "たろう２");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(table->item(4, 0)->text(), "たろう２"); // a new name goes last
+        chooseRow(0); // ゆき
+        answerYes();
+        press("ClassListRemoveCommand");
+        QCOMPARE(table->rowCount(), 4);
+        press("ClassListSortCommand");
+        for (int r = 0; r < table->rowCount(); ++r)
+            shown << table->item(r, 0)->text();
+        snapshot(d, "classlist");
+        press("ClassListCloseCommand");
+    });
+    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_L);
+    QCOMPARE(shown, (QStringList{"あい", "カイ", "たろう２", "はなこ"}));
+    QCOMPARE(rosterOnDisk(t), roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0",
+                                      "はなこ;0;0;0;0"}));
+    QCOMPARE(readBytes(t.path("Quorin.dat")),
+             *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう２", 3));
+    QCOMPARE(openActivities(t), 0); // nobody signed in after the list changed
+    QVERIFY(t.messages.isEmpty());
+}
+
 void TestPages::windowsFitTheScreen_data() {
     // The school screens of the offscreen configuration, their taskbars taken off.
     QTest::addColumn<int>("screen");
@@ -478,6 +549,12 @@ void TestPages::windowsFitTheScreen() {
     fits(help, "HelpCloseCommand");
     if (QTest::currentTestFailed())
         return;
+    t.window->setDialogHook([&](QDialog *d) {
+        d->show();
+        fits(d, "ClassListCloseCommand");
+    });
+    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_L);
     t.signIn("たろう");
     t.clickTab(2);
     t.click(QStringLiteral("QuorinNoviceQuizBestScoreCommand"));

@@ -263,6 +263,42 @@ void Classroom::SaveRoster() {
     writeRoster();
 }
 
+QList<RosterRow> Classroom::classList() const {
+    QList<RosterRow> pupils;
+    for (int r = 1; m_state.RosterLoaded && r < qMin(m_rosterFile.rows, kRosterRows); ++r) {
+        if (m_state.RosterTable[r][0].isEmpty())
+            break;
+        RosterRow row;
+        for (int c = 0; c < kRosterCells; ++c)
+            row[c] = m_state.RosterTable[r][c];
+        pupils.append(row);
+    }
+    return pupils;
+}
+
+QString Classroom::setClassList(const QList<RosterRow> &pupils,
+                                const QList<QPair<QString, QString>> &renamed) {
+    if (!m_state.RosterLoaded)
+        return QStringLiteral("名簿ファイルが読みこまれていません。");
+    m_state.CurrentPupilRow = 0;
+    m_pupilName.clear();
+    for (int r = 1; r < kRosterRows; ++r)
+        for (int c = 0; c < kRosterCells; ++c)
+            m_state.RosterTable[r][c] = r - 1 < pupils.size() ? pupils[r - 1][c] : QString();
+    m_rosterFile.rows = int(qMin(pupils.size() + 1, qsizetype(kRosterRows)));
+    if (!writeRoster())
+        return QStringLiteral("名簿ファイルに書けませんでした。");
+    QString problem;
+    for (const auto &[from, to] : renamed) {
+        const SyncResult result = m_sync.renameStreakHolder(m_state.streakPath(), from, to);
+        if (result.status == SyncStatus::Busy || result.status == SyncStatus::Failed)
+            problem = QStringLiteral("クラスの記録の名前は変えられませんでした（%1）。")
+                          .arg(result.reason);
+    }
+    showAllStreakRecords();
+    return problem;
+}
+
 bool Classroom::writeRoster() {
     const QString path = m_state.rosterPath();
     QString reason = QStringLiteral("名簿ファイルが読みこまれていません。");

@@ -91,6 +91,15 @@ public:
     // signed in any more. Returns why the folder cannot be used (nothing changes then).
     QString useDataFolder(const QString &folder);
 
+    // The class list: the roster's pupils as in memory.
+    QList<RosterRow> classList() const;
+    // Writes `pupils` as the roster through the same locked, merged and verified save as a
+    // sign-in; a class record of a renamed pupil (`renamed`: old name, new name) follows the
+    // new name. Nobody is signed in afterwards. Returns why the change was not written, or
+    // an empty text (memory is as before when it was not).
+    QString setClassList(const QList<RosterRow> &pupils,
+                         const QList<QPair<QString, QString>> &renamed = {});
+
     // The full-mark list. Changes kept while another copy holds the folder are written
     // before the list reads the roster file; true when some are still waiting, and the
     // caller then puts the roster in memory back with restoreSavedRoster() after reading.

@@ -173,6 +173,18 @@ SyncOutcome FolderSync::saveRoster(ApplicationState &state, RosterFile &file, co
     return outcome;
 }
 
+SyncResult FolderSync::renameStreakHolder(const QString &path, const QString &from,
+                                          const QString &to) {
+    if (const QString away = awayReason(path); !away.isEmpty())
+        return {SyncStatus::Busy, {}, away, {}};
+    return saveMerged(
+        path,
+        [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
+            return onDisk ? ::renameStreakHolder(*onDisk, from, to) : std::nullopt;
+        },
+        m_options);
+}
+
 SyncOutcome FolderSync::saveStreakRecord(ApplicationState &state, Activity activity,
                                          const QString &path, const QString &holder) {
     SyncOutcome outcome = beforeSave(path);

@@ -50,6 +50,8 @@ public:
     // The rewrite of a record procedure: under the lock the file is read again and the
     // procedure's steps run on it (`state` then holds what they read), so a longer run that
     // another copy wrote meanwhile stays. Busy: the pupil's run is kept for later.
+    // The class list renamed a pupil: records `from` holds go to `to`, under the lock.
+    SyncResult renameStreakHolder(const QString &path, const QString &from, const QString &to);
     SyncOutcome saveStreakRecord(ApplicationState &state, Activity activity, const QString &path,
                                  const QString &holder);
 

@@ -107,6 +107,25 @@ std::optional<QByteArray> raiseStreakRecord(const QByteArray &file, Activity act
     return bytes;
 }
 
+std::optional<QByteArray> renameStreakHolder(const QByteArray &file, const QString &from,
+                                             const QString &to) {
+    const StreakLines lines = splitStreakLines(file);
+    if (lines.count < kStreakLines || nameProblem(to).problem != NameProblem::None)
+        return std::nullopt;
+    QByteArray bytes = *encodeCp932(streakHeaderLine()) + kLineEnd;
+    bool renamed = false;
+    for (int k = 1; k < kStreakLines; ++k) {
+        const auto line = lines.cells[k][0] == from
+                              ? encodeCp932(to + QLatin1Char(';') + lines.cells[k][1])
+                              : std::optional(lines.raw[k]);
+        if (!line)
+            return std::nullopt;
+        renamed = renamed || lines.cells[k][0] == from;
+        bytes += *line + kLineEnd;
+    }
+    return renamed ? std::optional(bytes) : std::nullopt;
+}
+
 std::optional<QByteArray> readStreakRecord(ApplicationState &state, Activity activity,
                                            const std::optional<QByteArray> &file,
                                            const QString &name) {

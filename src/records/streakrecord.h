@@ -37,6 +37,12 @@ std::optional<QByteArray> readStreakRecord(ApplicationState &state, Activity act
 std::optional<QByteArray> raiseStreakRecord(const QByteArray &file, Activity activity,
                                             const QString &holder, qint16 run);
 
+// The record file with each record `from` holds held by `to` (the class list renamed the
+// pupil); the other lines keep their bytes. nullopt when `from` holds no record, the file
+// does not read as a record file, or `to` cannot be written.
+std::optional<QByteArray> renameStreakHolder(const QByteArray &file, const QString &from,
+                                             const QString &to);
+
 // After the new content has been written: `name` holds the activity's record with the
 // activity's best run.
 void takeOverStreakRecord(ApplicationState &state, Activity activity, const QString &name);

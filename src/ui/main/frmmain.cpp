@@ -3,6 +3,7 @@
 #include "core/fileexists.h"
 #include "core/numericvalue.h"
 #include "ui/dialogs/frmabout.h"
+#include "ui/dialogs/frmclasslist.h"
 #include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
@@ -312,6 +313,9 @@ void frmMain::buildMenus() {
     QAction *classSheet = tools->addAction(QStringLiteral("クラスのようす(&C)..."));
     nameControl(classSheet, QStringLiteral("mnuToolsClassSheet"));
     connect(classSheet, &QAction::triggered, this, &frmMain::mnuToolsClassSheet_Click);
+    QAction *classList = tools->addAction(QStringLiteral("クラスの名簿(&L)..."));
+    nameControl(classList, QStringLiteral("mnuToolsClassList"));
+    connect(classList, &QAction::triggered, this, &frmMain::mnuToolsClassList_Click);
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     nameControl(help, QStringLiteral("mnuHelp"));
@@ -651,6 +655,14 @@ void frmMain::mnuToolsClassSheet_Click() {
     }
     m_classSheet->Form_Load();
     showOnThisScreen(m_classSheet);
+}
+
+void frmMain::mnuToolsClassList_Click() {
+    // The teacher changes the list while nobody is signed in: a pupil's row may move or go.
+    signOutAfterFolderChange();
+    frmClassList list(m_classroom, this);
+    fitOnScreen(&list, screen());
+    execDialog(&list);
 }
 
 void frmMain::signOutAfterFolderChange() {

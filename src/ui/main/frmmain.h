@@ -88,6 +88,7 @@ public Q_SLOTS:
     void mnuFileExit_Click();
     void mnuToolsOptions_Click();
     void mnuToolsClassSheet_Click();
+    void mnuToolsClassList_Click();
     // Shows or hides the number pad beside the pages and remembers the choice.
     void mnuViewNumberPad_Click(bool shown);
     void mnuHelpContents_Click();

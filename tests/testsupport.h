@@ -16,6 +16,7 @@
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -23,6 +24,11 @@
 // Call once per test executable before any settings are touched.
 inline void useTestSettings() {
     QStandardPaths::setTestModeEnabled(true);
+    // Each test program its own settings: ctest runs several at once, and one program's
+    // window position or class name must not reach another.
+    static QTemporaryDir own;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, own.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, own.path());
 }
 
 inline QByteArray readBytes(const QString &path) {

@@ -114,6 +114,7 @@ QByteArray encoded(const char *codec, const QStringList &texts) {
 class TestRules : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { useTestSettings(); }
     void numbersKeysClock_data();
     void numbersKeysClock();
     void shuffleTies_data();

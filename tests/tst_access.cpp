@@ -36,44 +36,8 @@ class TestAccess : public QObject {
 private Q_SLOTS:
     void initTestCase() { useTestSettings(); }
     void cleanup() { QSettings(applicationTitle()).remove("Settings/NumberPad"); }
-    void answerNames_data() {
-        QTest::addColumn<int>("tab");
-        for (int tab = 1; tab <= 5; ++tab)
-            QTest::addRow("%d", tab) << tab;
-    }
-    void answerNames();
     void numberPad();
 };
-
-void TestAccess::answerNames() {
-    QFETCH(int, tab);
-    static QPointingDevice *finger = QTest::createTouchDevice();
-    Pupil t;
-    t.enter(tab);
-    const auto factor = [&](int n) {
-        return QChar(0xFF10 + t.window->challengePage()->header(n)->text().toInt());
-    };
-    QWidget *page = t.window->tabStrip()->currentWidget();
-    for (int deal = 0; deal < 2; ++deal) {
-        // The practice row chosen by a tap at the end of its button's caption.
-        QWidget *row = t.find<QWidget>("QuorinPracticeSelectOption_" + QString::number(3 + deal));
-        const QPoint end = row->mapTo(t.window.get(), QPoint(row->width() - 3, row->height() / 2));
-        if (tab == 1) {
-            QTest::touchEvent(t.window.get(), finger).press(0, end);
-            QTest::touchEvent(t.window.get(), finger).release(0, end);
-        }
-        for (AnswerBox *box : page->findChildren<AnswerBox *>()) {
-            const int i = box->index();
-            QLabel *question =
-                t.find<QLabel>(box->objectName().replace("AnswerTextBox", "Question"));
-            QCOMPARE(spoken(box), tab == 5 ? factor(9 + i / 9) + QString(" × ") + factor(i % 9)
-                                           : question->text().trimmed());
-        }
-        // A new set, named after its own questions.
-        QTest::mouseClick(page->findChildren<QWidget *>(QRegularExpression("Retry"))[0],
-                          Qt::LeftButton);
-    }
-}
 
 void TestAccess::numberPad() {
     Pupil t;

@@ -133,7 +133,6 @@ private Q_SLOTS:
     void fullMarkList_data();
     void fullMarkList();
     void dataFolderChange();
-    void failingSaves();
     void damagedFiles_data();
     void damagedFiles();
     void lockedFolderKeepsTheChanges();
@@ -519,42 +518,6 @@ void TestRules::dataFolderChange() {
     QCOMPARE(rememberedDataFolder(), other.path());
     QVERIFY(!QFileInfo(settings).isFile() && QFile::remove(settings));
 #endif
-}
-
-void TestRules::failingSaves() {
-    // A new pupil whose line cannot be written: not signed in; the teacher reads which file
-    // and why.
-    const QByteArray one = roster({"たろう;0;0;0;0"});
-    Room r(one, newStreakFileBytes());
-    {
-        SaveFaultForTesting fault(10);
-        QCOMPARE(r.signIn("じろう").kind, SignInOutcome::Failed);
-    }
-    QCOMPARE(r.told.size(), 1);
-    QVERIFY(r.told[0].contains(QDir::toNativeSeparators(r.state.rosterPath())) &&
-            r.told[0].contains("ディスクがいっぱい"));
-    QCOMPARE(r.ini(), one);
-    // A best run that cannot be saved is not kept; the next full mark saves the run then. A
-    // second failure in a run only reaches the record line.
-    QCOMPARE(r.signIn("たろう").kind, SignInOutcome::SignedIn);
-    {
-        SaveFaultForTesting fault(0);
-        r.grade(Activity::Novice);
-    }
-    QCOMPARE(r.told.size(), 1);
-    QVERIFY(r.status.contains("Quorin.ini"));
-    QCOMPARE(r.state.NoviceBestStreak, qint16(0));
-    QCOMPARE(r.ini(), one);
-    r.grade(Activity::Novice);
-    QCOMPARE(r.ini(), roster({"たろう;2;0;0;0"}));
-    QVERIFY(r.status.isEmpty());
-    // A data folder behind an ordinary file: the pupil still works, no run is written.
-    Room u;
-    writeBytes(u.dir.filePath("plain"), "x");
-    initialiseApplicationState(u.state, u.dir.filePath("plain/data"));
-    QCOMPARE(u.signIn("たろう").kind, SignInOutcome::SignedIn);
-    QVERIFY(u.told.value(0).contains("フォルダーが見つかりません"));
-    QCOMPARE(u.state.CurrentPupilRow, qint16(0));
 }
 
 void TestRules::lockedFolderKeepsTheChanges() {

@@ -57,14 +57,6 @@ void XInput::type(const QString &text) {
     }
 }
 
-void XInput::press(const QString &name) {
-    key(name, true);
-}
-
-void XInput::release(const QString &name) {
-    key(name, false);
-}
-
 void XInput::click(const QPoint &globalPos) {
     if (!m_display)
         return;
@@ -75,9 +67,3 @@ void XInput::click(const QPoint &globalPos) {
     XSync(d, False);
 }
 
-void XInput::setAutoRepeat(int delayMs, int intervalMs) {
-    if (!m_display)
-        return;
-    XkbSetAutoRepeatRate(dpy(m_display), XkbUseCoreKbd, unsigned(delayMs), unsigned(intervalMs));
-    XSync(dpy(m_display), False);
-}

@@ -21,13 +21,8 @@ public:
     void tap(const QString &key, const QStringList &modifiers = {});
     // Types ASCII letters and digits one key at a time.
     void type(const QString &text);
-    // Presses a key and keeps it down until release(): the server's auto-repeat runs.
-    void press(const QString &key);
-    void release(const QString &key);
     // Moves the pointer to a point of the screen and clicks the left button there.
     void click(const QPoint &globalPos);
-    // Auto-repeat starts after `delayMs` and repeats every `intervalMs`.
-    void setAutoRepeat(int delayMs, int intervalMs);
 
 private:
     void key(const QString &name, bool down);

@@ -14,6 +14,7 @@
 #include "ui/main/messagelabel.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QFileSystemModel>
 #include <QLabel>
@@ -484,6 +485,9 @@ void TestPages::classListWindow() {
         for (int r = 0; r < table->rowCount(); ++r)
             shown << table->item(r, 0)->text();
         snapshot(d, "classlist");
+        // The list closed to names it does not hold.
+        QTest::mouseClick(d->findChild<QCheckBox *>("ClassListClosedCheck"), Qt::LeftButton,
+                          {}, QPoint(8, 8));
         press("ClassListCloseCommand");
     });
     QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
@@ -495,6 +499,13 @@ void TestPages::classListWindow() {
              *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう２", 3));
     QCOMPARE(openActivities(t), 0); // nobody signed in after the list changed
     QVERIFY(t.messages.isEmpty());
+    t.signIn("あいい");
+    QCOMPARE(t.window->signInMessageLabel()->text(), notOnClassListMessage());
+    QCOMPARE(openActivities(t), 0);
+    t.signIn("あい");
+    QCOMPARE(openActivities(t), 5);
+    QCOMPARE(rosterOnDisk(t), roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0",
+                                      "はなこ;0;0;0;0"}));
 }
 
 void TestPages::windowsFitTheScreen_data() {

@@ -145,6 +145,9 @@ SignInOutcome Classroom::signIn(const QString &typed) {
             rememberSavedRoster();
         }
         search = findPupil(m_state, m_rosterFile, name);
+        // A closed class list takes no new name: a typo never makes a new pupil.
+        if (!search.found && closedClassList())
+            return {SignInOutcome::Refused, QString(), notOnClassListMessage()};
         if (search.full)
             return {SignInOutcome::Refused, QString(), rosterFullMessage()};
     }
@@ -595,8 +598,9 @@ void Classroom::answerQueueChanged(bool keptBefore, const QString &problemBefore
 namespace {
 // One settings key per data folder (its absolute path, hashed: a path holds characters that
 // settings keys cannot).
-QString classNameKey(const QString &folder) {
-    return QStringLiteral("ClassNames/") +
+// A setting kept per data folder: `group`/<hash of the folder's path>.
+QString folderKey(const QString &group, const QString &folder) {
+    return group + u'/' +
            QString::fromLatin1(
                QCryptographicHash::hash(QFileInfo(folder).absoluteFilePath().toUtf8(),
                                         QCryptographicHash::Sha1)
@@ -612,7 +616,7 @@ void Classroom::setUsualFolderAway(const QString &usualFolder) {
 }
 
 QString Classroom::givenClassName() const {
-    return programSettings().value(classNameKey(m_state.DataFolder)).toString();
+    return programSettings().value(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder)).toString();
 }
 
 QString Classroom::className() const {
@@ -623,12 +627,26 @@ QString Classroom::className() const {
     return folder.fileName().isEmpty() ? m_state.DataFolder : folder.fileName();
 }
 
+bool Classroom::closedClassList() const {
+    return programSettings().value(folderKey(QStringLiteral("ClosedClassList"), m_state.DataFolder))
+        .toBool();
+}
+
+void Classroom::setClosedClassList(bool closed) {
+    QSettings settings = programSettings();
+    const QString key = folderKey(QStringLiteral("ClosedClassList"), m_state.DataFolder);
+    if (closed)
+        settings.setValue(key, true);
+    else
+        settings.remove(key);
+}
+
 void Classroom::setClassName(const QString &name) {
     QSettings settings = programSettings();
     if (name.trimmed().isEmpty())
-        settings.remove(classNameKey(m_state.DataFolder));
+        settings.remove(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder));
     else
-        settings.setValue(classNameKey(m_state.DataFolder), name.trimmed().left(40));
+        settings.setValue(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder), name.trimmed().left(40));
 }
 
 ClassRoster Classroom::classRoster() const {

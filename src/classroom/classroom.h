@@ -91,6 +91,10 @@ public:
     // signed in any more. Returns why the folder cannot be used (nothing changes then).
     QString useDataFolder(const QString &folder);
 
+    // A closed class list (kept per data folder, off unless the teacher turns it on): a name
+    // the roster does not hold signs nobody in.
+    bool closedClassList() const;
+    void setClosedClassList(bool closed);
     // The class list: the roster's pupils as in memory.
     QList<RosterRow> classList() const;
     // Writes `pupils` as the roster through the same locked, merged and verified save as a

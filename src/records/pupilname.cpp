@@ -76,6 +76,10 @@ QString nameProblemMessage(const NameCheck &check) {
     return QString();
 }
 
+QString notOnClassListMessage() {
+    return QStringLiteral("めいぼに ない なまえです。せんせいに きいてね。");
+}
+
 QString rosterFullMessage() {
     return QStringLiteral("めいぼが　いっぱいで、あたらしい　なまえを　いれられません。\n"
                           "せんせいに　しらせてね。");

@@ -34,5 +34,8 @@ NameCheck checkPupilName(const QString &typed);
 // A short message a second-grade pupil can read, for the sign-in page.
 QString nameProblemMessage(const NameCheck &check);
 
+// The sign-in page's message for a name a closed class list does not hold.
+QString notOnClassListMessage();
+
 // The sign-in page's message when every row of the roster is taken.
 QString rosterFullMessage();

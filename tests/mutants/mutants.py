@@ -226,6 +226,8 @@ MUTANTS = [
      "the first pupil of a roster without header is taken for the header"),
     ("X10", "ui/main/frmmain.cpp", "    signOutAfterFolderChange();\n    frmClassList list", "    ;\n    frmClassList list",
      "the pupil stays signed in while the teacher changes the list"),
+    ("X11", "classroom/classroom.cpp", "        if (!search.found && closedClassList())", "        if (false)",
+     "a closed class list still takes a new name"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

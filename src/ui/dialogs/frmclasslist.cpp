@@ -4,6 +4,7 @@
 #include "records/classlist.h"
 #include "ui/main/geometry.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -83,6 +84,13 @@ frmClassList::frmClassList(Classroom &classroom, QWidget *parent)
     adding->addWidget(file);
     adding->addStretch();
     layout->addLayout(adding);
+
+    auto *closed = new QCheckBox(QStringLiteral("名簿にない名前では はじめられないようにする(&K)"), this);
+    closed->setObjectName(QStringLiteral("ClassListClosedCheck"));
+    closed->setChecked(m_classroom.closedClassList());
+    connect(closed, &QCheckBox::toggled, this,
+            [this](bool on) { m_classroom.setClosedClassList(on); });
+    layout->addWidget(closed);
 
     m_message = new QLabel(this);
     m_message->setObjectName(QStringLiteral("ClassListMessage"));

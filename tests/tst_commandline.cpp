@@ -36,6 +36,9 @@ void TestCommandLine::decide_data() {
     const QString app = QStringLiteral("<appdata>");
     QTest::newRow("no arguments: current directory")
         << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QString() << QString();
+    QTest::newRow("forget the teacher's PIN")
+        << QStringList{QStringLiteral("--forget-pin")} << true << app << 0 << QString()
+        << QStringLiteral("暗証番号を消しました") << QString();
     QTest::newRow("from menu: per-user folder, made")
         << QStringList{QStringLiteral("--from-menu")} << false << app << -1 << app << QString()
         << QString();
@@ -129,6 +132,7 @@ void TestCommandLine::decide() {
 
     const StartDecision d = decideStart(in);
     QCOMPARE(d.exitNow, exitCode >= 0);
+    QCOMPARE(d.forgetPin, args.contains(QStringLiteral("--forget-pin")));
     if (exitCode < 0) {
         QCOMPARE(d.dataFolder, QDir::toNativeSeparators(fill(folder)));
         QVERIFY(QFileInfo(d.dataFolder).isDir());

@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileSystemModel>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -67,6 +68,7 @@ private Q_SLOTS:
     void folderOnDriveOrShare_data();
     void folderOnDriveOrShare();
     void classListWindow();
+    void teacherPin();
     void windowsFitTheScreen_data();
     void windowsFitTheScreen();
 };
@@ -506,6 +508,53 @@ void TestPages::classListWindow() {
     QCOMPARE(openActivities(t), 5);
     QCOMPARE(rosterOnDisk(t), roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0",
                                       "はなこ;0;0;0;0"}));
+}
+
+void TestPages::teacherPin() {
+    // The teacher sets a PIN in the options dialog (typed twice, unseen); the class sheet then
+    // opens only after it, and the settings never hold it.
+    Pupil t;
+    const auto typeIntoAsked = [](const QString &text) {
+        QTimer::singleShot(0, [text] {
+            auto *box = QApplication::activeModalWidget()->findChild<QLineEdit *>();
+            typeText(box, text);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+    };
+    QString pinState;
+    t.window->setDialogHook([&](QDialog *d) {
+        if (auto *options = qobject_cast<frmOptions *>(d)) {
+            typeIntoAsked("2741");
+            QTimer::singleShot(50, [&] { typeIntoAsked("2741"); });
+            QTest::mouseClick(d->findChild<QPushButton *>("QuorinOptionPinCommand"),
+                              Qt::LeftButton);
+            pinState = d->findChild<QLabel *>("QuorinOptionPinLabel")->text();
+            options->cmdCancel_Click();
+            return;
+        }
+        // The PIN asked before the class sheet: typed into the dialog's own box.
+        auto *ask = qobject_cast<QInputDialog *>(d);
+        QVERIFY(ask);
+        ask->show();
+        QLineEdit *box = ask->findChild<QLineEdit *>();
+        QCOMPARE(box->echoMode(), QLineEdit::Password);
+        typeText(box, t.messages.isEmpty() ? "1111" : "2741");
+        QTest::keyClick(box, Qt::Key_Return);
+    });
+    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_O);
+    QCOMPARE(pinState, "暗証番号を決めました。");
+    QVERIFY(Classroom::teacherPinSet());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QApplication::setActiveWindow(t.window.get()); // back from the PIN's box
+        QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+    }
+    QCOMPARE(t.messages, QStringList{"暗証番号がちがいます。"}); // the wrong one first
+    QTRY_VERIFY(t.window->classSheet() && t.window->classSheet()->isVisible());
+    t.window->classSheet()->close();
+    QVERIFY(!programSettings().value("Teacher/Pin").toString().contains("2741"));
+    Classroom::setTeacherPin(QString());
 }
 
 void TestPages::windowsFitTheScreen_data() {

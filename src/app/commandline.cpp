@@ -97,7 +97,9 @@ QString helpText(bool japanese) {
                       QStringLiteral("（クラスのパソコンで同じ共有フォルダーを使うとき）")}},
                     {QStringLiteral("--from-menu"),
                      {QStringLiteral("メニューから起動したとき: --data-folder がなければ"),
-                      QStringLiteral("ユーザーごとのデータフォルダーを使います")}}}) +
+                      QStringLiteral("ユーザーごとのデータフォルダーを使います")}},
+                    {QStringLiteral("--forget-pin"),
+                     {QStringLiteral("先生の暗証番号を消して終わります（わすれたとき）")}}}) +
                QStringLiteral("\n"
                               "オプションがなければ、オプション画面でおぼえたフォルダー、\n"
                               "それもなければいまのフォルダーがデータフォルダーです。\n"
@@ -117,7 +119,9 @@ QString helpText(bool japanese) {
                   QStringLiteral("(for example one shared folder for a whole class)")}},
                 {QStringLiteral("--from-menu"),
                  {QStringLiteral("started from the desktop menu: without --data-folder,"),
-                  QStringLiteral("use the per-user data folder")}}}) +
+                  QStringLiteral("use the per-user data folder")}},
+                {QStringLiteral("--forget-pin"),
+                 {QStringLiteral("remove a forgotten teacher's PIN and exit")}}}) +
            QStringLiteral("\n"
                           "Without options the data folder is the one remembered in the options\n"
                           "dialog, or else the current directory. It holds the roster Quorin.ini,\n"
@@ -179,7 +183,8 @@ StartDecision decideStart(const CommandLineInput &input) {
     const QCommandLineOption dataFolder(QStringLiteral("data-folder"), QString(),
                                         QStringLiteral("folder"));
     const QCommandLineOption fromMenu(QStringLiteral("from-menu"));
-    parser.addOptions({help, version, dataFolder, fromMenu});
+    const QCommandLineOption forgetPin(QStringLiteral("forget-pin"));
+    parser.addOptions({help, version, dataFolder, fromMenu, forgetPin});
     for (const char *name : kQtValueOptions)
         parser.addOption(
             QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
@@ -217,6 +222,14 @@ StartDecision decideStart(const CommandLineInput &input) {
                              .arg(parser.positionalArguments().first()),
                     ja, true);
 
+    if (parser.isSet(forgetPin)) {
+        StartDecision d;
+        d.exitNow = true;
+        d.forgetPin = true;
+        d.standardOutput = ja ? QStringLiteral("先生の暗証番号を消しました。\n")
+                              : QStringLiteral("The teacher's PIN is removed.\n");
+        return d;
+    }
     if (parser.isSet(dataFolder)) {
         const QString given = parser.value(dataFolder);
         // An empty value would quietly mean the current directory.

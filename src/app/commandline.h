@@ -17,6 +17,7 @@ struct CommandLineInput {
 
 struct StartDecision {
     bool exitNow = false;   // print and end without opening a window
+    bool forgetPin = false; // remove the teacher's PIN first
     int exitCode = 0;       // meaningful when exitNow
     QString standardOutput; // --help and --version text
     QString standardError;  // what went wrong, one or two lines

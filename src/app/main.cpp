@@ -15,6 +15,8 @@
 
 int main(int argc, char *argv[]) {
     const StartDecision start = decideStart(commandLineInput(argc, argv));
+    if (start.forgetPin)
+        Classroom::setTeacherPin(QString());
     printStartDecision(start);
     if (start.exitNow)
         return start.exitCode;

@@ -8,6 +8,7 @@
 #include "records/streakrecord.h"
 
 #include <QCryptographicHash>
+#include <QRandomGenerator>
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
@@ -625,6 +626,42 @@ QString Classroom::className() const {
         return given;
     const QFileInfo folder(m_state.DataFolder);
     return folder.fileName().isEmpty() ? m_state.DataFolder : folder.fileName();
+}
+
+namespace {
+
+const QString kTeacherPinKey = QStringLiteral("Teacher/Pin");
+
+// The salt's hex, ":" and the hex of SHA-256 applied 20,000 times to salt and PIN: slow to
+// try every PIN against, and no two computers share a value.
+QByteArray pinDigest(const QByteArray &salt, const QString &pin) {
+    QByteArray digest = salt + pin.toUtf8();
+    for (int i = 0; i < 20000; ++i)
+        digest = QCryptographicHash::hash(salt + digest, QCryptographicHash::Sha256);
+    return salt.toHex() + ':' + digest.toHex();
+}
+
+} // namespace
+
+bool Classroom::teacherPinSet() {
+    return !programSettings().value(kTeacherPinKey).toString().isEmpty();
+}
+
+void Classroom::setTeacherPin(const QString &pin) {
+    QSettings settings = programSettings();
+    if (pin.isEmpty()) {
+        settings.remove(kTeacherPinKey);
+        return;
+    }
+    QByteArray salt(16, '\0');
+    QRandomGenerator::system()->fillRange(reinterpret_cast<quint32 *>(salt.data()), 4);
+    settings.setValue(kTeacherPinKey, QString::fromLatin1(pinDigest(salt, pin)));
+}
+
+bool Classroom::teacherPinMatches(const QString &pin) {
+    const QByteArray stored = programSettings().value(kTeacherPinKey).toString().toLatin1();
+    const QByteArray salt = QByteArray::fromHex(stored.left(stored.indexOf(':')));
+    return stored.isEmpty() || (!salt.isEmpty() && pinDigest(salt, pin) == stored);
 }
 
 bool Classroom::closedClassList() const {

@@ -91,6 +91,12 @@ public:
     // signed in any more. Returns why the folder cannot be used (nothing changes then).
     QString useDataFolder(const QString &folder);
 
+    // The teacher's PIN, guarding the options, the class list and the class sheet. Kept in
+    // this computer's settings as a salted, many-times-hashed value, never as the PIN; an
+    // empty PIN removes it.
+    static bool teacherPinSet();
+    static void setTeacherPin(const QString &pin);
+    static bool teacherPinMatches(const QString &pin);
     // A closed class list (kept per data folder, off unless the teacher turns it on): a name
     // the roster does not hold signs nobody in.
     bool closedClassList() const;

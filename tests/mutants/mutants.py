@@ -228,6 +228,11 @@ MUTANTS = [
      "the pupil stays signed in while the teacher changes the list"),
     ("X11", "classroom/classroom.cpp", "        if (!search.found && closedClassList())", "        if (false)",
      "a closed class list still takes a new name"),
+    ("X12", "ui/main/frmmain.cpp", "    if (!Classroom::teacherPinSet())\n        return true;", "    if (true)\n        return true;",
+     "the teacher's windows open without the PIN"),
+    ("X13", "classroom/classroom.cpp", "    settings.setValue(kTeacherPinKey, QString::fromLatin1(pinDigest(salt, pin)));",
+     "    settings.setValue(kTeacherPinKey, pin);", "the PIN kept as typed in the settings"),
+    ("X14", "app/main.cpp", "    if (start.forgetPin)", "    if (false)", "--forget-pin forgets nothing"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

@@ -11,6 +11,7 @@
 #include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QStorageInfo>
@@ -41,7 +42,8 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
     setWindowTitle(QStringLiteral("ｵﾌﾟｼｮﾝ"));
     setModal(true);
     setFont(designFont(9));
-    setFixedSize(twipsToPixels(6150), twipsToPixels(5040));
+    // A row below the design's controls holds the teacher's PIN.
+    setFixedSize(twipsToPixels(6150), twipsToPixels(5640));
 
     m_frame = new QGroupBox(QStringLiteral("ファイルの場所を決めてください"), this);
     nameControl(m_frame, QStringLiteral("QuorinOptionFrame"));
@@ -101,10 +103,45 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
     nameControl(m_cancel, QStringLiteral("cmdCancel"));
     placeInTwips(m_cancel, 4440, 4380, 1335, 495);
 
+    auto *pin = new QPushButton(QStringLiteral("先生の暗証番号(&P)..."), this);
+    nameControl(pin, QStringLiteral("QuorinOptionPinCommand"));
+    placeInTwips(pin, 240, 4980, 2580, 495);
+    pin->setAutoDefault(false);
+    auto *pinState = new QLabel(this);
+    nameControl(pinState, QStringLiteral("QuorinOptionPinLabel"));
+    placeInTwips(pinState, 2880, 4980, 3135, 495);
+    pinState->setText(Classroom::teacherPinSet() ? QStringLiteral("暗証番号があります。")
+                                                 : QStringLiteral("暗証番号はありません。"));
+    connect(pin, &QPushButton::clicked, this, [this, pinState] {
+        // Twice, as typed unseen; empty ends the PIN.
+        bool ok = false;
+        const QString first = QInputDialog::getText(
+            this, QStringLiteral("先生の暗証番号"),
+            QStringLiteral("新しい暗証番号（空にすると、暗証番号をやめます）："),
+            QLineEdit::Password, QString(), &ok);
+        if (!ok)
+            return;
+        const QString again =
+            first.isEmpty() ? first
+                            : QInputDialog::getText(this, QStringLiteral("先生の暗証番号"),
+                                                    QStringLiteral("もういちど入れてください："),
+                                                    QLineEdit::Password, QString(), &ok);
+        if (!ok)
+            return;
+        if (again != first) {
+            pinState->setText(QStringLiteral("2回の暗証番号がちがいます。"));
+            return;
+        }
+        Classroom::setTeacherPin(first);
+        pinState->setText(first.isEmpty() ? QStringLiteral("暗証番号をやめました。")
+                                          : QStringLiteral("暗証番号を決めました。"));
+    });
+
     setTabOrder(m_drive, m_dir);
     setTabOrder(m_dir, m_remember);
     setTabOrder(m_remember, m_ok);
     setTabOrder(m_ok, m_cancel);
+    setTabOrder(m_cancel, pin);
 
     fillDriveList();
     connect(m_drive, &QComboBox::activated, this, &frmOptions::QuorinOptionFormDrive_Change);

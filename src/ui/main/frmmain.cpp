@@ -19,6 +19,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QInputDialog>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -632,7 +633,26 @@ void frmMain::ShowScoreDialog() {
     showOnThisScreen(m_scoreDialog);
 }
 
+bool frmMain::teacherAllowed() {
+    if (!Classroom::teacherPinSet())
+        return true;
+    QInputDialog ask(this);
+    ask.setObjectName(QStringLiteral("TeacherPinDialog"));
+    ask.setWindowTitle(QStringLiteral("先生の暗証番号"));
+    ask.setLabelText(QStringLiteral("先生の暗証番号を入れてください："));
+    ask.setTextEchoMode(QLineEdit::Password);
+    if (execDialog(&ask) != QDialog::Accepted)
+        return false;
+    if (Classroom::teacherPinMatches(ask.textValue()))
+        return true;
+    showMessage(QMessageBox::Information, mainWindowCaption(),
+                QStringLiteral("暗証番号がちがいます。"));
+    return false;
+}
+
 void frmMain::mnuToolsOptions_Click() {
+    if (!teacherAllowed())
+        return;
     {
         frmOptions options(m_classroom, this);
         options.Form_Load();
@@ -649,6 +669,8 @@ frmClassSheet *frmMain::classSheet() const {
 void frmMain::mnuToolsClassSheet_Click() {
     // One sheet at a time, read afresh each time it is asked for. Without an owner, like the
     // full-mark list, so the main window's scaling leaves it alone.
+    if (!m_classSheet && !teacherAllowed())
+        return;
     if (!m_classSheet) {
         m_classSheet = new frmClassSheet(m_classroom);
         m_classSheet->setAttribute(Qt::WA_DeleteOnClose);
@@ -658,6 +680,8 @@ void frmMain::mnuToolsClassSheet_Click() {
 }
 
 void frmMain::mnuToolsClassList_Click() {
+    if (!teacherAllowed())
+        return;
     // The teacher changes the list while nobody is signed in: a pupil's row may move or go.
     signOutAfterFolderChange();
     frmClassList list(m_classroom, this);

@@ -109,6 +109,8 @@ private:
     void buildMenus();
     void applyFixedSize();
     void showOnThisScreen(QWidget *window);
+    // The teacher's windows open after the teacher's PIN, when one is set.
+    bool teacherAllowed();
     void scaleContent(qreal factor);
     QSize clientSize(qreal factor) const;
     int padWidth() const;

@@ -51,5 +51,16 @@ env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=C.UTF-8 \
   "$work/root/usr/bin/quorin" --version | grep -qx 'quorin 1.0.0' ||
   fail "installed quorin --version without a display"
 
+# A forgotten teacher's PIN: --forget-pin removes it from this user's settings, and only it.
+home="$work/home"
+mkdir -p "$home/.config"
+conf="$home/.config/ミルト　ーネ.conf"
+printf '[Settings]\nNumberPad=1\n\n[Teacher]\nPin=00:00\n' >"$conf"
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM HOME="$home" XDG_CONFIG_HOME="$home/.config" \
+  LANG=C.UTF-8 "$work/root/usr/bin/quorin" --forget-pin >/dev/null ||
+  fail "quorin --forget-pin"
+! grep -q '^Pin=' "$conf" && grep -qx 'NumberPad=1' "$conf" ||
+  fail "--forget-pin did not remove the PIN alone: $(cat "$conf")"
+
 [ "$failed" = 0 ] && echo "package checks passed"
 exit "$failed"

@@ -563,10 +563,14 @@ void TestPages::windowsFitTheScreen_data() {
     const QList<QScreen *> screens = QGuiApplication::screens();
     for (int i = 1; i < screens.size(); ++i)
         QTest::newRow(qPrintable(screens[i]->name())) << i;
+    if (screens.size() < 2) // under Wine the configuration's path is not read
+        QTest::newRow("one screen") << -1;
 }
 
 void TestPages::windowsFitTheScreen() {
     QFETCH(int, screen);
+    if (screen < 0)
+        QSKIP("only one screen here: the school screens come from tests/offscreen-screen.json");
     QScreen *on = QGuiApplication::screens().value(screen);
     QVERIFY(on);
     const QRect area = on->availableGeometry();

@@ -8,9 +8,9 @@
 #include "records/streakrecord.h"
 
 #include <QCryptographicHash>
-#include <QRandomGenerator>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -617,7 +617,9 @@ void Classroom::setUsualFolderAway(const QString &usualFolder) {
 }
 
 QString Classroom::givenClassName() const {
-    return programSettings().value(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder)).toString();
+    return programSettings()
+        .value(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder))
+        .toString();
 }
 
 QString Classroom::className() const {
@@ -665,7 +667,8 @@ bool Classroom::teacherPinMatches(const QString &pin) {
 }
 
 bool Classroom::closedClassList() const {
-    return programSettings().value(folderKey(QStringLiteral("ClosedClassList"), m_state.DataFolder))
+    return programSettings()
+        .value(folderKey(QStringLiteral("ClosedClassList"), m_state.DataFolder))
         .toBool();
 }
 
@@ -683,7 +686,8 @@ void Classroom::setClassName(const QString &name) {
     if (name.trimmed().isEmpty())
         settings.remove(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder));
     else
-        settings.setValue(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder), name.trimmed().left(40));
+        settings.setValue(folderKey(QStringLiteral("ClassNames"), m_state.DataFolder),
+                          name.trimmed().left(40));
 }
 
 ClassRoster Classroom::classRoster() const {

@@ -109,9 +109,8 @@ QList<RosterRow> mergePupils(const QList<RosterRow> &pupils, int keep, int other
 
 QList<RosterRow> sortedByReading(const QList<RosterRow> &pupils) {
     const auto hasKanji = [](const QString &name) {
-        return std::any_of(name.begin(), name.end(), [](QChar c) {
-            return c.script() == QChar::Script_Han;
-        });
+        return std::any_of(name.begin(), name.end(),
+                           [](QChar c) { return c.script() == QChar::Script_Han; });
     };
     const auto reading = [](const QString &name) {
         QString text = name;

@@ -105,8 +105,10 @@ RosterRead parseRoster(const QByteArray &file) {
             between.clear();
             read.rows.append(*row);
             // A name alone is written back as a whole line.
-            read.rawRows.append(raw.bytes.contains(';') ? raw.bytes
-                                                        : *encodeCp932(QStringList(row->begin(), row->end()).join(u';')));
+            read.rawRows.append(
+                raw.bytes.contains(';')
+                    ? raw.bytes
+                    : *encodeCp932(QStringList(row->begin(), row->end()).join(u';')));
             rowsEnd = raw.nextOffset;
         }
         start = raw.nextOffset;

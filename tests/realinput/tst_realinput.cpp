@@ -28,8 +28,8 @@ namespace {
 // window or opens a modal dialog may see its release go nowhere: either event counts.
 class ReleaseCounter : public QObject {
 public:
-    int count = 0;    // key presses and releases
-    int clicks = 0;   // mouse buttons
+    int count = 0;  // key presses and releases
+    int clicks = 0; // mouse buttons
     bool eventFilter(QObject *o, QEvent *e) override {
         if (!o->isWindowType())
             return false;

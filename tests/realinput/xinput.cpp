@@ -66,4 +66,3 @@ void XInput::click(const QPoint &globalPos) {
     XTestFakeButtonEvent(d, 1, False, CurrentTime);
     XSync(d, False);
 }
-

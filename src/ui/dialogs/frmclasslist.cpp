@@ -85,7 +85,8 @@ frmClassList::frmClassList(Classroom &classroom, QWidget *parent)
     adding->addStretch();
     layout->addLayout(adding);
 
-    auto *closed = new QCheckBox(QStringLiteral("名簿にない名前では はじめられないようにする(&K)"), this);
+    auto *closed =
+        new QCheckBox(QStringLiteral("名簿にない名前では はじめられないようにする(&K)"), this);
     closed->setObjectName(QStringLiteral("ClassListClosedCheck"));
     closed->setChecked(m_classroom.closedClassList());
     connect(closed, &QCheckBox::toggled, this,
@@ -184,8 +185,8 @@ void frmClassList::readFile() {
         m_message->setText(QStringLiteral("このファイルは読めません（1 MB まで）。"));
         return;
     }
-    m_newNames->setPlainText(pastedNames(classListFileText(file.read(kMaxListFileBytes)))
-                                 .join(u'\n'));
+    m_newNames->setPlainText(
+        pastedNames(classListFileText(file.read(kMaxListFileBytes))).join(u'\n'));
 }
 
 void frmClassList::rename(int row, const QString &typed) {
@@ -212,8 +213,8 @@ QList<int> frmClassList::chosenRows() const {
 }
 
 bool frmClassList::confirm(const QString &text) {
-    QMessageBox box(QMessageBox::Question, windowTitle(), text,
-                    QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox box(QMessageBox::Question, windowTitle(), text, QMessageBox::Yes | QMessageBox::No,
+                    this);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
@@ -247,8 +248,7 @@ void frmClassList::mergeChosen() {
                      .arg(other, keep)))
         return;
     write(mergePupils(m_pupils, rows[0], rows[1]),
-          QStringLiteral("「%1」を「%2」にまとめました。").arg(other, keep), {},
-          {{other, keep}});
+          QStringLiteral("「%1」を「%2」にまとめました。").arg(other, keep), {}, {{other, keep}});
 }
 
 void frmClassList::resetChosen() {

@@ -19,10 +19,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QInputDialog>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>

@@ -52,11 +52,10 @@ void fitOnScreen(QWidget *window, QScreen *screen) {
     }
     if (available.contains(QRect(window->pos(), outer)))
         return;
-    window->move(
-        qBound(available.left(), window->x(),
-               qMax(available.left(), available.right() + 1 - outer.width())),
-        qBound(available.top(), window->y(),
-               qMax(available.top(), available.bottom() + 1 - outer.height())));
+    window->move(qBound(available.left(), window->x(),
+                        qMax(available.left(), available.right() + 1 - outer.width())),
+                 qBound(available.top(), window->y(),
+                        qMax(available.top(), available.bottom() + 1 - outer.height())));
 }
 
 qreal fitFactor(const QSize &design, const QSize &available) {

@@ -107,12 +107,13 @@ bool reordered(const QList<Line> &base, const QList<Line> &mine) {
         inBase.insert(line.cells[0]);
     for (const Line &line : mine)
         inMine.insert(line.cells[0]);
+    // Each name by its first line: a name listed twice is no new order.
     QStringList a, b;
     for (const Line &line : base)
-        if (inMine.contains(line.cells[0]))
+        if (inMine.contains(line.cells[0]) && !a.contains(line.cells[0]))
             a.append(line.cells[0]);
     for (const Line &line : mine)
-        if (inBase.contains(line.cells[0]))
+        if (inBase.contains(line.cells[0]) && !b.contains(line.cells[0]))
             b.append(line.cells[0]);
     return a != b;
 }
@@ -133,68 +134,74 @@ RosterMerge mergeRoster(const QByteArray &disk, const QByteArray &base, const QB
         onDisk.header ? *onDisk.header : encodeCp932(rosterHeaderLine()).value_or(QByteArray());
     bytes += kLineEnd;
 
-    // A new order this copy gave the pupils it read (the class list's あいうえお order) is the
-    // order of their lines; the other lines keep their order after them.
-    QList<const Line *> order;
-    for (const Line &line : onDisk.pupils)
-        order.append(&line);
-    if (reordered(before.pupils, ours.pupils)) {
-        QHash<QString, int> rank;
-        for (int i = 0; i < ours.pupils.size(); ++i)
-            if (baseLines.contains(ours.pupils[i].cells[0]))
-                rank.insert(ours.pupils[i].cells[0], i);
-        std::stable_sort(order.begin(), order.end(), [&rank](const Line *a, const Line *b) {
-            return rank.value(a->cells[0], INT_MAX) < rank.value(b->cells[0], INT_MAX);
-        });
-    }
-
-    QSet<QString> written;
-    int row = 0;
-    qsizetype nextKept = 0;
-    for (const Line *linePointer : order) {
-        const Line &line = *linePointer;
+    // The file's pupils, less those this copy removed since it last read the file (the
+    // teacher's class list; a renamed one goes under its new name only), then this copy's
+    // pupils the file's rows do not hold. One this copy did not change that sits in the
+    // unread part of the file is there already.
+    struct Item {
+        const Line *disk; // the file's line, or none for this copy's new pupil
+        const Line *mine;
+    };
+    QList<Item> items;
+    QSet<QString> listed;
+    for (const Line &line : onDisk.pupils) {
         const QString &name = line.cells[0];
-        // A pupil this copy removed since it last read the file (the teacher's class list) is
-        // left out, and a renamed one goes under its new name only.
-        const bool removed = baseLines.contains(name) && !ourLines.contains(name);
-        ++row;
-        for (; nextKept < onDisk.kept.size() && onDisk.kept[nextKept].beforeRow <= row; ++nextKept)
-            bytes += onDisk.kept[nextKept].bytes;
-        if (removed) {
-            --row;
+        if (baseLines.contains(name) && !ourLines.contains(name))
             continue;
-        }
-        const bool first = !written.contains(name);
-        written.insert(name);
-        const Line *mineLine = first ? ourLines.value(name) : nullptr;
-        bytes += mineLine ? mergedLine(line, *mineLine, baseLines.value(name)) : line.raw;
-        bytes += kLineEnd;
+        const bool first = !listed.contains(name);
+        listed.insert(name);
+        items.append(Item{&line, first ? ourLines.value(name) : nullptr});
     }
-    for (; nextKept < onDisk.kept.size(); ++nextKept)
-        bytes += onDisk.kept[nextKept].bytes;
-
-    // This copy's pupils the file's rows do not hold. One this copy did not change that sits
-    // in the unread part of the file is there already.
     QSet<QByteArray> tailNames;
     for (const RawLine &raw : splitRawLines(onDisk.tail))
         tailNames.insert(nameBytes(raw.bytes));
     for (const Line &line : ours.pupils) {
         const QString &name = line.cells[0];
-        if (written.contains(name))
+        if (listed.contains(name))
             continue;
-        written.insert(name);
+        listed.insert(name);
         const Line *baseLine = baseLines.value(name);
-        const bool unchanged = baseLine && sameCells(*baseLine, line);
-        if (unchanged && tailNames.contains(nameBytes(baseLine->raw)))
-            continue;
-        if (row >= kLastNewPupilRow) {
-            out.refused.append(name);
+        if (!(baseLine && sameCells(*baseLine, line) &&
+              tailNames.contains(nameBytes(baseLine->raw))))
+            items.append(Item{nullptr, &line});
+    }
+    // A new order this copy gave the pupils it read (the class list's あいうえお order) is the
+    // order of their lines; the others follow in the order they had.
+    if (reordered(before.pupils, ours.pupils)) {
+        QHash<QString, int> rank;
+        for (int i = 0; i < ours.pupils.size(); ++i)
+            if (baseLines.contains(ours.pupils[i].cells[0]) &&
+                !rank.contains(ours.pupils[i].cells[0]))
+                rank.insert(ours.pupils[i].cells[0], i);
+        const auto rankOf = [&rank](const Item &item) {
+            return rank.value((item.disk ? item.disk : item.mine)->cells[0], INT_MAX);
+        };
+        std::stable_sort(items.begin(), items.end(),
+                         [&rankOf](const Item &a, const Item &b) { return rankOf(a) < rankOf(b); });
+    }
+
+    int row = 0;
+    qsizetype nextKept = 0;
+    for (const Item &item : items) {
+        if (!item.disk && row >= kLastNewPupilRow) {
+            out.refused.append(item.mine->cells[0]); // no row left; nobody in the file dropped
             continue;
         }
         ++row;
-        bytes += unchanged ? baseLine->raw : line.raw;
+        for (; nextKept < onDisk.kept.size() && onDisk.kept[nextKept].beforeRow <= row; ++nextKept)
+            bytes += onDisk.kept[nextKept].bytes;
+        if (item.disk) {
+            const Line *baseLine = baseLines.value(item.disk->cells[0]);
+            bytes += item.mine ? mergedLine(*item.disk, *item.mine, baseLine) : item.disk->raw;
+        } else {
+            const Line *baseLine = baseLines.value(item.mine->cells[0]);
+            const bool unchanged = baseLine && sameCells(*baseLine, *item.mine);
+            bytes += unchanged ? baseLine->raw : item.mine->raw;
+        }
         bytes += kLineEnd;
     }
+    for (; nextKept < onDisk.kept.size(); ++nextKept)
+        bytes += onDisk.kept[nextKept].bytes;
     bytes += onDisk.tail;
     return out;
 }

@@ -58,12 +58,15 @@ QByteArray savedUnchanged(const QByteArray &file) {
 }
 
 // The rows in the form the program writes: code page 932, the header line first, every line
-// of the rows and the lines between them ended by CR LF.
+// of the rows (each holding all its cells) and the lines between them ended by CR LF.
 bool writtenForm(const QByteArray &file) {
     const RosterRead read = parseRoster(file);
     if (read.rows.isEmpty() || toCp932Form(file).converted ||
         !file.startsWith(read.rawRows[0] + "\r\n"))
         return false;
+    for (const QByteArray &row : read.rawRows) // a name alone is written as a whole line
+        if (!file.contains(row + "\r\n"))
+            return false;
     const QByteArray rows = file.chopped(read.tail.size());
     const qsizetype pairs = rows.count("\r\n");
     return rows.endsWith("\r\n") && rows.count('\r') == pairs && rows.count('\n') == pairs;
@@ -80,14 +83,45 @@ void checkRoster(const QByteArray &file) {
         require(saved == file, "written form round-trips byte for byte");
 }
 
+// Whether this copy only added since it read `base`: every pupil of `base` still held, in
+// the same order, no count lower. Removals, resets and a new order are this copy's to write.
+bool onlyAdded(const QByteArray &base, const QByteArray &mine) {
+    const QList<RosterRow> was = rowsOf(base), now = rowsOf(mine);
+    qsizetype at = 1;
+    for (const RosterRow &row : was.mid(1)) {
+        while (at < now.size() && now[at][0] != row[0])
+            ++at;
+        if (at == now.size())
+            return false;
+        for (int c = 1; c < kRosterCells; ++c)
+            if (numericValue(now[at][c]) < numericValue(row[c]))
+                return false;
+        ++at;
+    }
+    return true;
+}
+
 void checkMerge(const QByteArray &disk, const QByteArray &base, const QByteArray &mine) {
     const RosterMerge merged = mergeRoster(disk, base, mine);
     require(mergeRoster(merged.bytes, base, mine).bytes == merged.bytes, "merge settles");
+    const QList<RosterRow> after = rowsOf(merged.bytes);
+    if (!onlyAdded(base, mine)) {
+        // The file's pupils this copy did not remove are all still there.
+        QStringList removed, kept;
+        for (const RosterRow &row : rowsOf(base).mid(1))
+            removed << row[0];
+        for (const RosterRow &row : rowsOf(mine).mid(1))
+            removed.removeAll(row[0]);
+        for (const RosterRow &row : after.mid(1))
+            kept << row[0];
+        for (const RosterRow &row : rowsOf(disk).mid(1))
+            require(removed.contains(row[0]) || kept.contains(row[0]), "file's pupils kept");
+        return;
+    }
     // Nobody in the file is dropped and no count in it goes down. Every line no row takes in
     // keeps its bytes: before the same row of the file, or after the file's last row in its
     // order (this copy's new pupils may come between).
     const QList<RosterRow> before = rowsOf(disk);
-    const QList<RosterRow> after = rowsOf(merged.bytes);
     require(after.size() >= before.size(), "file's rows kept");
     const LinesBetweenRows diskLines = linesBetweenRows(disk);
     LinesBetweenRows mergedLines = linesBetweenRows(merged.bytes);

@@ -13,10 +13,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>

@@ -479,7 +479,7 @@ void TestPages::classListWindow() {
         typeText(editor, "たろう２");
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(table->item(4, 0)->text(), "たろう２"); // a new name goes last
-        chooseRow(0); // ゆき
+        chooseRow(0);                                        // ゆき
         answerYes();
         press("ClassListRemoveCommand");
         QCOMPARE(table->rowCount(), 4);
@@ -488,15 +488,15 @@ void TestPages::classListWindow() {
             shown << table->item(r, 0)->text();
         snapshot(d, "classlist");
         // The list closed to names it does not hold.
-        QTest::mouseClick(d->findChild<QCheckBox *>("ClassListClosedCheck"), Qt::LeftButton,
-                          {}, QPoint(8, 8));
+        QTest::mouseClick(d->findChild<QCheckBox *>("ClassListClosedCheck"), Qt::LeftButton, {},
+                          QPoint(8, 8));
         press("ClassListCloseCommand");
     });
     QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_L);
     QCOMPARE(shown, (QStringList{"あい", "カイ", "たろう２", "はなこ"}));
-    QCOMPARE(rosterOnDisk(t), roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0",
-                                      "はなこ;0;0;0;0"}));
+    QCOMPARE(rosterOnDisk(t),
+             roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0", "はなこ;0;0;0;0"}));
     QCOMPARE(readBytes(t.path("Quorin.dat")),
              *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう２", 3));
     QCOMPARE(openActivities(t), 0); // nobody signed in after the list changed
@@ -506,8 +506,8 @@ void TestPages::classListWindow() {
     QCOMPARE(openActivities(t), 0);
     t.signIn("あい");
     QCOMPARE(openActivities(t), 5);
-    QCOMPARE(rosterOnDisk(t), roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0",
-                                      "はなこ;0;0;0;0"}));
+    QCOMPARE(rosterOnDisk(t),
+             roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0", "はなこ;0;0;0;0"}));
 }
 
 void TestPages::teacherPin() {
@@ -586,8 +586,9 @@ void TestPages::windowsFitTheScreen() {
         QTRY_VERIFY(w->isVisible());
         QTest::qWait(50); // the layout settles
         QVERIFY2(area.contains(w->frameGeometry()),
-                 qPrintable(QStringLiteral("%1 in %2").arg(w->objectName()).arg(
-                     QDebug::toString(w->frameGeometry()))));
+                 qPrintable(QStringLiteral("%1 in %2")
+                                .arg(w->objectName())
+                                .arg(QDebug::toString(w->frameGeometry()))));
         QVERIFY(w->minimumWidth() < w->width() && w->minimumHeight() < w->height());
         QVERIFY(w->maximumWidth() > w->width() && w->maximumHeight() > w->height());
         auto *close = w->findChild<QPushButton *>(closeName);

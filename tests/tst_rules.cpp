@@ -216,7 +216,8 @@ void TestRules::names_data() {
     QTest::addColumn<NameProblem>("problem");
     QTest::addColumn<QString>("stored");
     QTest::newRow("kana") << "たろう" << NameProblem::None << "たろう";
-    QTest::newRow("end spaces go, width counts") << "　Ｔａ ｒｏ " << NameProblem::None << "Ｔａ ｒｏ";
+    QTest::newRow("end spaces go, width counts")
+        << "　Ｔａ ｒｏ " << NameProblem::None << "Ｔａ ｒｏ";
     // Code page 932's own compatibility kanji, which composition would change.
     QTest::newRow("compatibility kanji") << "\uFA10田" << NameProblem::None << "\uFA10田";
     QTest::newRow("angstrom sign") << "\u212B" << NameProblem::None << "\u212B";
@@ -417,13 +418,14 @@ void TestRules::signIn_data() {
     QTest::newRow("case and width make another pupil, end spaces do not")
         << three << QStringList{"taro", "Ｔａｒｏ", "　Taro "} << 3
         << three + cp932Lines({"taro;0;0;0;0", "Ｔａｒｏ;0;0;0;0"}) << "";
-    QTest::newRow("spaces alone sign out") << three << QStringList{"はなこ", " 　"} << 0 << three
-                                           << "";
+    QTest::newRow("spaces alone sign out")
+        << three << QStringList{"はなこ", " 　"} << 0 << three << "";
     // A class list typed as names alone, and a file whose header was lost: every line a
     // pupil, listed once, written back whole under the header.
-    QTest::newRow("names alone")
-        << cp932Lines({"たろう", "はなこ"}) << QStringList{"はなこ", "さくら"} << 3
-        << roster({"たろう;0;0;0;0", "はなこ;0;0;0;0", "さくら;0;0;0;0"}) << "";
+    QTest::newRow("names alone") << cp932Lines({"たろう", "はなこ"})
+                                 << QStringList{"はなこ", "さくら"} << 3
+                                 << roster({"たろう;0;0;0;0", "はなこ;0;0;0;0", "さくら;0;0;0;0"})
+                                 << "";
     QTest::newRow("no header line")
         << cp932Lines({"たろう;1;0;0;0"}) << QStringList{"たろう", "じろう", "ゆき"} << 3
         << roster({"たろう;1;0;0;0", "じろう;0;0;0;0", "ゆき;0;0;0;0"}) << "";

@@ -136,6 +136,8 @@ private Q_SLOTS:
     void damagedFiles_data();
     void damagedFiles();
     void lockedFolderKeepsTheChanges();
+    void teachersChangesReachEveryCopy_data();
+    void teachersChangesReachEveryCopy();
     void abandonedByOwnClock_data();
     void abandonedByOwnClock();
     void stolenLockCannotLoseAnUpdate();
@@ -569,6 +571,54 @@ void TestRules::lockedFolderKeepsTheChanges() {
     k.grade(Activity::Novice);
     QCOMPARE(k.told.size(), 3);
     QVERIFY(k.told[0].contains("まだ保存") && k.told[1].contains("前に保存できなかった"));
+}
+
+void TestRules::teachersChangesReachEveryCopy_data() {
+    QTest::addColumn<bool>("inEditor");
+    QTest::newRow("class list on another computer") << false;
+    QTest::newRow("text editor") << true;
+}
+
+void TestRules::teachersChangesReachEveryCopy() {
+    // Two copies hold the class. The teacher removes ゆき, renames はなこ, resets たろう's
+    // first run and puts あい first — in the class list of the other copy, or in an editor —
+    // while this copy raises さくら's run and adds じろう from what it read before. The
+    // teacher's changes stay, and so does every run this copy raised.
+    QFETCH(bool, inEditor);
+    const QStringList before{"たろう;5;1;1;1", "はなこ;4;0;0;0", "ゆき;1;0;0;0", "さくら;0;0;0;0",
+                             "あい;0;0;0;0"};
+    Room here(roster(before), newStreakFileBytes());
+    ApplicationState thereState;
+    initialiseApplicationState(thereState, here.dir.path());
+    Classroom there(thereState);
+    there.load();
+    QCOMPARE(here.signIn("さくら").kind, SignInOutcome::SignedIn);
+    here.grade(Activity::Novice);
+    if (inEditor) {
+        writeBytes(here.state.rosterPath(),
+                   roster({"あい;0;0;0;0", "たろう;0;1;1;1", "さくら;1;0;0;0", "はな子;4;0;0;0"}));
+    } else {
+        QList<RosterRow> list;
+        for (const char *line :
+             {"あい;0;0;0;0", "たろう;0;1;1;1", "さくら;0;0;0;0", "はな子;4;0;0;0"}) {
+            const QStringList cells = QString::fromUtf8(line).split(u';');
+            list.append({cells[0], cells[1], cells[2], cells[3], cells[4]});
+        }
+        QVERIFY(there.setClassList(list, {{"はなこ", "はな子"}}).isEmpty());
+    }
+    here.grade(Activity::Novice);
+    QCOMPARE(here.signIn("じろう").kind, SignInOutcome::SignedIn);
+    here.grade(Activity::Novice);
+    const QByteArray expected = roster(
+        {"あい;0;0;0;0", "たろう;0;1;1;1", "さくら;2;0;0;0", "はな子;4;0;0;0", "じろう;1;0;0;0"});
+    QCOMPARE(here.ini(), expected);
+    QCOMPARE(here.names, (QStringList{"あい", "たろう", "さくら", "はな子", "じろう"}));
+    // The other copy, which made or never saw the change, writes nothing of the old list back.
+    there.signIn("あい");
+    there.setNameText("あい");
+    activityFields(thereState, Activity::Expert).FirstAttempt = True;
+    there.grade(Activity::Expert, 20);
+    QCOMPARE(here.ini(), QByteArray(expected).replace(";0;0;0;0\r\n", ";0;0;1;0\r\n"));
 }
 
 void TestRules::abandonedByOwnClock_data() {

@@ -286,10 +286,14 @@ QString Classroom::setClassList(const QList<RosterRow> &pupils,
         return QStringLiteral("名簿ファイルが読みこまれていません。");
     m_state.CurrentPupilRow = 0;
     m_pupilName.clear();
+    const auto before = rosterFileBytes(m_state, m_rosterFile);
     for (int r = 1; r < kRosterRows; ++r)
         for (int c = 0; c < kRosterCells; ++c)
             m_state.RosterTable[r][c] = r - 1 < pupils.size() ? pupils[r - 1][c] : QString();
     m_rosterFile.rows = int(qMin(pupils.size() + 1, qsizetype(kRosterRows)));
+    // Removals, renames, resets and a new order must reach the other copies too.
+    if (const auto after = rosterFileBytes(m_state, m_rosterFile); before && after)
+        m_sync.classListChanged(*before, *after, renamed);
     if (!writeRoster())
         return QStringLiteral("名簿ファイルに書けませんでした。");
     QString problem;

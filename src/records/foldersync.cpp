@@ -5,6 +5,7 @@
 #include "records/streakrecord.h"
 
 #include "records/ownfile.h"
+#include "records/rosterchanges.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -47,7 +48,66 @@ namespace {
 QString folderOf(const QString &path) {
     return QFileInfo(path).absolutePath();
 }
+
+RosterChanges readRosterChanges(const QString &rosterPath) {
+    return parseRosterChanges(readDataFile(rosterChangesPath(rosterPath)).value_or(QByteArray()));
+}
 } // namespace
+
+QString rosterChangesPath(const QString &rosterPath) {
+    return folderOf(rosterPath) + QStringLiteral("/Quorin.chg");
+}
+
+QByteArray FolderSync::withOthersChanges(const RosterChanges &told,
+                                         const std::optional<QByteArray> &onDisk,
+                                         const QByteArray &base, const QByteArray &mine,
+                                         QList<RosterChange> *found,
+                                         QSet<QByteArray> *applied) const {
+    QList<RosterChange> changes;
+    for (const RosterChange &change : told.changes)
+        if (!m_appliedChanges.contains(change.id))
+            changes.append(change);
+    // The roster is not the one a copy of the program wrote last: the teacher edited it. What
+    // the edit removed, lowered or reordered since this copy read it is the teacher's change.
+    if (onDisk && !base.isEmpty() && *onDisk != base && !told.rosterHashes.isEmpty() &&
+        !told.rosterHashes.contains(rosterHash(*onDisk)) &&
+        !m_writtenRosters.contains(rosterHash(*onDisk))) {
+        *found = rosterChangesBetween(base, *onDisk);
+        changes += *found;
+    }
+    for (const RosterChange &change : changes)
+        applied->insert(change.id);
+    return changes.isEmpty() ? mine : applyRosterChanges(mine, changes);
+}
+
+void FolderSync::tellRosterChanges(const QString &changesPath, const RosterChanges &told,
+                                   const std::optional<QByteArray> &toldBytes,
+                                   const QList<RosterChange> &more, const QByteArray &hash) {
+    // Appended: copies' appends do not overwrite each other where a rewrite could. A missing
+    // file is made with its first line only, never over one another copy just made.
+    const bool longer =
+        toldBytes && toldBytes->count('\n') >= 2 * (kMaxRosterChanges + kMaxRosterHashes);
+    if (longer) {
+        RosterChanges all = told;
+        all.changes += more;
+        all.rosterHashes.append(hash);
+        saveDataFile(changesPath, rosterChangesBytes(parseRosterChanges(rosterChangesBytes(all))));
+        return;
+    }
+    if (!toldBytes)
+        createDataFileIfMissing(changesPath, rosterChangesBytes({}));
+    const OwnFile own = openOwnFile(changesPath, OwnFileMode::Append);
+    if (own.state == OwnFile::Opened)
+        own.file->write(rosterChangeLines(more, {hash}));
+}
+
+void FolderSync::classListChanged(const QByteArray &before, const QByteArray &after,
+                                  const QList<QPair<QString, QString>> &renamed) {
+    for (const RosterChange &change : rosterChangesBetween(before, after, renamed)) {
+        m_appliedChanges.insert(change.id);
+        m_ownChanges.append(change);
+    }
+}
 
 QString FolderSync::awayReason(const QString &path) const {
     if (m_folderIdentity.isEmpty() || folderOf(path) != folderOf(m_rosterPath))
@@ -69,6 +129,12 @@ void FolderSync::rosterLoaded(ApplicationState &state, RosterFile &file, const Q
     m_rosterPath = path;
     m_rosterBase = bytes.value_or(QByteArray());
     m_folderIdentity = bytes ? folderIdentity(folderOf(path)) : QByteArray();
+    // The file as read holds every change told so far.
+    const RosterChanges told = readRosterChanges(path);
+    for (const RosterChange &change : told.changes)
+        m_appliedChanges.insert(change.id);
+    for (const QByteArray &hash : told.rosterHashes)
+        m_writtenRosters.insert(hash);
     if (!bytes) {
         file = RosterFile();
         return;
@@ -86,11 +152,18 @@ bool FolderSync::refreshRoster(ApplicationState &state, RosterFile &file, const 
     const std::optional<QByteArray> onDisk = readDataFile(path);
     if (!onDisk || *onDisk == m_rosterBase)
         return false;
-    const auto mine = rosterFileBytes(state, file);
-    if (!mine)
+    const auto held = rosterFileBytes(state, file);
+    if (!held)
         return false;
-    const RosterMerge merged = mergeRoster(*onDisk, m_rosterBase, *mine);
+    QList<RosterChange> edited;
+    QSet<QByteArray> applied;
+    const QByteArray mine =
+        withOthersChanges(readRosterChanges(path), onDisk, m_rosterBase, *held, &edited, &applied);
+    const RosterMerge merged = mergeRoster(*onDisk, m_rosterBase, mine);
     adoptRoster(state, file, merged.bytes);
+    // Memory holds them now; an editor's change is told on with this copy's next write.
+    m_appliedChanges += applied;
+    m_ownChanges += edited;
     // While memory holds changes the file does not (kept for a later save), the base stays,
     // so the next save still counts them as this copy's.
     if (merged.bytes == *onDisk)
@@ -99,16 +172,35 @@ bool FolderSync::refreshRoster(ApplicationState &state, RosterFile &file, const 
 }
 
 SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
-                                   const QByteArray &mine, QStringList *refused) const {
-    return saveMerged(
+                                   const QByteArray &mine, QStringList *refused) {
+    QSet<QByteArray> applied;
+    const SyncResult result = saveMerged(
         path,
         [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
+            // Under the folder's lock: the changes told so far, this copy's and an editor's
+            // joined to them, and the roster's hash as it is about to be written.
+            const QString changesPath = rosterChangesPath(path);
+            const std::optional<QByteArray> toldBytes = readDataFile(changesPath);
+            const RosterChanges told = parseRosterChanges(toldBytes.value_or(QByteArray()));
+            QList<RosterChange> edited;
+            applied.clear();
+            const QByteArray ours = withOthersChanges(told, onDisk, base, mine, &edited, &applied);
             // A roster that went missing is written again from what this copy holds.
-            RosterMerge merged = mergeRoster(onDisk.value_or(base), base, mine);
+            RosterMerge merged = mergeRoster(onDisk.value_or(base), base, ours);
             *refused = merged.refused;
+            const QList<RosterChange> more = newRosterChanges(told, m_ownChanges + edited);
+            const QByteArray hash = rosterHash(merged.bytes);
+            m_writtenRosters.insert(hash);
+            if (!more.isEmpty() || !told.rosterHashes.contains(hash))
+                tellRosterChanges(changesPath, told, toldBytes, more, hash);
             return merged.bytes;
         },
         m_options);
+    if (result.status == SyncStatus::Saved || result.status == SyncStatus::Unchanged) {
+        m_appliedChanges += applied;
+        m_ownChanges.clear();
+    }
+    return result;
 }
 
 void FolderSync::keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine) {

@@ -7,8 +7,10 @@
 #include "core/applicationstate.h"
 #include "records/datasync.h"
 #include "records/roster.h"
+#include "records/rosterchanges.h"
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 
 struct SyncOutcome {
@@ -52,6 +54,11 @@ public:
     // another copy wrote meanwhile stays. Busy: the pupil's run is kept for later.
     // The class list renamed a pupil: records `from` holds go to `to`, under the lock.
     SyncResult renameStreakHolder(const QString &path, const QString &from, const QString &to);
+    // The class list changed the roster in memory from `before` to `after` (roster file bytes;
+    // `renamed`: old and new names): the removals, renames, lowered counts and new order are
+    // told to the other copies with the next roster write (see records/rosterchanges.h).
+    void classListChanged(const QByteArray &before, const QByteArray &after,
+                          const QList<QPair<QString, QString>> &renamed);
     SyncOutcome saveStreakRecord(ApplicationState &state, Activity activity, const QString &path,
                                  const QString &holder);
 
@@ -86,7 +93,17 @@ private:
     // A save's first step: Busy (away) when the folder is away, else the kept changes written.
     SyncOutcome beforeSave(const QString &path);
     SyncResult writeRoster(const QString &path, const QByteArray &base, const QByteArray &mine,
-                           QStringList *refused) const;
+                           QStringList *refused);
+    // What this copy holds with the other copies' changes it has not applied yet, and a change
+    // made to `onDisk` outside the program, applied; their ids go to `applied`.
+    QByteArray withOthersChanges(const RosterChanges &told, const std::optional<QByteArray> &onDisk,
+                                 const QByteArray &base, const QByteArray &mine,
+                                 QList<RosterChange> *found, QSet<QByteArray> *applied) const;
+    // Appends the changes and the hash of the roster about to be written to the file of
+    // changes, or writes it anew when it is missing or long.
+    static void tellRosterChanges(const QString &changesPath, const RosterChanges &told,
+                                  const std::optional<QByteArray> &toldBytes,
+                                  const QList<RosterChange> &more, const QByteArray &hash);
     void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
     void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
 
@@ -96,7 +113,15 @@ private:
     QByteArray m_rosterBase;
     QList<PendingRoster> m_rosters;
     QList<PendingRecord> m_records;
+    QSet<QByteArray> m_appliedChanges; // ids of the changes this copy's roster holds
+    QList<RosterChange> m_ownChanges;  // the class list's, to be told at the next write
+    // Hashes of rosters written by copies of the program that this copy has seen told: a
+    // roster among them is no teacher's edit, even when a copy's later write dropped it.
+    QSet<QByteArray> m_writtenRosters;
 };
+
+// The file beside the roster at `rosterPath` that tells the teacher's changes on.
+QString rosterChangesPath(const QString &rosterPath);
 
 // Messages for the teacher.
 // The record line while another copy keeps the folder: that the records are saved later, in

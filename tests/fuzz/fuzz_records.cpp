@@ -5,6 +5,7 @@
 
 #include "core/numericvalue.h"
 #include "records/cp932.h"
+#include "records/rosterchanges.h"
 #include "records/rostermerge.h"
 #include "records/streakrecord.h"
 
@@ -177,6 +178,24 @@ void checkRecords(const QByteArray &file, Activity activity) {
 
 } // namespace
 
+// The file of the teacher's changes as anyone may leave it: read, written again and read back
+// the same; its changes, and those found between two rosters, applied to a roster give a
+// roster that reads with no nameless pupil; the changes found between two rosters leave out
+// of the first every pupil the second does not hold.
+void checkChanges(const QByteArray &file, const QByteArray &before, const QByteArray &after) {
+    const RosterChanges told = parseRosterChanges(file);
+    require(parseRosterChanges(rosterChangesBytes(told)) == told, "changes round-trip");
+    const QList<RosterChange> found = rosterChangesBetween(before, after);
+    const RosterRead applied = parseRoster(applyRosterChanges(after, told.changes + found));
+    for (qsizetype i = 1; i < applied.rows.size(); ++i)
+        require(!applied.rows[i][0].isEmpty(), "changes: a pupil without a name");
+    QStringList kept;
+    for (const RosterRow &row : parseRoster(after).rows.mid(1))
+        kept.append(row[0]);
+    for (const RosterRow &row : parseRoster(applyRosterChanges(before, found)).rows.mid(1))
+        require(kept.contains(row[0]), "changes: a removed pupil stays");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size > 16384)
         return 0;
@@ -187,6 +206,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QByteArray &mine = files.size() > 2 ? files[2] : base;
     checkRoster(disk);
     checkMerge(disk, base, mine);
+    checkChanges(disk, base, mine);
     checkRecords(disk, kAllActivities[size % 4]); // each input tries one activity's line
     return 0;
 }

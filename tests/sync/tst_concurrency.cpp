@@ -2,6 +2,7 @@
 // front of a roster the teacher made read-only.
 
 #include "classroom/answerlog.h"
+#include "records/cp932.h"
 #include "records/datafile.h"
 #include "records/foldersync.h"
 #include "records/streakrecord.h"
@@ -97,21 +98,28 @@ void TestConcurrency::copiesLoseNothing_data() {
     QTest::addColumn<bool>("powerless");
     QTest::addColumn<QList<int>>("clockAhead"); // seconds, per copy
     QTest::addColumn<bool>("dropped");
-    QTest::newRow("three copies, one lock") << 3 << false << QList<int>{0, 0, 0} << false;
+    QTest::addColumn<bool>("teacher");
+    QTest::newRow("three copies, one lock") << 3 << false << QList<int>{0, 0, 0} << false << false;
     // Each copy takes a lock nobody else asks for; flock() does nothing and renames are slow.
     // Every copy saves once more at the end, one after the other, as the program does at a
     // later save: what was overwritten must come back then, and no copy may think it saved
     // what it did not.
-    QTest::newRow("four copies, powerless lock") << 4 << true << QList<int>{0, 0, 0, 0} << false;
+    QTest::newRow("four copies, powerless lock")
+        << 4 << true << QList<int>{0, 0, 0, 0} << false << false;
     // Four computers whose clocks drift, on a share that passes no flock() on: one 2 minutes
     // ahead, one 10 minutes ahead. Neither may take the others' locks or save copies for
     // abandoned ones.
     QTest::newRow("four computers, clocks 10 minutes apart")
-        << 4 << false << QList<int>{0, 120, 0, 600} << false;
+        << 4 << false << QList<int>{0, 120, 0, 600} << false << false;
     // Halfway, the share drops: its path shows an empty folder (the bare mount point) while
     // the copies do the second half of their saves. Then it is back, and each saves once more.
     QTest::newRow("three copies, share dropped and back")
-        << 3 << false << QList<int>{0, 0, 0} << true;
+        << 3 << false << QList<int>{0, 0, 0} << true << false;
+    // Halfway, the teacher edits the roster in a text editor while every copy holds the old
+    // one in memory: a pupil removed, one renamed, a count lowered, one moved to the top.
+    // None of it may come back, and nothing the copies write may be lost.
+    QTest::newRow("three copies, the teacher edits the roster")
+        << 3 << false << QList<int>{0, 0, 0} << false << true;
 }
 
 void TestConcurrency::copiesLoseNothing() {
@@ -119,7 +127,13 @@ void TestConcurrency::copiesLoseNothing() {
     QFETCH(bool, powerless);
     QFETCH(QList<int>, clockAhead);
     QFETCH(bool, dropped);
-    Folder folder;
+    QFETCH(bool, teacher);
+    const QByteArray header = newRosterFileBytes();
+    Folder folder(
+        header +
+        encodeCp932(
+            QStringLiteral("あおい;5;5;5;5\r\nいつき;7;7;7;7\r\nうた;3;3;3;3\r\nえま;2;2;2;2\r\n"))
+            .value());
     QList<QProcess *> savers;
     for (int k = 1; k <= copies; ++k) {
         auto *p = new QProcess(this);
@@ -144,7 +158,7 @@ void TestConcurrency::copiesLoseNothing() {
             args << QStringLiteral("wait");
         if (powerless)
             args << QStringLiteral("ownlock");
-        if (dropped)
+        if (dropped || teacher)
             args << QStringLiteral("drop");
         p->start(QStringLiteral(QUORIN_SAVER), args);
         savers << p;
@@ -162,9 +176,24 @@ void TestConcurrency::copiesLoseNothing() {
         return true;
     };
     const QString home = folder.dir.path(), away = home + QStringLiteral(".away");
-    if (dropped) {
+    if (dropped || teacher) {
         QVERIFY(allSay("half"));
-        QVERIFY(QDir().rename(home, away) && QDir().mkdir(home));
+        if (dropped)
+            QVERIFY(QDir().rename(home, away) && QDir().mkdir(home));
+        if (teacher) { // saved in place, as an editor does
+            QByteArray edited = readAll(folder.ini);
+            const auto cp = [](const char *text) {
+                return encodeCp932(QString::fromUtf8(text)).value();
+            };
+            edited.replace(cp("あおい;5;5;5;5\r\n"), "");
+            edited.replace(cp("いつき;7;"), cp("いつき;0;"));
+            edited.replace(cp("うた;"), cp("うたこ;"));
+            edited.replace(cp("えま;2;2;2;2\r\n"), "");
+            edited.insert(header.size(), cp("えま;2;2;2;2\r\n"));
+            QFile file(folder.ini);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    file.write(edited) == edited.size());
+        }
         for (QProcess *p : savers)
             p->write("go\n");
     }
@@ -186,6 +215,20 @@ void TestConcurrency::copiesLoseNothing() {
     qInfo("%d processes x %d saves: %d of %d entries kept (pupils, counts, records)", copies,
           plan::kSaves, kept, total);
     QCOMPARE(kept, total);
+    if (teacher) {
+        ApplicationState s;
+        const RosterFile file = loadRosterBytes(s, readAll(folder.ini));
+        const QStringList names = rosterNames(s, file);
+        QCOMPARE(names.first(), QStringLiteral("えま"));
+        QVERIFY2(!names.contains(QStringLiteral("あおい")) &&
+                     !names.contains(QStringLiteral("うた")),
+                 qPrintable(names.join(u' ')));
+        const PupilSearch itsuki = findPupil(s, file, QStringLiteral("いつき"));
+        const PupilSearch utako = findPupil(s, file, QStringLiteral("うたこ"));
+        QVERIFY(itsuki.found && utako.found);
+        QCOMPARE(s.RosterTable[itsuki.row][1], QStringLiteral("0"));
+        QCOMPARE(s.RosterTable[utako.row][1], QStringLiteral("3"));
+    }
 }
 
 void TestConcurrency::readOnlyRosterLeftAlone() {

@@ -172,6 +172,19 @@ inline QStringList answerLogLines(const TestMain &t) {
             QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         if (qAbs(when.secsTo(QDateTime::currentDateTime())) < 600 && line.mid(19, 1) == u",")
             line = line.mid(20);
+        // The time and the number given: every answer confirmed in these journeys has both,
+        // the number of a right one is the product; then they are left out of the line.
+        const qsizetype givenAt = line.lastIndexOf(u','),
+                        msAt = line.lastIndexOf(u',', givenAt - 1);
+        const QString ms = line.mid(msAt + 1, givenAt - msAt - 1), given = line.mid(givenAt + 1);
+        line.truncate(msAt);
+        const QStringList f = line.split(u',');
+        const bool right = f.value(f.size() - 2) == QStringLiteral("○");
+        const int product = f.value(f.size() - 4).toInt() * f.value(f.size() - 3).toInt();
+        if (!line.endsWith(QStringLiteral("とちゅう")) && (ms.toInt() < 0 || ms.isEmpty()))
+            line += QStringLiteral(",no time");
+        if (right && !line.endsWith(QStringLiteral("とちゅう")) && given.toInt() != product)
+            line += QStringLiteral(",given ") + given;
     }
     return lines;
 }

@@ -40,7 +40,8 @@ const QString kWrongMark = QStringLiteral("×");
 // The last column of an answer from a set left before it was graded.
 const QString kUnfinishedMark = QStringLiteral("とちゅう");
 
-const QString kHeader = QStringLiteral("日時,名前,活動,かけられる数,かける数,はじめの答え,おわり");
+const QString kHeader = QStringLiteral(
+    "日時,名前,活動,かけられる数,かける数,はじめの答え,おわり,かかった時間(ミリ秒),はじめの数");
 const QString kTimeHeading = QStringLiteral("日時");
 const QByteArray kBom("\xEF\xBB\xBF");
 
@@ -186,9 +187,23 @@ struct ParsedLine {
     int a = 0, b = 0;
     bool right = false;
     bool unfinished = false;
+    qint32 ms = -1; // how long the first answer took; -1 when the line does not say
 };
 
-constexpr int kReadFields = 7;
+constexpr int kReadFields = 9;
+
+// A count of milliseconds as written in the log (at most a day's); -1 for anything else.
+qint32 millisecondsOf(QByteArrayView field) {
+    if (field.isEmpty() || field.size() > 8)
+        return -1;
+    qint32 value = 0;
+    for (char c : field) {
+        if (c < '0' || c > '9')
+            return -1;
+        value = value * 10 + (c - '0');
+    }
+    return value <= 86'400'000 ? value : -1;
+}
 
 // A line without its end; false for anything that is not an answer line. A carriage return
 // left inside the line (a line end torn between its CR and its LF, with the next line
@@ -215,6 +230,7 @@ bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray 
     else
         return false;
     out.unfinished = found > 6 && fields[6] == unfinished;
+    out.ms = found > 7 ? millisecondsOf(fields[7]) : -1;
     out.when = fields[0];
     return true;
 }
@@ -375,6 +391,12 @@ QByteArray answerLogLine(const LoggedAnswer &answer) {
     line += ',' + (answer.answer.right ? kRightMark : kWrongMark).toUtf8() + ',';
     if (answer.unfinished)
         line += kUnfinishedMark.toUtf8();
+    line += ',';
+    if (answer.answer.ms >= 0)
+        line += QByteArray::number(answer.answer.ms);
+    line += ',';
+    if (answer.answer.given > 0)
+        line += QByteArray::number(answer.answer.given);
     return line + "\r\n";
 }
 
@@ -493,7 +515,8 @@ bool AnswerLogs::addUtf8Line(QByteArrayView line, char separator) {
         m_lastName = parsed.pupil.toByteArray();
     }
     answers.append({qint32(date.toJulianDay()), m_lastPupil, quint8(parsed.activity),
-                    quint8(parsed.a), quint8(parsed.b), parsed.right, parsed.unfinished});
+                    quint8(parsed.a), quint8(parsed.b), parsed.right, parsed.unfinished,
+                    qint32(time.msecsSinceStartOfDay() / 1000), parsed.ms});
     return true;
 }
 

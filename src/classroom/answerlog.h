@@ -4,19 +4,21 @@
 // data folder; the file is UTF-8 CSV with a byte order mark and a header line, so a
 // spreadsheet opens it with the Japanese intact:
 //
-//   日時,名前,活動,かけられる数,かける数,はじめの答え,おわり
-//   2026-12-07 10:15:03,たろう,レベル1,3,4,○,
-//   2026-12-07 10:21:40,たろう,レベル2,7,8,×,とちゅう
+//   日時,名前,活動,かけられる数,かける数,はじめの答え,おわり,かかった時間(ミリ秒),はじめの数
+//   2026-12-07 10:15:03,たろう,レベル1,3,4,○,,2140,12
+//   2026-12-07 10:21:40,たろう,レベル2,7,8,×,とちゅう,5321,54
 //
 // The time is the computer's local time. A name holding a comma or a double quote is quoted
 // with the quotes doubled; a name a spreadsheet would take for a formula gets a leading
 // apostrophe. The last column says "とちゅう" for answers of a set that was left before it
-// was graded. Lines end in CR LF.
+// was graded. The time is how long the pupil took from the moment the question could be
+// answered (its box got the focus with the question shown) to the first confirm, and the
+// number is the one given then; both are empty when not known. Lines end in CR LF.
 //
 // Reading takes every computer's file and skips lines that do not read as answers (a torn
 // last line, a line edited in a spreadsheet), counting them. Files that older copies wrote
-// (six columns, "answers-<host>.csv") and files a spreadsheet saved again (code page 932,
-// UTF-16, more columns) read too.
+// (six or seven columns, without times; "answers-<host>.csv") and files a spreadsheet saved again
+// (code page 932, UTF-16, more columns) read too.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -42,6 +44,8 @@ struct FactAnswer {
     int a = 0;
     int b = 0;
     bool right = false;
+    int ms = -1;   // from the moment the box could be answered to the first confirm; -1: unknown
+    int given = 0; // the number given at the first confirm; 0: unknown
     bool operator==(const FactAnswer &) const = default;
 };
 
@@ -119,6 +123,8 @@ struct AnswerRecord {
     quint8 b = 0;
     bool right = false;
     bool unfinished = false;
+    qint32 second = 0; // the time of day, in seconds
+    qint32 ms = -1;    // how long the first answer took; -1 when the line does not say
 };
 
 // The longest line read as an answer; longer lines are damaged and skipped unread.
@@ -149,7 +155,7 @@ private:
     QByteArray m_lastDateText; // the day of the line read last, as written and as read
     QDate m_lastDate;
     // Fields that had to be unquoted, kept from line to line so that reading allocates once.
-    QByteArray m_unquoted[7];
+    QByteArray m_unquoted[9];
 };
 
 // Reads every computer's log in the folder. Only ordinary files are opened; anything else

@@ -50,6 +50,20 @@ bool AnswerBox::filterEmpties(const QString &text) {
     return v == 0.0 || v >= 100.0;
 }
 
+FactAnswer AnswerBox::withFirstAnswer(FactAnswer answer) const {
+    if (m_firstMs >= 0) {
+        answer.ms = m_firstMs;
+        answer.given = m_firstGiven;
+    }
+    return answer;
+}
+
+void AnswerBox::newQuestion() {
+    m_focusedAt.invalidate();
+    m_firstMs = -1;
+    m_firstGiven = 0;
+}
+
 void AnswerBox::onTextChanged() {
     // Step 1: a value of exactly 0 empties the box (this re-enters once, harmlessly).
     if (numericValue(text()) == 0.0 && !text().isEmpty())
@@ -75,6 +89,12 @@ void AnswerBox::keyPressEvent(QKeyEvent *event) {
         event->accept();
         return;
     }
+    // The first confirm of a number: what the log keeps of how the pupil answered.
+    const bool confirms = code == VK::Return || code == VK::Down || code == VK::Tab;
+    if (confirms && m_firstMs < 0 && value() > 0 && m_focusedAt.isValid()) {
+        m_firstMs = int(qMin<qint64>(m_focusedAt.elapsed(), 86'400'000));
+        m_firstGiven = int(value());
+    }
     QPointer<AnswerBox> self(this);
     Q_EMIT keyDown(m_index, code);
     if (self)
@@ -91,6 +111,8 @@ void AnswerBox::focusInEvent(QFocusEvent *event) {
     // Gaining the focus changes only the colours: the line edit would select the whole text
     // (and put the caret at its end) when the focus comes by the Tab key.
     const int caret = cursorPosition();
+    if (!m_focusedAt.isValid())
+        m_focusedAt.start();
     QLineEdit::focusInEvent(event);
     deselect();
     setCursorPosition(caret);

@@ -2,6 +2,9 @@
 // The answer box shared by all five activities: the value filter on every change, the focus
 // colours, and key events turned into virtual-key codes for the activity's key handler.
 
+#include "classroom/answerlog.h"
+
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 class AnswerBox;
@@ -24,6 +27,13 @@ public:
     void setQuestion(const QString &spoken);
     // The numeric value of the box's text (0 for an empty box).
     double value() const;
+
+    // The first answer given since the box was last emptied and hidden: how long after the
+    // box first got the focus it was confirmed with a number in it, and that number, put
+    // into `answer` (unchanged when the box was never confirmed so).
+    FactAnswer withFirstAnswer(FactAnswer answer) const;
+    // A new question: the time and the first answer start again.
+    void newQuestion();
 
     // The filter's decision for a text: true when the box must be emptied (value 0, or
     // value 100 or more).
@@ -49,11 +59,15 @@ private:
     // moment is the key's auto-repeat.
     int m_releasedKey = 0;
     quint64 m_releasedAt = 0;
+    QElapsedTimer m_focusedAt; // since the question's box first got the focus
+    int m_firstMs = -1;
+    int m_firstGiven = 0;
 };
 
 template <typename Boxes> void emptyAndHide(const Boxes &boxes) {
     for (AnswerBox *box : boxes) {
         box->setText(QString());
         box->hide();
+        box->newQuestion();
     }
 }

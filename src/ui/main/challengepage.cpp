@@ -194,9 +194,10 @@ void ChallengePage::leaveSet() {
     QList<FactAnswer> answers;
     for (int i = 0; i < kBoxCount; ++i)
         if (m_boxes[i]->isVisibleTo(this) && !m_boxes[i]->text().isEmpty())
-            answers.append({numericValueInt16(m_headers[kRows + i / kRows]->text()),
-                            numericValueInt16(m_headers[i % kRows]->text()),
-                            m_boxes[i]->value() == double(s.ChallengeAnswerKey[i])});
+            answers.append(m_boxes[i]->withFirstAnswer(
+                {numericValueInt16(m_headers[kRows + i / kRows]->text()),
+                 numericValueInt16(m_headers[i % kRows]->text()),
+                 m_boxes[i]->value() == double(s.ChallengeAnswerKey[i])}));
     m_classroom.recordUnfinishedSet(LoggedActivity::Challenge, answers, m_dealtFor);
 }
 
@@ -289,8 +290,9 @@ void ChallengePage::markSheet() {
         AnswerBox *box = m_boxes[i];
         const bool right = box->value() == double(s.ChallengeAnswerKey[i]);
         // The row's header times the column's, as the answer key has it.
-        answers.append({numericValueInt16(m_headers[kRows + i / kRows]->text()),
-                        numericValueInt16(m_headers[i % kRows]->text()), right});
+        answers.append(
+            box->withFirstAnswer({numericValueInt16(m_headers[kRows + i / kRows]->text()),
+                                  numericValueInt16(m_headers[i % kRows]->text()), right}));
         if (right) {
             setBackgroundColour(box, Colours::White);
             setTextColour(box, Colours::Black);

@@ -208,8 +208,8 @@ void LevelPage::leaveSet() {
     QList<FactAnswer> answers;
     for (int i = 0; i < kQuestions; ++i)
         if (m_boxes[i]->isVisibleTo(this) && !m_boxes[i]->text().isEmpty())
-            answers.append(
-                factAnswer(m_questions[i]->text(), m_boxes[i]->value() == double(key[i])));
+            answers.append(m_boxes[i]->withFirstAnswer(
+                factAnswer(m_questions[i]->text(), m_boxes[i]->value() == double(key[i]))));
     m_classroom.recordUnfinishedSet(LoggedActivity(int(m_params.activity) + 1), answers,
                                     m_dealtFor);
 }
@@ -265,7 +265,7 @@ void LevelPage::gradeSet() {
     QList<FactAnswer> answers;
     for (int i = 0; i < kQuestions; ++i) {
         const bool right = m_boxes[i]->value() == double(key[i]);
-        answers.append(factAnswer(m_questions[i]->text(), right));
+        answers.append(m_boxes[i]->withFirstAnswer(factAnswer(m_questions[i]->text(), right)));
         m_results[i]->setText(right ? QStringLiteral("◎") : QStringLiteral("×"));
         announce(m_results[i], right ? QStringLiteral("せいかい") : QStringLiteral("まちがい"));
         setTextColour(m_results[i], Colours::Red);

@@ -209,6 +209,7 @@ void PracticePage::hideLeftColumn() {
         m_questions[j]->hide();
         m_boxes[j]->setText(QString());
         m_boxes[j]->hide();
+        m_boxes[j]->newQuestion();
         m_results[j]->hide();
     }
 }
@@ -227,8 +228,9 @@ void PracticePage::QuorinPracticeAnswerTextBox_KeyDown(int index, qint16 keyCode
     // empty box, a letter, Tab or the way back are no answer the pupil gave.
     if (!m_answerLogged[index] && keyCode == VK::Return && !m_boxes[index]->text().isEmpty()) {
         m_answerLogged[index] = true;
-        m_classroom.recordAnswer(LoggedActivity::Practice,
-                                 factAnswer(m_questions[index]->text(), right));
+        m_classroom.recordAnswer(
+            LoggedActivity::Practice,
+            m_boxes[index]->withFirstAnswer(factAnswer(m_questions[index]->text(), right)));
     }
     if (right) {
         result->setText(QStringLiteral("◎"));

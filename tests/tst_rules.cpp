@@ -3,6 +3,7 @@
 // sign-in, saves and messages. Every rule is a table of rows.
 
 #include "classroom/classroom.h"
+#include "classroom/factstate.h"
 #include "core/challengeclock.h"
 #include "core/keys.h"
 #include "core/numericvalue.h"
@@ -147,6 +148,10 @@ private Q_SLOTS:
     void answerLogSpecialFiles();
     void answersKeptOverRestart();
     void usualFolderAway();
+    void factState_data();
+    void factState();
+    void weakSet_data();
+    void weakSet();
 };
 
 // Each row compares what a pure function gives with what it must give.
@@ -1033,3 +1038,124 @@ void TestRules::usualFolderAway() {
 
 QTEST_GUILESS_MAIN(TestRules)
 #include "tst_rules.moc"
+
+namespace {
+// Answers as "r1500@3" (right in 1.5 s, at second 3), "r@3" (right, no time: an older log's
+// line), "w@3" (wrong).
+FactHistory history(const QStringList &answers) {
+    FactHistory t;
+    for (const QString &text : answers) {
+        const QStringList parts = text.mid(1).split(u'@');
+        t.add({parts.value(1).toLongLong(), text.startsWith(u'r'),
+               parts[0].isEmpty() ? -1 : parts[0].toInt()});
+    }
+    return t;
+}
+} // namespace
+
+void TestRules::factState_data() {
+    QTest::addColumn<QStringList>("answers");
+    QTest::addColumn<int>("limitMs");
+    QTest::addColumn<int>("state");
+    const int notYet = int(FactState::NotYet), learning = int(FactState::Learning),
+              known = int(FactState::Known);
+    QTest::newRow("never answered") << QStringList{} << 6000 << notYet;
+    QTest::newRow("never right") << QStringList{"w@1", "w@2", "w@3"} << 6000 << notYet;
+    QTest::newRow("right once") << QStringList{"r1000@1"} << 6000 << learning;
+    QTest::newRow("2 of the last 3 in time") << QStringList{"r2000@1", "w@2", "r5999@3"} << 6000 << known;
+    QTest::newRow("just over the limit") << QStringList{"r2000@1", "r6001@2"} << 6000 << learning;
+    QTest::newRow("slow at 3 s, known at 12 s") << QStringList{"r4000@1", "r5000@2"} << 3000 << learning;
+    QTest::newRow("no limit") << QStringList{"r40000@1", "r50000@2"} << 0 << known;
+    QTest::newRow("old misses forgotten") << QStringList{"w@1", "w@2", "r100@3", "r100@4"} << 6000 << known;
+    QTest::newRow("recent misses count") << QStringList{"r100@1", "r100@2", "w@3", "w@4"} << 6000 << learning;
+    QTest::newRow("older lines without times") << QStringList{"r@1", "r@2", "r@3"} << 6000 << learning;
+    QTest::newRow("older lines, no limit") << QStringList{"r@1", "r@2"} << 0 << known;
+    // Logs of several computers are read one after the other: the last three are by time.
+    QTest::newRow("by time, not by reading")
+        << QStringList{"w@9", "r100@1", "r100@2", "w@8"} << 6000 << learning;
+    QTest::newRow("by time, an early miss") << QStringList{"r100@8", "r100@9", "w@1"} << 6000 << known;
+}
+
+void TestRules::factState() {
+    QFETCH(QStringList, answers);
+    QFETCH(int, limitMs);
+    QFETCH(int, state);
+    QCOMPARE(int(history(answers).state(limitMs)), state);
+    // Read from log lines the same (their times as written, all on one day).
+    AnswerLogs logs;
+    QByteArray file = answerLogHeader();
+    for (const QString &text : answers) {
+        const QStringList parts = text.mid(1).split(u'@');
+        const QTime at = QTime(8, 0).addSecs(parts.value(1).toInt());
+        file += "2026-12-07 " + at.toString(u"HH:mm:ss").toLatin1() + ",たろう,レベル1,7,6," +
+                (text.startsWith(u'r') ? "○" : "×") + QByteArray(parts[0].isEmpty() ? "" : ",,") +
+                parts[0].toLatin1() + (parts[0].isEmpty() ? "" : ",42") + "\r\n";
+    }
+    QVERIFY(logs.addFile(file));
+    QCOMPARE(logs.damagedLines, 0);
+    const QList<PupilFacts> read = factTallies(logs);
+    QCOMPARE(int((read.isEmpty() ? PupilFacts{} : read[0])[factIndex(7, 6)].state(limitMs)), state);
+}
+
+void TestRules::weakSet_data() {
+    // Every fact known (two quick right answers a week ago) but those listed, as
+    // "a*b:answers" with the answers as above; "now" is day 10.
+    QTest::addColumn<QStringList>("facts");
+    QTest::addColumn<QList<int>>("weak"); // the facts learnt, as a * 10 + b, in order
+    QTest::addColumn<bool>("knownMixedIn");
+    const QString yesterday = "@%1", today = "@%2";
+    QTest::newRow("missed in a level: both orders")
+        << QStringList{"7*6:w@860000", "8*4:r9000@860000,r9000@860001"} << QList<int>{67, 76, 48, 84}
+        << true;
+    // A pair met on an earlier day comes back before one never answered and before one
+    // answered today; at most 4 facts.
+    QTest::newRow("spaced across days")
+        << QStringList{"3*8:w@860000", "9*9:", "7*6:w@864100"} << QList<int>{38, 83, 99} << true;
+    QTest::newRow("rows 6 to 8 first among equals")
+        << QStringList{"2*3:", "3*2:", "6*7:", "1*1:"} << QList<int>{67, 76, 11} << true;
+    QTest::newRow("everything known: the slowest")
+        << QStringList{"9*8:r5000@800000,r5500@800001", "4*4:r4000@800000,r4000@800002"}
+        << QList<int>{89, 98, 44, 11} << true;
+    QTest::newRow("nothing known: easy facts mixed in") << QStringList{"all"} << QList<int>{} << false;
+}
+
+void TestRules::weakSet() {
+    QFETCH(QStringList, facts);
+    QFETCH(QList<int>, weak);
+    QFETCH(bool, knownMixedIn);
+    const qint64 now = 10 * 86400 + 100; // day 10
+    PupilFacts pupil{};
+    const bool none = facts == QStringList{"all"};
+    for (int i = 0; i < 81; ++i)
+        if (!none)
+            pupil[i] = history({"r1000@100", "r1000@200"});
+    for (const QString &fact : facts) {
+        if (none)
+            break;
+        const int a = fact[0].digitValue(), b = fact[2].digitValue();
+        const QString answers = fact.section(u':', 1);
+        pupil[factIndex(a, b)] = history(answers.isEmpty() ? QStringList{} : answers.split(u','));
+    }
+    MersenneRandomSource random(false, 7u);
+    const WeakSet set = dealWeakSet(pupil, 6000, now, random);
+    QList<int> learnt;
+    for (int i : set.weakFacts)
+        learnt.append((i / 9 + 1) * 10 + i % 9 + 1);
+    if (!none)
+        QCOMPARE(learnt, weak);
+    QCOMPARE(set.questions.size(), kWeakSetSize);
+    int known = 0;
+    for (qsizetype i = 0; i < set.questions.size(); ++i) {
+        const auto [a, b] = set.questions[i];
+        const int fact = factIndex(a, b);
+        QVERIFY2(i == 0 || set.questions[i] != set.questions[i - 1], "the same fact twice in a row");
+        if (set.weakFacts.contains(fact))
+            continue;
+        known += pupil[fact].state(6000) == FactState::Known;
+    }
+    for (int fact : set.weakFacts) // each fact learnt is asked twice
+        QCOMPARE(set.questions.count({fact / 9 + 1, fact % 9 + 1}), 2);
+    QVERIFY(knownMixedIn ? known >= 2 : known == 0);
+    if (none) // a pupil who knows nothing yet: 4 facts, with the 1, 2 and 5 rows to fill
+        QCOMPARE(set.weakFacts.size(), 4);
+}

@@ -1,0 +1,250 @@
+#include "classroom/factstate.h"
+
+#include "records/ownfile.h"
+
+#include <QDir>
+
+#include <algorithm>
+
+void FactHistory::add(const FactTry &answer) {
+    everRight = everRight || answer.right;
+    // The last three by time: logs of several computers are read one after the other.
+    if (count == 3) {
+        if (answer.at < last[0].at)
+            return;
+        last[0] = last[1];
+        last[1] = last[2];
+        count = 2;
+    }
+    int i = count;
+    while (i > 0 && last[i - 1].at > answer.at) {
+        last[i] = last[i - 1];
+        --i;
+    }
+    last[i] = answer;
+    ++count;
+}
+
+FactState FactHistory::state(int limitMs) const {
+    if (!everRight)
+        return FactState::NotYet;
+    int inTime = 0;
+    for (int i = 0; i < count; ++i)
+        inTime += last[i].right && (limitMs <= 0 || (last[i].ms >= 0 && last[i].ms <= limitMs));
+    return inTime >= 2 ? FactState::Known : FactState::Learning;
+}
+
+qint32 FactHistory::slowestRightMs() const {
+    qint32 slowest = -1;
+    for (int i = 0; i < count; ++i)
+        if (last[i].right)
+            slowest = qMax(slowest, last[i].ms);
+    return slowest;
+}
+
+qint64 answerTime(const AnswerRecord &answer) {
+    return qint64(answer.day) * 86400 + answer.second;
+}
+
+QList<PupilFacts> factTallies(const AnswerLogs &logs) {
+    QList<PupilFacts> facts(logs.pupils.size());
+    for (const AnswerRecord &answer : logs.answers)
+        facts[answer.pupil][factIndex(answer.a, answer.b)].add(
+            {answerTime(answer), answer.right, answer.ms});
+    return facts;
+}
+
+int knownFacts(const PupilFacts &facts, int limitMs) {
+    return int(std::count_if(facts.cbegin(), facts.cend(), [limitMs](const FactHistory &t) {
+        return t.state(limitMs) == FactState::Known;
+    }));
+}
+
+namespace {
+
+// The most read from one log at a time: a year of one computer's answers is a few MB.
+constexpr qint64 kMaxReadBytes = 64 << 20;
+constexpr qsizetype kHeadBytes = 64;
+
+} // namespace
+
+void FactIndex::update(const QString &folder) {
+    if (folder != m_folder) {
+        m_files.clear();
+        m_folder = folder;
+    }
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList({answerLogFilePattern()}, QDir::Files | QDir::Hidden,
+                                   QDir::Name);
+    QSet<QString> seen;
+    for (const QFileInfo &entry : entries) {
+        if (entry.isSymLink())
+            continue;
+        const OwnFile own = openOwnFile(entry.filePath(), OwnFileMode::Read);
+        if (own.state != OwnFile::Opened)
+            continue;
+        seen.insert(entry.fileName());
+        File &f = m_files[entry.fileName()];
+        QFile &file = *own.file;
+        const qint64 size = file.size();
+        const QByteArray head = file.peek(kHeadBytes);
+        // Only a file as this program writes it is read on from where it was left; one a
+        // spreadsheet saved again is read whole each time.
+        const bool ours = head.startsWith(answerLogHeader().left(kHeadBytes));
+        if (!ours || size < f.offset || !head.startsWith(f.head))
+            f = File();
+        if (size == f.offset)
+            continue;
+        if (!file.seek(f.offset))
+            continue;
+        QByteArray chunk = file.read(qMin(size - f.offset, kMaxReadBytes));
+        if (ours) { // a line still being written is read next time
+            const qsizetype end = chunk.lastIndexOf('\n');
+            chunk.truncate(end + 1);
+        }
+        if (chunk.isEmpty())
+            continue;
+        if (f.offset == 0)
+            f.head = head;
+        f.offset += ours ? chunk.size() : 0;
+        AnswerLogs part;
+        part.addFile(chunk);
+        const QList<PupilFacts> tallies = factTallies(part);
+        if (!ours)
+            f.facts.clear();
+        for (qsizetype p = 0; p < part.pupils.size(); ++p) {
+            auto it = f.facts.find(part.pupils[p]);
+            if (it == f.facts.end()) {
+                f.facts.insert(part.pupils[p], tallies[p]);
+                continue;
+            }
+            for (int i = 0; i < 81; ++i)
+                for (int k = 0; k < tallies[p][i].count; ++k)
+                    (*it)[i].add(tallies[p][i].last[k]);
+            for (int i = 0; i < 81; ++i)
+                (*it)[i].everRight = (*it)[i].everRight || tallies[p][i].everRight;
+        }
+    }
+    for (auto it = m_files.begin(); it != m_files.end();)
+        it = seen.contains(it.key()) ? std::next(it) : m_files.erase(it);
+}
+
+PupilFacts FactIndex::facts(const QString &pupil) const {
+    PupilFacts out{};
+    for (const File &f : m_files) {
+        const auto it = f.facts.constFind(pupil);
+        if (it == f.facts.constEnd())
+            continue;
+        for (int i = 0; i < 81; ++i) {
+            out[i].everRight = out[i].everRight || (*it)[i].everRight;
+            for (int k = 0; k < (*it)[i].count; ++k)
+                out[i].add((*it)[i].last[k]);
+        }
+    }
+    return out;
+}
+
+QStringList FactIndex::pupils() const {
+    QSet<QString> names;
+    for (const File &f : m_files)
+        for (auto it = f.facts.cbegin(); it != f.facts.cend(); ++it)
+            names.insert(it.key());
+    QStringList out(names.cbegin(), names.cend());
+    out.sort();
+    return out;
+}
+
+namespace {
+
+struct Pair {
+    int a = 0, b = 0; // a <= b
+    bool weak = false;
+    bool today = false;
+    qint64 lastAt = 0;
+    qint32 slowest = -1;
+    bool hard = false;
+};
+
+bool hardRow(int n) {
+    return n >= 6 && n <= 8;
+}
+
+void shuffleList(QList<int> &items, RandomSource &random) {
+    for (qsizetype i = items.size() - 1; i > 0; --i)
+        items.swapItemsAt(i, qMin(i, qsizetype(random.next() * float(i + 1))));
+}
+
+} // namespace
+
+WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSource &random) {
+    const qint64 today = now / 86400;
+    QList<Pair> pairs;
+    for (int a = 1; a <= 9; ++a) {
+        for (int b = a; b <= 9; ++b) {
+            const FactHistory &ab = facts[factIndex(a, b)], &ba = facts[factIndex(b, a)];
+            Pair p{a, b};
+            p.weak = ab.state(limitMs) != FactState::Known || ba.state(limitMs) != FactState::Known;
+            p.lastAt = qMax(ab.lastAt(), ba.lastAt());
+            p.today = p.lastAt > 0 && p.lastAt / 86400 == today;
+            p.slowest = qMax(ab.slowestRightMs(), ba.slowestRightMs());
+            p.hard = hardRow(a) || hardRow(b);
+            pairs.append(p);
+        }
+    }
+    const bool anyWeak = std::any_of(pairs.cbegin(), pairs.cend(), [](const Pair &p) { return p.weak; });
+    std::stable_sort(pairs.begin(), pairs.end(), [anyWeak](const Pair &x, const Pair &y) {
+        if (!anyWeak) // every fact known: the slowest first
+            return x.slowest > y.slowest;
+        if (x.weak != y.weak)
+            return x.weak;
+        // A fact met on an earlier day comes back first, then one never answered, then one
+        // answered today.
+        const auto when = [](const Pair &p) { return p.today ? 2 : p.lastAt == 0 ? 1 : 0; };
+        if (when(x) != when(y))
+            return when(x) < when(y);
+        if (x.lastAt != y.lastAt)
+            return x.lastAt < y.lastAt;
+        return x.hard && !y.hard;
+    });
+    WeakSet set;
+    for (const Pair &p : pairs) {
+        if (anyWeak && !p.weak)
+            break;
+        const int size = p.a == p.b ? 1 : 2;
+        if (set.weakFacts.size() + size > 4)
+            continue;
+        set.weakFacts.append(factIndex(p.a, p.b));
+        if (size == 2)
+            set.weakFacts.append(factIndex(p.b, p.a));
+        if (set.weakFacts.size() == 4)
+            break;
+    }
+    // Known facts to mix in, at random; where too few are known, facts of the 1, 2 and 5 rows.
+    QList<int> known, easy;
+    for (int i = 0; i < 81; ++i) {
+        if (set.weakFacts.contains(i))
+            continue;
+        if (facts[i].state(limitMs) == FactState::Known)
+            known.append(i);
+        else if (i / 9 + 1 <= 2 || i / 9 + 1 == 5 || i % 9 + 1 <= 2 || i % 9 + 1 == 5)
+            easy.append(i);
+    }
+    shuffleList(known, random);
+    shuffleList(easy, random);
+    QList<int> items = set.weakFacts + set.weakFacts;
+    const QList<int> fillers = known + easy;
+    for (qsizetype k = 0; items.size() < kWeakSetSize && k < fillers.size(); ++k)
+        items.append(fillers[k]);
+    // Never the same fact twice in a row.
+    for (int tries = 0; tries < 100; ++tries) {
+        shuffleList(items, random);
+        bool apart = true;
+        for (qsizetype i = 1; i < items.size(); ++i)
+            apart = apart && items[i] != items[i - 1];
+        if (apart)
+            break;
+    }
+    for (int i : std::as_const(items))
+        set.questions.append({i / 9 + 1, i % 9 + 1});
+    return set;
+}

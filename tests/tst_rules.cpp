@@ -1062,18 +1062,24 @@ void TestRules::factState_data() {
     QTest::newRow("never answered") << QStringList{} << 6000 << notYet;
     QTest::newRow("never right") << QStringList{"w@1", "w@2", "w@3"} << 6000 << notYet;
     QTest::newRow("right once") << QStringList{"r1000@1"} << 6000 << learning;
-    QTest::newRow("2 of the last 3 in time") << QStringList{"r2000@1", "w@2", "r5999@3"} << 6000 << known;
+    QTest::newRow("2 of the last 3 in time")
+        << QStringList{"r2000@1", "w@2", "r5999@3"} << 6000 << known;
     QTest::newRow("just over the limit") << QStringList{"r2000@1", "r6001@2"} << 6000 << learning;
-    QTest::newRow("slow at 3 s, known at 12 s") << QStringList{"r4000@1", "r5000@2"} << 3000 << learning;
+    QTest::newRow("slow at 3 s, known at 12 s")
+        << QStringList{"r4000@1", "r5000@2"} << 3000 << learning;
     QTest::newRow("no limit") << QStringList{"r40000@1", "r50000@2"} << 0 << known;
-    QTest::newRow("old misses forgotten") << QStringList{"w@1", "w@2", "r100@3", "r100@4"} << 6000 << known;
-    QTest::newRow("recent misses count") << QStringList{"r100@1", "r100@2", "w@3", "w@4"} << 6000 << learning;
-    QTest::newRow("older lines without times") << QStringList{"r@1", "r@2", "r@3"} << 6000 << learning;
+    QTest::newRow("old misses forgotten")
+        << QStringList{"w@1", "w@2", "r100@3", "r100@4"} << 6000 << known;
+    QTest::newRow("recent misses count")
+        << QStringList{"r100@1", "r100@2", "w@3", "w@4"} << 6000 << learning;
+    QTest::newRow("older lines without times")
+        << QStringList{"r@1", "r@2", "r@3"} << 6000 << learning;
     QTest::newRow("older lines, no limit") << QStringList{"r@1", "r@2"} << 0 << known;
     // Logs of several computers are read one after the other: the last three are by time.
     QTest::newRow("by time, not by reading")
         << QStringList{"w@9", "r100@1", "r100@2", "w@8"} << 6000 << learning;
-    QTest::newRow("by time, an early miss") << QStringList{"r100@8", "r100@9", "w@1"} << 6000 << known;
+    QTest::newRow("by time, an early miss")
+        << QStringList{"r100@8", "r100@9", "w@1"} << 6000 << known;
 }
 
 void TestRules::factState() {
@@ -1103,20 +1109,24 @@ void TestRules::weakSet_data() {
     QTest::addColumn<QStringList>("facts");
     QTest::addColumn<QList<int>>("weak"); // the facts learnt, as a * 10 + b, in order
     QTest::addColumn<bool>("knownMixedIn");
-    const QString yesterday = "@%1", today = "@%2";
     QTest::newRow("missed in a level: both orders")
-        << QStringList{"7*6:w@860000", "8*4:r9000@860000,r9000@860001"} << QList<int>{67, 76, 48, 84}
-        << true;
-    // A pair met on an earlier day comes back before one never answered and before one
-    // answered today; at most 4 facts.
-    QTest::newRow("spaced across days")
-        << QStringList{"3*8:w@860000", "9*9:", "7*6:w@864100"} << QList<int>{38, 83, 99} << true;
+        << QStringList{"7*6:w@860000", "8*4:r9000@860000,r9000@860001"}
+        << QList<int>{67, 76, 48, 84} << true;
+    // A pair missed on an earlier day comes back before one missed today, and both before
+    // one never answered; at most 4 facts.
+    QTest::newRow("spaced across days") << QStringList{"9*9:", "7*6:w@864100", "3*8:w@860000"}
+                                        << QList<int>{38, 83, 67, 76} << true;
+    // Of the facts met today, the one just missed before the one right once.
+    QTest::newRow("a miss before a slow right answer")
+        << QStringList{"2*3:r9000@864050", "5*4:r9000@864050,w@864060"}
+        << QList<int>{45, 54, 23, 32} << true;
     QTest::newRow("rows 6 to 8 first among equals")
         << QStringList{"2*3:", "3*2:", "6*7:", "1*1:"} << QList<int>{67, 76, 11} << true;
     QTest::newRow("everything known: the slowest")
         << QStringList{"9*8:r5000@800000,r5500@800001", "4*4:r4000@800000,r4000@800002"}
         << QList<int>{89, 98, 44, 11} << true;
-    QTest::newRow("nothing known: easy facts mixed in") << QStringList{"all"} << QList<int>{} << false;
+    QTest::newRow("nothing known: easy facts mixed in")
+        << QStringList{"all"} << QList<int>{} << false;
 }
 
 void TestRules::weakSet() {
@@ -1148,7 +1158,8 @@ void TestRules::weakSet() {
     for (qsizetype i = 0; i < set.questions.size(); ++i) {
         const auto [a, b] = set.questions[i];
         const int fact = factIndex(a, b);
-        QVERIFY2(i == 0 || set.questions[i] != set.questions[i - 1], "the same fact twice in a row");
+        QVERIFY2(i == 0 || set.questions[i] != set.questions[i - 1],
+                 "the same fact twice in a row");
         if (set.weakFacts.contains(fact))
             continue;
         known += pupil[fact].state(6000) == FactState::Known;

@@ -31,8 +31,9 @@ std::optional<qint64> g_appendFailsAfter;
 std::atomic<int> g_readPauseMs{0};
 
 const QString kActivityLabels[kLoggedActivities] = {
-    QStringLiteral("れんしゅう"), QStringLiteral("レベル1"), QStringLiteral("レベル2"),
-    QStringLiteral("レベル3"), QStringLiteral("チャレンジ")};
+    QStringLiteral("れんしゅう"), QStringLiteral("レベル1"),
+    QStringLiteral("レベル2"),    QStringLiteral("レベル3"),
+    QStringLiteral("チャレンジ"), QStringLiteral("にがて れんしゅう")};
 
 // The right and the wrong mark, as in the pages.
 const QString kRightMark = QStringLiteral("○");
@@ -169,7 +170,7 @@ namespace {
 int activityOf(QByteArrayView label) {
     static const QByteArray labels[kLoggedActivities] = {
         kActivityLabels[0].toUtf8(), kActivityLabels[1].toUtf8(), kActivityLabels[2].toUtf8(),
-        kActivityLabels[3].toUtf8(), kActivityLabels[4].toUtf8()};
+        kActivityLabels[3].toUtf8(), kActivityLabels[4].toUtf8(), kActivityLabels[5].toUtf8()};
     for (int k = 0; k < kLoggedActivities; ++k)
         if (label == labels[k])
             return k;

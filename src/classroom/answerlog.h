@@ -31,9 +31,17 @@
 
 class QIODevice;
 
-// What a logged answer was given in; the order is that of the tabs.
-enum class LoggedActivity { Practice = 0, Novice = 1, Intermediate = 2, Expert = 3, Challenge = 4 };
-inline constexpr int kLoggedActivities = 5;
+// What a logged answer was given in; the order is that of the tabs, then the practice of the
+// pupil's weak facts.
+enum class LoggedActivity {
+    Practice = 0,
+    Novice = 1,
+    Intermediate = 2,
+    Expert = 3,
+    Challenge = 4,
+    WeakFacts = 5
+};
+inline constexpr int kLoggedActivities = 6;
 
 // The activity's word in the file: the caption of its tab.
 QString loggedActivityLabel(LoggedActivity activity);

@@ -1,5 +1,7 @@
 #include "classroom/classroom.h"
 
+#include "classroom/factstate.h"
+
 #include "core/fileexists.h"
 #include "core/numericvalue.h"
 #include "records/datafile.h"
@@ -525,6 +527,21 @@ void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswe
 
 // ---- The answer log --------------------------------------------------------------------
 
+PupilFacts Classroom::pupilFacts() {
+    if (m_pupilName.isEmpty())
+        return {};
+    writeKeptAnswers(); // the answers still kept belong in the picture too
+    m_facts.update(m_state.DataFolder);
+    return m_facts.facts(m_pupilName);
+}
+
+WeakSet Classroom::dealWeakSet() {
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 at = now.date().toJulianDay() * 86400 + now.time().msecsSinceStartOfDay() / 1000;
+    m_random->reseedFromClock();
+    return ::dealWeakSet(pupilFacts(), factLimitMs(), at, *m_random);
+}
+
 AnswerQueue &Classroom::answerQueue() {
     // One queue per data folder: a folder chosen again finds what its spool kept.
     if (!m_answerQueue || m_answerQueue->dataFolder() != m_state.DataFolder) {
@@ -636,6 +653,7 @@ QString Classroom::className() const {
 
 namespace {
 
+const QString kFactLimitKey = QStringLiteral("Facts/KnownWithinMs");
 const QString kTeacherPinKey = QStringLiteral("Teacher/Pin");
 
 // The salt's hex, ":" and the hex of SHA-256 applied 20,000 times to salt and PIN: slow to
@@ -648,6 +666,18 @@ QByteArray pinDigest(const QByteArray &salt, const QString &pin) {
 }
 
 } // namespace
+
+int Classroom::factLimitMs() {
+    const int ms = programSettings().value(kFactLimitKey, kDefaultFactLimitMs).toInt();
+    return std::find(std::begin(kFactLimitsMs), std::end(kFactLimitsMs), ms) !=
+                   std::end(kFactLimitsMs)
+               ? ms
+               : kDefaultFactLimitMs;
+}
+
+void Classroom::setFactLimitMs(int ms) {
+    programSettings().setValue(kFactLimitKey, ms);
+}
 
 bool Classroom::teacherPinSet() {
     return !programSettings().value(kTeacherPinKey).toString().isEmpty();

@@ -7,6 +7,7 @@
 #include "classroom/answerlog.h"
 #include "classroom/answerqueue.h"
 #include "classroom/classsheet.h"
+#include "classroom/factstate.h"
 #include "core/applicationstate.h"
 #include "core/shuffle.h"
 #include "records/foldersync.h"
@@ -94,6 +95,10 @@ public:
     // The teacher's PIN, guarding the options, the class list and the class sheet. Kept in
     // this computer's settings as a salted, many-times-hashed value, never as the PIN; an
     // empty PIN removes it.
+    // The time within which a right answer shows a fact is known (kFactLimitsMs; 0: no
+    // limit), this computer's choice in the options dialog.
+    static int factLimitMs();
+    static void setFactLimitMs(int ms);
     static bool teacherPinSet();
     static void setTeacherPin(const QString &pin);
     static bool teacherPinMatches(const QString &pin);
@@ -145,6 +150,10 @@ public:
     void recordUnfinishedSet(LoggedActivity activity, const QList<FactAnswer> &answers,
                              const QString &pupil);
     // The signed-in pupil as the answer log names them; empty before the first sign-in.
+    // The signed-in pupil's facts from every computer's answer log (each log read on from
+    // where it was left), and a weak-facts set dealt from them.
+    PupilFacts pupilFacts();
+    WeakSet dealWeakSet();
     QString pupilName() const { return m_pupilName; }
     QString answerLogPath();
     // Writes the answers kept on this computer, when there are any.
@@ -215,7 +224,8 @@ private:
     QTimer m_retryTimer;
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
-    QString m_pupilName;               // the signed-in pupil, as the answer log names them
+    FactIndex m_facts;
+    QString m_pupilName;                        // the signed-in pupil, as the answer log names them
     std::unique_ptr<AnswerQueue> m_answerQueue; // for the data folder in use
     QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
 };

@@ -73,9 +73,8 @@ void FactIndex::update(const QString &folder) {
         m_files.clear();
         m_folder = folder;
     }
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList({answerLogFilePattern()}, QDir::Files | QDir::Hidden,
-                                   QDir::Name);
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        {answerLogFilePattern()}, QDir::Files | QDir::Hidden, QDir::Name);
     QSet<QString> seen;
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink())
@@ -163,6 +162,7 @@ struct Pair {
     qint64 lastAt = 0;
     qint32 slowest = -1;
     bool hard = false;
+    bool missed = false; // the last answer to one of the two was wrong
 };
 
 bool hardRow(int n) {
@@ -188,20 +188,25 @@ WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSour
             p.today = p.lastAt > 0 && p.lastAt / 86400 == today;
             p.slowest = qMax(ab.slowestRightMs(), ba.slowestRightMs());
             p.hard = hardRow(a) || hardRow(b);
+            p.missed = (ab.count && !ab.last[ab.count - 1].right) ||
+                       (ba.count && !ba.last[ba.count - 1].right);
             pairs.append(p);
         }
     }
-    const bool anyWeak = std::any_of(pairs.cbegin(), pairs.cend(), [](const Pair &p) { return p.weak; });
+    const bool anyWeak =
+        std::any_of(pairs.cbegin(), pairs.cend(), [](const Pair &p) { return p.weak; });
     std::stable_sort(pairs.begin(), pairs.end(), [anyWeak](const Pair &x, const Pair &y) {
         if (!anyWeak) // every fact known: the slowest first
             return x.slowest > y.slowest;
         if (x.weak != y.weak)
             return x.weak;
-        // A fact met on an earlier day comes back first, then one never answered, then one
-        // answered today.
-        const auto when = [](const Pair &p) { return p.today ? 2 : p.lastAt == 0 ? 1 : 0; };
+        // A fact missed on an earlier day comes back first, then one missed today; one never
+        // answered is new, not weak, and waits until nothing was missed.
+        const auto when = [](const Pair &p) { return p.lastAt == 0 ? 2 : p.today ? 1 : 0; };
         if (when(x) != when(y))
             return when(x) < when(y);
+        if (x.missed != y.missed)
+            return x.missed;
         if (x.lastAt != y.lastAt)
             return x.lastAt < y.lastAt;
         return x.hard && !y.hard;

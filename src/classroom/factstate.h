@@ -87,8 +87,8 @@ inline constexpr int kWeakSetSize = 12;
 // Deals a set for a pupil whose facts are `facts`, at time `now` (FactTry's clock).
 // The facts of a pair (7 × 6 and 6 × 7) go together; a pair is weak while either is not
 // known. The weak pairs come in this order: those last answered on an earlier day (they come
-// back), then those never answered, then those answered today; the longest unseen first,
-// then the rows of 6, 7 and 8.
+// back), then those answered today, then those never answered; among them those whose last
+// answer was wrong, the longest unseen, then the rows of 6, 7 and 8 first.
 // The first pairs are taken up to 4 facts (at least 2 where there are), each asked twice
 // and never twice in a row, mixed with known facts (at least two). A pupil who knows every
 // fact practises the slowest known ones.

@@ -1,6 +1,7 @@
 #include "ui/dialogs/frmoptions.h"
 
 #include "classroom/classroom.h"
+#include "classroom/factstate.h"
 #include "records/datafile.h"
 #include "ui/main/geometry.h"
 
@@ -43,7 +44,7 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
     setModal(true);
     setFont(designFont(9));
     // A row below the design's controls holds the teacher's PIN.
-    setFixedSize(twipsToPixels(6150), twipsToPixels(5640));
+    setFixedSize(twipsToPixels(6150), twipsToPixels(6240));
 
     m_frame = new QGroupBox(QStringLiteral("ファイルの場所を決めてください"), this);
     nameControl(m_frame, QStringLiteral("QuorinOptionFrame"));
@@ -137,11 +138,28 @@ frmOptions::frmOptions(Classroom &classroom, QWidget *owner)
                                           : QStringLiteral("暗証番号を決めました。"));
     });
 
+    // How quickly a right answer must come for the fact to count as known (the pupils' map,
+    // the weak-facts practice, the class sheet).
+    auto *limitLabel = new QLabel(QStringLiteral("おぼえた九九の時間(&T)："), this);
+    placeInTwips(limitLabel, 240, 5580, 2580, 495);
+    auto *limit = new QComboBox(this);
+    nameControl(limit, QStringLiteral("QuorinOptionFactLimitCombo"));
+    placeInTwips(limit, 2880, 5580, 2895, 420);
+    limitLabel->setBuddy(limit);
+    for (int ms : kFactLimitsMs)
+        limit->addItem(ms ? QStringLiteral("%1秒以内に正解").arg(ms / 1000)
+                          : QStringLiteral("時間は見ない"),
+                       ms);
+    limit->setCurrentIndex(limit->findData(Classroom::factLimitMs()));
+    connect(limit, &QComboBox::activated, this,
+            [limit] { Classroom::setFactLimitMs(limit->currentData().toInt()); });
+
     setTabOrder(m_drive, m_dir);
     setTabOrder(m_dir, m_remember);
     setTabOrder(m_remember, m_ok);
     setTabOrder(m_ok, m_cancel);
     setTabOrder(m_cancel, pin);
+    setTabOrder(pin, limit);
 
     fillDriveList();
     connect(m_drive, &QComboBox::activated, this, &frmOptions::QuorinOptionFormDrive_Change);

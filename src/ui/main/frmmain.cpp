@@ -5,6 +5,7 @@
 #include "ui/dialogs/frmabout.h"
 #include "ui/dialogs/frmclasslist.h"
 #include "ui/dialogs/frmclasssheet.h"
+#include "ui/dialogs/frmfacts.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
@@ -364,6 +365,22 @@ void frmMain::buildSignInPage(QWidget *page) {
     nameControl(m_nextPupilCommand, QStringLiteral("QuorinNextPupilCommand"));
     placeOnTabPage(m_nextPupilCommand, 6360, 6000, 2415, 495);
 
+    // The signed-in pupil's own practice of weak facts and map of the facts.
+    m_weakCommand = new QPushButton(QStringLiteral("にがて れんしゅう (Alt+6)"), page);
+    nameControl(m_weakCommand, QStringLiteral("QuorinWeakFactsCommand"));
+    placeOnTabPage(m_weakCommand, 3840, 7920, 2415, 495);
+    m_mapCommand = new QPushButton(QStringLiteral("わたしの 九九 (Alt+7)"), page);
+    nameControl(m_mapCommand, QStringLiteral("QuorinFactMapCommand"));
+    placeOnTabPage(m_mapCommand, 6360, 7920, 2415, 495);
+    for (auto [button, key] :
+         {std::pair{m_weakCommand, Qt::Key_6}, std::pair{m_mapCommand, Qt::Key_7}}) {
+        button->setEnabled(false);
+        auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | key), page);
+        connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
+    }
+    connect(m_weakCommand, &QPushButton::clicked, this, &frmMain::openWeakPractice);
+    connect(m_mapCommand, &QPushButton::clicked, this, &frmMain::openFactMap);
+
     m_finCommand = new QPushButton(QStringLiteral("ミルトーネの終了"), page);
     nameControl(m_finCommand, QStringLiteral("QuorinFinCommand"));
     placeOnTabPage(m_finCommand, 9360, 7920, 2415, 495);
@@ -506,6 +523,8 @@ bool frmMain::isTabSelectable(int index) const {
 void frmMain::lockActivityTabs() {
     m_signedInName.clear();
     m_pupilShown->clear();
+    m_weakCommand->setEnabled(false);
+    m_mapCommand->setEnabled(false);
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, false);
 }
@@ -564,6 +583,8 @@ void frmMain::QuorinIniFinCommand_Click() {
         setTabSelectable(i, true);
     m_signedInName = outcome.name;
     m_pupilShown->setText(outcome.name + QStringLiteral(" さん"));
+    m_weakCommand->setEnabled(true);
+    m_mapCommand->setEnabled(true);
     m_iniMessage->clear();
     // Every activity page starts fresh for this pupil.
     m_practice->QuorinPracticeRetryCommand_Click();
@@ -677,6 +698,22 @@ void frmMain::mnuToolsClassSheet_Click() {
     }
     m_classSheet->Form_Load();
     showOnThisScreen(m_classSheet);
+}
+
+void frmMain::openWeakPractice() {
+    if (m_signedInName.isEmpty())
+        return;
+    frmWeakPractice practice(m_classroom, !m_pad->isHidden(), this);
+    fitOnScreen(&practice, screen());
+    execDialog(&practice);
+}
+
+void frmMain::openFactMap() {
+    if (m_signedInName.isEmpty())
+        return;
+    frmFactMap map(m_classroom.pupilFacts(), Classroom::factLimitMs(), this);
+    fitOnScreen(&map, screen());
+    execDialog(&map);
 }
 
 void frmMain::mnuToolsClassList_Click() {

@@ -88,6 +88,8 @@ public Q_SLOTS:
     void mnuFileExit_Click();
     void mnuToolsOptions_Click();
     void mnuToolsClassSheet_Click();
+    void openWeakPractice();
+    void openFactMap();
     void mnuToolsClassList_Click();
     // Shows or hides the number pad beside the pages and remembers the choice.
     void mnuViewNumberPad_Click(bool shown);
@@ -139,6 +141,8 @@ private:
     QPushButton *m_nextPupilCommand = nullptr; // つぎの ひと: the name box emptied, tabs locked
     QLabel *m_pupilShown = nullptr;            // the signed-in pupil, beside the tabs
     QPushButton *m_finCommand = nullptr;
+    QPushButton *m_weakCommand = nullptr; // にがて れんしゅう, once a pupil signed in
+    QPushButton *m_mapCommand = nullptr;  // わたしの 九九, once a pupil signed in
     QLabel *m_iniMessage = nullptr;
     QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked
     QLabel *m_recordStatus = nullptr;

@@ -75,6 +75,7 @@ void TestClassSheet::sheetFromLogs_data() {
     QTest::addColumn<QStringList>("table");
     QTest::addColumn<QStringList>("idle");
     QTest::addColumn<int>("damaged");
+    QTest::addColumn<QStringList>("known"); // pupils' known facts, then each fact's known share
     const QList<QByteArray> twoPcs = {log("2026-12-07 09:00:00,たろう,レベル1,3,4,×\r\n2026-12-08 "
                                           "09:00:00,たろう,れんしゅう,3,4,○\r\n"),
                                       log("2026-11-30 10:00:00,はなこ,レベル2,3,4,×\r\n2026-12-09 "
@@ -83,15 +84,15 @@ void TestClassSheet::sheetFromLogs_data() {
     QTest::newRow("two computers, this week")
         << twoPcs << 0 << "" << QStringList{"3×4 2/3", "9×9 0/1"}
         << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 2 1", "じろう 0 0 0 0 0 0"}
-        << QStringList{"じろう"} << 0;
+        << QStringList{"じろう"} << 0 << QStringList{};
     QTest::newRow("this month") << twoPcs << 1 << "" << QStringList{"3×4 2/3", "9×9 0/1"}
                                 << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 2 1",
                                                "じろう 0 0 0 0 0 0"}
-                                << QStringList{"じろう"} << 0;
+                                << QStringList{"じろう"} << 0 << QStringList{};
     QTest::newRow("all, one pupil")
         << twoPcs << 2 << "はなこ" << QStringList{"3×4 2/2", "9×9 0/1"}
         << QStringList{"たろう ★3 0 1 0 2 1", "はなこ 0 ★2 0 0 3 2", "じろう 0 0 0 0 0 0"}
-        << QStringList{"じろう"} << 0;
+        << QStringList{"じろう"} << 0 << QStringList{};
     // Quoted names, a date a spreadsheet rewrote, CR LF and LF, a column added; damaged: a
     // factor 0, a 10, text, an unknown activity, a mark that is no mark, a day that does not
     // exist, an open quote, and a torn last line. The header again is no damage.
@@ -110,7 +111,7 @@ void TestClassSheet::sheetFromLogs_data() {
                              log("")}
         << 0 << "" << QStringList{"2×2 1/2", "2×4 0/1"}
         << QStringList{"たろう ★3 0 1 0 1 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
-        << QStringList{"はなこ", "じろう"} << 8;
+        << QStringList{"はなこ", "じろう"} << 8 << QStringList{};
     // Files a spreadsheet saved again, every one of them read: code page 932 with its own
     // dates, UTF-16 with a byte order mark (tab-separated too), a column added; an answer of
     // a set left unfinished counts like any other.
@@ -127,7 +128,7 @@ void TestClassSheet::sheetFromLogs_data() {
                              log("2026-12-08 10:00:00,じろう,チャレンジ,3,4,○,,よくできた\r\n")}
         << 0 << "" << QStringList{"3×4 1/3", "9×9 1/1"}
         << QStringList{"たろう ★3 0 1 0 1 1", "はなこ 0 ★2 0 0 2 1", "じろう 0 0 0 0 1 0"}
-        << QStringList{} << 0;
+        << QStringList{} << 0 << QStringList{};
     // Lines longer than any answer's are skipped unread, with or without a line end.
     QTest::newRow("over-long lines")
         << QList<QByteArray>{log("2026-12-08 10:00:00," + QByteArray(1100, 'a') +
@@ -136,7 +137,18 @@ void TestClassSheet::sheetFromLogs_data() {
                                  QByteArray(3000, '"'))}
         << 0 << "" << QStringList{"2×2 0/1"}
         << QStringList{"たろう ★3 0 1 0 1 0", "はなこ 0 ★2 0 0 0 0", "じろう 0 0 0 0 0 0"}
-        << QStringList{"はなこ", "じろう"} << 3;
+        << QStringList{"はなこ", "じろう"} << 3 << QStringList{};
+    // Lines with answer times: 3 × 4 right twice within 6 seconds is known to たろう; はなこ
+    // was too slow once, and an older line has no time; a set of the weak facts' practice
+    // reads as an activity too.
+    QTest::newRow("answer times")
+        << QList<QByteArray>{log("2026-12-08 10:00:00,たろう,レベル1,3,4,○,,2100,12\r\n"
+                                 "2026-12-08 10:00:09,たろう,にがて れんしゅう,3,4,○,,5900,12\r\n"
+                                 "2026-12-08 10:00:10,はなこ,レベル2,3,4,○,,6100,12\r\n"
+                                 "2026-12-08 10:00:11,はなこ,レベル2,3,4,○\r\n")}
+        << 0 << "" << QStringList{"3×4 0/4"}
+        << QStringList{"たろう ★3 0 1 0 2 0", "はなこ 0 ★2 0 0 2 0", "じろう 0 0 0 0 0 0"}
+        << QStringList{"じろう"} << 0 << QStringList{"たろう 1", "3×4 1/2"};
 }
 
 void TestClassSheet::sheetFromLogs() {
@@ -162,10 +174,22 @@ void TestClassSheet::sheetFromLogs() {
             text += (line.holdsRecord[k] ? " ★" : " ") + QString::number(line.best[k]);
         table << text + QStringLiteral(" %1 %2").arg(line.answered).arg(line.wrong);
     }
+    QStringList known;
+    for (const PupilLine &line : sheet.pupils)
+        if (line.known)
+            known << QStringLiteral("%1 %2").arg(line.name).arg(line.known);
+    for (int i = 0; i < kFactCount; ++i)
+        if (sheet.facts[i].knownBy)
+            known << QStringLiteral("%1×%2 %3/%4")
+                         .arg(i / 9 + 1)
+                         .arg(i % 9 + 1)
+                         .arg(sheet.facts[i].knownBy)
+                         .arg(sheet.facts[i].pupils);
     QTEST(grid, "grid");
     QTEST(table, "table");
     QTEST(sheet.idle, "idle");
     QTEST(sheet.damagedLines, "damaged");
+    QTEST(known, "known");
 }
 
 // The window opened from the menu: the logs are read in the background with a progress bar,

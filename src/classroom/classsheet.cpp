@@ -66,7 +66,7 @@ QStringList sheetPupilChoices(const ClassRoster &roster, const AnswerLogs &logs)
 }
 
 ClassSheet buildClassSheet(const ClassRoster &roster, const AnswerLogs &logs, SheetPeriod period,
-                           const QDate &today, const QString &pupil) {
+                           const QDate &today, const QString &pupil, int limitMs) {
     ClassSheet sheet;
     sheet.className = roster.className;
     sheet.period = period;
@@ -110,6 +110,19 @@ ClassSheet buildClassSheet(const ClassRoster &roster, const AnswerLogs &logs, Sh
     QHash<QString, int> logIndex;
     for (int i = 0; i < logs.pupils.size(); ++i)
         logIndex.insert(logs.pupils[i], i);
+    // What each pupil knows, from every answer; the grid's share over the pupils shown.
+    const QList<PupilFacts> facts = factTallies(logs);
+    for (int i = 0; i < logs.pupils.size(); ++i) {
+        if (shownPupil >= 0 && i != shownPupil)
+            continue;
+        for (int f = 0; f < kFactCount; ++f) {
+            const FactState state = facts[i][f].state(limitMs);
+            sheet.facts[f].pupils += 1;
+            sheet.facts[f].knownBy += state == FactState::Known;
+            if (shownPupil >= 0)
+                sheet.facts[f].state = state;
+        }
+    }
     for (const RosterPupil &p : roster.pupils) {
         PupilLine line;
         line.name = p.name;
@@ -121,6 +134,7 @@ ClassSheet buildClassSheet(const ClassRoster &roster, const AnswerLogs &logs, Sh
         if (i >= 0) {
             line.answered = answered[i];
             line.wrong = wrong[i];
+            line.known = knownFacts(facts[i], limitMs);
         }
         if (line.answered == 0)
             sheet.idle << p.name;

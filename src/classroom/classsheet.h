@@ -4,6 +4,7 @@
 // a period (for the class or for one pupil), and the pupils who answered nothing in it.
 
 #include "classroom/answerlog.h"
+#include "classroom/factstate.h"
 #include "core/applicationstate.h"
 
 #include <QDate>
@@ -47,6 +48,12 @@ struct ClassRoster {
 struct FactTally {
     int answered = 0;
     int wrong = 0;
+    // Of the class's pupils with answers (the class grid), how many know the fact; for one
+    // pupil's grid, 1 when the pupil knows it. Known facts count every answer, whatever the
+    // period (a fact is known by its last answers).
+    int knownBy = 0;
+    int pupils = 0;
+    FactState state = FactState::NotYet; // one pupil's grid: the pupil's state of the fact
     // The share of wrong first answers, 0..1; -1 when nothing was answered.
     double wrongShare() const { return answered ? double(wrong) / answered : -1.0; }
 };
@@ -58,6 +65,7 @@ struct PupilLine {
     std::array<bool, 4> holdsRecord{};
     int answered = 0; // answers in the period
     int wrong = 0;
+    int known = 0; // facts known, from all the answers
 };
 
 struct ClassSheet {
@@ -78,8 +86,10 @@ struct ClassSheet {
 
 // Builds the sheet for `period` ending `today`, with the grid for `pupil` (empty: the class).
 // The class's grid takes every answer in the logs, also of names no longer in the roster.
+// Facts are known within `limitMs` (see factstate.h).
 ClassSheet buildClassSheet(const ClassRoster &roster, const AnswerLogs &logs, SheetPeriod period,
-                           const QDate &today, const QString &pupil = QString());
+                           const QDate &today, const QString &pupil = QString(),
+                           int limitMs = kDefaultFactLimitMs);
 
 // The names the grid can be shown for: the roster's, then others found in the logs.
 QStringList sheetPupilChoices(const ClassRoster &roster, const AnswerLogs &logs);

@@ -76,6 +76,11 @@ void drawGrid(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x,
                            Qt::AlignHCenter | Qt::AlignTop,
                            QString::number(fact.answered) + QStringLiteral("問"));
             }
+            // Beside the wrong share: how many know the fact (the class: their share; one
+            // pupil: ◎ when known).
+            p.setFont(m.font(2.2, true));
+            p.drawText(cell.adjusted(0, m.px(0.3), -m.px(0.6), 0), Qt::AlignRight | Qt::AlignTop,
+                       factKnownText(fact, !sheet.pupil.isEmpty()));
         }
     // The legend under the grid.
     const qreal ly = y + 6 + cellH * 9 + 2;
@@ -94,7 +99,7 @@ void drawGrid(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x,
     p.fillRect(none, factColour(FactTally{}));
     p.drawRect(none);
     p.drawText(m.rect(x + 4.8, ly + 4.5, 80, 6), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("答えなし　　数字の下は答えた問題の数"));
+               QStringLiteral("答えなし　　数字の下は答えた問題の数　　右上の◎はおぼえた人の割合"));
 }
 
 void drawTable(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x, qreal y,
@@ -107,18 +112,18 @@ void drawTable(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x
     const qreal blockW = (width - gap * (blocks - 1)) / blocks;
     const qreal rowH = qMin<qreal>(6.0, height / (perBlock + 1));
     // Name, the four runs, the answers and the wrong share, in shares of the block's width.
-    const qreal shares[7] = {0.31, 0.105, 0.105, 0.105, 0.125, 0.125, 0.125};
-    const QString heads[7] = {QStringLiteral("名前"),    sheetActivityCaption(0),
-                              sheetActivityCaption(1),   sheetActivityCaption(2),
-                              sheetActivityCaption(3),   QStringLiteral("答えた数"),
-                              QStringLiteral("まちがい")};
+    const qreal shares[8] = {0.27, 0.095, 0.095, 0.095, 0.115, 0.11, 0.11, 0.11};
+    const QString heads[8] = {QStringLiteral("名前"),     sheetActivityCaption(0),
+                              sheetActivityCaption(1),    sheetActivityCaption(2),
+                              sheetActivityCaption(3),    QStringLiteral("答えた数"),
+                              QStringLiteral("まちがい"), QStringLiteral("おぼえた九九")};
     const QFont headFont = m.font(qMin<qreal>(2.9, rowH * 0.62), true);
     const QFont cellFont = m.font(qMin<qreal>(3.0, rowH * 0.66));
     p.setPen(QPen(kInk, m.px(0.2)));
     for (int block = 0; block < blocks; ++block) {
         const qreal bx = x + block * (blockW + gap);
         qreal cx = bx;
-        for (int c = 0; c < 7; ++c) {
+        for (int c = 0; c < 8; ++c) {
             const QRectF r = m.rect(cx, y, blockW * shares[c], rowH);
             p.fillRect(r, QColor(0xE0, 0xE0, 0xE0));
             p.drawRect(r);
@@ -130,16 +135,17 @@ void drawTable(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x
             if (index >= n)
                 break;
             const PupilLine &line = sheet.pupils[index];
-            const QString cells[7] = {line.name,
+            const QString cells[8] = {line.name,
                                       QString(),
                                       QString(),
                                       QString(),
                                       QString(),
                                       QString::number(line.answered),
-                                      wrongShareText(line.answered, line.wrong)};
+                                      wrongShareText(line.answered, line.wrong),
+                                      QString::number(line.known)};
             cx = bx;
             const qreal ry = y + rowH * (i + 1);
-            for (int c = 0; c < 7; ++c) {
+            for (int c = 0; c < 8; ++c) {
                 const QRectF r = m.rect(cx, ry, blockW * shares[c], rowH);
                 if (i % 2)
                     p.fillRect(r, QColor(0xF4, 0xF4, 0xF4));
@@ -168,6 +174,14 @@ QColor factColour(const FactTally &fact) {
     // Green at no wrong answer, yellow at a quarter, red at half or more.
     const qreal t = qBound(0.0, fact.wrongShare() / 0.5, 1.0);
     return QColor::fromHsvF(0.33 * (1.0 - t), 0.25 + 0.5 * t, 1.0);
+}
+
+QString factKnownText(const FactTally &fact, bool onePupil) {
+    if (onePupil)
+        return fact.state == FactState::Known ? QStringLiteral("◎") : QString();
+    if (fact.pupils == 0 || fact.knownBy == 0)
+        return QString();
+    return QStringLiteral("◎") + QString::number(qRound(100.0 * fact.knownBy / fact.pupils)) + u'%';
 }
 
 QString factShareText(const FactTally &fact) {

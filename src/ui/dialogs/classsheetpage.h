@@ -16,6 +16,8 @@ class QRect;
 QColor factColour(const FactTally &fact);
 // A cell's text: "25%", or "－" when nothing was answered.
 QString factShareText(const FactTally &fact);
+// The known share of a fact in the grid ("◎40%"); for one pupil's grid "◎" when known.
+QString factKnownText(const FactTally &fact, bool onePupil);
 // Who the grid is for: "クラス全体" or "たろうさん".
 QString sheetSubject(const ClassSheet &sheet);
 // The activities' captions as the sheet's table heads them.

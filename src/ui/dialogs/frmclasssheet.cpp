@@ -121,12 +121,12 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     auto *body = new QHBoxLayout;
     auto *left = new QVBoxLayout;
     left->addWidget(heading(QStringLiteral("ひとりひとりのようす"), this));
-    m_table = new QTableWidget(0, 7, this);
+    m_table = new QTableWidget(0, 8, this);
     m_table->setObjectName(QStringLiteral("ClassSheetPupilTable"));
-    m_table->setHorizontalHeaderLabels({QStringLiteral("名前"), sheetActivityCaption(0),
-                                        sheetActivityCaption(1), sheetActivityCaption(2),
-                                        sheetActivityCaption(3), QStringLiteral("答えた数"),
-                                        QStringLiteral("まちがい")});
+    m_table->setHorizontalHeaderLabels(
+        {QStringLiteral("名前"), sheetActivityCaption(0), sheetActivityCaption(1),
+         sheetActivityCaption(2), sheetActivityCaption(3), QStringLiteral("答えた数"),
+         QStringLiteral("まちがい"), QStringLiteral("おぼえた九九")});
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     m_table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
@@ -311,8 +311,8 @@ void frmClassSheet::logsRead() {
 
 void frmClassSheet::showSheet() {
     const QString pupil = m_pupil->currentIndex() > 0 ? m_pupil->currentText() : QString();
-    m_sheet =
-        buildClassSheet(m_roster, m_logs, SheetPeriod(m_period->currentIndex()), m_today, pupil);
+    m_sheet = buildClassSheet(m_roster, m_logs, SheetPeriod(m_period->currentIndex()), m_today,
+                              pupil, Classroom::factLimitMs());
     m_sheet.logProblem = m_classroom.answerLogProblem();
     m_range->setText(QStringLiteral("期間：") + sheetRangeText(m_sheet.range) +
                      QStringLiteral("　　答えた問題：") + QString::number(m_sheet.answered) +
@@ -334,6 +334,8 @@ void frmClassSheet::showSheet() {
                          cell(QString::number(line.answered), Qt::AlignRight | Qt::AlignVCenter));
         FactTally share{line.answered, line.wrong};
         m_table->setItem(row, 6, cell(factShareText(share), Qt::AlignRight | Qt::AlignVCenter));
+        m_table->setItem(row, 7,
+                         cell(QString::number(line.known), Qt::AlignRight | Qt::AlignVCenter));
     }
 
     m_gridTitle->setText(QStringLiteral("はじめの答えでまちがえた割合（") + sheetSubject(m_sheet) +
@@ -344,6 +346,9 @@ void frmClassSheet::showSheet() {
             QString text = factShareText(fact);
             if (fact.answered)
                 text += QStringLiteral("\n%1問").arg(fact.answered);
+            const QString known = factKnownText(fact, !m_sheet.pupil.isEmpty());
+            if (!known.isEmpty())
+                text += u'\n' + known;
             QTableWidgetItem *item = cell(text, Qt::AlignCenter);
             item->setBackground(factColour(fact));
             item->setForeground(Qt::black);

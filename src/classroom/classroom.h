@@ -154,6 +154,8 @@ public:
     // where it was left), and a weak-facts set dealt from them.
     PupilFacts pupilFacts();
     WeakSet dealWeakSet();
+    // Reads the logs into the facts ahead of the first pupil's map.
+    void readFactsAhead() { m_facts.update(m_state.DataFolder); }
     QString pupilName() const { return m_pupilName; }
     QString answerLogPath();
     // Writes the answers kept on this computer, when there are any.

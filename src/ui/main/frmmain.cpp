@@ -33,6 +33,7 @@
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 // Resources live in the static widgets library, so they are registered explicitly.
 static void initialiseResources() {
@@ -450,6 +451,9 @@ void frmMain::Form_Load() {
     m_nameCombo->setFocus(Qt::OtherFocusReason);
 
     m_classroom.load();
+    // The logs are read once while the first pupil types a name, so that a pupil's map and
+    // weak facts after sign-in read only what was appended since.
+    QTimer::singleShot(300, this, [this] { m_classroom.readFactsAhead(); });
 }
 
 void frmMain::closeEvent(QCloseEvent *event) {

@@ -9,6 +9,8 @@
 #include "records/rostermerge.h"
 #include "records/streakrecord.h"
 
+#include <QSet>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -87,7 +89,19 @@ void checkRoster(const QByteArray &file) {
 // Whether this copy only added since it read `base`: every pupil of `base` still held, in
 // the same order, no count lower. Removals, resets and a new order are this copy's to write.
 bool onlyAdded(const QByteArray &base, const QByteArray &mine) {
-    const QList<RosterRow> was = rowsOf(base), now = rowsOf(mine);
+    // Each name by its first line, as sign-in and the merge take it: a name listed again
+    // further down gives no new order.
+    const auto firstLines = [](const QList<RosterRow> &rows) {
+        QList<RosterRow> out;
+        QSet<QString> seen;
+        for (const RosterRow &row : rows)
+            if (!seen.contains(row[0])) {
+                seen.insert(row[0]);
+                out.append(row);
+            }
+        return out;
+    };
+    const QList<RosterRow> was = firstLines(rowsOf(base)), now = firstLines(rowsOf(mine));
     qsizetype at = 1;
     for (const RosterRow &row : was.mid(1)) {
         while (at < now.size() && now[at][0] != row[0])

@@ -88,8 +88,11 @@ int main() {
         QFile log(QDir(dir.path()).filePath(QStringLiteral("answers-pc3-00000003.csv")));
         log.open(QIODevice::Append);
         for (int i = 0; i < 20; ++i)
-            log.write(answerLogLine({QDateTime::currentDateTime(), pupilName(3),
-                                     LoggedActivity::Novice, {7, 6, true, 2500, 42}, false}));
+            log.write(answerLogLine({QDateTime::currentDateTime(),
+                                     pupilName(3),
+                                     LoggedActivity::Novice,
+                                     {7, 6, true, 2500, 42},
+                                     false}));
         log.close();
         QElapsedTimer t;
         t.start();

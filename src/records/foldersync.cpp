@@ -190,6 +190,8 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
             *refused = merged.refused;
             const QList<RosterChange> more = newRosterChanges(told, m_ownChanges + edited);
             const QByteArray hash = rosterHash(merged.bytes);
+            if (m_writtenRosters.size() > 8 * kMaxRosterHashes) // the file keeps the latest
+                m_writtenRosters.clear();
             m_writtenRosters.insert(hash);
             if (!more.isEmpty() || !told.rosterHashes.contains(hash))
                 tellRosterChanges(changesPath, told, toldBytes, more, hash);

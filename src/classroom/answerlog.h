@@ -155,13 +155,14 @@ struct AnswerLogs {
 
 private:
     bool addUtf8Line(QByteArrayView line, char separator);
-    bool parseWhen(QByteArrayView text, QDate &date, QTime &time);
+    bool parseWhen(QByteArrayView text, qint32 &day, qint32 &second);
 
     QHash<QString, int> m_pupilIndex;
     QByteArray m_lastName; // the pupil of the line read last, and its index
     int m_lastPupil = -1;
     QByteArray m_lastDateText; // the day of the line read last, as written and as read
     QDate m_lastDate;
+    qint32 m_lastDay = 0; // m_lastDate as a Julian day number
     // Fields that had to be unquoted, kept from line to line so that reading allocates once.
     QByteArray m_unquoted[9];
 };

@@ -16,11 +16,11 @@
 #include <QSysInfo>
 #include <QThread>
 #include <cerrno>
+#include <cstring>
 #include <limits>
 #include <optional>
 
 #ifdef Q_OS_UNIX
-#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -72,12 +72,40 @@ bool needsApostrophe(const QString &text) {
     }
 }
 
+// Equal bytes, compared here rather than through QByteArrayView's ==, which calls into Qt for
+// every comparison: reading compares a few short fields on every line.
+bool sameBytes(QByteArrayView a, QByteArrayView b) {
+    return a.size() == b.size() &&
+           (a.isEmpty() || std::memcmp(a.data(), b.data(), size_t(a.size())) == 0);
+}
+
+// Whether `text` holds the byte `c`.
+bool holds(QByteArrayView text, char c) {
+    return !text.isEmpty() && std::memchr(text.data(), c, size_t(text.size()));
+}
+
 // The fields of one CSV line, up to `count`; whatever follows them (columns a later version
 // adds) is not looked at. False when a quoted field is not closed or is followed by anything
 // but the separator.
 bool splitCsv(QByteArrayView line, char separator, QByteArrayView *fields, int count, int &found,
               QByteArray *unquotedFields) {
     found = 0;
+    // The lines the program writes hold no quote (unless a name does): their fields are what
+    // lies between the separators, found with memchr rather than a byte at a time.
+    if (!holds(line, '"')) {
+        const char *p = line.data();
+        const char *const end = p + line.size();
+        while (true) {
+            const char *const start = p;
+            const void *const next =
+                p == end ? nullptr : std::memchr(p, separator, size_t(end - p));
+            p = next ? static_cast<const char *>(next) : end;
+            fields[found++] = QByteArrayView(start, p - start);
+            if (p == end || found == count)
+                return true;
+            ++p; // the separator
+        }
+    }
     qsizetype i = 0;
     const qsizetype n = line.size();
     while (true) {
@@ -156,8 +184,10 @@ bool parseTime(QByteArrayView text, qsizetype i, qint32 &second) {
 // "2026-12-07 10:15:03"; a date a spreadsheet rewrote ("2026/12/7 10:15") reads too. The
 // lines of one day follow each other, so the day read last is not read again.
 bool AnswerLogs::parseWhen(QByteArrayView text, qint32 &day, qint32 &second) {
-    const qsizetype space = text.indexOf(' ');
-    if (space > 0 && m_lastDate.isValid() && text.first(space) == m_lastDateText) {
+    // The day's text holds no space, so the same text followed by one is the same day.
+    const qsizetype space = m_lastDateText.size();
+    if (space > 0 && text.size() > space && text[space] == ' ' &&
+        sameBytes(text.first(space), m_lastDateText)) {
         day = m_lastDay;
         return parseTime(text, space + 1, second);
     }
@@ -185,8 +215,9 @@ int activityOf(QByteArrayView label) {
     static const QByteArray labels[kLoggedActivities] = {
         kActivityLabels[0].toUtf8(), kActivityLabels[1].toUtf8(), kActivityLabels[2].toUtf8(),
         kActivityLabels[3].toUtf8(), kActivityLabels[4].toUtf8(), kActivityLabels[5].toUtf8()};
+    // The labels of the three levels differ in their last byte alone; a first look at it.
     for (int k = 0; k < kLoggedActivities; ++k)
-        if (label == labels[k])
+        if (!label.isEmpty() && label.back() == labels[k].back() && sameBytes(label, labels[k]))
             return k;
     return -1;
 }
@@ -226,7 +257,7 @@ qint32 millisecondsOf(QByteArrayView field) {
 bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray *unquoted) {
     static const QByteArray right = kRightMark.toUtf8(), wrong = kWrongMark.toUtf8(),
                             unfinished = kUnfinishedMark.toUtf8();
-    if (line.contains('\r'))
+    if (holds(line, '\r'))
         return false;
     QByteArrayView fields[kReadFields];
     int found = 0;
@@ -236,15 +267,15 @@ bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray 
     out.activity = activityOf(fields[2]);
     out.a = factorOf(fields[3]);
     out.b = factorOf(fields[4]);
-    if (out.pupil.isEmpty() || out.pupil == "'" || out.activity < 0 || !out.a || !out.b)
+    if (out.pupil.isEmpty() || sameBytes(out.pupil, "'") || out.activity < 0 || !out.a || !out.b)
         return false;
-    if (fields[5] == right)
+    if (sameBytes(fields[5], right))
         out.right = true;
-    else if (fields[5] == wrong)
+    else if (sameBytes(fields[5], wrong))
         out.right = false;
     else
         return false;
-    out.unfinished = found > 6 && fields[6] == unfinished;
+    out.unfinished = found > 6 && sameBytes(fields[6], unfinished);
     out.ms = found > 7 ? millisecondsOf(fields[7]) : -1;
     out.when = fields[0];
     return true;
@@ -266,7 +297,9 @@ class LineSplitter {
 public:
     template <typename OnLine> void feed(QByteArrayView piece, int &damaged, OnLine &&onLine) {
         while (!piece.isEmpty()) {
-            const qsizetype end = piece.indexOf('\n');
+            const char *const lf =
+                static_cast<const char *>(std::memchr(piece.data(), '\n', size_t(piece.size())));
+            const qsizetype end = lf ? lf - piece.data() : -1;
             const QByteArrayView part = end < 0 ? piece : piece.first(end);
             piece = end < 0 ? QByteArrayView() : piece.sliced(end + 1);
             if (m_skipping) {
@@ -515,7 +548,7 @@ bool AnswerLogs::addUtf8Line(QByteArrayView line, char separator) {
     if (!parseLine(line, separator, parsed, m_unquoted) || !parseWhen(parsed.when, day, second))
         return false;
     // Most lines are the same pupil's as the line before.
-    if (m_lastPupil < 0 || parsed.pupil != m_lastName) {
+    if (m_lastPupil < 0 || !sameBytes(parsed.pupil, m_lastName)) {
         QByteArrayView written = parsed.pupil;
         if (written.startsWith('\''))
             written = written.sliced(1); // the apostrophe that kept a formula from running

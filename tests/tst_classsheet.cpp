@@ -33,6 +33,8 @@ private Q_SLOTS:
     }
     void sheetFromLogs_data();
     void sheetFromLogs();
+    void answerTimes_data();
+    void answerTimes();
     void sheetWindow();
     void pdfPage();
 };
@@ -190,6 +192,46 @@ void TestClassSheet::sheetFromLogs() {
     QTEST(sheet.idle, "idle");
     QTEST(sheet.damagedLines, "damaged");
     QTEST(known, "known");
+}
+
+// The day, the time of day and the time taken read from each line ("day second ms"), and the
+// lines that are no answers: times out of range or holding the byte after '9'. The days: one
+// whose text starts with the text of the day before.
+void TestClassSheet::answerTimes_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QStringList>("read");
+    QTest::addColumn<int>("damaged");
+    QTest::newRow("times of day") << QByteArray("2026-12-08 10:15:03,た,レベル1,3,4,○,,2140,12\r\n"
+                                                "2026-12-08 23:59:59,た,レベル1,3,4,○\r\n"
+                                                "2026/12/8 9:05,た,レベル1,3,4,○\r\n"
+                                                "2026-12-08 24:00:00,た,レベル1,3,4,○\r\n"
+                                                "2026-12-08 10:60:00,た,レベル1,3,4,○\r\n"
+                                                "2026-12-08 10:00:60,た,レベル1,3,4,○\r\n"
+                                                "2026-12-08 0;:00:00,た,レベル1,3,4,○\r\n")
+                                  << QStringList{"2026-12-08 36903 2140", "2026-12-08 86399 -1",
+                                                 "2026-12-08 32700 -1"}
+                                  << 4;
+    QTest::newRow("days in turn") << QByteArray("2026/12/1 10:00,た,レベル1,3,4,○\r\n"
+                                                "2026/12/10 10:00,た,レベル1,3,4,○\r\n"
+                                                "2026/12/1 10:00,た,レベル1,3,4,○\r\n"
+                                                "2026-12-01 10:00,た,レベル1,3,4,○\r\n")
+                                  << QStringList{"2026-12-01 36000 -1", "2026-12-10 36000 -1",
+                                                 "2026-12-01 36000 -1", "2026-12-01 36000 -1"}
+                                  << 0;
+}
+
+void TestClassSheet::answerTimes() {
+    QFETCH(QByteArray, lines);
+    AnswerLogs logs;
+    QVERIFY(logs.addFile(log(lines)));
+    QStringList read;
+    for (const AnswerRecord &r : logs.answers)
+        read << QStringLiteral("%1 %2 %3")
+                    .arg(QDate::fromJulianDay(r.day).toString(Qt::ISODate))
+                    .arg(r.second)
+                    .arg(r.ms);
+    QTEST(read, "read");
+    QTEST(logs.damagedLines, "damaged");
 }
 
 // The window opened from the menu: the logs are read in the background with a progress bar,

@@ -110,13 +110,24 @@ ClassSheet buildClassSheet(const ClassRoster &roster, const AnswerLogs &logs, Sh
     QHash<QString, int> logIndex;
     for (int i = 0; i < logs.pupils.size(); ++i)
         logIndex.insert(logs.pupils[i], i);
-    // What each pupil knows, from every answer; the grid's share over the pupils shown.
-    const QList<PupilFacts> facts = factTallies(logs);
-    for (int i = 0; i < logs.pupils.size(); ++i) {
-        if (shownPupil >= 0 && i != shownPupil)
+    // What each pupil of the roster knows, from every answer (only theirs: a log may hold
+    // any number of other names); the grid's share is over those with answers, or the one
+    // pupil shown.
+    QHash<int, int> slot; // log index -> facts
+    for (const RosterPupil &p : roster.pupils)
+        if (const int i = logIndex.value(p.name, -1); i >= 0 && !slot.contains(i))
+            slot.insert(i, int(slot.size()));
+    if (shownPupil >= 0 && !slot.contains(shownPupil))
+        slot.insert(shownPupil, int(slot.size()));
+    QList<PupilFacts> facts(slot.size());
+    for (const AnswerRecord &r : logs.answers)
+        if (const auto it = slot.constFind(r.pupil); it != slot.constEnd())
+            facts[*it][factIndex(r.a, r.b)].add({answerTime(r), r.right, r.ms});
+    for (auto it = slot.cbegin(); it != slot.cend(); ++it) {
+        if (shownPupil >= 0 && it.key() != shownPupil)
             continue;
         for (int f = 0; f < kFactCount; ++f) {
-            const FactState state = facts[i][f].state(limitMs);
+            const FactState state = facts[*it][f].state(limitMs);
             sheet.facts[f].pupils += 1;
             sheet.facts[f].knownBy += state == FactState::Known;
             if (shownPupil >= 0)
@@ -134,7 +145,7 @@ ClassSheet buildClassSheet(const ClassRoster &roster, const AnswerLogs &logs, Sh
         if (i >= 0) {
             line.answered = answered[i];
             line.wrong = wrong[i];
-            line.known = knownFacts(facts[i], limitMs);
+            line.known = knownFacts(facts[slot.value(i)], limitMs);
         }
         if (line.answered == 0)
             sheet.idle << p.name;

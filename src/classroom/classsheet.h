@@ -48,7 +48,7 @@ struct ClassRoster {
 struct FactTally {
     int answered = 0;
     int wrong = 0;
-    // Of the class's pupils with answers (the class grid), how many know the fact; for one
+    // Of the roster's pupils with answers (the class grid), how many know the fact; for one
     // pupil's grid, 1 when the pupil knows it. Known facts count every answer, whatever the
     // period (a fact is known by its last answers).
     int knownBy = 0;

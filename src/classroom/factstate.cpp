@@ -108,20 +108,19 @@ void FactIndex::update(const QString &folder) {
         f.offset += ours ? chunk.size() : 0;
         AnswerLogs part;
         part.addFile(chunk);
-        const QList<PupilFacts> tallies = factTallies(part);
-        if (!ours)
-            f.facts.clear();
+        QList<int> into(part.pupils.size());
         for (qsizetype p = 0; p < part.pupils.size(); ++p) {
-            auto it = f.facts.find(part.pupils[p]);
-            if (it == f.facts.end()) {
-                f.facts.insert(part.pupils[p], tallies[p]);
-                continue;
+            auto it = f.index.constFind(part.pupils[p]);
+            if (it == f.index.constEnd()) {
+                it = f.index.insert(part.pupils[p], int(f.pupils.size()));
+                f.pupils.append(part.pupils[p]);
             }
-            for (int i = 0; i < 81; ++i)
-                for (int k = 0; k < tallies[p][i].count; ++k)
-                    (*it)[i].add(tallies[p][i].last[k]);
-            for (int i = 0; i < 81; ++i)
-                (*it)[i].everRight = (*it)[i].everRight || tallies[p][i].everRight;
+            into[p] = *it;
+        }
+        f.answers.reserve(f.answers.size() + part.answers.size());
+        for (AnswerRecord answer : std::as_const(part.answers)) {
+            answer.pupil = into[answer.pupil];
+            f.answers.append(answer);
         }
     }
     for (auto it = m_files.begin(); it != m_files.end();)
@@ -131,25 +130,14 @@ void FactIndex::update(const QString &folder) {
 PupilFacts FactIndex::facts(const QString &pupil) const {
     PupilFacts out{};
     for (const File &f : m_files) {
-        const auto it = f.facts.constFind(pupil);
-        if (it == f.facts.constEnd())
+        const int index = f.index.value(pupil, -1);
+        if (index < 0)
             continue;
-        for (int i = 0; i < 81; ++i) {
-            out[i].everRight = out[i].everRight || (*it)[i].everRight;
-            for (int k = 0; k < (*it)[i].count; ++k)
-                out[i].add((*it)[i].last[k]);
-        }
+        for (const AnswerRecord &answer : f.answers)
+            if (answer.pupil == index)
+                out[factIndex(answer.a, answer.b)].add(
+                    {answerTime(answer), answer.right, answer.ms});
     }
-    return out;
-}
-
-QStringList FactIndex::pupils() const {
-    QSet<QString> names;
-    for (const File &f : m_files)
-        for (auto it = f.facts.cbegin(); it != f.facts.cend(); ++it)
-            names.insert(it.key());
-    QStringList out(names.cbegin(), names.cend());
-    out.sort();
     return out;
 }
 

@@ -65,13 +65,16 @@ public:
     void update(const QString &folder);
     // The pupil's facts (all "not yet" for a pupil without answers).
     PupilFacts facts(const QString &pupil) const;
-    QStringList pupils() const;
 
 private:
+    // The answers themselves are kept (a few bytes each), not every name's 81 facts: a log
+    // may hold any number of names.
     struct File {
         qint64 offset = 0; // bytes read, up to a line end
         QByteArray head;   // the file's first bytes when read, to see it replaced
-        QHash<QString, PupilFacts> facts;
+        QStringList pupils;
+        QHash<QString, int> index; // of `pupils`
+        QList<AnswerRecord> answers;
     };
     QString m_folder;
     QHash<QString, File> m_files;

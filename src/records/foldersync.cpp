@@ -88,10 +88,14 @@ void FolderSync::tellRosterChanges(const QString &changesPath, const RosterChang
     const bool longer =
         toldBytes && toldBytes->count('\n') >= 2 * (kMaxRosterChanges + kMaxRosterHashes);
     if (longer) {
+        // Written anew with the latest changes and hashes only.
         RosterChanges all = told;
         all.changes += more;
         all.rosterHashes.append(hash);
-        saveDataFile(changesPath, rosterChangesBytes(parseRosterChanges(rosterChangesBytes(all))));
+        all.changes = all.changes.mid(qMax<qsizetype>(0, all.changes.size() - kMaxRosterChanges));
+        all.rosterHashes =
+            all.rosterHashes.mid(qMax<qsizetype>(0, all.rosterHashes.size() - kMaxRosterHashes));
+        saveDataFile(changesPath, rosterChangesBytes(all));
         return;
     }
     if (!toldBytes)

@@ -19,7 +19,8 @@ tail -n 3 "$scratch/log"
 if [ $status -ne 0 ]; then
     tail -n 40 "$scratch/log" >&2
     for crash in "$scratch"/crash-* "$scratch"/leak-* "$scratch"/timeout-*; do
-        [ -f "$crash" ] && { echo "input that failed ($crash):" >&2; od -c "$crash" | head -20 >&2; }
+        # The whole input, as base64, so that it can be run again from the log alone.
+        [ -f "$crash" ] && { echo "input that failed ($crash), base64:" >&2; base64 -w 0 "$crash" >&2; echo >&2; }
     done
 fi
 exit $status

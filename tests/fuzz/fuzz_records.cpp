@@ -91,10 +91,11 @@ void checkRoster(const QByteArray &file) {
 bool onlyAdded(const QByteArray &base, const QByteArray &mine) {
     // Each name by its first line, as sign-in and the merge take it: a name listed again
     // further down gives no new order.
+    // (The header is no pupil: a pupil may share its first cell.)
     const auto firstLines = [](const QList<RosterRow> &rows) {
-        QList<RosterRow> out;
+        QList<RosterRow> out = rows.mid(0, 1);
         QSet<QString> seen;
-        for (const RosterRow &row : rows)
+        for (const RosterRow &row : rows.mid(1))
             if (!seen.contains(row[0])) {
                 seen.insert(row[0]);
                 out.append(row);

@@ -237,7 +237,7 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
     const QJsonObject request = document.object();
 
     if (verb == QLatin1String("hello")) {
-        if (!withinRate(QStringLiteral("hello:") + peer, 1, 20))
+        if (!withinRate(QStringLiteral("hello:") + peer, 2, 60))
             return error(429, QStringLiteral("slow"));
         ServiceReply failure;
         const QJsonObject reply = hello(request, peer, failure);

@@ -611,9 +611,10 @@ ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request)
 
 QList<TabletView> ClassService::tablets() const {
     QList<TabletView> views;
+    const qint64 at = now();
     for (const auto &tablet : m_tablets)
-        views.append(
-            {tablet->token, tablet->name, tablet->pupil, tablet->address, tablet->lastSeenMs});
+        views.append({tablet->token, tablet->name, tablet->pupil, tablet->address,
+                      at - tablet->lastSeenMs <= kConnectedMs});
     std::sort(views.begin(), views.end(), [](const TabletView &x, const TabletView &y) {
         return x.name.size() != y.name.size() ? x.name.size() < y.name.size() : x.name < y.name;
     });

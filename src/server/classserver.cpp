@@ -119,6 +119,8 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
         return QStringLiteral("クラスのサーバーを始められません。") + reason;
     }
     m_http->bind(m_tcp);
+    // A class answering at once: one roster save for the runs raised in one turn.
+    m_classroom.setDeferredRosterSaves(true);
     m_listenAddress = address;
     m_port = m_tcp->serverPort();
     Q_EMIT runningChanged(true);
@@ -132,6 +134,7 @@ void ClassServer::stop() {
     m_tcp = nullptr;
     m_port = 0;
     m_service.forgetTablets();
+    m_classroom.setDeferredRosterSaves(false);
     m_classroom.saveKeptChanges();
     m_classroom.writeKeptAnswers();
     Q_EMIT runningChanged(false);

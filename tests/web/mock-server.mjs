@@ -1,0 +1,217 @@
+// A stand-in for the class server, in memory, for working on the pupil's page and for the
+// page's resend test. It serves resources/web/ under /c/CODE/ and answers the page's verbs
+// as the class server does, with two additions for tests:
+//   GET /mock/stats          -> how many grade requests came and how many sets counted
+//   env MOCK_DROP=grade      -> the first grade request is graded and counted, then its
+//                               connection is cut before the answer goes out (a lost network)
+// Run: node mock-server.mjs [--port N]; prints "serving http://127.0.0.1:PORT/c/CODE/".
+import http from 'node:http';
+import fs from 'node:fs';
+import path from 'node:path';
+import crypto from 'node:crypto';
+import { fileURLToPath } from 'node:url';
+
+const here = path.dirname(fileURLToPath(import.meta.url));
+const webDir = path.resolve(here, '../../resources/web');
+const code = Array.from(crypto.randomBytes(8), (b) => 'abcdefghijkmnpqrstuvwxyz23456789'[b % 32]).join('');
+const types = { 'index.html': 'text/html; charset=utf-8', 'app.js': 'text/javascript; charset=utf-8',
+  'style.css': 'text/css; charset=utf-8' };
+
+const tablets = new Map();   // token -> { name, pupil }
+const sets = new Map();      // set id -> set
+const fullMarks = { novice: new Set(), intermediate: new Set(), expert: new Set(), challenge: new Set() };
+const rightFacts = new Map(); // pupil -> Set of "a×b" answered right
+const stats = { gradeRequests: 0, counted: 0, answerRequests: 0, answersCounted: 0 };
+const names = ['たろう', 'はなこ', 'ゆうと', 'さくら', '<b>ゆき</b>'];
+let dropNext = process.env.MOCK_DROP || '';
+let tabletCount = 0;
+
+const shuffled = (list) => {
+  const a = list.slice();
+  for (let i = a.length - 1; i > 0; --i) {
+    const j = crypto.randomInt(i + 1);
+    [a[i], a[j]] = [a[j], a[i]];
+  }
+  return a;
+};
+const nine = [1, 2, 3, 4, 5, 6, 7, 8, 9];
+const randomFact = () => ({ a: crypto.randomInt(1, 10), b: crypto.randomInt(1, 10) });
+const message = (pupil, activity) => `${pupil}さんの ${activity} の きろく`;
+
+class Refusal extends Error {
+  constructor(status, word, text) { super(text); this.status = status; this.word = word; }
+}
+
+function deal(tablet, body) {
+  const id = crypto.randomBytes(6).toString('hex');
+  const activity = body.activity;
+  let set;
+  if (['novice', 'intermediate', 'expert'].includes(activity)) {
+    set = { activity, questions: Array.from({ length: 20 }, randomFact) };
+  } else if (activity === 'challenge') {
+    set = { activity, columns: shuffled(nine), rows: shuffled(nine) };
+    set.questions = Array.from({ length: 81 }, (_, i) => ({ a: set.rows[Math.floor(i / 9)], b: set.columns[i % 9] }));
+  } else if (activity === 'practice') {
+    const row = body.row >= 1 && body.row <= 9 ? body.row : crypto.randomInt(1, 10);
+    const facts = nine.map((b) => ({ a: row, b }));
+    set = { activity, row, questions: facts.concat(shuffled(facts)), open: 0, missed: false };
+  } else if (activity === 'weak') {
+    set = { activity, questions: Array.from({ length: 12 }, randomFact), open: 0, right: 0 };
+  } else {
+    throw new Refusal(400, 'bad', 'わからない おねがいです。');
+  }
+  set.pupil = tablet.pupil;
+  set.replies = new Map();
+  sets.set(id, set);
+  const reply = { set: id, activity };
+  if (activity === 'challenge') Object.assign(reply, { columns: set.columns, rows: set.rows });
+  else reply.questions = set.questions;
+  if (activity === 'practice') reply.row = set.row;
+  return reply;
+}
+
+function grade(tablet, body, req) {
+  ++stats.gradeRequests;
+  const set = sets.get(body.set);
+  if (!set || set.pupil !== tablet.pupil || !set.questions || set.open !== undefined)
+    throw new Refusal(409, 'set', 'この もんだいは もう おわっています。');
+  const key = `grade ${body.attempt}`;
+  if (!set.replies.has(key)) {
+    const answers = body.answers;
+    if (!Array.isArray(answers) || answers.length !== set.questions.length)
+      throw new Refusal(400, 'bad', 'わからない おねがいです。');
+    if (answers.some((x) => !Number.isInteger(x && x.given) || x.given < 0 || x.given > 999))
+      throw new Refusal(422, 'incomplete', 'こたえを ぜんぶ いれてね。');
+    const marks = answers.map((x, i) => x.given === set.questions[i].a * set.questions[i].b);
+    const correct = marks.filter(Boolean).length;
+    const counted = !set.counted;
+    set.counted = true;
+    if (counted) {
+      ++stats.counted;
+      if (correct === marks.length) fullMarks[set.activity].add(tablet.pupil);
+      set.questions.forEach((q, i) => { if (marks[i]) rightFacts.get(tablet.pupil).add(`${q.a}×${q.b}`); });
+    }
+    const reply = { marks, correct, message: message(tablet.pupil, set.activity), counted };
+    if (set.activity === 'challenge') reply.result = counted ? (correct === 81 ? 'まん点です！' : '残念！') : '';
+    else reply.score = correct * 5;
+    set.replies.set(key, reply);
+  }
+  if (dropNext === 'grade') {
+    dropNext = '';
+    req.socket.destroy();
+    return undefined;
+  }
+  return set.replies.get(key);
+}
+
+function answer(tablet, body) {
+  ++stats.answerRequests;
+  const set = sets.get(body.set);
+  if (!set || set.pupil !== tablet.pupil || set.open === undefined)
+    throw new Refusal(409, 'set', 'この もんだいは もう おわっています。');
+  const key = `answer ${body.index} ${body.try}`;
+  if (set.replies.has(key)) return set.replies.get(key);
+  if (body.index !== set.open) throw new Refusal(409, 'order', 'いまの もんだいに こたえてね。');
+  const q = set.questions[body.index];
+  const right = body.given === q.a * q.b;
+  ++stats.answersCounted;
+  const reply = { right, done: false };
+  if (set.activity === 'practice') {
+    if (!right) set.missed = true;
+    else if (++set.open === set.questions.length) {
+      reply.done = true;
+      reply.summary = set.missed ? '残念！がんばりましょう。' : 'よくできました！おめでとう。';
+    }
+  } else {
+    reply.product = q.a * q.b;
+    if (right) ++set.right;
+    if (++set.open === set.questions.length) {
+      reply.done = true;
+      reply.summary = `おわり！ 12もん中 ${set.right}もん せいかい。`;
+    }
+  }
+  if (right) rightFacts.get(tablet.pupil).add(`${q.a}×${q.b}`);
+  set.replies.set(key, reply);
+  return reply;
+}
+
+function facts(tablet) {
+  const known = rightFacts.get(tablet.pupil);
+  const cells = [];
+  for (let a = 1; a <= 9; ++a)
+    for (let b = 1; b <= 9; ++b)
+      cells.push({ a, b, state: known.has(`${a}×${b}`) ? 'known' : (a * b) % 7 === 0 ? 'learning' : 'new' });
+  return { known: cells.filter((c) => c.state === 'known').length, total: 81, cells };
+}
+
+function api(verb, body, token, req) {
+  if (verb === 'hello') {
+    if (body.tablet && tablets.has(body.tablet)) return { tablet: body.tablet, ...tablets.get(body.tablet).info };
+    const tablet = crypto.randomBytes(12).toString('hex');
+    const info = { name: `たんまつ ${++tabletCount}`, className: '2年1組' };
+    tablets.set(tablet, { info, pupil: '' });
+    return { tablet, ...info };
+  }
+  const tablet = tablets.get(token);
+  if (!tablet) throw new Refusal(401, 'tablet', 'もう一度 名前を いれてね。');
+  if (verb === 'names') return { names };
+  if (verb === 'signin') {
+    const name = typeof body.name === 'string' ? body.name.trim() : '';
+    if (!name || name.length > 20) throw new Refusal(422, 'refused', '名前を いれてね。');
+    tablet.pupil = name;
+    if (!rightFacts.has(name)) rightFacts.set(name, new Set());
+    const messages = {};
+    for (const a of ['novice', 'intermediate', 'expert', 'challenge']) messages[a] = message(name, a);
+    return { pupil: name, messages };
+  }
+  if (verb === 'signout') { tablet.pupil = ''; return {}; }
+  if (!tablet.pupil) throw new Refusal(403, 'signin', '名前を いれてね。');
+  if (verb === 'deal') return deal(tablet, body);
+  if (verb === 'grade') return grade(tablet, body, req);
+  if (verb === 'answer') return answer(tablet, body);
+  if (verb === 'facts') return facts(tablet);
+  if (verb === 'fullmarks') {
+    if (!fullMarks[body.activity]) throw new Refusal(400, 'bad', 'わからない おねがいです。');
+    return { names: [...fullMarks[body.activity]] };
+  }
+  throw new Refusal(404, 'bad', 'わからない おねがいです。');
+}
+
+const server = http.createServer((req, res) => {
+  const send = (status, type, text) => {
+    res.writeHead(status, { 'Content-Type': type, 'Cache-Control': 'no-store' });
+    res.end(text);
+  };
+  const url = new URL(req.url, 'http://x');
+  if (url.pathname === '/mock/stats') return send(200, 'application/json', JSON.stringify(stats));
+  const prefix = `/c/${code}/`;
+  if (!url.pathname.startsWith(prefix)) return send(404, 'text/plain; charset=utf-8', 'みつかりません');
+  const rest = url.pathname.slice(prefix.length);
+  if (req.method === 'GET') {
+    const file = rest === '' ? 'index.html' : rest;
+    if (!types[file]) return send(404, 'text/plain; charset=utf-8', 'みつかりません');
+    return send(200, types[file], fs.readFileSync(path.join(webDir, file)));
+  }
+  const m = /^api\/([a-z]+)$/.exec(rest);
+  if (req.method !== 'POST' || !m) return send(404, 'text/plain; charset=utf-8', 'みつかりません');
+  let raw = '';
+  req.setEncoding('utf8');
+  req.on('data', (chunk) => { raw += chunk; });
+  req.on('end', () => {
+    try {
+      let body;
+      try { body = JSON.parse(raw || '{}'); } catch { throw new Refusal(400, 'bad', 'わからない おねがいです。'); }
+      const reply = api(m[1], body, req.headers['x-tablet'], req);
+      if (reply !== undefined) send(200, 'application/json', JSON.stringify(reply));
+    } catch (e) {
+      if (!(e instanceof Refusal)) throw e;
+      send(e.status, 'application/json', JSON.stringify({ code: e.word, error: e.message }));
+    }
+  });
+});
+
+const portArg = process.argv.indexOf('--port');
+server.listen(portArg > 0 ? Number(process.argv[portArg + 1]) : 0, '127.0.0.1', () => {
+  console.log(`serving http://127.0.0.1:${server.address().port}/c/${code}/`);
+});
+process.on('SIGTERM', () => server.close(() => process.exit(0)));

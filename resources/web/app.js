@@ -372,7 +372,7 @@
   function openDrill() {
     const d = drill;
     show('drill');
-    $('drill').dataset.activity = d.activity;
+    $('screen-drill').dataset.activity = d.activity;
     $('drill-title').textContent = TITLES[d.activity] + (d.activity === 'practice' ? ' ' + d.row + 'のだん' : '');
     buildSheet(d);
     readyAt = d.questions.map(() => 0);

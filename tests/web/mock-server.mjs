@@ -3,7 +3,7 @@
 // as the class server does, with two additions for tests:
 //   GET /mock/stats          -> how many grade requests came and how many sets counted
 //   env MOCK_DROP=grade      -> the first grade request is graded and counted, then its
-//                               connection is cut before the answer goes out (a lost network)
+//                               connection is cut half-way through the answer (a lost network)
 // Run: node mock-server.mjs [--port N]; prints "serving http://127.0.0.1:PORT/c/CODE/".
 import http from 'node:http';
 import fs from 'node:fs';
@@ -70,7 +70,7 @@ function deal(tablet, body) {
   return reply;
 }
 
-function grade(tablet, body, req) {
+function grade(tablet, body, res) {
   ++stats.gradeRequests;
   const set = sets.get(body.set);
   if (!set || set.pupil !== tablet.pupil || !set.questions || set.open !== undefined)
@@ -97,8 +97,11 @@ function grade(tablet, body, req) {
     set.replies.set(key, reply);
   }
   if (dropNext === 'grade') {
+    // Half an answer, then the connection is gone: the browser cannot resend by itself.
     dropNext = '';
-    req.socket.destroy();
+    res.writeHead(200, { 'Content-Type': 'application/json', 'Content-Length': '1000' });
+    res.write('{"marks":[');
+    setTimeout(() => res.socket.destroy(), 50);
     return undefined;
   }
   return set.replies.get(key);
@@ -144,7 +147,7 @@ function facts(tablet) {
   return { known: cells.filter((c) => c.state === 'known').length, total: 81, cells };
 }
 
-function api(verb, body, token, req) {
+function api(verb, body, token, res) {
   if (verb === 'hello') {
     if (body.tablet && tablets.has(body.tablet)) return { tablet: body.tablet, ...tablets.get(body.tablet).info };
     const tablet = crypto.randomBytes(12).toString('hex');
@@ -167,7 +170,7 @@ function api(verb, body, token, req) {
   if (verb === 'signout') { tablet.pupil = ''; return {}; }
   if (!tablet.pupil) throw new Refusal(403, 'signin', '名前を いれてね。');
   if (verb === 'deal') return deal(tablet, body);
-  if (verb === 'grade') return grade(tablet, body, req);
+  if (verb === 'grade') return grade(tablet, body, res);
   if (verb === 'answer') return answer(tablet, body);
   if (verb === 'facts') return facts(tablet);
   if (verb === 'fullmarks') {
@@ -201,7 +204,7 @@ const server = http.createServer((req, res) => {
     try {
       let body;
       try { body = JSON.parse(raw || '{}'); } catch { throw new Refusal(400, 'bad', 'わからない おねがいです。'); }
-      const reply = api(m[1], body, req.headers['x-tablet'], req);
+      const reply = api(m[1], body, req.headers['x-tablet'], res);
       if (reply !== undefined) send(200, 'application/json', JSON.stringify(reply));
     } catch (e) {
       if (!(e instanceof Refusal)) throw e;

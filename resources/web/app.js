@@ -255,6 +255,7 @@
     try {
       const reply = await post('deal', body);
       drill = newDrill(reply);
+      drill.askedRow = row || 0;
       saveDrill();
       openDrill();
     } catch (e) {
@@ -406,6 +407,7 @@
       mark.firstChild.textContent = m;
       mark.lastChild.textContent = m === '◎' ? 'せいかい' : m ? 'まちがい' : '';
       mark.className = 'mark' + (m === '◎' ? ' right' : m ? ' wrong' : '');
+      rows[i].classList.toggle('wrong', m !== '' && m !== '◎');
     });
     const level = LEVELS.includes(d.activity);
     const message = level || d.activity === 'challenge'
@@ -701,7 +703,7 @@
     tab.addEventListener('click', () => showFullmarks(tab.dataset.activity, fullmarksBack));
   $('grade-button').addEventListener('click', sendGrade);
   $('again-button').addEventListener('click', () => {
-    if (drill && !drill.pending) deal(drill.activity, drill.row);
+    if (drill && !drill.pending) deal(drill.activity, drill.askedRow);
   });
   $('drill-fullmarks').addEventListener('click', () => {
     if (drill) showFullmarks(drill.activity, 'drill');

@@ -16,7 +16,8 @@ WERROR      ?= OFF
 RUN_DIR     := run-data
 DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
                 fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev \
-                dpkg-dev file desktop-file-utils appstream poppler-utils qt6-translations-l10n
+                dpkg-dev file desktop-file-utils appstream poppler-utils qt6-translations-l10n \
+                qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The page tests: Node.js with npm (Debian's npm is a package of its own; Node.js from other
 # sources brings npm and conflicts with it, so npm is only installed when missing) and

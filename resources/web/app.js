@@ -61,6 +61,7 @@
   async function post(verb, body) {
     let delay = 700;
     let waiting = false;
+    let trouble = '';
     try {
       for (;;) {
         let res = null;
@@ -79,6 +80,11 @@
           if (res.ok) return data;
           if (res.status >= 400 && res.status < 500 && res.status !== 429 && data.code)
             throw new Refused(res.status, data);
+          // A server that cannot save or take more tablets says why; the page goes on asking.
+          if (res.status >= 500 && typeof data.error === 'string') {
+            trouble = data.error;
+            showError(trouble);
+          }
         }
         if (!waiting) {
           waiting = true;
@@ -89,6 +95,7 @@
       }
     } finally {
       if (waiting) setWaiting(-1);
+      if (trouble && $('error').textContent === trouble) showError('');
     }
   }
 
@@ -247,6 +254,10 @@
   }
 
   const oneByOne = (d) => d.activity === 'practice' || d.activity === 'weak';
+  // As at the desktop, a box holding no number or 0 is not answered yet.
+  const filled = (value) => value !== '' && Number(value) !== 0;
+  // Times beyond an hour are not told (the server takes them as unknown anyway).
+  const told = (ms) => (ms >= 0 && ms <= 3600000 ? ms : null);
 
   async function deal(activity, row) {
     showError('');
@@ -381,8 +392,7 @@
     if (oneByOne(d)) {
       if (d.open < d.questions.length) select(d.open);
     } else {
-      const empty = d.answers.indexOf('');
-      select(empty >= 0 ? empty : 0);
+      select(Math.max(0, d.answers.findIndex((a) => !filled(a))));
     }
     if (d.activity === 'challenge') startClock();
     render();
@@ -416,8 +426,7 @@
     $('drill-message').textContent = message;
     $('drill-message').hidden = !message;
     $('score').textContent = scoreText(d);
-    const filled = d.answers.every((a) => a !== '');
-    $('grade-button').hidden = oneByOne(d) || !filled;
+    $('grade-button').hidden = oneByOne(d) || !d.answers.every(filled);
     $('grade-button').disabled = !!d.pending;
     $('again-button').disabled = !!d.pending;
     $('home-button').disabled = !!d.pending;
@@ -449,8 +458,8 @@
   // The first confirm of a number in a box fixes its time.
   function confirmed(index) {
     const d = drill;
-    if (d.answers[index] !== '' && d.ms[index] === null && readyAt[index])
-      d.ms[index] = Date.now() - readyAt[index];
+    if (filled(d.answers[index]) && d.ms[index] === null && readyAt[index])
+      d.ms[index] = told(Date.now() - readyAt[index]);
   }
 
   // A key of the pad or of a hardware keyboard: a digit, Backspace or Enter.
@@ -467,7 +476,7 @@
       d.answers[current] = value.slice(0, -1);
       if (!oneByOne(d)) d.marks[current] = '';
     } else if (key === 'Enter') {
-      if (value === '') return;
+      if (!filled(value)) return;
       if (oneByOne(d)) return sendAnswer();
       confirmed(current);
       const next = nextEmpty(d, current);
@@ -483,14 +492,14 @@
   function nextEmpty(d, from) {
     for (let k = 1; k <= d.answers.length; ++k) {
       const i = (from + k) % d.answers.length;
-      if (d.answers[i] === '') return i;
+      if (!filled(d.answers[i])) return i;
     }
     return -1;
   }
 
   function sendGrade() {
     const d = drill;
-    if (d.pending || d.answers.some((a) => a === '')) return;
+    if (d.pending || !d.answers.every(filled)) return;
     if (current >= 0) confirmed(current);
     d.attempt += 1;
     d.pending = {
@@ -509,7 +518,7 @@
   function sendAnswer() {
     const d = drill;
     const i = d.open;
-    const ms = d.tries === 1 && readyAt[i] ? Date.now() - readyAt[i] : null;
+    const ms = d.tries === 1 && readyAt[i] ? told(Date.now() - readyAt[i]) : null;
     d.pending = { verb: 'answer', body: { set: d.set, index: i, try: d.tries, given: Number(d.answers[i]), ms } };
     saveDrill();
     render();

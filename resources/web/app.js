@@ -423,7 +423,9 @@
     const message = level || d.activity === 'challenge'
       ? (d.graded && d.graded.message) || (session.messages && session.messages[d.activity]) || ''
       : '';
-    $('drill-message').textContent = message;
+    // The desktop's messages space their sentences apart for its label; here each goes on a
+    // line of its own.
+    $('drill-message').textContent = message.replace(/[ \u3000]{2,}/g, '\n');
     $('drill-message').hidden = !message;
     $('score').textContent = scoreText(d);
     $('grade-button').hidden = oneByOne(d) || !d.answers.every(filled);

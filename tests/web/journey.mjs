@@ -19,7 +19,13 @@ const data = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-web-'));
 const server = await startServer(program, [
   '--serve', '--listen', '127.0.0.1', '--port', '0', '--data-folder', data,
 ], { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } });
-const browser = await launch();
+let browser;
+try {
+  browser = await launch();
+} catch (e) {
+  await server.stop();
+  throw e;
+}
 
 async function both(page, name) {
   await page.setViewport(LANDSCAPE);
@@ -78,9 +84,12 @@ try {
   check(/^おぼえた 九九: \d+ \/ 81$/.test(known), `fact map heading "${known}"`);
   check((await page.$$('#facts-map td')).length === 81, 'the fact map does not hold 81 facts');
   await both(page, 'facts');
-} finally {
+} catch (e) {
   await browser.close();
+  await server.stop();
+  throw e;
 }
+await browser.close();
 
 // The server saves what is pending when it is asked to stop.
 const ended = await server.stop();

@@ -37,8 +37,11 @@ protected:
             return;
         }
         const QString peer = socket->peerAddress().toString();
+        // This computer itself (the tests' simulated class) is bound by the total alone.
+        const bool perPeerFull = m_perPeer.value(peer) >= ClassServer::kMaxConnectionsPerPeer &&
+                                 !socket->peerAddress().isLoopback();
         if (!localNetworkPeer(socket->peerAddress()) || m_open >= ClassServer::kMaxConnections ||
-            m_perPeer.value(peer) >= ClassServer::kMaxConnectionsPerPeer) {
+            perPeerFull) {
             socket->abort();
             socket->deleteLater();
             return;

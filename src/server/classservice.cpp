@@ -244,7 +244,7 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
     const QJsonObject request = document.object();
 
     if (verb == QLatin1String("hello")) {
-        if (!withinRate(QStringLiteral("hello:") + peer, 1, 20))
+        if (!withinRate(QStringLiteral("hello:") + peer, 2, 60))
             return error(429, QStringLiteral("slow"));
         ServiceReply failure;
         const QJsonObject reply = hello(request, peer, failure);
@@ -618,9 +618,10 @@ ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request)
 
 QList<TabletView> ClassService::tablets() const {
     QList<TabletView> views;
+    const qint64 at = now();
     for (const auto &tablet : m_tablets)
-        views.append(
-            {tablet->token, tablet->name, tablet->pupil, tablet->address, tablet->lastSeenMs});
+        views.append({tablet->token, tablet->name, tablet->pupil, tablet->address,
+                      at - tablet->lastSeenMs <= kConnectedMs});
     std::sort(views.begin(), views.end(), [](const TabletView &x, const TabletView &y) {
         return x.name.size() != y.name.size() ? x.name.size() < y.name.size() : x.name < y.name;
     });

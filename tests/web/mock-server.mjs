@@ -1,6 +1,6 @@
-// A stand-in for the class server, in memory, for working on the pupil's page and for the
-// page's resend test. It serves resources/web/ under /c/CODE/ and answers the page's verbs
-// as the class server does, with two additions for tests:
+// A stand-in for the class server, in memory, for the page's resend test: it serves
+// resources/web/ under /c/CODE/ and answers what a pupil's level needs (hello, names, signin,
+// deal and grade of the three levels) as the class server does, with two additions:
 //   GET /mock/stats          -> how many grade requests came and how many sets counted
 //   env MOCK_DROP=grade      -> the first grade request is graded and counted, then its
 //                               connection is cut half-way through the answer (a lost network)
@@ -19,22 +19,11 @@ const types = { 'index.html': 'text/html; charset=utf-8', 'app.js': 'text/javasc
 
 const tablets = new Map();   // token -> { name, pupil }
 const sets = new Map();      // set id -> set
-const fullMarks = { novice: new Set(), intermediate: new Set(), expert: new Set(), challenge: new Set() };
-const rightFacts = new Map(); // pupil -> Set of "a×b" answered right
-const stats = { gradeRequests: 0, counted: 0, answerRequests: 0, answersCounted: 0 };
+const stats = { gradeRequests: 0, counted: 0 };
 const names = ['たろう', 'はなこ', 'ゆうと', 'さくら', '<b>ゆき</b>'];
 let dropNext = process.env.MOCK_DROP || '';
 let tabletCount = 0;
 
-const shuffled = (list) => {
-  const a = list.slice();
-  for (let i = a.length - 1; i > 0; --i) {
-    const j = crypto.randomInt(i + 1);
-    [a[i], a[j]] = [a[j], a[i]];
-  }
-  return a;
-};
-const nine = [1, 2, 3, 4, 5, 6, 7, 8, 9];
 const randomFact = () => ({ a: crypto.randomInt(1, 10), b: crypto.randomInt(1, 10) });
 const message = (pupil, activity) => `${pupil}さんの ${activity} の きろく`;
 
@@ -43,37 +32,18 @@ class Refusal extends Error {
 }
 
 function deal(tablet, body) {
-  const id = crypto.randomBytes(6).toString('hex');
-  const activity = body.activity;
-  let set;
-  if (['novice', 'intermediate', 'expert'].includes(activity)) {
-    set = { activity, questions: Array.from({ length: 20 }, randomFact) };
-  } else if (activity === 'challenge') {
-    set = { activity, columns: shuffled(nine), rows: shuffled(nine) };
-    set.questions = Array.from({ length: 81 }, (_, i) => ({ a: set.rows[Math.floor(i / 9)], b: set.columns[i % 9] }));
-  } else if (activity === 'practice') {
-    const row = body.row >= 1 && body.row <= 9 ? body.row : crypto.randomInt(1, 10);
-    const facts = nine.map((b) => ({ a: row, b }));
-    set = { activity, row, questions: facts.concat(shuffled(facts)), open: 0, missed: false };
-  } else if (activity === 'weak') {
-    set = { activity, questions: Array.from({ length: 12 }, randomFact), open: 0, right: 0 };
-  } else {
+  if (!['novice', 'intermediate', 'expert'].includes(body.activity))
     throw new Refusal(400, 'bad', 'わからない おねがいです。');
-  }
-  set.pupil = tablet.pupil;
-  set.replies = new Map();
-  sets.set(id, set);
-  const reply = { set: id, activity };
-  if (activity === 'challenge') Object.assign(reply, { columns: set.columns, rows: set.rows });
-  else reply.questions = set.questions;
-  if (activity === 'practice') reply.row = set.row;
-  return reply;
+  const id = crypto.randomBytes(6).toString('hex');
+  const questions = Array.from({ length: 20 }, randomFact);
+  sets.set(id, { activity: body.activity, questions, pupil: tablet.pupil, replies: new Map() });
+  return { set: id, activity: body.activity, questions };
 }
 
 function grade(tablet, body, res) {
   ++stats.gradeRequests;
   const set = sets.get(body.set);
-  if (!set || set.pupil !== tablet.pupil || !set.questions || set.open !== undefined)
+  if (!set || set.pupil !== tablet.pupil)
     throw new Refusal(409, 'set', 'この もんだいは もう おわっています。');
   const key = `grade ${body.attempt}`;
   if (!set.replies.has(key)) {
@@ -86,14 +56,8 @@ function grade(tablet, body, res) {
     const correct = marks.filter(Boolean).length;
     const counted = !set.counted;
     set.counted = true;
-    if (counted) {
-      ++stats.counted;
-      if (correct === marks.length) fullMarks[set.activity].add(tablet.pupil);
-      set.questions.forEach((q, i) => { if (marks[i]) rightFacts.get(tablet.pupil).add(`${q.a}×${q.b}`); });
-    }
-    const reply = { marks, correct, message: message(tablet.pupil, set.activity), counted };
-    if (set.activity === 'challenge') reply.result = counted ? (correct === 81 ? 'まん点です！' : '残念！') : '';
-    else reply.score = correct * 5;
+    if (counted) ++stats.counted;
+    const reply = { marks, correct, score: correct * 5, message: message(tablet.pupil, set.activity), counted };
     set.replies.set(key, reply);
   }
   if (dropNext === 'grade') {
@@ -105,46 +69,6 @@ function grade(tablet, body, res) {
     return undefined;
   }
   return set.replies.get(key);
-}
-
-function answer(tablet, body) {
-  ++stats.answerRequests;
-  const set = sets.get(body.set);
-  if (!set || set.pupil !== tablet.pupil || set.open === undefined)
-    throw new Refusal(409, 'set', 'この もんだいは もう おわっています。');
-  const key = `answer ${body.index} ${body.try}`;
-  if (set.replies.has(key)) return set.replies.get(key);
-  if (body.index !== set.open) throw new Refusal(409, 'order', 'いまの もんだいに こたえてね。');
-  const q = set.questions[body.index];
-  const right = body.given === q.a * q.b;
-  ++stats.answersCounted;
-  const reply = { right, done: false };
-  if (set.activity === 'practice') {
-    if (!right) set.missed = true;
-    else if (++set.open === set.questions.length) {
-      reply.done = true;
-      reply.summary = set.missed ? '残念！がんばりましょう。' : 'よくできました！おめでとう。';
-    }
-  } else {
-    reply.product = q.a * q.b;
-    if (right) ++set.right;
-    if (++set.open === set.questions.length) {
-      reply.done = true;
-      reply.summary = `おわり！ 12もん中 ${set.right}もん せいかい。`;
-    }
-  }
-  if (right) rightFacts.get(tablet.pupil).add(`${q.a}×${q.b}`);
-  set.replies.set(key, reply);
-  return reply;
-}
-
-function facts(tablet) {
-  const known = rightFacts.get(tablet.pupil);
-  const cells = [];
-  for (let a = 1; a <= 9; ++a)
-    for (let b = 1; b <= 9; ++b)
-      cells.push({ a, b, state: known.has(`${a}×${b}`) ? 'known' : (a * b) % 7 === 0 ? 'learning' : 'new' });
-  return { known: cells.filter((c) => c.state === 'known').length, total: 81, cells };
 }
 
 function api(verb, body, token, res) {
@@ -162,7 +86,6 @@ function api(verb, body, token, res) {
     const name = typeof body.name === 'string' ? body.name.trim() : '';
     if (!name || name.length > 20) throw new Refusal(422, 'refused', '名前を いれてね。');
     tablet.pupil = name;
-    if (!rightFacts.has(name)) rightFacts.set(name, new Set());
     const messages = {};
     for (const a of ['novice', 'intermediate', 'expert', 'challenge']) messages[a] = message(name, a);
     return { pupil: name, messages };
@@ -171,12 +94,6 @@ function api(verb, body, token, res) {
   if (!tablet.pupil) throw new Refusal(403, 'signin', '名前を いれてね。');
   if (verb === 'deal') return deal(tablet, body);
   if (verb === 'grade') return grade(tablet, body, res);
-  if (verb === 'answer') return answer(tablet, body);
-  if (verb === 'facts') return facts(tablet);
-  if (verb === 'fullmarks') {
-    if (!fullMarks[body.activity]) throw new Refusal(400, 'bad', 'わからない おねがいです。');
-    return { names: [...fullMarks[body.activity]] };
-  }
   throw new Refusal(404, 'bad', 'わからない おねがいです。');
 }
 

@@ -185,18 +185,17 @@
     }
   }
 
+  // The name goes as typed (the program decides what a name is); a blank box sends nothing.
   async function signIn(name) {
-    name = name.trim();
-    if (!name) return;
+    if (!name.trim()) return;
     showError('');
     try {
       const reply = await post('signin', { name });
       session = { pupil: String(reply.pupil), messages: reply.messages || {} };
       store.put(KEYS.session, session);
-      if (drill && drill.pupil !== session.pupil) {
-        drill = null;
-        store.drop(KEYS.drill);
-      }
+      // A sign-in starts the tablet's sets afresh on the server.
+      drill = null;
+      saveDrill();
       showHome();
     } catch (e) {
       await refused(e);

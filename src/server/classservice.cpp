@@ -147,8 +147,15 @@ struct ClassService::Tablet {
     std::shared_ptr<DealtSet> sets[kKinds];
 };
 
+// The page's files (resources/web.qrc) are compiled into this static library, whose resources
+// are registered only when named: without this the page's addresses would answer 404.
+static void registerPageFiles() {
+    Q_INIT_RESOURCE(web);
+}
+
 ClassService::ClassService(Classroom &classroom, std::function<qint64()> steadyMs, QObject *parent)
     : QObject(parent), m_classroom(classroom), m_steadyMs(std::move(steadyMs)) {
+    registerPageFiles();
     newCode();
 }
 

@@ -23,7 +23,7 @@ class ClassServer : public QObject {
 public:
     static constexpr int kMaxConnections = 256;
     static constexpr int kMaxConnectionsPerPeer = 16;
-    static constexpr qint64 kMaxBytesPerConnection = 1024 * 1024;
+    static constexpr qint64 kMaxBytesPerConnection = 2 * 1024 * 1024;
 
     ClassServer(Classroom &classroom, QObject *parent = nullptr);
     ~ClassServer() override;

@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QTime>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -55,9 +56,18 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent)
     initialiseApplicationState(*m_state, dataFolder);
     m_classroom = std::make_unique<Classroom>(*m_state);
     m_classroom->useServerAnswerLog();
+    // What the tablets' saves have to tell the teacher is shown in this window, never in a
+    // message box: a box would stop this computer for the teacher and, waiting in its own
+    // event loop, take the next tablet's request in the middle of this one.
+    m_problem = new QLabel;
+    m_problem->setObjectName(QStringLiteral("ClassServerProblem"));
+    m_problem->setTextFormat(Qt::PlainText);
+    m_problem->setWordWrap(true);
+    m_problem->setStyleSheet(QStringLiteral("color: #b00000"));
     connect(m_classroom.get(), &Classroom::message, this,
             [this](Notice, const QString &title, const QString &text) {
-                QMessageBox::warning(this, title, text);
+                m_problem->setText(QTime::currentTime().toString(QStringLiteral("HH:mm ")) + title +
+                                   QStringLiteral("：") + text);
             });
     m_classroom->load();
     m_server = std::make_unique<ClassServer>(*m_classroom);
@@ -100,6 +110,7 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent)
     m_tablets->setRootIsDecorated(false);
     m_tablets->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
     layout->addWidget(m_tablets, 1);
+    layout->addWidget(m_problem);
     auto *buttons = new QHBoxLayout;
     m_disconnect = new QPushButton(QStringLiteral("このタブレットを切る(&D)"));
     m_disconnect->setObjectName(QStringLiteral("ClassServerDisconnect"));

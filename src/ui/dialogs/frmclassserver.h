@@ -46,4 +46,5 @@ private:
     QLabel *m_count = nullptr;
     QTreeWidget *m_tablets = nullptr;
     QPushButton *m_disconnect = nullptr;
+    QLabel *m_problem = nullptr;
 };

@@ -74,7 +74,9 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(mainWindowCaption());
     setFont(designFont(12));
-    setWindowIcon(applicationIcon());
+    // The program's icon, unless the application has it already (it is read only once).
+    if (QGuiApplication::windowIcon().isNull())
+        setWindowIcon(applicationIcon());
 
     // The tab strip fills the client area; the number pad, when shown, stands to its right.
     auto *client = new QWidget(this);

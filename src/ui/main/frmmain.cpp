@@ -178,10 +178,6 @@ QWidget *frmMain::buildActivityPage(int tab) {
     if (m_pages[tab])
         return m_pages[tab];
     QWidget *holder = m_tabs->widget(tab);
-    // A scaled window: the page is built at the design sizes, then scaled as the others were.
-    const QVariant holderFont = holder->property("designFont");
-    if (holderFont.isValid())
-        holder->setFont(holderFont.value<QFont>());
     QWidget *page = nullptr;
     if (tab == 1) {
         page = m_practice = new PracticePage(m_classroom, *this, holder);
@@ -209,12 +205,9 @@ QWidget *frmMain::buildActivityPage(int tab) {
         label->setText(m_streakTexts[int(activity)]);
         label->setAccessibleName(m_streakTexts[int(activity)]);
     }
-    if (holderFont.isValid()) {
+    // In a window scaled already, the page is scaled as it would have been with the window.
+    if (holder->property("designFont").isValid())
         scaleDesign(holder, m_scale);
-        QFont font = holderFont.value<QFont>();
-        font.setPointSizeF(font.pointSizeF() * m_scale);
-        holder->setFont(font);
-    }
     // Children made after their parent was shown stay hidden until shown themselves.
     if (holder->isVisible())
         page->show();

@@ -21,13 +21,9 @@ QFont designFont(qreal pointSize, bool bold, bool underline) {
 
 void scaleDesign(QWidget *root, qreal factor) {
     const auto scaled = [factor](int twips) { return qRound(twips * factor / kTwipsPerPixel); };
-    const QWidgetList widgets = root->findChildren<QWidget *>();
-    // Every design font is taken before any is changed: a widget that inherits its font
-    // would otherwise take its parent's scaled font for its design, and be scaled twice.
-    for (QWidget *w : widgets)
+    for (QWidget *w : root->findChildren<QWidget *>()) {
         if (!w->property("designFont").isValid())
             w->setProperty("designFont", w->font());
-    for (QWidget *w : widgets) {
         QFont font = w->property("designFont").value<QFont>();
         font.setPointSizeF(font.pointSizeF() * factor);
         w->setFont(font);

@@ -376,11 +376,9 @@ void frmMain::buildMenus() {
 }
 
 void frmMain::buildSignInPage(QWidget *page) {
-    m_initImage = new QLabel(page);
+    m_initImage = new WelcomePicture(page);
     nameControl(m_initImage, QStringLiteral("QuorinInitImage"));
     placeOnTabPage(m_initImage, 360, 840, 3240, 6960);
-    m_initImage->setPixmap(welcomeIllustration(m_initImage->size()));
-    m_initImage->setScaledContents(true); // the picture follows the window's scale
     m_initImage->setAccessibleName(QStringLiteral("ようこそ"));
 
     m_nameLabel =

@@ -141,7 +141,7 @@ private:
     QString m_helpFile;
 
     QTabWidget *m_tabs = nullptr;
-    QLabel *m_initImage = nullptr;
+    QWidget *m_initImage = nullptr;
     QLabel *m_nameLabel = nullptr;
     QComboBox *m_nameCombo = nullptr;
     QPushButton *m_iniFinCommand = nullptr;

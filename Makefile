@@ -1,7 +1,8 @@
 # One-command set-up, build, run and test on Debian/Ubuntu.
 #   make run   - install what is missing, build, start the program in ./run-data
 #   make test  - install what is missing, build, run every test headless with CTest
-#   make bench - build and run the benchmarks
+#   make bench - build the release preset, run the benchmarks, then start-up against the floor
+#                (ROUNDS/RUNS as compare.sh takes them; STARTUP_COMPARE is its path)
 #   make fuzz  - build the fuzz target with clang and run it until stopped (FUZZ_SECONDS=n to bound)
 #                (make test builds it too and runs it for a fixed number of inputs)
 #   make package - build the program alone in release mode and make build/package/quorin_*.deb
@@ -28,6 +29,8 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt
                     dpkg-dev nsis icoutils qt6-translations-l10n
 WINDOWS_TEST_PACKAGES := wine64 xvfb x11-utils xdotool imagemagick fonts-ipafont-gothic locales
 WINDOWS_DIR := build/windows
+BENCH_PRESET ?= release
+STARTUP_COMPARE ?= ../shared/tools/startup/compare.sh
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
@@ -76,8 +79,19 @@ fuzz-target: deps fuzz-deps
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz --target fuzz_records fuzz_answerlog
 
-bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done; true
+# Times are only worth reading from an optimised build, so the benchmarks build their own
+# preset. The start-up comparison needs Xvfb and the team's compare.sh; without them it says
+# so instead of printing a figure.
+bench: deps
+	cmake --preset $(BENCH_PRESET) -DQUORIN_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset $(BENCH_PRESET)
+	@for b in build/$(BENCH_PRESET)/bench/bench_*; do [ -x "$$b" ] && QT_QPA_PLATFORM=offscreen "$$b"; done; true
+	@if [ -x "$(STARTUP_COMPARE)" ] && command -v Xvfb >/dev/null; then \
+	  echo "start-up against the floor:"; \
+	  ROUNDS=$${ROUNDS:-3} RUNS=$${RUNS:-5} "$(STARTUP_COMPARE)" build/$(BENCH_PRESET)/src/quorin; \
+	else \
+	  echo "start-up against the floor: not measured (needs Xvfb and $(STARTUP_COMPARE))"; \
+	fi
 
 # New inputs go to build/fuzz/corpus; the seeds in tests/fuzz/corpus stay as they are.
 fuzz: fuzz-target

@@ -73,6 +73,8 @@ private Q_SLOTS:
     void teacherPin();
     void windowsFitTheScreen_data();
     void windowsFitTheScreen();
+    void pageBuiltLate_data();
+    void pageBuiltLate();
 };
 
 void TestPages::signInPage() {
@@ -628,6 +630,46 @@ void TestPages::windowsFitTheScreen() {
     t.clickTab(2);
     t.click(QStringLiteral("QuorinNoviceQuizBestScoreCommand"));
     fits(t.window->scoreDialog(), "OKButton");
+}
+
+void TestPages::pageBuiltLate_data() {
+    QTest::addColumn<int>("tab");
+    for (int tab = 1; tab <= 5; ++tab)
+        QTest::newRow(qPrintable(QString::number(tab))) << tab;
+}
+
+void TestPages::pageBuiltLate() {
+    // An activity page is built when first shown, perhaps after the window was scaled down:
+    // its controls, their places and sizes, their fonts and the Tab order are as if it had
+    // been built with the window.
+    QFETCH(int, tab);
+    const auto build = [tab](frmMain &w) {
+        if (tab == 1)
+            w.practicePage();
+        else if (tab == 5)
+            w.challengePage();
+        else
+            w.levelPage(Activity(tab - 2));
+    };
+    const auto seen = [tab](frmMain &w) {
+        QWidget *holder = w.tabStrip()->widget(tab);
+        QStringList out;
+        for (QWidget *c : holder->findChildren<QWidget *>())
+            out << QStringLiteral("%1 %2 %3pt")
+                       .arg(c->objectName())
+                       .arg(QDebug::toString(c->geometry()))
+                       .arg(c->font().pointSizeF());
+        for (QWidget *c = holder->nextInFocusChain(); c != holder; c = c->nextInFocusChain())
+            if (holder->isAncestorOf(c) && c->focusPolicy() & Qt::TabFocus)
+                out << QStringLiteral("tab ") + c->objectName();
+        return out;
+    };
+    TestMain early, late;
+    build(*early.window);
+    early.window->fitInto(QSize(500, 400));
+    late.window->fitInto(QSize(500, 400));
+    build(*late.window);
+    QCOMPARE(seen(*late.window), seen(*early.window));
 }
 
 QTEST_MAIN(TestPages)

@@ -113,7 +113,8 @@ say "installer: quorin-$version-setup.exe /S"
 wine_ja "$build/quorin-$version-setup.exe" /S >/dev/null 2>&1 || fail "installer exit status $?"
 /usr/lib/wine/wineserver -w
 for f in quorin.exe quorin.ico uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
-         Qt6PrintSupport.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
+         Qt6PrintSupport.dll quorin_print.dll platforms/qwindows.dll \
+         styles/qwindowsvistastyle.dll \
          libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll licenses/LGPL-3.0-only.txt; do
   [ -f "$installed/$f" ] || fail "not installed: $f"
 done

@@ -32,15 +32,21 @@ for s in 16 22 24 32 48 64 128 256; do
     fail "no ${s}x${s} icon"
 done
 
+# Printing is a module loaded on the first print; the program itself starts without Qt Print
+# Support.
+grep -q '^/usr/lib/.*quorin/quorin_print\.so$' "$work/files" || fail "no printing module"
+
 [ "$(dpkg-deb -f "$deb" Package)" = quorin ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for d in libqt6widgets6 libc6 fonts-ipafont-gothic qt6-translations-l10n; do
+for d in libqt6widgets6 libqt6printsupport6 libc6 fonts-ipafont-gothic qt6-translations-l10n; do
   echo "$depends" | grep -q "$d" || fail "Depends lacks $d"
 done
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail "no Maintainer"
 
 dpkg-deb -x "$deb" "$work/root"
+objdump -p "$work/root/usr/bin/quorin" | grep -q 'NEEDED.*PrintSupport' &&
+  fail "the program loads Qt Print Support at start"
 desktop-file-validate "$work/root/usr/share/applications/$id.desktop" || fail "desktop entry"
 grep -qx 'Exec=quorin --from-menu' "$work/root/usr/share/applications/$id.desktop" ||
   fail "the desktop entry does not start quorin --from-menu"

@@ -38,7 +38,7 @@ frmAbout::frmAbout(QWidget *owner) : QDialog(owner) {
     // The box grows to the 32 x 32 icon it shows.
     placeInTwips(icon, 240, 240, 540, 540);
     setBackgroundColour(icon, QColor(192, 192, 192));
-    icon->setPixmap(QPixmap(QStringLiteral(":/icons/quorin32.png")));
+    icon->setPixmap(pngPixmap(QStringLiteral(":/icons/quorin32.png")));
     icon->setAlignment(Qt::AlignCenter);
 
     auto *title = new QLabel(QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ ﾀｲﾄﾙ"), this);

@@ -1,6 +1,7 @@
 #include "ui/dialogs/frmclasssheet.h"
 
 #include "classroom/classroom.h"
+#include "print/paperprint.h"
 #include "ui/dialogs/classsheetpage.h"
 #include "ui/main/geometry.h"
 
@@ -13,8 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -391,23 +390,13 @@ void frmClassSheet::showSheet() {
 }
 
 void frmClassSheet::PrintCommand_Click() {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPageSize(QPageSize(QPageSize::A4));
-    printer.setPageOrientation(QPageLayout::Portrait);
-    printer.setFullPage(true);
-    printer.setDocName(windowTitle());
-    QPrintDialog dialog(&printer, this);
-    dialog.setWindowTitle(QStringLiteral("クラスのようすを印刷"));
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
+    const PrintResult result =
+        printOnePage(this, windowTitle(), QStringLiteral("クラスのようすを印刷"),
+                     [this](QPainter &painter, const QRect &page) {
+                         paintClassSheetPage(painter, page, m_sheet, QDate::currentDate());
+                     });
+    if (result == PrintResult::Failed || result == PrintResult::NoModule)
         showOutcome(QStringLiteral("印刷できませんでした。"), true);
-        return;
-    }
-    paintClassSheetPage(painter, printer.pageLayout().fullRectPixels(printer.resolution()), m_sheet,
-                        QDate::currentDate());
-    painter.end();
 }
 
 void frmClassSheet::PdfCommand_Click() {

@@ -114,6 +114,9 @@ private:
 QAccessibleInterface *tabStripFactory(const QString &className, QObject *object) {
     if (className == QLatin1String("QTabBar") && object && object->isWidgetType())
         return new TabStripAccessible(static_cast<QTabBar *>(object));
+    // A picture drawn in code is a picture to screen readers, as a label showing one is.
+    if (className == QLatin1String("WelcomePicture") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
     return nullptr;
 }
 

@@ -105,9 +105,9 @@ ChallengePage::ChallengePage(Classroom &classroom, Navigation &navigation, QWidg
     // On a screen at scale 2 the pictures drawn at twice the size keep them sharp.
     const bool sharp = devicePixelRatioF() > 1.0;
     for (int n = 1; n <= kAnimationImages; ++n) {
-        QPixmap image(QStringLiteral(":/animation/frame%1%2.png")
-                          .arg(n)
-                          .arg(sharp ? QStringLiteral("@2x") : QString()));
+        QPixmap image = pngPixmap(QStringLiteral(":/animation/frame%1%2.png")
+                                      .arg(n)
+                                      .arg(sharp ? QStringLiteral("@2x") : QString()));
         image.setDevicePixelRatio(sharp ? 2.0 : 1.0);
         m_images.append(image);
     }

@@ -63,6 +63,28 @@ void ClassroomStyle::drawComplexControl(ComplexControl control, const QStyleOpti
         drawRing(painter, option->rect);
 }
 
+QIcon ClassroomStyle::standardIcon(StandardPixmap standardIcon, const QStyleOption *option,
+                                   const QWidget *widget) const {
+    if (standardIcon != SP_ToolBarHorizontalExtensionButton &&
+        standardIcon != SP_ToolBarVerticalExtensionButton)
+        return QProxyStyle::standardIcon(standardIcon, option, widget);
+    // Two chevrons pointing along the bar, at twice the size for screens at scale 2.
+    QPixmap pixmap(32, 32);
+    pixmap.setDevicePixelRatio(2.0);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(60, 60, 60), 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    if (standardIcon == SP_ToolBarVerticalExtensionButton) {
+        painter.translate(16, 0);
+        painter.rotate(90);
+    }
+    for (qreal x : {4.0, 9.0})
+        painter.drawPolyline(QPolygonF({QPointF(x, 4), QPointF(x + 4, 8), QPointF(x, 12)}));
+    painter.end();
+    return QIcon(pixmap);
+}
+
 void useClassroomStyle() {
     if (!qobject_cast<ClassroomStyle *>(QApplication::style()))
         QApplication::setStyle(new ClassroomStyle);

@@ -17,6 +17,10 @@ public:
                      const QWidget *widget = nullptr) const override;
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex *option,
                             QPainter *painter, const QWidget *widget = nullptr) const override;
+    // The menu bar's overflow button gets a drawn chevron: Fusion's own is a picture file
+    // whose reading loads every image-format plugin while the menu bar is built.
+    QIcon standardIcon(StandardPixmap standardIcon, const QStyleOption *option = nullptr,
+                       const QWidget *widget = nullptr) const override;
 };
 
 // Makes ClassroomStyle the application's style, once.

@@ -77,7 +77,9 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(mainWindowCaption());
     setFont(designFont(12));
-    setWindowIcon(applicationIcon());
+    // The program's icon, unless the application has it already (it is read only once).
+    if (QGuiApplication::windowIcon().isNull())
+        setWindowIcon(applicationIcon());
 
     // The tab strip fills the client area; the number pad, when shown, stands to its right.
     auto *client = new QWidget(this);
@@ -99,9 +101,8 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     // once, not at each new name).
     m_pupilShown->setMinimumWidth(twipsToPixels(4200));
     m_tabs->setCornerWidget(m_pupilShown, Qt::TopRightCorner);
-    m_pad = new NumberPad(client);
-    m_pad->hide();
-    row->addWidget(m_pad);
+    // The number pad joins this row when it is first shown.
+    m_row = row;
     setCentralWidget(client);
     buildMenus();
 
@@ -109,28 +110,12 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     buildSignInPage(signIn);
     m_tabs->addTab(signIn, QStringLiteral("はじめに"));
 
-    auto *practiceHolder = new QWidget;
-    m_practice = new PracticePage(m_classroom, *this, practiceHolder);
-    m_tabs->addTab(practiceHolder, QStringLiteral("れんしゅう"));
-
-    const LevelParams levels[3] = {LevelParams::novice(), LevelParams::intermediate(),
-                                   LevelParams::expert()};
-    const QString levelCaptions[3] = {QStringLiteral("レベル1"), QStringLiteral("レベル2"),
-                                      QStringLiteral("レベル3")};
-    for (int i = 0; i < 3; ++i) {
-        auto *holder = new QWidget;
-        m_levels[i] = new LevelPage(m_classroom, *this, levels[i], holder);
-        m_tabs->addTab(holder, levelCaptions[i]);
-    }
-
-    auto *challengeHolder = new QWidget;
-    m_challenge = new ChallengePage(m_classroom, *this, challengeHolder);
-    m_tabs->addTab(challengeHolder, QStringLiteral("チャレンジ"));
-
-    // Each page fills its holder, the tab page.
-    for (QWidget *page : std::initializer_list<QWidget *>{m_practice, m_levels[0], m_levels[1],
-                                                          m_levels[2], m_challenge})
-        placeInTwips(page, 0, 0, kClientWidthTwips, kClientHeightTwips);
+    // The activity pages are built when first shown (buildActivityPage): until a pupil signs
+    // in only the sign-in page is seen, and start-up builds nothing else.
+    for (const QString &caption :
+         {QStringLiteral("れんしゅう"), QStringLiteral("レベル1"), QStringLiteral("レベル2"),
+          QStringLiteral("レベル3"), QStringLiteral("チャレンジ")})
+        m_tabs->addTab(new QWidget, caption);
 
     connect(m_tabs, &QTabWidget::currentChanged, this, &frmMain::QuorinSSTab_Click);
     connectClassroom();
@@ -143,8 +128,12 @@ void frmMain::connectClassroom() {
     connect(&m_classroom, &Classroom::recordStatusChanged, m_recordStatus, &QLabel::setText);
     connect(&m_classroom, &Classroom::streakMessageChanged, this,
             [this](Activity activity, const QString &text) {
-                streakLabel(activity)->setText(text);
-                announce(streakLabel(activity), text);
+                // A page not built yet shows the latest message when it is.
+                m_streakTexts[int(activity)] = text;
+                if (QLabel *label = builtStreakLabel(activity)) {
+                    label->setText(text);
+                    announce(label, text);
+                }
             });
     connect(&m_classroom, &Classroom::message, this,
             [this](Notice notice, const QString &title, const QString &text) {
@@ -169,12 +158,9 @@ void frmMain::setUpKeyboard() {
     m_tabs->installEventFilter(this);
 
     // Alt+1 .. Alt+5 on the sign-in page open the activity of that tab once a pupil has
-    // signed in; Alt+0 on an activity page is its finish button. In an answer box the Alt
-    // key pressed first is still an action key for the box, as every other key is.
-    static const char *const finButtons[] = {
-        "QuorinPracticeFinCommand", "QuorinNoviceQuizFinCommand",
-        "QuorinIntermediateQuizFinCommand", "QuorinExpertQuizFinCommand",
-        "QuorinChallengeQuizFinCommand"};
+    // signed in; Alt+0 on an activity page is its finish button (set up with the page). In an
+    // answer box the Alt key pressed first is still an action key for the box, as every other
+    // key is.
     for (int tab = 1; tab <= 5; ++tab) {
         auto *enter =
             new QShortcut(QKeySequence(Qt::ALT | Qt::Key(Qt::Key_0 + tab)), m_tabs->widget(0));
@@ -182,11 +168,53 @@ void frmMain::setUpKeyboard() {
             if (m_tabs->currentIndex() == 0 && isTabSelectable(tab))
                 m_tabs->setCurrentIndex(tab);
         });
-        QWidget *page = m_tabs->widget(tab);
-        auto *leave = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_0), page);
-        QPushButton *fin = page->findChild<QPushButton *>(QLatin1String(finButtons[tab - 1]));
-        connect(leave, &QShortcut::activated, fin, &QPushButton::click);
     }
+}
+
+QWidget *frmMain::buildActivityPage(int tab) {
+    static const char *const finButtons[] = {
+        "QuorinPracticeFinCommand", "QuorinNoviceQuizFinCommand",
+        "QuorinIntermediateQuizFinCommand", "QuorinExpertQuizFinCommand",
+        "QuorinChallengeQuizFinCommand"};
+    if (tab < 1 || tab > 5)
+        return nullptr;
+    if (m_pages[tab])
+        return m_pages[tab];
+    QWidget *holder = m_tabs->widget(tab);
+    QWidget *page = nullptr;
+    if (tab == 1) {
+        page = m_practice = new PracticePage(m_classroom, *this, holder);
+    } else if (tab <= 4) {
+        const LevelParams params = tab == 2   ? LevelParams::novice()
+                                   : tab == 3 ? LevelParams::intermediate()
+                                              : LevelParams::expert();
+        page = m_levels[tab - 2] = new LevelPage(m_classroom, *this, params, holder);
+    } else {
+        page = m_challenge = new ChallengePage(m_classroom, *this, holder);
+    }
+    m_pages[tab] = page;
+    // The page fills its holder, the tab page.
+    placeInTwips(page, 0, 0, kClientWidthTwips, kClientHeightTwips);
+    // Enter on a focused button presses it, as Space does.
+    for (QPushButton *button : page->findChildren<QPushButton *>())
+        button->setAutoDefault(true);
+    auto *leave = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_0), holder);
+    connect(leave, &QShortcut::activated,
+            page->findChild<QPushButton *>(QLatin1String(finButtons[tab - 1])),
+            &QPushButton::click);
+    if (tab >= 2) {
+        const Activity activity = tab == 5 ? Activity::Challenge : Activity(tab - 2);
+        QLabel *label = builtStreakLabel(activity);
+        label->setText(m_streakTexts[int(activity)]);
+        label->setAccessibleName(m_streakTexts[int(activity)]);
+    }
+    // In a window scaled already, the page is scaled as it would have been with the window.
+    if (holder->property("designFont").isValid())
+        scaleDesign(holder, m_scale);
+    // Children made after their parent was shown stay hidden until shown themselves.
+    if (holder->isVisible())
+        page->show();
+    return page;
 }
 
 bool frmMain::eventFilter(QObject *watched, QEvent *event) {
@@ -229,7 +257,7 @@ frmMain::~frmMain() {
 }
 
 int frmMain::padWidth() const {
-    return m_pad->isHidden() ? 0 : m_pad->width();
+    return padShown() ? m_pad->width() : 0;
 }
 
 QSize frmMain::clientSize(qreal factor) const {
@@ -283,10 +311,27 @@ void frmMain::scaleToWindow() {
                       qreal(clientHeight) / twipsToPixels(kClientHeightTwips)));
 }
 
+bool frmMain::padShown() const {
+    return m_pad && !m_pad->isHidden();
+}
+
+void frmMain::showNumberPad(bool shown) {
+    // Built the first time it is shown; most classes never show it.
+    if (!m_pad && !shown)
+        return;
+    if (!m_pad) {
+        m_pad = new NumberPad(centralWidget());
+        for (QPushButton *key : m_pad->findChildren<QPushButton *>())
+            key->setAutoDefault(true);
+        m_row->addWidget(m_pad);
+    }
+    m_pad->setVisible(shown);
+}
+
 void frmMain::mnuViewNumberPad_Click(bool shown) {
     QSettings settings = windowSettings();
     settings.setValue(kNumberPadKey, QString::number(shown ? 1 : 0));
-    m_pad->setVisible(shown);
+    showNumberPad(shown);
     // The window grows or shrinks by the pad's width, so the pages keep their size and the
     // pad covers none of them; on a narrow screen the pages are scaled down to make room.
     if (isMaximized() || isFullScreen()) {
@@ -339,11 +384,9 @@ void frmMain::buildMenus() {
 }
 
 void frmMain::buildSignInPage(QWidget *page) {
-    m_initImage = new QLabel(page);
+    m_initImage = new WelcomePicture(page);
     nameControl(m_initImage, QStringLiteral("QuorinInitImage"));
     placeOnTabPage(m_initImage, 360, 840, 3240, 6960);
-    m_initImage->setPixmap(welcomeIllustration(m_initImage->size()));
-    m_initImage->setScaledContents(true); // the picture follows the window's scale
     m_initImage->setAccessibleName(QStringLiteral("ようこそ"));
 
     m_nameLabel =
@@ -447,8 +490,8 @@ void frmMain::Form_Load() {
     m_loadedPosition = QPoint(qRound(left / kTwipsPerPixel), qRound(top / kTwipsPerPixel));
     m_loadedLeftTwips = left;
     m_loadedTopTwips = top;
-    m_pad->setVisible(settings.value(kNumberPadKey).toString().trimmed() == QLatin1String("1"));
-    m_padAction->setChecked(!m_pad->isHidden());
+    showNumberPad(settings.value(kNumberPadKey).toString().trimmed() == QLatin1String("1"));
+    m_padAction->setChecked(padShown());
     move(m_loadedPosition);
     applyFixedSize();
     fitOnScreen(this, screen());
@@ -473,10 +516,12 @@ void frmMain::Form_Unload() {
     if (m_unloaded)
         return;
     m_unloaded = true;
-    // A set left open is logged as far as it was answered.
+    // A set left open is logged as far as it was answered (a page never built holds none).
     for (LevelPage *level : m_levels)
-        level->leaveSet();
-    m_challenge->leaveSet();
+        if (level)
+            level->leaveSet();
+    if (m_challenge)
+        m_challenge->leaveSet();
     m_classroom.saveKeptChanges();
     // Close every other open window of the program, the most recent first.
     const QWidgetList windows = QApplication::topLevelWidgets();
@@ -551,6 +596,7 @@ void frmMain::QuorinSSTab_Click() {
         return;
     }
     // EnterActivityTab: lock every other tab and start a fresh set of the activity.
+    buildActivityPage(selected);
     m_iniFinCommand->setEnabled(false);
     for (int i = 0; i < m_tabs->count(); ++i)
         setTabSelectable(i, i == selected);
@@ -598,11 +644,11 @@ void frmMain::QuorinIniFinCommand_Click() {
     m_weakCommand->setEnabled(true);
     m_mapCommand->setEnabled(true);
     m_iniMessage->clear();
-    // Every activity page starts fresh for this pupil.
-    m_practice->QuorinPracticeRetryCommand_Click();
-    for (LevelPage *level : m_levels)
-        level->retry();
-    m_challenge->QuorinChallengeQuizRetryCommand_Click();
+    // Every activity page built so far starts fresh for this pupil (one built later starts
+    // fresh when its tab is entered).
+    for (int tab = 1; tab <= 5; ++tab)
+        if (m_pages[tab])
+            runActivityRetry(tab);
 }
 
 void frmMain::refuseName(const QString &message) {
@@ -622,14 +668,33 @@ void frmMain::refillNameList(const QStringList &names) {
 
 // ---- Roster and records ----------------------------------------------------------------
 
-QLabel *frmMain::streakLabel(Activity activity) const {
-    if (activity == Activity::Challenge)
-        return m_challenge->streakLabel();
-    return m_levels[static_cast<int>(activity)]->streakLabel();
+QLabel *frmMain::streakLabel(Activity activity) {
+    buildActivityPage(activity == Activity::Challenge ? 5 : int(activity) + 2);
+    return builtStreakLabel(activity);
 }
 
-LevelPage *frmMain::levelPage(Activity activity) const {
-    return activity == Activity::Challenge ? nullptr : m_levels[static_cast<int>(activity)];
+QLabel *frmMain::builtStreakLabel(Activity activity) const {
+    if (activity == Activity::Challenge)
+        return m_challenge ? m_challenge->streakLabel() : nullptr;
+    const LevelPage *level = m_levels[static_cast<int>(activity)];
+    return level ? level->streakLabel() : nullptr;
+}
+
+PracticePage *frmMain::practicePage() {
+    buildActivityPage(1);
+    return m_practice;
+}
+
+LevelPage *frmMain::levelPage(Activity activity) {
+    if (activity == Activity::Challenge)
+        return nullptr;
+    buildActivityPage(int(activity) + 2);
+    return m_levels[static_cast<int>(activity)];
+}
+
+ChallengePage *frmMain::challengePage() {
+    buildActivityPage(5);
+    return m_challenge;
 }
 
 // ---- Windows and messages ---------------------------------------------------------------
@@ -715,7 +780,7 @@ void frmMain::mnuToolsClassSheet_Click() {
 void frmMain::openWeakPractice() {
     if (m_signedInName.isEmpty())
         return;
-    frmWeakPractice practice(m_classroom, !m_pad->isHidden(), this);
+    frmWeakPractice practice(m_classroom, padShown(), this);
     fitOnScreen(&practice, screen());
     execDialog(&practice);
 }

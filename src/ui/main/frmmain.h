@@ -13,6 +13,7 @@
 #include <memory>
 
 class QTabWidget;
+class QHBoxLayout;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -69,16 +70,17 @@ public:
     QTabWidget *tabStrip() const { return m_tabs; }
     QComboBox *nameCombo() const { return m_nameCombo; }
     QString currentNameText() const;
-    QLabel *streakLabel(Activity activity) const;
+    // The activity pages are built when first shown; asking for one builds it.
+    QLabel *streakLabel(Activity activity);
     // The sign-in page's message for a name that was refused.
     QLabel *signInMessageLabel() const { return m_iniMessage; }
     // The sign-in page's line about keeping records: a data file that cannot be read or
     // written. Empty while all is well.
     QLabel *recordStatusLabel() const { return m_recordStatus; }
 
-    PracticePage *practicePage() const { return m_practice; }
-    LevelPage *levelPage(Activity activity) const;
-    ChallengePage *challengePage() const { return m_challenge; }
+    PracticePage *practicePage();
+    LevelPage *levelPage(Activity activity);
+    ChallengePage *challengePage();
 
 public Q_SLOTS:
     void QuorinSSTab_Click();
@@ -120,6 +122,11 @@ private:
     int padWidth() const;
     void scaleToWindow();
     void buildSignInPage(QWidget *page);
+    // Builds the page of activity tab 1..5 into its tab once; returns it.
+    QWidget *buildActivityPage(int tab);
+    QLabel *builtStreakLabel(Activity activity) const;
+    bool padShown() const;
+    void showNumberPad(bool shown);
     void setUpKeyboard();
     void connectClassroom();
     void Form_Unload();
@@ -136,7 +143,7 @@ private:
     QString m_helpFile;
 
     QTabWidget *m_tabs = nullptr;
-    QLabel *m_initImage = nullptr;
+    QWidget *m_initImage = nullptr;
     QLabel *m_nameLabel = nullptr;
     QComboBox *m_nameCombo = nullptr;
     QPushButton *m_iniFinCommand = nullptr;
@@ -148,6 +155,9 @@ private:
     QLabel *m_iniMessage = nullptr;
     QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked
     QLabel *m_recordStatus = nullptr;
+    QWidget *m_pages[6] = {}; // the built activity pages by tab; none for the sign-in tab
+    QString m_streakTexts[4]; // the latest message of each level and the challenge
+    QHBoxLayout *m_row = nullptr;
     PracticePage *m_practice = nullptr;
     LevelPage *m_levels[3] = {nullptr, nullptr, nullptr};
     ChallengePage *m_challenge = nullptr;

@@ -1,6 +1,7 @@
 #include "ui/main/geometry.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMenuBar>
@@ -84,9 +85,15 @@ void setBackgroundColour(QWidget *w, const QColor &colour) {
 QIcon applicationIcon() {
     QIcon icon;
     for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/hicolor/%1x%1/jp.ac.quorin.Quorin.png").arg(size),
-                     QSize(size, size));
+        icon.addPixmap(
+            pngPixmap(QStringLiteral(":/icons/hicolor/%1x%1/jp.ac.quorin.Quorin.png").arg(size)));
     return icon;
+}
+
+QPixmap pngPixmap(const QString &path) {
+    QImageReader reader(path, QByteArrayLiteral("png"));
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
 }
 
 void nameControl(QObject *o, const QString &name) {

@@ -70,6 +70,10 @@ template <typename Widgets> void hideAll(const Widgets &widgets) {
 // The program's icon in every size from 16 to 256 pixels, so it is sharp at any scale.
 QIcon applicationIcon();
 
+// A PNG picture of the resources, read as PNG: the image-format plugins (none of which reads
+// PNG) are not loaded to be asked whether they know the file.
+QPixmap pngPixmap(const QString &path);
+
 // Qt's own dialogs and buttons (file, print, message boxes) in Japanese, whatever the
 // system's language: the program's Japanese pupils and teacher read no English.
 void installJapaneseQtTexts();

@@ -6,13 +6,22 @@
 #include <QPainterPath>
 #include <QtMath>
 
-QPixmap welcomeIllustration(const QSize &size) {
-    // Drawn at twice the size, so it stays sharp on a screen at scale 2 and when the window
-    // is scaled.
-    QPixmap pixmap(size * 2);
-    pixmap.setDevicePixelRatio(2.0);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
+WelcomePicture::WelcomePicture(QWidget *parent) : QWidget(parent) {
+}
+
+void WelcomePicture::paintEvent(QPaintEvent *) {
+    // Drawn at the design size and scaled with the window, straight onto the screen: sharp
+    // at any scale, and no picture kept in memory.
+    const QRect twips = property("designTwips").toRect();
+    const QRect design = twipsRect(twips.x(), twips.y(), twips.width(), twips.height());
+    if (design.isEmpty())
+        return;
+    QPainter p(this);
+    p.scale(qreal(width()) / design.width(), qreal(height()) / design.height());
+    paintWelcomeIllustration(p, design.size());
+}
+
+void paintWelcomeIllustration(QPainter &p, const QSize &size) {
     p.setRenderHint(QPainter::Antialiasing);
     const qreal w = size.width();
     const qreal h = size.height();
@@ -84,5 +93,4 @@ QPixmap welcomeIllustration(const QSize &size) {
     p.setFont(designFont(14, true));
     p.drawText(QRectF(0, h * 0.03, w, h * 0.06), Qt::AlignHCenter | Qt::AlignTop,
                QStringLiteral("ようこそ"));
-    return pixmap;
 }

@@ -9,9 +9,7 @@
 #include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 
-#ifdef QUORIN_SERVER
-#include "server/headless.h"
-#endif
+#include "ui/main/servermodule.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,15 +23,18 @@ int main(int argc, char *argv[]) {
     printStartDecision(start);
     if (start.exitNow)
         return start.exitCode;
-#ifdef QUORIN_SERVER
-    if (start.serve.serve)
-        return runHeadlessServer(start, argc, argv);
-#else
     if (start.serve.serve) {
-        std::fputs("quorin: this build has no class server.\n", stderr);
-        return 2;
+        // The class server's module is found beside the program, so the application's
+        // folder is known first.
+        QCoreApplication probe(argc, argv);
+        const ClassServerEntries *module = classServerModule();
+        if (!module) {
+            std::fputs("quorin: the class server module is missing; reinstall the program.\n",
+                       stderr);
+            return 2;
+        }
+        return module->serve(start.dataFolder, start.serve.listen, start.serve.port, argc, argv);
     }
-#endif
     // Touch screens: a tap reaches every control as a mouse click (no control handles touch
     // itself), so a pupil with a tablet can use the whole program with a finger.
     QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, true);

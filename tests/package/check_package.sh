@@ -35,6 +35,8 @@ done
 # Printing is a module loaded on the first print; the program itself starts without Qt Print
 # Support.
 grep -q '^/usr/lib/.*quorin/quorin_print\.so$' "$work/files" || fail "no printing module"
+# The class server for tablets is a module too, loaded when the teacher starts it.
+grep -q '^/usr/lib/.*quorin/quorin_classserver\.so$' "$work/files" || fail "no class server module"
 
 [ "$(dpkg-deb -f "$deb" Package)" = quorin ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)

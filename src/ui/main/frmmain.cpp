@@ -4,9 +4,6 @@
 #include "core/numericvalue.h"
 #include "ui/dialogs/frmabout.h"
 #include "ui/dialogs/frmclasslist.h"
-#ifdef QUORIN_SERVER
-#include "ui/dialogs/frmclassserver.h"
-#endif
 #include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmfacts.h"
 #include "ui/dialogs/frmoptions.h"
@@ -19,6 +16,7 @@
 #include "ui/main/levelpage.h"
 #include "ui/main/numberpad.h"
 #include "ui/main/practicepage.h"
+#include "ui/main/servermodule.h"
 #include "ui/main/welcomeimage.h"
 
 #include <QAction>
@@ -367,7 +365,7 @@ void frmMain::buildMenus() {
     QAction *classList = tools->addAction(QStringLiteral("クラスの名簿(&L)..."));
     nameControl(classList, QStringLiteral("mnuToolsClassList"));
     connect(classList, &QAction::triggered, this, &frmMain::mnuToolsClassList_Click);
-#ifdef QUORIN_SERVER
+#ifdef QUORIN_SERVER_MODULE
     QAction *classServer = tools->addAction(QStringLiteral("タブレットの教室(&S)..."));
     nameControl(classServer, QStringLiteral("mnuToolsClassServer"));
     connect(classServer, &QAction::triggered, this, &frmMain::mnuToolsClassServer_Click);
@@ -804,24 +802,28 @@ void frmMain::mnuToolsClassList_Click() {
 }
 
 void frmMain::mnuToolsClassServer_Click() {
-#ifdef QUORIN_SERVER
     if (!teacherAllowed())
         return;
     if (!m_classServer) {
-        auto *window = new frmClassServer(m_classroom.state().DataFolder, this);
-        connect(window, &frmClassServer::titleNoteChanged, this, [this, window] {
-            const QString note = window->titleNote();
-            setWindowTitle(note.isEmpty() ? mainWindowCaption()
-                                          : mainWindowCaption() + QStringLiteral("（") + note +
-                                                QStringLiteral("）"));
-        });
-        m_classServer = window;
+        const ClassServerEntries *module = classServerModule();
+        if (!module) {
+            showMessage(
+                QMessageBox::Warning, mainWindowCaption(),
+                QStringLiteral("タブレットの教室のファイル（クラスのサーバー）が見つかりません。"
+                               "プログラムを入れ直してください。"));
+            return;
+        }
+        m_classServer =
+            module->openWindow(m_classroom.state().DataFolder, this, [this](const QString &note) {
+                setWindowTitle(note.isEmpty() ? mainWindowCaption()
+                                              : mainWindowCaption() + QStringLiteral("（") + note +
+                                                    QStringLiteral("）"));
+            });
     }
     fitOnScreen(m_classServer, screen());
     m_classServer->show();
     m_classServer->raise();
     m_classServer->activateWindow();
-#endif
 }
 
 void frmMain::signOutAfterFolderChange() {

@@ -1,10 +1,11 @@
-#include "server/headless.h"
+#include "servermodule/headless.h"
 
 #include "server/classserver.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
 #include <cstdio>
+#include <memory>
 
 #ifdef Q_OS_UNIX
 #include <QSocketNotifier>
@@ -57,10 +58,15 @@ void quitOnStopSignals() {
 
 } // namespace
 
-int runHeadlessServer(const StartDecision &start, int argc, char *argv[]) {
-    QCoreApplication app(argc, argv);
+int runHeadlessServer(const QString &dataFolder, const QString &listen, int port, int argc,
+                      char *argv[]) {
+    // The program made the application already to find this module; otherwise one is made.
+    std::unique_ptr<QCoreApplication> own;
+    if (!QCoreApplication::instance())
+        own = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication &app = *QCoreApplication::instance();
     ApplicationState state;
-    initialiseApplicationState(state, start.dataFolder);
+    initialiseApplicationState(state, dataFolder);
     Classroom classroom(state);
     classroom.useServerAnswerLog();
     // What a window would show the teacher goes to the terminal.
@@ -71,9 +77,9 @@ int runHeadlessServer(const StartDecision &start, int argc, char *argv[]) {
     classroom.load();
 
     ClassServer server(classroom);
-    const QHostAddress address = start.serve.listen.isEmpty() ? QHostAddress(QHostAddress::Any)
-                                                              : QHostAddress(start.serve.listen);
-    const QString problem = server.start(address, quint16(start.serve.port));
+    const QHostAddress address =
+        listen.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(listen);
+    const QString problem = server.start(address, quint16(port));
     if (!problem.isEmpty()) {
         QTextStream(stderr) << problem << '\n';
         return 1;

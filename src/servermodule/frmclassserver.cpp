@@ -1,5 +1,4 @@
-#ifdef QUORIN_SERVER
-#include "ui/dialogs/frmclassserver.h"
+#include "servermodule/frmclassserver.h"
 
 #include "classroom/classroom.h"
 #include "server/classserver.h"
@@ -188,4 +187,3 @@ void frmClassServer::disconnectSelected() {
     if (QTreeWidgetItem *item = m_tablets->currentItem())
         m_server->service().disconnectTablet(item->data(0, Qt::UserRole).toString());
 }
-#endif

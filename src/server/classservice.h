@@ -39,9 +39,9 @@ struct ServiceReply {
 // A tablet as the teacher sees it.
 struct TabletView {
     QString token;
-    QString name;    // "たんまつ 3"
-    QString pupil;   // empty until someone signs in
-    QString address; // the peer's address
+    QString name;           // "たんまつ 3"
+    QString pupil;          // empty until someone signs in
+    QString address;        // the peer's address
     bool connected = false; // heard from within kConnectedMs
 };
 

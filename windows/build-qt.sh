@@ -17,14 +17,15 @@ upstream=${version%%+*}
 prefix=$cache/qt-$upstream-mingw
 jobs=${JOBS:-$(nproc)}
 
-# Only what the program needs: Core, Gui, Widgets, PrintSupport and Test, drawn in software
-# (no OpenGL), with Windows' own code pages and fonts (no ICU, no fontconfig).
+# Only what the program needs: Core, Gui, Widgets, PrintSupport, Network and Test, drawn in
+# software (no OpenGL), with Windows' own code pages and fonts (no ICU, no fontconfig). The
+# class server speaks plain HTTP on the school network: no TLS (neither OpenSSL nor Schannel).
 configure_options=(
   -prefix "$prefix" -release -shared
   -xplatform win32-g++ -qt-host-path /usr
   -nomake examples -nomake tests
   -no-opengl -no-feature-vulkan -no-icu -no-fontconfig -no-dbus
-  -no-feature-tabletevent -no-feature-sql -no-feature-network -no-feature-xml
+  -no-feature-tabletevent -no-feature-sql -no-openssl -no-ssl -no-feature-xml
   -no-feature-concurrent -no-feature-androiddeployqt -no-feature-macdeployqt
   -no-feature-windeployqt -no-feature-zstd
   -qt-zlib -qt-libpng -qt-libjpeg -qt-freetype -qt-harfbuzz -qt-pcre -qt-doubleconversion
@@ -70,7 +71,13 @@ fi
 build=$cache/build-$upstream
 if [ ! -f "$build/.configured" ] || [ "$(cat "$build/.configured")" != "$stamp_text" ]; then
   say "configuring Qt $upstream for Windows in $build"
-  rm -rf "$build" && mkdir -p "$build"
+  # A build folder configured with other options is configured anew in place (without its
+  # CMake cache): the objects the new options leave as they were are not compiled again.
+  if [ -f "$build/CMakeCache.txt" ]; then
+    rm -f "$build/CMakeCache.txt" "$build/.configured"
+  else
+    rm -rf "$build" && mkdir -p "$build"
+  fi
   (cd "$build" && nice -n 19 "$src/configure" "${configure_options[@]}" -- \
      -G Ninja -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" \
      -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \

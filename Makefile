@@ -16,7 +16,8 @@ WERROR      ?= OFF
 RUN_DIR     := run-data
 DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev \
                 fonts-ipafont-gothic fontconfig xvfb libx11-dev libxtst-dev \
-                dpkg-dev file desktop-file-utils appstream poppler-utils qt6-translations-l10n
+                dpkg-dev file desktop-file-utils appstream poppler-utils qt6-translations-l10n \
+                qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 ICON_PACKAGES := librsvg2-bin
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cstdio>
 
@@ -99,7 +100,12 @@ QString helpText(bool japanese) {
                      {QStringLiteral("メニューから起動したとき: --data-folder がなければ"),
                       QStringLiteral("ユーザーごとのデータフォルダーを使います")}},
                     {QStringLiteral("--forget-pin"),
-                     {QStringLiteral("先生の暗証番号を消して終わります（わすれたとき）")}}}) +
+                     {QStringLiteral("先生の暗証番号を消して終わります（わすれたとき）")}},
+                    {QStringLiteral("--serve"),
+                     {QStringLiteral("ウィンドウを出さずに、タブレット用のクラスのサーバーを"),
+                      QStringLiteral("始めます（Ctrl+C で終わります）")}},
+                    {QStringLiteral("--listen <アドレス>, --port <番号>"),
+                     {QStringLiteral("--serve のサーバーが待つアドレスとポート")}}}) +
                QStringLiteral("\n"
                               "オプションがなければ、オプション画面でおぼえたフォルダー、\n"
                               "それもなければいまのフォルダーがデータフォルダーです。\n"
@@ -121,12 +127,25 @@ QString helpText(bool japanese) {
                  {QStringLiteral("started from the desktop menu: without --data-folder,"),
                   QStringLiteral("use the per-user data folder")}},
                 {QStringLiteral("--forget-pin"),
-                 {QStringLiteral("remove a forgotten teacher's PIN and exit")}}}) +
+                 {QStringLiteral("remove a forgotten teacher's PIN and exit")}},
+                {QStringLiteral("--serve"),
+                 {QStringLiteral("run the class server for the pupils' tablets without a"),
+                  QStringLiteral("window (stop with Ctrl+C)")}},
+                {QStringLiteral("--listen <address>, --port <port>"),
+                 {QStringLiteral("where the --serve server listens")}}}) +
            QStringLiteral("\n"
                           "Without options the data folder is the one remembered in the options\n"
                           "dialog, or else the current directory. It holds the roster Quorin.ini,\n"
                           "the records Quorin.dat and each computer's answer log answers-*.csv\n"
                           "(shown by Tools > class sheet).\n");
+}
+
+// An IPv4 or IPv6 address in its usual text form (Qt Network is not needed to tell).
+bool isAddress(const QString &text) {
+    static const QRegularExpression v4(QStringLiteral(
+        "^((25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)\\.){3}(25[0-5]|2[0-4]\\d|1\\d\\d|[1-9]?\\d)$"));
+    static const QRegularExpression v6(QStringLiteral("^[0-9A-Fa-f:.]{2,45}$"));
+    return v4.match(text).hasMatch() || (text.contains(u':') && v6.match(text).hasMatch());
 }
 
 QString hint(bool japanese) {
@@ -184,7 +203,10 @@ StartDecision decideStart(const CommandLineInput &input) {
                                         QStringLiteral("folder"));
     const QCommandLineOption fromMenu(QStringLiteral("from-menu"));
     const QCommandLineOption forgetPin(QStringLiteral("forget-pin"));
-    parser.addOptions({help, version, dataFolder, fromMenu, forgetPin});
+    const QCommandLineOption serve(QStringLiteral("serve"));
+    const QCommandLineOption listen(QStringLiteral("listen"), QString(), QStringLiteral("address"));
+    const QCommandLineOption port(QStringLiteral("port"), QString(), QStringLiteral("port"));
+    parser.addOptions({help, version, dataFolder, fromMenu, forgetPin, serve, listen, port});
     for (const char *name : kQtValueOptions)
         parser.addOption(
             QCommandLineOption(QString::fromLatin1(name), QString(), QStringLiteral("value")));
@@ -230,6 +252,33 @@ StartDecision decideStart(const CommandLineInput &input) {
                               : QStringLiteral("The teacher's PIN is removed.\n");
         return d;
     }
+    // The class server without a window: where it listens.
+    ServeChoice served;
+    served.serve = parser.isSet(serve);
+    if (parser.isSet(listen) || parser.isSet(port)) {
+        if (!served.serve)
+            return fail(ja ? QStringLiteral("--listen と --port は --serve といっしょに使います。")
+                           : QStringLiteral("--listen and --port go with --serve."),
+                        ja, true);
+        served.listen = parser.value(listen);
+        bool number = true;
+        const uint portNumber = parser.isSet(port) ? parser.value(port).toUInt(&number) : 0;
+        if (!number || portNumber > 65535)
+            return fail(ja ? QStringLiteral("--port には 0 から 65535 までの数を書いてください。")
+                           : QStringLiteral("--port needs a number from 0 to 65535."),
+                        ja, true);
+        served.port = int(portNumber);
+        if (parser.isSet(listen) && !isAddress(served.listen))
+            return fail(
+                ja ? QStringLiteral("--listen の %1 はアドレスではありません。").arg(served.listen)
+                   : QStringLiteral("--listen: %1 is not an address.").arg(served.listen),
+                ja, true);
+    }
+    const auto withServe = [&served](StartDecision d) {
+        if (!d.exitNow)
+            d.serve = served;
+        return d;
+    };
     if (parser.isSet(dataFolder)) {
         const QString given = parser.value(dataFolder);
         // An empty value would quietly mean the current directory.
@@ -262,14 +311,14 @@ StartDecision decideStart(const CommandLineInput &input) {
                          .arg(QDir::toNativeSeparators(path))
                    : QStringLiteral("%1 is not a folder.").arg(QDir::toNativeSeparators(path)),
                 ja);
-        return startIn(path);
+        return withServe(startIn(path));
     }
     // The folder the teacher chose to use at every start, while it is there and usable.
     QString notice;
     if (!input.rememberedFolder.isEmpty()) {
         const QString problem = dataFolderProblem(input.rememberedFolder);
         if (problem.isEmpty())
-            return startIn(input.rememberedFolder);
+            return withServe(startIn(input.rememberedFolder));
         notice = QStringLiteral("毎回使うように決めたデータフォルダーが使えません。\n\n"
                                 "フォルダー：%1\n理由：%2\n\n今回は次のフォルダーを使います。")
                      .arg(QDir::toNativeSeparators(input.rememberedFolder), problem);
@@ -280,7 +329,7 @@ StartDecision decideStart(const CommandLineInput &input) {
         d.notice = notice + QStringLiteral("\n") + d.dataFolder;
         d.insteadOf = QDir::toNativeSeparators(input.rememberedFolder);
     }
-    return d;
+    return withServe(d);
 }
 
 CommandLineInput commandLineInput(int argc, char *argv[]) {

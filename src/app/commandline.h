@@ -15,6 +15,13 @@ struct CommandLineInput {
     QString rememberedFolder; // the folder the teacher chose to use at every start, if any
 };
 
+// The class server started from the command line, without a window.
+struct ServeChoice {
+    bool serve = false;
+    QString listen; // an address; empty: every interface
+    int port = 0;   // 0: one the system gives
+};
+
 struct StartDecision {
     bool exitNow = false;   // print and end without opening a window
     bool forgetPin = false; // remove the teacher's PIN first
@@ -25,6 +32,7 @@ struct StartDecision {
     QString notice;         // for the teacher once the window is open: a remembered folder
                             // that could not be used
     QString insteadOf;      // that remembered folder (native separators), else empty
+    ServeChoice serve;
 };
 
 StartDecision decideStart(const CommandLineInput &input);

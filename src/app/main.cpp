@@ -9,8 +9,13 @@
 #include "ui/main/frmmain.h"
 #include "ui/main/geometry.h"
 
+#ifdef QUORIN_SERVER
+#include "server/headless.h"
+#endif
+
 #include <QApplication>
 #include <QDir>
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[]) {
@@ -20,6 +25,15 @@ int main(int argc, char *argv[]) {
     printStartDecision(start);
     if (start.exitNow)
         return start.exitCode;
+#ifdef QUORIN_SERVER
+    if (start.serve.serve)
+        return runHeadlessServer(start, argc, argv);
+#else
+    if (start.serve.serve) {
+        std::fputs("quorin: this build has no class server.\n", stderr);
+        return 2;
+    }
+#endif
     // Touch screens: a tap reaches every control as a mouse click (no control handles touch
     // itself), so a pupil with a tablet can use the whole program with a finger.
     QCoreApplication::setAttribute(Qt::AA_SynthesizeMouseForUnhandledTouchEvents, true);

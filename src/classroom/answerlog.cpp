@@ -41,8 +41,8 @@ const QString kWrongMark = QStringLiteral("×");
 // The last column of an answer from a set left before it was graded.
 const QString kUnfinishedMark = QStringLiteral("とちゅう");
 
-const QString kHeader = QStringLiteral(
-    "日時,名前,活動,かけられる数,かける数,はじめの答え,おわり,かかった時間(ミリ秒),はじめの数");
+const QString kHeader = QStringLiteral("日時,名前,活動,かけられる数,かける数,はじめの答え,おわり,"
+                                       "かかった時間(ミリ秒),はじめの数,たんまつ");
 const QString kTimeHeading = QStringLiteral("日時");
 const QByteArray kBom("\xEF\xBB\xBF");
 
@@ -445,6 +445,10 @@ QByteArray answerLogLine(const LoggedAnswer &answer) {
     line += ',';
     if (answer.answer.given > 0)
         line += QByteArray::number(answer.answer.given);
+    // The tablet the answer came from, on the class server's log only; readers take the
+    // first nine columns.
+    if (!answer.tablet.isEmpty())
+        line += ',' + answerLogNameField(answer.tablet);
     return line + "\r\n";
 }
 

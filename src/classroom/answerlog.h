@@ -67,6 +67,7 @@ struct LoggedAnswer {
     LoggedActivity activity = LoggedActivity::Practice;
     FactAnswer answer;
     bool unfinished = false; // the set was left before it was graded
+    QString tablet{};        // the tablet that sent it, for the class server's lines
 };
 
 // The name of a computer's log file: "answers-<host>-<code>.csv". The host part is the host

@@ -525,6 +525,46 @@ void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswe
     ShowStreakRecord(activity);
 }
 
+bool Classroom::resumePupil(const QString &name, const PupilRuns &runs) {
+    // Another copy (or the desktop window of this computer) may have changed the roster.
+    if (m_state.RosterLoaded && m_sync.refreshRoster(m_state, m_rosterFile, m_state.rosterPath())) {
+        publishNames();
+        rememberSavedRoster();
+    }
+    const PupilSearch search =
+        m_state.RosterLoaded ? findPupil(m_state, m_rosterFile, name) : PupilSearch{};
+    if (!search.found) {
+        m_state.CurrentPupilRow = 0;
+        m_pupilName.clear();
+        return false;
+    }
+    m_state.CurrentPupilRow = static_cast<qint16>(search.row);
+    for (Activity activity : kAllActivities) {
+        ActivityFields f = activityFields(m_state, activity);
+        f.CurrentStreak = runs.current[int(activity)];
+        f.FirstAttempt = runs.firstAttempt[int(activity)];
+        f.BestStreak = numericValueInt16(m_state.RosterTable[search.row][f.rosterColumn]);
+    }
+    m_pupilName = m_nameText = name;
+    return true;
+}
+
+PupilRuns Classroom::pupilRuns() const {
+    PupilRuns runs;
+    auto &state = const_cast<ApplicationState &>(m_state);
+    for (Activity activity : kAllActivities) {
+        const ActivityFields f = activityFields(state, activity);
+        runs.current[int(activity)] = f.CurrentStreak;
+        runs.firstAttempt[int(activity)] = f.FirstAttempt;
+    }
+    return runs;
+}
+
+void Classroom::useServerAnswerLog() {
+    m_serverLog = true;
+    m_answerQueue.reset();
+}
+
 // ---- The answer log --------------------------------------------------------------------
 
 PupilFacts Classroom::pupilFacts() {
@@ -545,8 +585,13 @@ WeakSet Classroom::dealWeakSet() {
 AnswerQueue &Classroom::answerQueue() {
     // One queue per data folder: a folder chosen again finds what its spool kept.
     if (!m_answerQueue || m_answerQueue->dataFolder() != m_state.DataFolder) {
-        m_answerQueue = std::make_unique<AnswerQueue>(m_state.DataFolder, ownAnswerLogFileName(),
-                                                      answerSpoolPath(m_state.DataFolder));
+        QString logName = ownAnswerLogFileName(), spool = answerSpoolPath(m_state.DataFolder);
+        if (m_serverLog) {
+            logName = answerLogFileName(QSysInfo::machineHostName() + QStringLiteral("-tablets"),
+                                        installationId());
+            spool.replace(QStringLiteral("/waiting-answers-"), QStringLiteral("/waiting-tablets-"));
+        }
+        m_answerQueue = std::make_unique<AnswerQueue>(m_state.DataFolder, logName, spool);
         m_answerQueue->setAwayCheck([this] { return m_sync.awayReason(m_state.rosterPath()); });
     }
     return *m_answerQueue;
@@ -579,7 +624,7 @@ void Classroom::logAnswers(LoggedActivity activity, const QList<FactAnswer> &ans
     int count = 0;
     for (const FactAnswer &answer : answers)
         if (answer.a >= 1 && answer.a <= 9 && answer.b >= 1 && answer.b <= 9) {
-            lines += answerLogLine({now, pupil, activity, answer, unfinished});
+            lines += answerLogLine({now, pupil, activity, answer, unfinished, m_answerTablet});
             ++count;
         }
     if (count == 0)

@@ -22,6 +22,13 @@
 // What the teacher is told in a message box.
 enum class Notice { Information, Warning, Plain };
 
+// The runs of a pupil whose pages are elsewhere (a tablet the class server serves): what the
+// classroom keeps for that pupil between requests, activity by activity.
+struct PupilRuns {
+    qint16 current[4] = {};
+    qint16 firstAttempt[4] = {};
+};
+
 // The outcome of confirming a name on the sign-in page.
 struct SignInOutcome {
     enum Kind {
@@ -59,6 +66,17 @@ public:
     // messages. A missing roster is created first (a roster that vanished while this copy
     // holds it is written back whole), with the record file.
     SignInOutcome signIn(const QString &typed);
+
+    // The class server's pupils take turns in one classroom: makes `name` the signed-in
+    // pupil again with the runs kept for them (the roster read on from what other copies
+    // wrote, the best runs from it). False, and nobody signed in, when the roster no longer
+    // holds the name.
+    bool resumePupil(const QString &name, const PupilRuns &runs);
+    PupilRuns pupilRuns() const;
+    // The class server's answers go to a log of their own (the tablet named in each line),
+    // kept apart from this computer's desktop log and spool.
+    void useServerAnswerLog();
+    void setAnswerTablet(const QString &tablet) { m_answerTablet = tablet; }
 
     // The end of every grading of an activity: the run step (the roster is saved when the
     // best run rose), the end of the set's first attempt, and the record procedure.
@@ -230,6 +248,8 @@ private:
     QString m_pupilName;                        // the signed-in pupil, as the answer log names them
     std::unique_ptr<AnswerQueue> m_answerQueue; // for the data folder in use
     QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
+    bool m_serverLog = false;                   // see useServerAnswerLog
+    QString m_answerTablet;                     // the tablet whose answers are logged now
 };
 
 // The application title, under which the window position is kept and messages are titled.

@@ -1,0 +1,162 @@
+#include "server/classserver.h"
+
+#include <QHash>
+#include <QHttpServer>
+#include <QHttpServerRequest>
+#include <QHttpServerResponder>
+#include <QNetworkInterface>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+bool localNetworkPeer(const QHostAddress &peer) {
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4); // also an IPv4 address mapped into IPv6
+    if (isV4)
+        return (v4 >> 24) == 10 || (v4 >> 20) == (172u << 4 | 1) ||
+               (v4 >> 16) == (192u << 8 | 168) || (v4 >> 16) == (169u << 8 | 254) ||
+               (v4 >> 24) == 127;
+    if (peer.protocol() != QAbstractSocket::IPv6Protocol)
+        return false;
+    const Q_IPV6ADDR v6 = peer.toIPv6Address();
+    return peer.isLoopback() || (v6[0] & 0xFE) == 0xFC   // unique local fc00::/7
+           || (v6[0] == 0xFE && (v6[1] & 0xC0) == 0x80); // link-local fe80::/10
+}
+
+// Takes only local-network peers, at most so many connections in all and per peer, and
+// closes a connection that sends more bytes than any tablet needs.
+class GuardedTcpServer : public QTcpServer {
+public:
+    using QTcpServer::QTcpServer;
+
+protected:
+    void incomingConnection(qintptr handle) override {
+        auto *socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(handle)) {
+            delete socket;
+            return;
+        }
+        const QString peer = socket->peerAddress().toString();
+        // This computer itself (the tests' simulated class) is bound by the total alone.
+        const bool perPeerFull = m_perPeer.value(peer) >= ClassServer::kMaxConnectionsPerPeer &&
+                                 !socket->peerAddress().isLoopback();
+        if (!localNetworkPeer(socket->peerAddress()) || m_open >= ClassServer::kMaxConnections ||
+            perPeerFull) {
+            socket->abort();
+            socket->deleteLater();
+            return;
+        }
+        ++m_open;
+        ++m_perPeer[peer];
+        connect(socket, &QObject::destroyed, this, [this, peer] {
+            --m_open;
+            if (--m_perPeer[peer] <= 0)
+                m_perPeer.remove(peer);
+        });
+        // What the socket takes from the system at a time, and in all, is bounded; this
+        // runs before the HTTP server reads what arrived.
+        socket->setReadBufferSize(64 * 1024);
+        auto received = std::make_shared<qint64>(0);
+        connect(socket, &QTcpSocket::readyRead, this, [socket, received] {
+            *received += socket->bytesAvailable();
+            if (*received > ClassServer::kMaxBytesPerConnection)
+                QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
+        });
+        addPendingConnection(socket);
+    }
+
+private:
+    int m_open = 0;
+    QHash<QString, int> m_perPeer;
+};
+
+ClassServer::ClassServer(Classroom &classroom, QObject *parent)
+    : QObject(parent), m_classroom(classroom), m_service(classroom) {
+}
+
+ClassServer::~ClassServer() {
+    stop();
+}
+
+bool ClassServer::running() const {
+    return m_http != nullptr;
+}
+
+QString ClassServer::start(const QHostAddress &address, quint16 port) {
+    stop();
+    m_service.newCode();
+    m_http = std::make_unique<QHttpServer>();
+    m_http->setMissingHandler([this](const QHttpServerRequest &request,
+                                     QHttpServerResponder &&responder) {
+        const QByteArray method = request.method() == QHttpServerRequest::Method::Get    ? "GET"
+                                  : request.method() == QHttpServerRequest::Method::Post ? "POST"
+                                  : request.method() == QHttpServerRequest::Method::Head ? "HEAD"
+                                                                                         : "OTHER";
+        const ServiceReply reply =
+            m_service.handle(method, request.url().path(), request.body(),
+                             request.value("x-tablet"), request.remoteAddress().toString());
+        // The page's own files and answers only: nothing is cached, sniffed or framed, and
+        // the page may load nothing from anywhere else.
+        responder.write(reply.body,
+                        {{"Content-Type", reply.contentType},
+                         {"Cache-Control", "no-store"},
+                         {"X-Content-Type-Options", "nosniff"},
+                         {"Referrer-Policy", "no-referrer"},
+                         {"Content-Security-Policy",
+                          "default-src 'self'; img-src 'self' data:; frame-ancestors 'none'; "
+                          "base-uri 'none'; form-action 'none'"}},
+                        QHttpServerResponder::StatusCode(reply.status));
+    });
+    m_tcp = new GuardedTcpServer(m_http.get());
+    if (!m_tcp->listen(address, port)) {
+        const QString reason = m_tcp->errorString();
+        m_http.reset();
+        m_tcp = nullptr;
+        return QStringLiteral("クラスのサーバーを始められません。") + reason;
+    }
+    m_http->bind(m_tcp);
+    m_listenAddress = address;
+    m_port = m_tcp->serverPort();
+    Q_EMIT runningChanged(true);
+    return {};
+}
+
+void ClassServer::stop() {
+    if (!m_http)
+        return;
+    m_http.reset(); // closes the listening socket and every connection
+    m_tcp = nullptr;
+    m_port = 0;
+    m_service.forgetTablets();
+    m_classroom.saveKeptChanges();
+    m_classroom.writeKeptAnswers();
+    Q_EMIT runningChanged(false);
+}
+
+QString ClassServer::address() const {
+    if (!m_http)
+        return {};
+    QString host;
+    if (m_listenAddress != QHostAddress::Any && m_listenAddress != QHostAddress::AnyIPv4 &&
+        m_listenAddress != QHostAddress::AnyIPv6) {
+        host = m_listenAddress.toString();
+    } else {
+        // The first private IPv4 address of an interface that is up: the school network's.
+        for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
+            if (!(interface.flags() & QNetworkInterface::IsUp) ||
+                (interface.flags() & QNetworkInterface::IsLoopBack))
+                continue;
+            for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
+                const QHostAddress ip = entry.ip();
+                if (ip.protocol() == QAbstractSocket::IPv4Protocol && localNetworkPeer(ip) &&
+                    !ip.isLoopback() && host.isEmpty())
+                    host = ip.toString();
+            }
+        }
+        if (host.isEmpty())
+            host = QStringLiteral("127.0.0.1");
+    }
+    if (host.contains(u':'))
+        host = u'[' + host + u']';
+    return QStringLiteral("http://%1:%2/c/%3/").arg(host).arg(m_port).arg(m_service.code());
+}

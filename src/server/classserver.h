@@ -1,0 +1,54 @@
+#pragma once
+// The class server: Qt HTTP Server on this computer's local network, answering the pupils'
+// tablets through the class service. It listens only while the teacher has it on, takes
+// peers only from private, link-local and loopback addresses, and bounds every connection
+// (how many per address, how many bytes) before a request reaches the service.
+
+#include "server/classservice.h"
+
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QHttpServer;
+class GuardedTcpServer;
+
+// Whether a peer may use the class server: the school's own network (private IPv4 ranges,
+// IPv6 unique local), link-local addresses and this computer itself.
+bool localNetworkPeer(const QHostAddress &address);
+
+class ClassServer : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kMaxConnections = 256;
+    static constexpr int kMaxConnectionsPerPeer = 16;
+    static constexpr qint64 kMaxBytesPerConnection = 1024 * 1024;
+
+    ClassServer(Classroom &classroom, QObject *parent = nullptr);
+    ~ClassServer() override;
+
+    // Starts listening on `address` (Any: every interface) at `port` (0: one the system
+    // gives); a new class code each time. Returns why it could not, or an empty text.
+    QString start(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);
+    // Stops listening, closes every tablet's connection and forgets the tablets.
+    void stop();
+    bool running() const;
+    quint16 port() const { return m_port; }
+    // The address a tablet opens: this computer's address on the school network.
+    QString address() const;
+
+    ClassService &service() { return m_service; }
+    Classroom &classroom() { return m_classroom; }
+
+Q_SIGNALS:
+    void runningChanged(bool running);
+
+private:
+    Classroom &m_classroom;
+    ClassService m_service;
+    std::unique_ptr<QHttpServer> m_http;
+    GuardedTcpServer *m_tcp = nullptr; // owned by m_http
+    QHostAddress m_listenAddress;
+    quint16 m_port = 0;
+};

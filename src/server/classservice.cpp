@@ -1,0 +1,639 @@
+#include "server/classservice.h"
+
+#include "classroom/factstate.h"
+#include "core/shuffle.h"
+#include "records/streakrecord.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <optional>
+
+namespace {
+
+// The activities a tablet can be dealt, as the protocol names them.
+enum class Kind { Practice, Novice, Intermediate, Expert, Challenge, Weak };
+constexpr int kKinds = 6;
+const char *const kKindNames[kKinds] = {"practice", "novice",    "intermediate",
+                                        "expert",   "challenge", "weak"};
+
+std::optional<Kind> kindNamed(const QString &name) {
+    for (int i = 0; i < kKinds; ++i)
+        if (name == QLatin1String(kKindNames[i]))
+            return Kind(i);
+    return std::nullopt;
+}
+
+bool graded(Kind kind) {
+    return kind == Kind::Novice || kind == Kind::Intermediate || kind == Kind::Expert ||
+           kind == Kind::Challenge;
+}
+
+Activity activityOf(Kind kind) {
+    return Activity(int(kind) - 1);
+}
+
+// The levels' pools in the fact tables: offset and size.
+struct Pool {
+    int offset, size;
+};
+Pool poolOf(Kind kind) {
+    switch (kind) {
+    case Kind::Novice:
+        return {9, 36};
+    case Kind::Intermediate:
+        return {45, 36};
+    default:
+        return {0, 81};
+    }
+}
+
+constexpr int kLevelQuestions = 20;
+constexpr int kChallengeBoxes = 81;
+constexpr int kPracticeQuestions = 18;
+constexpr int kMaxGiven = 9999;
+constexpr int kMaxMs = 3600 * 1000;
+constexpr int kMaxReplies = 64; // remembered replies per set
+
+QByteArray json(const QJsonObject &object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+ServiceReply error(int status, const QString &code, const QString &text = {}) {
+    return {status, "application/json",
+            json({{QStringLiteral("code"), code},
+                  {QStringLiteral("error"), text.isEmpty() ? serviceErrorText(code) : text}})};
+}
+
+ServiceReply ok(const QJsonObject &object) {
+    return {200, "application/json", json(object)};
+}
+
+// A whole number within [low, high] in a JSON value; nullopt otherwise (a fraction, a text,
+// a number out of range).
+std::optional<int> wholeNumber(const QJsonValue &value, int low, int high) {
+    if (!value.isDouble())
+        return std::nullopt;
+    const double d = value.toDouble();
+    if (!(d >= low && d <= high) || d != double(qint64(d)))
+        return std::nullopt;
+    return int(d);
+}
+
+QJsonArray questionsJson(const QList<QPair<int, int>> &questions) {
+    QJsonArray array;
+    for (const auto &[a, b] : questions)
+        array.append(QJsonObject{{QStringLiteral("a"), a}, {QStringLiteral("b"), b}});
+    return array;
+}
+
+const char *stateWord(FactState state) {
+    switch (state) {
+    case FactState::Known:
+        return "known";
+    case FactState::Learning:
+        return "learning";
+    case FactState::NotYet:
+        break;
+    }
+    return "new";
+}
+
+} // namespace
+
+QString serviceErrorText(const QString &code) {
+    static const QHash<QString, QString> texts = {
+        {QStringLiteral("bad"),
+         QStringLiteral("うまく とどきませんでした。もう一度 やってみてね。")},
+        {QStringLiteral("tablet"), QStringLiteral("はじめから やりなおしてね。")},
+        {QStringLiteral("signin"), QStringLiteral("さいしょに 名前を 入れてね。")},
+        {QStringLiteral("set"),
+         QStringLiteral("この もんだいは おわっています。あたらしい もんだいを だしてね。")},
+        {QStringLiteral("incomplete"), QStringLiteral("ぜんぶの こたえを 入れてね。")},
+        {QStringLiteral("order"), QStringLiteral("じゅんばんに こたえてね。")},
+        {QStringLiteral("slow"), QStringLiteral("すこし まってね。")},
+        {QStringLiteral("full"), QStringLiteral("いまは 入れません。先生に しらせてね。")},
+        {QStringLiteral("failed"), QStringLiteral("いま きろくが できません。先生に しらせてね。")},
+        {QStringLiteral("missing"),
+         QStringLiteral("この アドレスは つかえません。先生に きいてね。")},
+    };
+    return texts.value(code, texts.value(QStringLiteral("bad")));
+}
+
+// A set dealt to a tablet: its questions and what was answered, with the replies already
+// given, so that a request sent again is answered the same.
+struct ClassService::DealtSet {
+    QString id;
+    Kind kind = Kind::Novice;
+    QList<QPair<int, int>> questions;
+    int lastAttempt = 0; // grade: the highest attempt graded
+    int open = 0;        // practice and weak: the question being answered
+    int misses = 0;      // practice: wrong answers
+    int right = 0;       // weak: right answers
+    QList<bool> logged;  // practice: the question's first answer is in the log
+    QHash<QString, QByteArray> replies;
+};
+
+struct ClassService::Tablet {
+    QString token;
+    QString name;
+    QString address;
+    QString pupil;
+    PupilRuns runs;
+    qint64 lastSeenMs = 0;
+    std::shared_ptr<DealtSet> sets[kKinds];
+};
+
+ClassService::ClassService(Classroom &classroom, std::function<qint64()> steadyMs, QObject *parent)
+    : QObject(parent), m_classroom(classroom), m_steadyMs(std::move(steadyMs)) {
+    newCode();
+}
+
+qint64 ClassService::now() const {
+    if (m_steadyMs)
+        return m_steadyMs();
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+void ClassService::newCode() {
+    // Eight letters and digits that cannot be mistaken for one another when read aloud.
+    static const char alphabet[] = "abcdefghjkmnpqrstuvwxyz23456789";
+    m_code.clear();
+    for (int i = 0; i < 8; ++i)
+        m_code +=
+            QLatin1Char(alphabet[QRandomGenerator::system()->bounded(int(sizeof(alphabet) - 1))]);
+}
+
+bool ClassService::withinRate(const QString &key, double perSecond, double burst) {
+    const qint64 at = now();
+    auto it = m_buckets.find(key);
+    if (it == m_buckets.end()) {
+        // The buckets are bounded: those that have filled up again are forgotten.
+        if (m_buckets.size() > 4 * kMaxTablets)
+            for (auto b = m_buckets.begin(); b != m_buckets.end();)
+                b = at - b->atMs > qint64(burst / perSecond * 1000) ? m_buckets.erase(b) : ++b;
+        it = m_buckets.insert(key, {burst, at});
+    }
+    it->tokens = std::min(burst, it->tokens + double(at - it->atMs) * perSecond / 1000.0);
+    it->atMs = at;
+    if (it->tokens < 1.0)
+        return false;
+    it->tokens -= 1.0;
+    return true;
+}
+
+ServiceReply ClassService::handle(const QByteArray &method, const QString &path,
+                                  const QByteArray &body, const QByteArray &tablet,
+                                  const QString &peer) {
+    const QString prefix = QStringLiteral("/c/") + m_code + u'/';
+    if (!path.startsWith(prefix))
+        return {404, "text/plain; charset=utf-8",
+                serviceErrorText(QStringLiteral("missing")).toUtf8()};
+    const QString rest = path.mid(prefix.size());
+    if (rest.startsWith(QStringLiteral("api/"))) {
+        if (method != "POST")
+            return error(405, QStringLiteral("bad"));
+        if (body.size() > kMaxBody)
+            return error(413, QStringLiteral("bad"));
+        return api(rest.mid(4), body, tablet, peer);
+    }
+    if (method != "GET" && method != "HEAD")
+        return error(405, QStringLiteral("bad"));
+    if (!withinRate(QStringLiteral("peer:") + peer, 20, 60))
+        return error(429, QStringLiteral("slow"));
+    // The page's own files, by name; nothing else is ever opened.
+    static const QHash<QString, QPair<QString, QByteArray>> files = {
+        {QString(), {QStringLiteral(":/web/index.html"), "text/html; charset=utf-8"}},
+        {QStringLiteral("index.html"),
+         {QStringLiteral(":/web/index.html"), "text/html; charset=utf-8"}},
+        {QStringLiteral("app.js"),
+         {QStringLiteral(":/web/app.js"), "text/javascript; charset=utf-8"}},
+        {QStringLiteral("style.css"),
+         {QStringLiteral(":/web/style.css"), "text/css; charset=utf-8"}},
+    };
+    const auto file = files.constFind(rest);
+    if (file == files.constEnd())
+        return {404, "text/plain; charset=utf-8",
+                serviceErrorText(QStringLiteral("missing")).toUtf8()};
+    QFile resource(file->first);
+    if (!resource.open(QIODevice::ReadOnly))
+        return {404, "text/plain; charset=utf-8",
+                serviceErrorText(QStringLiteral("missing")).toUtf8()};
+    return {200, file->second, resource.readAll()};
+}
+
+ServiceReply ClassService::api(const QString &verb, const QByteArray &body, const QByteArray &token,
+                               const QString &peer) {
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(body, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !document.isObject())
+        return error(400, QStringLiteral("bad"));
+    const QJsonObject request = document.object();
+
+    if (verb == QLatin1String("hello")) {
+        if (!withinRate(QStringLiteral("hello:") + peer, 2, 60))
+            return error(429, QStringLiteral("slow"));
+        ServiceReply failure;
+        const QJsonObject reply = hello(request, peer, failure);
+        return reply.isEmpty() ? failure : ok(reply);
+    }
+    const auto found = m_tablets.constFind(QString::fromLatin1(token));
+    if (token.isEmpty() || token.size() > 64 || found == m_tablets.constEnd())
+        return error(401, QStringLiteral("tablet"));
+    const std::shared_ptr<Tablet> tablet = *found;
+    if (!withinRate(tablet->token, 20, 60))
+        return error(429, QStringLiteral("slow"));
+    const bool wasQuiet = now() - tablet->lastSeenMs > kConnectedMs;
+    tablet->lastSeenMs = now();
+    tablet->address = peer;
+    if (wasQuiet)
+        Q_EMIT tabletsChanged();
+
+    if (verb == QLatin1String("names")) {
+        QJsonArray names;
+        for (const RosterRow &row : m_classroom.classList())
+            names.append(row[0]);
+        return ok({{QStringLiteral("names"), names}});
+    }
+    if (verb == QLatin1String("signin"))
+        return signIn(*tablet, request);
+    if (verb == QLatin1String("signout")) {
+        tablet->pupil.clear();
+        for (auto &set : tablet->sets)
+            set.reset();
+        Q_EMIT tabletsChanged();
+        return ok({});
+    }
+    if (verb != QLatin1String("deal") && verb != QLatin1String("grade") &&
+        verb != QLatin1String("answer") && verb != QLatin1String("facts") &&
+        verb != QLatin1String("fullmarks"))
+        return error(404, QStringLiteral("bad"));
+    if (tablet->pupil.isEmpty())
+        return error(403, QStringLiteral("signin"));
+    if (verb == QLatin1String("deal"))
+        return deal(*tablet, request);
+    if (verb == QLatin1String("grade"))
+        return grade(*tablet, request);
+    if (verb == QLatin1String("answer"))
+        return answer(*tablet, request);
+    if (verb == QLatin1String("facts"))
+        return facts(*tablet);
+    return fullMarks(*tablet, request);
+}
+
+QJsonObject ClassService::hello(const QJsonObject &request, const QString &peer,
+                                ServiceReply &failure) {
+    const QString old = request.value(QStringLiteral("tablet")).toString();
+    std::shared_ptr<Tablet> tablet = m_tablets.value(old.left(64));
+    if (!tablet) {
+        if (m_tablets.size() >= kMaxTablets) {
+            // The tablet heard from longest ago makes room, unless every one is in use.
+            auto oldest = std::min_element(
+                m_tablets.begin(), m_tablets.end(),
+                [](const auto &x, const auto &y) { return x->lastSeenMs < y->lastSeenMs; });
+            if (now() - (*oldest)->lastSeenMs < kConnectedMs) {
+                failure = error(503, QStringLiteral("full"));
+                return {};
+            }
+            m_tablets.erase(oldest);
+        }
+        tablet = std::make_shared<Tablet>();
+        tablet->token =
+            QString::fromLatin1(QByteArray::number(QRandomGenerator::system()->generate64(), 16) +
+                                QByteArray::number(QRandomGenerator::system()->generate64(), 16));
+        tablet->name = QStringLiteral("たんまつ %1").arg(++m_tabletNumber);
+        m_tablets.insert(tablet->token, tablet);
+    }
+    tablet->address = peer;
+    tablet->lastSeenMs = now();
+    Q_EMIT tabletsChanged();
+    return {{QStringLiteral("tablet"), tablet->token},
+            {QStringLiteral("name"), tablet->name},
+            {QStringLiteral("className"), m_classroom.className()}};
+}
+
+bool ClassService::resume(Tablet &tablet) {
+    m_classroom.setAnswerTablet(tablet.name);
+    if (m_classroom.resumePupil(tablet.pupil, tablet.runs))
+        return true;
+    // The teacher took the pupil off the class list meanwhile.
+    tablet.pupil.clear();
+    Q_EMIT tabletsChanged();
+    return false;
+}
+
+void ClassService::keepRuns(Tablet &tablet) {
+    tablet.runs = m_classroom.pupilRuns();
+}
+
+ServiceReply ClassService::signIn(Tablet &tablet, const QJsonObject &request) {
+    const QJsonValue name = request.value(QStringLiteral("name"));
+    if (!name.isString() || name.toString().size() > 256)
+        return error(400, QStringLiteral("bad"));
+    m_classroom.setNameText(name.toString());
+    const SignInOutcome outcome = m_classroom.signIn(name.toString());
+    switch (outcome.kind) {
+    case SignInOutcome::Empty:
+        return error(422, QStringLiteral("refused"), QStringLiteral("名前を 入れてね。"));
+    case SignInOutcome::Refused:
+        return error(422, QStringLiteral("refused"), outcome.message);
+    case SignInOutcome::Failed:
+        return error(503, QStringLiteral("failed"));
+    case SignInOutcome::SignedIn:
+        break;
+    }
+    tablet.pupil = outcome.name;
+    tablet.runs = {};
+    for (auto &set : tablet.sets)
+        set.reset();
+    ApplicationState &state = m_classroom.state();
+    QJsonObject messages;
+    for (Activity activity : kAllActivities)
+        messages.insert(QLatin1String(kKindNames[int(activity) + 1]),
+                        streakMessage(state, activity));
+    Q_EMIT tabletsChanged();
+    return ok({{QStringLiteral("pupil"), tablet.pupil}, {QStringLiteral("messages"), messages}});
+}
+
+ServiceReply ClassService::deal(Tablet &tablet, const QJsonObject &request) {
+    const std::optional<Kind> kind =
+        kindNamed(request.value(QStringLiteral("activity")).toString());
+    if (!kind)
+        return error(400, QStringLiteral("bad"));
+    ApplicationState &state = m_classroom.state();
+    RandomSource &random = m_classroom.random();
+    auto set = std::make_shared<DealtSet>();
+    set->kind = *kind;
+    set->id = QStringLiteral("s%1").arg(++m_setNumber);
+    QJsonObject reply{{QStringLiteral("set"), set->id},
+                      {QStringLiteral("activity"), QLatin1String(kKindNames[int(*kind)])}};
+    const auto fact = [&state](int index) {
+        const FactAnswer f = factAnswer(state.FactText[index], false);
+        return qMakePair(f.a, f.b);
+    };
+    switch (*kind) {
+    case Kind::Practice: {
+        const std::optional<int> chosen = wholeNumber(request.value(QStringLiteral("row")), 0, 9);
+        if (!chosen && request.contains(QStringLiteral("row")))
+            return error(400, QStringLiteral("bad"));
+        random.reseedFromClock();
+        const int row =
+            chosen.value_or(0) > 0 ? *chosen - 1 : qBound(0, int(9.0 * double(random.next())), 8);
+        for (int i = 0; i < 9; ++i)
+            set->questions.append(fact(9 * row + i));
+        Shuffle(state, 9, random);
+        for (int i = 0; i < 9; ++i)
+            set->questions.append(fact(9 * row + state.QuestionOrder[i]));
+        set->logged = QList<bool>(kPracticeQuestions, false);
+        reply.insert(QStringLiteral("row"), row + 1);
+        break;
+    }
+    case Kind::Novice:
+    case Kind::Intermediate:
+    case Kind::Expert: {
+        const Pool pool = poolOf(*kind);
+        random.reseedFromClock();
+        Shuffle(state, pool.size, random);
+        for (int i = 0; i < kLevelQuestions; ++i)
+            set->questions.append(fact(state.QuestionOrder[i] + pool.offset));
+        break;
+    }
+    case Kind::Challenge: {
+        // Nine shuffled column headers, then nine shuffled row headers; box i asks
+        // rows[i / 9] × columns[i % 9].
+        int headers[2][9];
+        for (auto &line : headers) {
+            random.reseedFromClock();
+            Shuffle(state, 9, random);
+            for (int n = 0; n < 9; ++n)
+                line[n] = state.QuestionOrder[n] + 1;
+        }
+        QJsonArray columns, rows;
+        for (int n = 0; n < 9; ++n) {
+            columns.append(headers[0][n]);
+            rows.append(headers[1][n]);
+        }
+        for (int i = 0; i < kChallengeBoxes; ++i)
+            set->questions.append({headers[1][i / 9], headers[0][i % 9]});
+        reply.insert(QStringLiteral("columns"), columns);
+        reply.insert(QStringLiteral("rows"), rows);
+        break;
+    }
+    case Kind::Weak:
+        if (!resume(tablet))
+            return error(403, QStringLiteral("signin"));
+        set->questions = m_classroom.dealWeakSet().questions;
+        break;
+    }
+    if (*kind != Kind::Challenge)
+        reply.insert(QStringLiteral("questions"), questionsJson(set->questions));
+    // A new set of a graded activity is a first attempt again.
+    if (graded(*kind))
+        tablet.runs.firstAttempt[int(activityOf(*kind))] = True;
+    tablet.sets[int(*kind)] = set;
+    return ok(reply);
+}
+
+ServiceReply ClassService::grade(Tablet &tablet, const QJsonObject &request) {
+    const QString id = request.value(QStringLiteral("set")).toString();
+    const std::optional<int> attempt =
+        wholeNumber(request.value(QStringLiteral("attempt")), 1, 1000);
+    if (!attempt)
+        return error(400, QStringLiteral("bad"));
+    std::shared_ptr<DealtSet> set;
+    for (const auto &s : tablet.sets)
+        if (s && s->id == id && graded(s->kind))
+            set = s;
+    if (!set)
+        return error(409, QStringLiteral("set"));
+    const QString key = QStringLiteral("g%1").arg(*attempt);
+    if (const auto sent = set->replies.constFind(key); sent != set->replies.constEnd())
+        return {200, "application/json", *sent};
+    if (*attempt <= set->lastAttempt || set->replies.size() >= kMaxReplies)
+        return error(409, QStringLiteral("set"));
+
+    const QJsonValue given = request.value(QStringLiteral("answers"));
+    const QJsonArray answers = given.toArray();
+    if (!given.isArray() || answers.size() != set->questions.size())
+        return error(400, QStringLiteral("bad"));
+    QList<FactAnswer> facts;
+    QJsonArray marks;
+    int correct = 0;
+    bool complete = true;
+    for (int i = 0; i < answers.size(); ++i) {
+        const QJsonObject one = answers[i].toObject();
+        const QJsonValue number = one.value(QStringLiteral("given"));
+        const QJsonValue ms = one.value(QStringLiteral("ms"));
+        const std::optional<int> value = wholeNumber(number, 0, kMaxGiven);
+        const std::optional<int> time = wholeNumber(ms, 0, kMaxMs);
+        if (!answers[i].isObject() || (!value && !number.isNull() && !number.isUndefined()) ||
+            (!time && !ms.isNull() && !ms.isUndefined()))
+            return error(400, QStringLiteral("bad"));
+        // As at the desktop, a box with no number (or 0) is not filled in yet.
+        if (value.value_or(0) == 0)
+            complete = false;
+        const auto [a, b] = set->questions[i];
+        const bool right = value.value_or(0) == a * b;
+        correct += right;
+        marks.append(right);
+        facts.append({a, b, right, time.value_or(-1), value.value_or(0)});
+    }
+    if (!complete)
+        return error(422, QStringLiteral("incomplete"));
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+    const Activity activity = activityOf(set->kind);
+    const bool first = activityFields(m_classroom.state(), activity).FirstAttempt == True;
+    m_classroom.grade(activity, correct, facts);
+    keepRuns(tablet);
+    set->lastAttempt = *attempt;
+
+    QJsonObject reply{{QStringLiteral("marks"), marks},
+                      {QStringLiteral("correct"), correct},
+                      {QStringLiteral("counted"), first},
+                      {QStringLiteral("message"), streakMessage(m_classroom.state(), activity)}};
+    if (set->kind == Kind::Challenge)
+        reply.insert(QStringLiteral("result"), !first ? QString()
+                                               : correct == kChallengeBoxes
+                                                   ? QStringLiteral("まん点です！")
+                                                   : QStringLiteral("残念！"));
+    else
+        reply.insert(QStringLiteral("score"), correct * 5);
+    const QByteArray bytes = json(reply);
+    set->replies.insert(key, bytes);
+    return {200, "application/json", bytes};
+}
+
+ServiceReply ClassService::answer(Tablet &tablet, const QJsonObject &request) {
+    const QString id = request.value(QStringLiteral("set")).toString();
+    std::shared_ptr<DealtSet> set;
+    for (const auto &s : tablet.sets)
+        if (s && s->id == id && !graded(s->kind))
+            set = s;
+    const std::optional<int> index =
+        wholeNumber(request.value(QStringLiteral("index")), 0, kPracticeQuestions - 1);
+    const std::optional<int> tries = wholeNumber(request.value(QStringLiteral("try")), 1, 1000);
+    const std::optional<int> given =
+        wholeNumber(request.value(QStringLiteral("given")), 0, kMaxGiven);
+    const QJsonValue ms = request.value(QStringLiteral("ms"));
+    const std::optional<int> time = wholeNumber(ms, 0, kMaxMs);
+    if (!index || !tries || !given || (!time && !ms.isNull() && !ms.isUndefined()))
+        return error(400, QStringLiteral("bad"));
+    if (!set)
+        return error(409, QStringLiteral("set"));
+    const QString key = QStringLiteral("a%1.%2").arg(*index).arg(*tries);
+    if (const auto sent = set->replies.constFind(key); sent != set->replies.constEnd())
+        return {200, "application/json", *sent};
+    if (*index >= set->questions.size() || *index != set->open)
+        return error(409, QStringLiteral("order"));
+    if (*given == 0)
+        return error(422, QStringLiteral("incomplete"));
+    if (set->replies.size() >= kMaxReplies) // a set's replies are bounded
+        set->replies.clear();
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+
+    const auto [a, b] = set->questions[*index];
+    const bool right = *given == a * b;
+    const FactAnswer fact{a, b, right, time.value_or(-1), *given};
+    QJsonObject reply{{QStringLiteral("right"), right}};
+    if (set->kind == Kind::Practice) {
+        // The question's first answer goes to the log; only a right one opens the next.
+        if (!set->logged[*index]) {
+            set->logged[*index] = true;
+            m_classroom.recordAnswer(LoggedActivity::Practice, fact);
+        }
+        if (right)
+            ++set->open;
+        else
+            ++set->misses;
+        if (set->open == set->questions.size())
+            reply.insert(QStringLiteral("summary"),
+                         set->misses == 0 ? QStringLiteral("よくできました！おめでとう。")
+                                          : QStringLiteral("残念！がんばりましょう。"));
+    } else {
+        // Every question is answered once; a wrong one is shown its product.
+        m_classroom.recordAnswer(LoggedActivity::WeakFacts, fact);
+        set->right += right;
+        ++set->open;
+        reply.insert(QStringLiteral("product"), a * b);
+        if (set->open == set->questions.size())
+            reply.insert(QStringLiteral("summary"),
+                         QStringLiteral("おわり！ %1もん中 %2もん せいかい。")
+                             .arg(set->questions.size())
+                             .arg(set->right));
+    }
+    reply.insert(QStringLiteral("done"), set->open == set->questions.size());
+    const QByteArray bytes = json(reply);
+    set->replies.insert(key, bytes);
+    return {200, "application/json", bytes};
+}
+
+ServiceReply ClassService::facts(Tablet &tablet) {
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+    const PupilFacts facts = m_classroom.pupilFacts();
+    const int limit = Classroom::factLimitMs();
+    QJsonArray cells;
+    for (int a = 1; a <= 9; ++a)
+        for (int b = 1; b <= 9; ++b)
+            cells.append(
+                QJsonObject{{QStringLiteral("a"), a},
+                            {QStringLiteral("b"), b},
+                            {QStringLiteral("state"),
+                             QLatin1String(stateWord(facts[factIndex(a, b)].state(limit)))}});
+    return ok({{QStringLiteral("known"), knownFacts(facts, limit)},
+               {QStringLiteral("total"), 81},
+               {QStringLiteral("cells"), cells}});
+}
+
+ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request) {
+    const std::optional<Kind> kind =
+        kindNamed(request.value(QStringLiteral("activity")).toString());
+    if (!kind || !graded(*kind))
+        return error(400, QStringLiteral("bad"));
+    Q_UNUSED(tablet);
+    // As the desktop's list: changes kept for a busy folder are written first, the roster
+    // is read as every copy left it, and what was kept is put back afterwards.
+    const bool kept = m_classroom.writeKeptRosterChanges();
+    m_classroom.rereadRoster();
+    const QStringList names = m_classroom.fullMarkNames(int(activityOf(*kind)) + 2);
+    if (kept)
+        m_classroom.restoreSavedRoster();
+    return ok({{QStringLiteral("names"), QJsonArray::fromStringList(names)}});
+}
+
+QList<TabletView> ClassService::tablets() const {
+    QList<TabletView> views;
+    for (const auto &tablet : m_tablets)
+        views.append(
+            {tablet->token, tablet->name, tablet->pupil, tablet->address, tablet->lastSeenMs});
+    std::sort(views.begin(), views.end(), [](const TabletView &x, const TabletView &y) {
+        return x.name.size() != y.name.size() ? x.name.size() < y.name.size() : x.name < y.name;
+    });
+    return views;
+}
+
+int ClassService::connectedCount() const {
+    const qint64 at = now();
+    return int(std::count_if(m_tablets.begin(), m_tablets.end(), [at](const auto &tablet) {
+        return at - tablet->lastSeenMs <= kConnectedMs;
+    }));
+}
+
+void ClassService::disconnectTablet(const QString &token) {
+    if (m_tablets.remove(token) > 0)
+        Q_EMIT tabletsChanged();
+}
+
+void ClassService::forgetTablets() {
+    m_tablets.clear();
+    m_buckets.clear();
+    Q_EMIT tabletsChanged();
+}

@@ -1,0 +1,114 @@
+#pragma once
+// The class server's requests, without sockets: the pupils' tablets sign in, are dealt sets
+// and send their answers, and every answer is graded here by the classroom model exactly as a
+// set typed at the desktop. The tablets take turns in one classroom of their own (each turn
+// resumes the tablet's pupil with the runs kept for them), so its saves go through the same
+// locked, merged writes as any other copy of the program on the data folder.
+//
+// The protocol (JSON over POST, under /c/<class code>/api/<verb>):
+//   hello     {tablet?}                        -> {tablet, name, className}
+//   names     {}                               -> {names}
+//   signin    {name}                           -> {pupil, messages{novice,...}}
+//   signout   {}                               -> {}
+//   deal      {activity, row?}                 -> {set, activity, questions | rows+columns}
+//   grade     {set, attempt, answers[{given,ms}]} -> {marks, correct, score?, result?, message,
+//                                                    counted}
+//   answer    {set, index, try, given, ms}     -> {right, product?, done, summary?}
+//   facts     {}                               -> {known, total, cells[{a,b,state}]}
+//   fullmarks {activity}                       -> {names}
+// An error is {code, error}: a word for the page and a text a pupil can read. A request sent
+// again after a lost reply (same set and attempt, or index and try) gets the same reply and
+// changes nothing.
+
+#include "classroom/classroom.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+
+struct ServiceReply {
+    int status = 200;
+    QByteArray contentType = "application/json";
+    QByteArray body;
+};
+
+// A tablet as the teacher sees it.
+struct TabletView {
+    QString token;
+    QString name;    // "たんまつ 3"
+    QString pupil;   // empty until someone signs in
+    QString address; // the peer's address
+    qint64 lastSeenMs = 0;
+};
+
+class ClassService : public QObject {
+    Q_OBJECT
+public:
+    static constexpr qsizetype kMaxBody = 16 * 1024;
+    static constexpr int kMaxTablets = 200;
+    // A tablet is counted as connected while it was heard from this recently.
+    static constexpr qint64 kConnectedMs = 60000;
+
+    // `classroom` is the server's own, used for nothing else. `steadyMs` is the clock the
+    // rate limits and the tablets' times use (tests pass their own).
+    explicit ClassService(Classroom &classroom, std::function<qint64()> steadyMs = {},
+                          QObject *parent = nullptr);
+
+    // The class code of the address: random, new at every start.
+    QString code() const { return m_code; }
+    void newCode();
+
+    // One request. `path` is the URL's path as sent, `tablet` the X-Tablet header, `peer` the
+    // peer's address as text.
+    ServiceReply handle(const QByteArray &method, const QString &path, const QByteArray &body,
+                        const QByteArray &tablet, const QString &peer);
+
+    QList<TabletView> tablets() const;
+    int connectedCount() const;
+    // The teacher sends a tablet away: its next request is told to start again.
+    void disconnectTablet(const QString &token);
+    // Every tablet is forgotten (the server stops).
+    void forgetTablets();
+
+Q_SIGNALS:
+    // A tablet joined, left, signed someone in or was heard from after a quiet minute.
+    void tabletsChanged();
+
+private:
+    struct DealtSet;
+    struct Tablet;
+
+    ServiceReply api(const QString &verb, const QByteArray &body, const QByteArray &token,
+                     const QString &peer);
+    QJsonObject hello(const QJsonObject &request, const QString &peer, ServiceReply &error);
+    ServiceReply signIn(Tablet &tablet, const QJsonObject &request);
+    ServiceReply deal(Tablet &tablet, const QJsonObject &request);
+    ServiceReply grade(Tablet &tablet, const QJsonObject &request);
+    ServiceReply answer(Tablet &tablet, const QJsonObject &request);
+    ServiceReply facts(Tablet &tablet);
+    ServiceReply fullMarks(Tablet &tablet, const QJsonObject &request);
+    // Makes the tablet's pupil the classroom's signed-in pupil for this request.
+    bool resume(Tablet &tablet);
+    void keepRuns(Tablet &tablet);
+    bool withinRate(const QString &key, double perSecond, double burst);
+    qint64 now() const;
+
+    Classroom &m_classroom;
+    std::function<qint64()> m_steadyMs;
+    QString m_code;
+    QHash<QString, std::shared_ptr<Tablet>> m_tablets; // by token
+    struct Bucket {
+        double tokens = 0;
+        qint64 atMs = 0;
+    };
+    QHash<QString, Bucket> m_buckets; // by tablet token or peer address
+    int m_tabletNumber = 0;
+    int m_setNumber = 0;
+};
+
+// The service's pupil-readable error texts, by code.
+QString serviceErrorText(const QString &code);

@@ -1,0 +1,154 @@
+#include "tabletload.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+// One tablet: a thread with its own network manager (so its own connection), sending the
+// protocol's requests one after the other as the page does.
+class Tablet {
+public:
+    Tablet(const TabletLoad &load, int number) : m_load(load), m_number(number) {}
+
+    TabletLoadResult run() {
+        QNetworkAccessManager manager;
+        m_manager = &manager;
+        TabletLoadResult r;
+        const QJsonObject hello = post(QStringLiteral("hello"), {}, r);
+        m_token = hello.value(QStringLiteral("tablet")).toString().toLatin1();
+        post(QStringLiteral("signin"), {{QStringLiteral("name"), loadPupilName(m_number)}}, r);
+        for (int s = 0; s < m_load.sets; ++s) {
+            const QJsonObject set =
+                post(QStringLiteral("deal"),
+                     {{QStringLiteral("activity"), QStringLiteral("novice")}}, r);
+            QJsonArray answers;
+            for (const QJsonValue q : set.value(QStringLiteral("questions")).toArray())
+                answers.append(
+                    QJsonObject{{QStringLiteral("given"),
+                                 q[QStringLiteral("a")].toInt() * q[QStringLiteral("b")].toInt()},
+                                {QStringLiteral("ms"), 1500}});
+            const QJsonObject grade{{QStringLiteral("set"), set.value(QStringLiteral("set"))},
+                                    {QStringLiteral("attempt"), 1},
+                                    {QStringLiteral("answers"), answers}};
+            for (int send = 0; send < (m_load.resend ? 2 : 1); ++send) {
+                QElapsedTimer clock;
+                clock.start();
+                const QJsonObject marks = post(QStringLiteral("grade"), grade, r);
+                if (!marks.contains(QStringLiteral("marks")))
+                    continue;
+                r.markMs.append(clock.nsecsElapsed() / 1e6);
+                ++r.graded;
+                r.counted += send == 0 && marks.value(QStringLiteral("counted")).toBool();
+                r.fullMarks += marks.value(QStringLiteral("score")).toInt() == 100;
+            }
+        }
+        if (m_load.practice > 0) {
+            const QJsonObject set = post(QStringLiteral("deal"),
+                                         {{QStringLiteral("activity"), QStringLiteral("practice")},
+                                          {QStringLiteral("row"), 7}},
+                                         r);
+            const QJsonArray questions = set.value(QStringLiteral("questions")).toArray();
+            for (int i = 0; i < std::min<qsizetype>(m_load.practice, questions.size()); ++i) {
+                QElapsedTimer clock;
+                clock.start();
+                const QJsonObject mark =
+                    post(QStringLiteral("answer"),
+                         {{QStringLiteral("set"), set.value(QStringLiteral("set"))},
+                          {QStringLiteral("index"), i},
+                          {QStringLiteral("try"), 1},
+                          {QStringLiteral("given"), questions[i][QStringLiteral("a")].toInt() *
+                                                        questions[i][QStringLiteral("b")].toInt()},
+                          {QStringLiteral("ms"), 900}},
+                         r);
+                if (mark.contains(QStringLiteral("right")))
+                    r.markMs.append(clock.nsecsElapsed() / 1e6);
+            }
+        }
+        return r;
+    }
+
+private:
+    QJsonObject post(const QString &verb, const QJsonObject &body, TabletLoadResult &r) {
+        QNetworkRequest request(QUrl(m_load.baseUrl + QStringLiteral("api/") + verb));
+        request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
+        if (!m_token.isEmpty())
+            request.setRawHeader("X-Tablet", m_token);
+        request.setTransferTimeout(20000);
+        // A tablet told to slow down waits and sends again, as the page does.
+        for (int tries = 0; tries < 50; ++tries) {
+            std::unique_ptr<QNetworkReply> reply(
+                m_manager->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact)));
+            QEventLoop loop;
+            QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
+            loop.exec();
+            const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+            if (status == 429) {
+                QThread::msleep(100);
+                continue;
+            }
+            if (status == 200)
+                return QJsonDocument::fromJson(reply->readAll()).object();
+            qWarning("tablet %d: %s got %d %s %s", m_number, qPrintable(verb), status,
+                     qPrintable(reply->errorString()), reply->readAll().constData());
+            break;
+        }
+        ++r.failures;
+        return {};
+    }
+
+    const TabletLoad &m_load;
+    int m_number;
+    QNetworkAccessManager *m_manager = nullptr;
+    QByteArray m_token;
+};
+
+} // namespace
+
+QString loadPupilName(int tablet) {
+    return QStringLiteral("たんまつテスト%1").arg(tablet + 1);
+}
+
+TabletLoadResult runTabletLoad(const TabletLoad &load) {
+    TabletLoadResult total;
+    QMutex mutex;
+    QList<QThread *> threads;
+    for (int t = 0; t < load.tablets; ++t)
+        threads.append(QThread::create([&load, &total, &mutex, t] {
+            const TabletLoadResult r = Tablet(load, t).run();
+            const QMutexLocker lock(&mutex);
+            total.graded += r.graded;
+            total.counted += r.counted;
+            total.fullMarks += r.fullMarks;
+            total.failures += r.failures;
+            total.markMs += r.markMs;
+        }));
+    for (QThread *thread : threads)
+        thread->start();
+    // The server may run in this thread's event loop: it keeps turning while the tablets work.
+    for (QThread *thread : threads) {
+        while (!thread->wait(QDeadlineTimer(5)))
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        delete thread;
+    }
+    return total;
+}
+
+double percentile(QList<double> times, double p) {
+    if (times.isEmpty())
+        return 0;
+    std::sort(times.begin(), times.end());
+    const qsizetype at = std::min<qsizetype>(times.size() - 1, qsizetype(p / 100.0 * times.size()));
+    return times[at];
+}

@@ -1,0 +1,312 @@
+// The class server: every kind of bad request gets a clear error and changes nothing; a
+// grade or an answer sent again after a lost reply counts once; peers outside the local
+// network are refused; forty tablets answering at once over loopback lose and double nothing.
+
+#include "server/classserver.h"
+#include "tabletload.h"
+#include "testsupport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+
+struct ServerRoom {
+    QTemporaryDir dir;
+    ApplicationState state;
+    MersenneRandomSource random{false, 7};
+    std::unique_ptr<Classroom> classroom;
+    std::unique_ptr<ClassService> service;
+    qint64 clock = 0;
+    int status = 0;
+
+    ServerRoom() {
+        initialiseApplicationState(state, dir.path());
+        classroom = std::make_unique<Classroom>(state);
+        classroom->setRandomSource(&random);
+        classroom->useServerAnswerLog();
+        classroom->load();
+        service = std::make_unique<ClassService>(*classroom, [this] { return clock; });
+    }
+    QJsonObject call(const QString &verb, const QJsonObject &body, const QByteArray &tablet = {}) {
+        return raw("POST", QStringLiteral("/c/") + service->code() + QStringLiteral("/api/") + verb,
+                   QJsonDocument(body).toJson(), tablet);
+    }
+    QJsonObject raw(const QByteArray &method, const QString &path, const QByteArray &body,
+                    const QByteArray &tablet) {
+        const ServiceReply reply =
+            service->handle(method, path, body, tablet, QStringLiteral("10.0.0.5"));
+        status = reply.status;
+        return QJsonDocument::fromJson(reply.body).object();
+    }
+    // A tablet with たろう signed in.
+    QByteArray signedIn(const QString &name = QStringLiteral("たろう")) {
+        const QByteArray token =
+            call(QStringLiteral("hello"), {})[QStringLiteral("tablet")].toString().toLatin1();
+        call(QStringLiteral("signin"), {{QStringLiteral("name"), name}}, token);
+        return token;
+    }
+    // Every file in the data folder, names and bytes.
+    QByteArray files() const {
+        QByteArray all;
+        for (const QFileInfo &f : QDir(dir.path()).entryInfoList(QDir::Files, QDir::Name))
+            all += f.fileName().toUtf8() + '\n' + readBytes(f.filePath());
+        return all;
+    }
+    int logLines() const {
+        int n = 0;
+        for (const QFileInfo &f : QDir(dir.path()).entryInfoList({QStringLiteral("answers-*.csv")}))
+            n += readBytes(f.filePath()).count("\r\n") - 1;
+        return n;
+    }
+};
+
+QJsonArray rightAnswers(const QJsonObject &set, int wrongAt = -1) {
+    QJsonArray answers;
+    const QJsonArray questions = set[QStringLiteral("questions")].toArray();
+    for (int i = 0; i < questions.size(); ++i) {
+        const int product =
+            questions[i][QStringLiteral("a")].toInt() * questions[i][QStringLiteral("b")].toInt();
+        answers.append(QJsonObject{{QStringLiteral("given"), i == wrongAt ? product + 1 : product},
+                                   {QStringLiteral("ms"), 2000}});
+    }
+    return answers;
+}
+
+} // namespace
+
+class TestServer : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { useTestSettings(); }
+
+    void badRequestsChangeNothing_data() {
+        QTest::addColumn<QByteArray>("method");
+        QTest::addColumn<QString>("path"); // %1: the class code, %2: the level set's id
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("tablet"); // good, none, made-up, fresh (no pupil)
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("code");
+        const QString grade = QStringLiteral("/c/%1/api/grade");
+        const QByteArray answers20 =
+            "[" + QByteArray("{\"given\":1},").repeated(19) + "{\"given\":1}]";
+        auto row = [](const char *name, const QByteArray &method, const QString &path,
+                      const QByteArray &body, const char *tablet, int status, const char *code) {
+            QTest::newRow(name) << method << path << body << QString::fromLatin1(tablet) << status
+                                << QString::fromLatin1(code);
+        };
+        row("not JSON", "POST", grade, "{{", "good", 400, "bad");
+        row("an array", "POST", grade, "[]", "good", 400, "bad");
+        row("unknown verb", "POST", QStringLiteral("/c/%1/api/delete"), "{}", "good", 404, "bad");
+        row("no tablet", "POST", grade, "{}", "none", 401, "tablet");
+        row("made-up tablet", "POST", grade, "{}", "made-up", 401, "tablet");
+        row("GET on the API", "GET", grade, "", "good", 405, "bad");
+        row("body too large", "POST", grade, QByteArray(17 * 1024, ' ') + "{}", "good", 413, "bad");
+        row("another class's code", "POST", QStringLiteral("/c/abcdefgh/api/grade"), "{}", "good",
+            404, "");
+        row("a file beside the page", "GET", QStringLiteral("/c/%1/../Quorin.ini"), "", "good", 404,
+            "");
+        row("an escaped way up", "GET", QStringLiteral("/c/%1/%2e%2e/Quorin.ini"), "", "good", 404,
+            "");
+        row("grade: unknown set", "POST", grade,
+            "{\"set\":\"s999\",\"attempt\":1,\"answers\":" + answers20 + "}", "good", 409, "set");
+        row("grade: no answers", "POST", grade, "{\"set\":\"%2\",\"attempt\":1}", "good", 400,
+            "bad");
+        row("grade: 19 answers", "POST", grade,
+            "{\"set\":\"%2\",\"attempt\":1,\"answers\":[" +
+                QByteArray("{\"given\":1},").repeated(18) + "{\"given\":1}]}",
+            "good", 400, "bad");
+        for (const char *given : {"\"21\"", "20.5", "-4", "1e9", "true"})
+            row(qPrintable(QStringLiteral("grade: given %1").arg(QLatin1String(given))), "POST",
+                grade,
+                "{\"set\":\"%2\",\"attempt\":1,\"answers\":[{\"given\":" + QByteArray(given) +
+                    "}," + QByteArray("{\"given\":1},").repeated(18) + "{\"given\":1}]}",
+                "good", 400, "bad");
+        row("grade: an empty box", "POST", grade,
+            "{\"set\":\"%2\",\"attempt\":1,\"answers\":[{\"given\":null}," +
+                QByteArray("{\"given\":1},").repeated(18) + "{\"given\":1}]}",
+            "good", 422, "incomplete");
+        row("grade: attempt 0", "POST", grade,
+            "{\"set\":\"%2\",\"attempt\":0,\"answers\":" + answers20 + "}", "good", 400, "bad");
+        row("answer to a level set", "POST", QStringLiteral("/c/%1/api/answer"),
+            "{\"set\":\"%2\",\"index\":0,\"try\":1,\"given\":4}", "good", 409, "set");
+        row("deal: unknown activity", "POST", QStringLiteral("/c/%1/api/deal"),
+            "{\"activity\":\"roster\"}", "good", 400, "bad");
+        row("deal: row 10", "POST", QStringLiteral("/c/%1/api/deal"),
+            "{\"activity\":\"practice\",\"row\":10}", "good", 400, "bad");
+        row("sign-in: a number", "POST", QStringLiteral("/c/%1/api/signin"), "{\"name\":5}", "good",
+            400, "bad");
+        row("sign-in: a line break", "POST", QStringLiteral("/c/%1/api/signin"),
+            "{\"name\":\"じろ\\nう\"}", "good", 422, "refused");
+        row("sign-in: the roster's separator", "POST", QStringLiteral("/c/%1/api/signin"),
+            "{\"name\":\"た;ろう\"}", "good", 422, "refused");
+        row("facts before a sign-in", "POST", QStringLiteral("/c/%1/api/facts"), "{}", "fresh", 403,
+            "signin");
+    }
+    void badRequestsChangeNothing() {
+        QFETCH(QByteArray, method);
+        QFETCH(QString, path);
+        QFETCH(QByteArray, body);
+        QFETCH(QString, tablet);
+        QFETCH(int, status);
+        QFETCH(QString, code);
+        ServerRoom room;
+        const QByteArray token = room.signedIn();
+        const QJsonObject set =
+            room.call(QStringLiteral("deal"),
+                      {{QStringLiteral("activity"), QStringLiteral("novice")}}, token);
+        const QByteArray before = room.files();
+        const QByteArray sent =
+            tablet == u"good"      ? token
+            : tablet == u"made-up" ? QByteArray("0123456789abcdef0123456789abcdef")
+            : tablet == u"fresh" ? room.call(QStringLiteral("hello"), {})[QStringLiteral("tablet")]
+                                       .toString()
+                                       .toLatin1()
+                                 : QByteArray();
+        const QString setId = set[QStringLiteral("set")].toString();
+        const QJsonObject reply =
+            room.raw(method,
+                     QString(path)
+                         .replace(QStringLiteral("%1"), room.service->code())
+                         .replace(QStringLiteral("%2"), setId),
+                     QString::fromUtf8(body).replace(QStringLiteral("%2"), setId).toUtf8(), sent);
+        QCOMPARE(room.status, status);
+        if (!code.isEmpty()) {
+            QCOMPARE(reply[QStringLiteral("code")].toString(), code);
+            QVERIFY(!reply[QStringLiteral("error")].toString().isEmpty());
+        }
+        QCOMPARE(room.files(), before);
+        // The set is still the pupil's, and its first grading still counts.
+        const QJsonObject marks = room.call(QStringLiteral("grade"),
+                                            {{QStringLiteral("set"), setId},
+                                             {QStringLiteral("attempt"), 1},
+                                             {QStringLiteral("answers"), rightAnswers(set)}},
+                                            token);
+        QCOMPARE(marks[QStringLiteral("counted")].toBool(), true);
+        QCOMPARE(room.logLines(), 20);
+    }
+
+    // A set graded, its reply lost and the grade sent again, then corrected and graded again:
+    // one run step, the set's 20 answers logged once; practice answers likewise.
+    void sentAgainCountsOnce() {
+        ServerRoom room;
+        const QByteArray token = room.signedIn();
+        const QJsonObject set =
+            room.call(QStringLiteral("deal"),
+                      {{QStringLiteral("activity"), QStringLiteral("novice")}}, token);
+        const QJsonObject first{{QStringLiteral("set"), set[QStringLiteral("set")]},
+                                {QStringLiteral("attempt"), 1},
+                                {QStringLiteral("answers"), rightAnswers(set, 3)}};
+        const QJsonObject marks = room.call(QStringLiteral("grade"), first, token);
+        QCOMPARE(marks[QStringLiteral("score")].toInt(), 95);
+        QCOMPARE(marks[QStringLiteral("marks")].toArray()[3].toBool(), false);
+        QCOMPARE(room.call(QStringLiteral("grade"), first, token), marks);
+        QJsonObject again = first;
+        again[QStringLiteral("attempt")] = 2;
+        again[QStringLiteral("answers")] = rightAnswers(set);
+        const QJsonObject corrected = room.call(QStringLiteral("grade"), again, token);
+        QCOMPARE(corrected[QStringLiteral("score")].toInt(), 100);
+        QCOMPARE(corrected[QStringLiteral("counted")].toBool(), false);
+        QCOMPARE(room.logLines(), 20);
+        QVERIFY(readBytes(room.state.rosterPath())
+                    .contains(encodeCp932(QStringLiteral("たろう;0;0;0;0")).value()));
+
+        // A full mark in a new set; sent twice, it raises the run once.
+        const QJsonObject next =
+            room.call(QStringLiteral("deal"),
+                      {{QStringLiteral("activity"), QStringLiteral("novice")}}, token);
+        const QJsonObject full{{QStringLiteral("set"), next[QStringLiteral("set")]},
+                               {QStringLiteral("attempt"), 1},
+                               {QStringLiteral("answers"), rightAnswers(next)}};
+        room.call(QStringLiteral("grade"), full, token);
+        QCOMPARE(
+            room.call(QStringLiteral("grade"), full, token)[QStringLiteral("message")].toString(),
+            streakMessage(1, 1, QStringLiteral("たろう"), 1));
+        QVERIFY(readBytes(room.state.rosterPath())
+                    .contains(encodeCp932(QStringLiteral("たろう;1;0;0;0")).value()));
+        QCOMPARE(room.logLines(), 40);
+
+        // Practice: only the open question, its first answer logged once.
+        const QJsonObject practice = room.call(
+            QStringLiteral("deal"),
+            {{QStringLiteral("activity"), QStringLiteral("practice")}, {QStringLiteral("row"), 7}},
+            token);
+        const auto answer = [&](int index, int tries, int given) {
+            return room.call(QStringLiteral("answer"),
+                             {{QStringLiteral("set"), practice[QStringLiteral("set")]},
+                              {QStringLiteral("index"), index},
+                              {QStringLiteral("try"), tries},
+                              {QStringLiteral("given"), given}},
+                             token);
+        };
+        QCOMPARE(answer(1, 1, 14)[QStringLiteral("code")].toString(), QStringLiteral("order"));
+        QCOMPARE(answer(0, 1, 8)[QStringLiteral("right")].toBool(), false);
+        QCOMPARE(answer(0, 1, 8)[QStringLiteral("right")].toBool(), false); // the same, again
+        QCOMPARE(answer(0, 2, 7)[QStringLiteral("right")].toBool(), true);
+        QCOMPARE(answer(0, 2, 7)[QStringLiteral("right")].toBool(), true);
+        QCOMPARE(answer(1, 1, 14)[QStringLiteral("done")].toBool(), false);
+        QCOMPARE(room.logLines(), 42);
+    }
+
+    void localNetworkPeers_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("allowed");
+        for (const char *a :
+             {"10.1.2.3", "172.16.0.1", "172.31.255.1", "192.168.1.5", "169.254.1.1", "127.0.0.1",
+              "::1", "fe80::1", "fd12:3456::1", "::ffff:192.168.0.9"})
+            QTest::newRow(a) << QString::fromLatin1(a) << true;
+        for (const char *a : {"8.8.8.8", "172.32.0.1", "172.15.255.1", "100.64.0.1", "192.169.0.1",
+                              "2001:db8::1", "::ffff:8.8.8.8", "0.0.0.0"})
+            QTest::newRow(a) << QString::fromLatin1(a) << false;
+    }
+    void localNetworkPeers() {
+        QFETCH(QString, address);
+        QFETCH(bool, allowed);
+        QCOMPARE(localNetworkPeer(QHostAddress(address)), allowed);
+    }
+
+    // A tablet that sends too fast is told to wait; one the teacher disconnected starts again.
+    void rateAndDisconnect() {
+        ServerRoom room;
+        const QByteArray token = room.signedIn();
+        int slowed = 0;
+        for (int i = 0; i < 100; ++i) {
+            room.call(QStringLiteral("names"), {}, token);
+            slowed += room.status == 429;
+        }
+        QVERIFY(slowed > 0 && slowed < 100);
+        room.clock += 5000;
+        room.call(QStringLiteral("names"), {}, token);
+        QCOMPARE(room.status, 200);
+        QCOMPARE(room.service->tablets().value(0).pupil, QStringLiteral("たろう"));
+        room.service->disconnectTablet(QString::fromLatin1(token));
+        QCOMPARE(room.call(QStringLiteral("names"), {}, token)[QStringLiteral("code")].toString(),
+                 QStringLiteral("tablet"));
+    }
+
+    // Forty tablets answer at once over loopback, each grade sent twice: every set is graded,
+    // counted once, and the roster and the log hold exactly what was answered.
+    void fortyTabletsAtOnce() {
+        ServerRoom room;
+        ClassServer server(*room.classroom);
+        QCOMPARE(server.start(QHostAddress::LocalHost, 0), QString());
+        TabletLoad load;
+        load.baseUrl = server.address();
+        load.practice = 3;
+        const TabletLoadResult result = runTabletLoad(load);
+        QCOMPARE(result.failures, 0);
+        QCOMPARE(result.graded, 40 * 2 * 2);
+        QCOMPARE(result.counted, 40 * 2);
+        QCOMPARE(result.fullMarks, 40 * 2 * 2);
+        server.stop();
+        const QString roster = decodeCp932(readBytes(room.state.rosterPath())).value_or(QString());
+        for (int t = 0; t < 40; ++t)
+            QVERIFY2(roster.contains(loadPupilName(t) + QStringLiteral(";2;0;0;0")),
+                     qPrintable(loadPupilName(t)));
+        QCOMPARE(room.logLines(), 40 * (2 * 20 + 3));
+    }
+};
+
+QTEST_MAIN(TestServer)
+#include "tst_server.moc"

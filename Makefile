@@ -19,6 +19,10 @@ DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
                 dpkg-dev file desktop-file-utils appstream poppler-utils qt6-translations-l10n \
                 qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
 FUZZ_PACKAGES := clang libclang-rt-14-dev
+# The page tests: Node.js with npm (Debian's npm is a package of its own; Node.js from other
+# sources brings npm and conflicts with it, so npm is only installed when missing) and
+# Debian's Chromium, which puppeteer-core drives (it downloads no browser).
+WEB_PACKAGES := chromium nodejs
 ICON_PACKAGES := librsvg2-bin
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \
                     dpkg-dev nsis icoutils qt6-translations-l10n
@@ -27,7 +31,7 @@ WINDOWS_DIR := build/windows
 
 SUDO := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps build run test bench fuzz fuzz-deps fuzz-target clean format package icons \
+.PHONY: all deps build run test bench fuzz fuzz-deps fuzz-target web-deps clean format package icons \
         windows windows-deps windows-test windows-test-deps
 
 all: build
@@ -58,8 +62,14 @@ run: build
 	@mkdir -p $(RUN_DIR)
 	cd $(RUN_DIR) && ../$(BUILD_DIR)/src/quorin
 
-test: build fuzz-target
+test: build fuzz-target web-deps
 	ctest --preset $(PRESET)
+
+web-deps:
+	$(call install_missing,$(WEB_PACKAGES))
+	@command -v npm >/dev/null || { $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends npm; }
+	cd tests/web && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error
 
 # Only the fuzz targets and the libraries they link are compiled in the fuzz preset.
 fuzz-target: deps fuzz-deps

@@ -102,10 +102,12 @@ QString helpText(bool japanese) {
                     {QStringLiteral("--forget-pin"),
                      {QStringLiteral("先生の暗証番号を消して終わります（わすれたとき）")}},
                     {QStringLiteral("--serve"),
-                     {QStringLiteral("ウィンドウを出さずに、タブレット用のクラスのサーバーを"),
-                      QStringLiteral("始めます（Ctrl+C で終わります）")}},
-                    {QStringLiteral("--listen <アドレス>, --port <番号>"),
-                     {QStringLiteral("--serve のサーバーが待つアドレスとポート")}}}) +
+                     {QStringLiteral("ウィンドウを出さずに、タブレット用の"),
+                      QStringLiteral("クラスのサーバーを始めます（Ctrl+C で終わります）")}},
+                    {QStringLiteral("--listen <アドレス>"),
+                     {QStringLiteral("--serve のサーバーが待つアドレス")}},
+                    {QStringLiteral("--port <番号>"),
+                     {QStringLiteral("--serve のサーバーのポート")}}}) +
                QStringLiteral("\n"
                               "オプションがなければ、オプション画面でおぼえたフォルダー、\n"
                               "それもなければいまのフォルダーがデータフォルダーです。\n"
@@ -131,8 +133,9 @@ QString helpText(bool japanese) {
                 {QStringLiteral("--serve"),
                  {QStringLiteral("run the class server for the pupils' tablets without a"),
                   QStringLiteral("window (stop with Ctrl+C)")}},
-                {QStringLiteral("--listen <address>, --port <port>"),
-                 {QStringLiteral("where the --serve server listens")}}}) +
+                {QStringLiteral("--listen <address>"),
+                 {QStringLiteral("the address the --serve server listens on")}},
+                {QStringLiteral("--port <port>"), {QStringLiteral("the --serve server's port")}}}) +
            QStringLiteral("\n"
                           "Without options the data folder is the one remembered in the options\n"
                           "dialog, or else the current directory. It holds the roster Quorin.ini,\n"

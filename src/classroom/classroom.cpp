@@ -81,9 +81,26 @@ Classroom::Classroom(ApplicationState &state, QObject *parent)
       m_random(m_ownRandom.get()) {
     m_retryTimer.setInterval(15000);
     connect(&m_retryTimer, &QTimer::timeout, this, &Classroom::retryKeptChanges);
+    m_deferredSave.setSingleShot(true);
+    m_deferredSave.setInterval(0);
+    connect(&m_deferredSave, &QTimer::timeout, this, &Classroom::writeDeferredRoster);
 }
 
-Classroom::~Classroom() = default;
+Classroom::~Classroom() {
+    writeDeferredRoster();
+}
+
+void Classroom::setDeferredRosterSaves(bool deferred) {
+    if (!deferred)
+        writeDeferredRoster();
+    m_deferSaves = deferred;
+}
+
+void Classroom::writeDeferredRoster() {
+    m_deferredSave.stop();
+    if (m_rosterDirty)
+        writeRoster();
+}
 
 void Classroom::setRandomSource(RandomSource *source) {
     m_random = source ? source : m_ownRandom.get();
@@ -114,6 +131,7 @@ void Classroom::showAllStreakRecords() {
 // ---- Sign-in ------------------------------------------------------------------------------
 
 SignInOutcome Classroom::signIn(const QString &typed) {
+    writeDeferredRoster(); // the roster is read afresh below
     // 1. A missing roster file is created. It is read back at once, so the first pupil of a
     //    new folder is looked up and recorded like every later one. A roster that went
     //    missing while this copy holds it is written back whole; one that is there but
@@ -310,6 +328,8 @@ QString Classroom::setClassList(const QList<RosterRow> &pupils,
 }
 
 bool Classroom::writeRoster() {
+    // Everything in memory is written now (or put back as it was saved).
+    m_rosterDirty = false;
     const QString path = m_state.rosterPath();
     QString reason = QStringLiteral("名簿ファイルが読みこまれていません。");
     if (m_state.RosterLoaded) {
@@ -511,8 +531,14 @@ void Classroom::advanceStreakAndSave(Activity activity, int correctCount) {
     const qint16 bestBefore = f.BestStreak;
     // A best run that could not be saved is not kept either, so the next full mark that
     // beats the saved one tries again.
-    if (AdvanceStreak(m_state, activity, correctCount) && !writeRoster())
+    if (!AdvanceStreak(m_state, activity, correctCount))
+        return;
+    if (m_deferSaves) {
+        m_rosterDirty = true;
+        m_deferredSave.start();
+    } else if (!writeRoster()) {
         f.BestStreak = bestBefore;
+    }
 }
 
 void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswer> &answers) {
@@ -526,8 +552,10 @@ void Classroom::grade(Activity activity, int correctCount, const QList<FactAnswe
 }
 
 bool Classroom::resumePupil(const QString &name, const PupilRuns &runs) {
-    // Another copy (or the desktop window of this computer) may have changed the roster.
-    if (m_state.RosterLoaded && m_sync.refreshRoster(m_state, m_rosterFile, m_state.rosterPath())) {
+    // Another copy (or the desktop window of this computer) may have changed the roster; while
+    // raised runs wait for their save, memory is newer than the file and stays.
+    if (m_state.RosterLoaded && !m_rosterDirty &&
+        m_sync.refreshRoster(m_state, m_rosterFile, m_state.rosterPath())) {
         publishNames();
         rememberSavedRoster();
     }
@@ -823,6 +851,7 @@ QString Classroom::useDataFolder(const QString &folder) {
 }
 
 bool Classroom::writeKeptRosterChanges() {
+    writeDeferredRoster();
     return m_sync.hasPending() && m_state.RosterLoaded && writeRoster() && m_sync.hasPending();
 }
 

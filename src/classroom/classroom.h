@@ -76,6 +76,12 @@ public:
     // The class server's answers go to a log of their own (the tablet named in each line),
     // kept apart from this computer's desktop log and spool.
     void useServerAnswerLog();
+    // The class server's many pupils: a raised best run is written with the others raised in
+    // the same turn of the event loop (one locked, merged save for a whole class answering at
+    // once) instead of at once. The answers themselves are logged at once as ever.
+    void setDeferredRosterSaves(bool deferred);
+    // Writes the roster now when raised runs wait for the deferred save.
+    void writeDeferredRoster();
     void setAnswerTablet(const QString &tablet) { m_answerTablet = tablet; }
 
     // The end of every grading of an activity: the run step (the roster is saved when the
@@ -249,7 +255,10 @@ private:
     std::unique_ptr<AnswerQueue> m_answerQueue; // for the data folder in use
     QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
     bool m_serverLog = false;                   // see useServerAnswerLog
-    QString m_answerTablet;                     // the tablet whose answers are logged now
+    bool m_deferSaves = false;                  // see setDeferredRosterSaves
+    bool m_rosterDirty = false;                 // raised runs wait for the deferred save
+    QTimer m_deferredSave;
+    QString m_answerTablet; // the tablet whose answers are logged now
 };
 
 // The application title, under which the window position is kept and messages are titled.

@@ -92,9 +92,13 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
                                   : request.method() == QHttpServerRequest::Method::Post ? "POST"
                                   : request.method() == QHttpServerRequest::Method::Head ? "HEAD"
                                                                                          : "OTHER";
-        const ServiceReply reply =
-            m_service.handle(method, request.url().path(), request.body(),
-                             request.value("x-tablet"), request.remoteAddress().toString());
+        // An IPv4 peer on a dual-stack socket is shown as the IPv4 address it is.
+        bool isV4 = false;
+        const quint32 v4 = request.remoteAddress().toIPv4Address(&isV4);
+        const QString peer =
+            isV4 ? QHostAddress(v4).toString() : request.remoteAddress().toString();
+        const ServiceReply reply = m_service.handle(method, request.url().path(), request.body(),
+                                                    request.value("x-tablet"), peer);
         // The page's own files and answers only: nothing is cached, sniffed or framed, and
         // the page may load nothing from anywhere else.
         responder.write(reply.body,
@@ -115,6 +119,8 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
         return QStringLiteral("クラスのサーバーを始められません。") + reason;
     }
     m_http->bind(m_tcp);
+    // A class answering at once: one roster save for the runs raised in one turn.
+    m_classroom.setDeferredRosterSaves(true);
     m_listenAddress = address;
     m_port = m_tcp->serverPort();
     Q_EMIT runningChanged(true);
@@ -128,6 +134,7 @@ void ClassServer::stop() {
     m_tcp = nullptr;
     m_port = 0;
     m_service.forgetTablets();
+    m_classroom.setDeferredRosterSaves(false);
     m_classroom.saveKeptChanges();
     m_classroom.writeKeptAnswers();
     Q_EMIT runningChanged(false);

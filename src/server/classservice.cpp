@@ -55,7 +55,12 @@ constexpr int kLevelQuestions = 20;
 constexpr int kChallengeBoxes = 81;
 constexpr int kPracticeQuestions = 18;
 constexpr int kMaxGiven = 9999;
-constexpr int kMaxMs = 3600 * 1000;
+constexpr int kMaxMs = 3600 * 1000;            // a longer time is no answer's time: unknown
+constexpr int kMaxReadMs = 1000 * 1000 * 1000; // beyond this a time is no number the page sends
+
+int timeTaken(std::optional<int> ms) {
+    return ms && *ms <= kMaxMs ? *ms : -1;
+}
 constexpr int kMaxReplies = 64; // remembered replies per set
 
 QByteArray json(const QJsonObject &object) {
@@ -107,7 +112,7 @@ const char *stateWord(FactState state) {
 QString serviceErrorText(const QString &code) {
     static const QHash<QString, QString> texts = {
         {QStringLiteral("bad"),
-         QStringLiteral("うまく とどきませんでした。もう一度 やってみてね。")},
+         QStringLiteral("うまく とどきませんでした。もういちど やってみてね。")},
         {QStringLiteral("tablet"), QStringLiteral("はじめから やりなおしてね。")},
         {QStringLiteral("signin"), QStringLiteral("さいしょに 名前を 入れてね。")},
         {QStringLiteral("set"),
@@ -147,8 +152,15 @@ struct ClassService::Tablet {
     std::shared_ptr<DealtSet> sets[kKinds];
 };
 
+// The page's files (resources/web.qrc) are compiled into this static library, whose resources
+// are registered only when named: without this the page's addresses would answer 404.
+static void registerPageFiles() {
+    Q_INIT_RESOURCE(web);
+}
+
 ClassService::ClassService(Classroom &classroom, std::function<qint64()> steadyMs, QObject *parent)
     : QObject(parent), m_classroom(classroom), m_steadyMs(std::move(steadyMs)) {
+    registerPageFiles();
     newCode();
 }
 
@@ -471,7 +483,7 @@ ServiceReply ClassService::grade(Tablet &tablet, const QJsonObject &request) {
         const QJsonValue number = one.value(QStringLiteral("given"));
         const QJsonValue ms = one.value(QStringLiteral("ms"));
         const std::optional<int> value = wholeNumber(number, 0, kMaxGiven);
-        const std::optional<int> time = wholeNumber(ms, 0, kMaxMs);
+        const std::optional<int> time = wholeNumber(ms, 0, kMaxReadMs);
         if (!answers[i].isObject() || (!value && !number.isNull() && !number.isUndefined()) ||
             (!time && !ms.isNull() && !ms.isUndefined()))
             return error(400, QStringLiteral("bad"));
@@ -482,7 +494,7 @@ ServiceReply ClassService::grade(Tablet &tablet, const QJsonObject &request) {
         const bool right = value.value_or(0) == a * b;
         correct += right;
         marks.append(right);
-        facts.append({a, b, right, time.value_or(-1), value.value_or(0)});
+        facts.append({a, b, right, timeTaken(time), value.value_or(0)});
     }
     if (!complete)
         return error(422, QStringLiteral("incomplete"));
@@ -522,7 +534,7 @@ ServiceReply ClassService::answer(Tablet &tablet, const QJsonObject &request) {
     const std::optional<int> given =
         wholeNumber(request.value(QStringLiteral("given")), 0, kMaxGiven);
     const QJsonValue ms = request.value(QStringLiteral("ms"));
-    const std::optional<int> time = wholeNumber(ms, 0, kMaxMs);
+    const std::optional<int> time = wholeNumber(ms, 0, kMaxReadMs);
     if (!index || !tries || !given || (!time && !ms.isNull() && !ms.isUndefined()))
         return error(400, QStringLiteral("bad"));
     if (!set)
@@ -541,7 +553,7 @@ ServiceReply ClassService::answer(Tablet &tablet, const QJsonObject &request) {
 
     const auto [a, b] = set->questions[*index];
     const bool right = *given == a * b;
-    const FactAnswer fact{a, b, right, time.value_or(-1), *given};
+    const FactAnswer fact{a, b, right, timeTaken(time), *given};
     QJsonObject reply{{QStringLiteral("right"), right}};
     if (set->kind == Kind::Practice) {
         // The question's first answer goes to the log; only a right one opens the next.
@@ -611,9 +623,10 @@ ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request)
 
 QList<TabletView> ClassService::tablets() const {
     QList<TabletView> views;
+    const qint64 at = now();
     for (const auto &tablet : m_tablets)
-        views.append(
-            {tablet->token, tablet->name, tablet->pupil, tablet->address, tablet->lastSeenMs});
+        views.append({tablet->token, tablet->name, tablet->pupil, tablet->address,
+                      at - tablet->lastSeenMs <= kConnectedMs});
     std::sort(views.begin(), views.end(), [](const TabletView &x, const TabletView &y) {
         return x.name.size() != y.name.size() ? x.name.size() < y.name.size() : x.name < y.name;
     });

@@ -42,7 +42,7 @@ struct TabletView {
     QString name;    // "たんまつ 3"
     QString pupil;   // empty until someone signs in
     QString address; // the peer's address
-    qint64 lastSeenMs = 0;
+    bool connected = false; // heard from within kConnectedMs
 };
 
 class ClassService : public QObject {

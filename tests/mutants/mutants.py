@@ -4,6 +4,25 @@
 # changes. Run them with tests/mutants/run.sh. Mutants of the file-sync code also run
 # tst_concurrency.
 MUTANTS = [
+    # ---- src/server ------------------------------------------------------------------------
+    ("S01", "server/classserver.cpp", "(v4 >> 20) == (172u << 4 | 1)", "(v4 >> 24) == 172",
+     "all of 172.x.x.x is taken for the private range"),
+    ("S02", "server/classservice.cpp", "        if (value.value_or(0) == 0)\n            complete = false;",
+     "        if (value.value_or(0) < 0)\n            complete = false;", "a set with empty boxes is graded"),
+    ("S03", "server/classservice.cpp", "    if (*index >= set->questions.size() || *index != set->open)",
+     "    if (*index >= set->questions.size())", "practice answers taken out of order"),
+    ("S04", "server/classservice.cpp", "    if (*attempt <= set->lastAttempt || set->replies.size() >= kMaxReplies)",
+     "    if (set->replies.size() >= kMaxReplies)", "an old attempt graded again after a newer one"),
+    ("S05", "server/classservice.cpp", "        if (!set->logged[*index]) {", "        if (true) {",
+     "every practice try goes to the log, not the question's first"),
+    ("S06", "server/classservice.cpp", "    if (!path.startsWith(prefix))", "    if (!path.contains(m_code))",
+     "an address that only holds the class code somewhere is served"),
+    ("S07", "server/classservice.cpp", "    if (body.size() > kMaxBody)", "    if (body.size() > 100 * kMaxBody)",
+     "a request body far larger than any answer is taken"),
+    ("S08", "classroom/classroom.cpp", "    if (m_state.RosterLoaded && !m_rosterDirty &&", "    if (m_state.RosterLoaded &&",
+     "runs raised but not yet saved are read over by the file"),
+    ("S09", "server/classservice.cpp", "        tablet->name = QStringLiteral(\"たんまつ %1\").arg(++m_tabletNumber);",
+     "        tablet->name = QStringLiteral(\"たんまつ %1\").arg(m_tabletNumber);", "every tablet named alike"),
     # ---- src/core -------------------------------------------------------------------------
     ("N01", "core/keys.cpp", "if (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)",
      "if (qtKey >= Qt::Key_0 && qtKey < Qt::Key_9)", "the 9 key is no digit: it confirms the box"),

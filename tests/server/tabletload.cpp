@@ -12,6 +12,8 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <atomic>
+#include <latch>
 #include <memory>
 
 namespace {
@@ -20,7 +22,10 @@ namespace {
 // protocol's requests one after the other as the page does.
 class Tablet {
 public:
-    Tablet(const TabletLoad &load, int number) : m_load(load), m_number(number) {}
+    Tablet(const TabletLoad &load, int number, std::latch &signedIn)
+        : m_load(load), m_number(number), m_signedIn(signedIn) {}
+
+    static inline std::atomic<int> s_toSignIn = 0;
 
     TabletLoadResult run() {
         QNetworkAccessManager manager;
@@ -29,6 +34,11 @@ public:
         const QJsonObject hello = post(QStringLiteral("hello"), {}, r);
         m_token = hello.value(QStringLiteral("tablet")).toString().toLatin1();
         post(QStringLiteral("signin"), {{QStringLiteral("name"), loadPupilName(m_number)}}, r);
+        // The class answers together once everyone is in.
+        if (--s_toSignIn == 0 && m_load.allSignedIn)
+            m_load.allSignedIn();
+        m_signedIn.count_down();
+        m_signedIn.wait();
         for (int s = 0; s < m_load.sets; ++s) {
             const QJsonObject set =
                 post(QStringLiteral("deal"),
@@ -42,6 +52,7 @@ public:
             const QJsonObject grade{{QStringLiteral("set"), set.value(QStringLiteral("set"))},
                                     {QStringLiteral("attempt"), 1},
                                     {QStringLiteral("answers"), answers}};
+            think();
             for (int send = 0; send < (m_load.resend ? 2 : 1); ++send) {
                 QElapsedTimer clock;
                 clock.start();
@@ -61,6 +72,7 @@ public:
                                          r);
             const QJsonArray questions = set.value(QStringLiteral("questions")).toArray();
             for (int i = 0; i < std::min<qsizetype>(m_load.practice, questions.size()); ++i) {
+                think();
                 QElapsedTimer clock;
                 clock.start();
                 const QJsonObject mark =
@@ -80,6 +92,12 @@ public:
     }
 
 private:
+    void think() {
+        if (m_load.thinkMs > 0)
+            QThread::msleep(
+                ulong(m_load.thinkMs + (m_number * 37 + m_thoughts++ * 53) % m_load.thinkMs));
+    }
+
     QJsonObject post(const QString &verb, const QJsonObject &body, TabletLoadResult &r) {
         QNetworkRequest request(QUrl(m_load.baseUrl + QStringLiteral("api/") + verb));
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
@@ -112,6 +130,8 @@ private:
     int m_number;
     QNetworkAccessManager *m_manager = nullptr;
     QByteArray m_token;
+    std::latch &m_signedIn;
+    int m_thoughts = 0;
 };
 
 } // namespace
@@ -124,9 +144,11 @@ TabletLoadResult runTabletLoad(const TabletLoad &load) {
     TabletLoadResult total;
     QMutex mutex;
     QList<QThread *> threads;
+    std::latch signedIn(load.tablets);
+    Tablet::s_toSignIn = load.tablets;
     for (int t = 0; t < load.tablets; ++t)
-        threads.append(QThread::create([&load, &total, &mutex, t] {
-            const TabletLoadResult r = Tablet(load, t).run();
+        threads.append(QThread::create([&load, &total, &mutex, &signedIn, t] {
+            const TabletLoadResult r = Tablet(load, t, signedIn).run();
             const QMutexLocker lock(&mutex);
             total.graded += r.graded;
             total.counted += r.counted;
@@ -136,6 +158,7 @@ TabletLoadResult runTabletLoad(const TabletLoad &load) {
         }));
     for (QThread *thread : threads)
         thread->start();
+
     // The server may run in this thread's event loop: it keeps turning while the tablets work.
     for (QThread *thread : threads) {
         while (!thread->wait(QDeadlineTimer(5)))

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 struct TabletLoad {
     QString baseUrl;    // http://127.0.0.1:<port>/c/<code>/
@@ -12,6 +13,9 @@ struct TabletLoad {
     int sets = 2;       // レベル1 sets per tablet, every answer right
     bool resend = true; // every grade is sent twice, as after a reply lost on the network
     int practice = 0;   // practice answers per tablet (one row, in order)
+    int thinkMs = 0;    // a pupil's time between two answers (each tablet a little apart)
+    // Called (from a tablet's thread) once every tablet has signed in, before the answers.
+    std::function<void()> allSignedIn;
 };
 
 struct TabletLoadResult {

@@ -5,10 +5,18 @@
 #include "server/classserver.h"
 #include "tabletload.h"
 #include "testsupport.h"
+#include "ui/dialogs/frmclassserver.h"
+
+#include <QSignalSpy>
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLabel>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTreeWidget>
 
 namespace {
 
@@ -305,6 +313,60 @@ private Q_SLOTS:
             QVERIFY2(roster.contains(loadPupilName(t) + QStringLiteral(";2;0;0;0")),
                      qPrintable(loadPupilName(t)));
         QCOMPARE(room.logLines(), 40 * (2 * 20 + 3));
+    }
+
+    // The teacher opens the window from the tools menu, starts the server with a click and
+    // sees the address, its QR code, the tablet and its pupil; a click sends the tablet away.
+    void teachersWindow() {
+        TestMain t;
+        t.window->findChild<QAction *>(QStringLiteral("mnuToolsClassServer"))->trigger();
+        auto *window = t.window->findChild<frmClassServer *>();
+        QVERIFY(window && window->isVisible());
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("ClassServerStartStop")),
+                          Qt::LeftButton);
+        const QString address =
+            window->findChild<QLabel *>(QStringLiteral("ClassServerAddress"))->text();
+        QVERIFY2(address.startsWith(u"http://") &&
+                     address.endsWith(window->server().service().code() + u'/'),
+                 qPrintable(address));
+        QVERIFY(
+            !window->findChild<QLabel *>(QStringLiteral("ClassServerQrCode"))->pixmap().isNull());
+
+        // A tablet on this computer signs はなこ in.
+        QNetworkAccessManager net;
+        const auto post = [&](const QString &verb, const QJsonObject &body,
+                              const QByteArray &token) {
+            QNetworkRequest request(QUrl(QStringLiteral("http://127.0.0.1:%1/c/%2/api/%3")
+                                             .arg(window->server().port())
+                                             .arg(window->server().service().code(), verb)));
+            request.setRawHeader("X-Tablet", token);
+            std::unique_ptr<QNetworkReply> reply(net.post(request, QJsonDocument(body).toJson()));
+            QSignalSpy done(reply.get(), &QNetworkReply::finished);
+            done.wait(5000);
+            return QJsonDocument::fromJson(reply->readAll()).object();
+        };
+        const QByteArray token =
+            post(QStringLiteral("hello"), {}, {})[QStringLiteral("tablet")].toString().toLatin1();
+        post(QStringLiteral("signin"), {{QStringLiteral("name"), QStringLiteral("はなこ")}}, token);
+        auto *list = window->findChild<QTreeWidget *>(QStringLiteral("ClassServerTablets"));
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QCOMPARE(list->topLevelItem(0)->text(1), QStringLiteral("はなこ"));
+        QVERIFY(t.window->windowTitle().contains(QStringLiteral("タブレット 1台")));
+        snapshot(window, QStringLiteral("class-server"));
+        // The desktop reads the tablet's pupil from the shared roster at its next look.
+        QVERIFY(decodeCp932(readBytes(t.path(QStringLiteral("Quorin.ini"))))
+                    .value_or(QString())
+                    .contains(QStringLiteral("はなこ;0;0;0;0")));
+
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("ClassServerDisconnect")),
+                          Qt::LeftButton);
+        QCOMPARE(post(QStringLiteral("names"), {}, token)[QStringLiteral("code")].toString(),
+                 QStringLiteral("tablet"));
+        QTest::mouseClick(window->findChild<QPushButton *>(QStringLiteral("ClassServerStartStop")),
+                          Qt::LeftButton);
+        QVERIFY(!window->server().running());
+        QVERIFY(!t.window->windowTitle().contains(QStringLiteral("タブレット")));
     }
 };
 

@@ -4,6 +4,9 @@
 #include "core/numericvalue.h"
 #include "ui/dialogs/frmabout.h"
 #include "ui/dialogs/frmclasslist.h"
+#ifdef QUORIN_SERVER
+#include "ui/dialogs/frmclassserver.h"
+#endif
 #include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmfacts.h"
 #include "ui/dialogs/frmoptions.h"
@@ -319,6 +322,11 @@ void frmMain::buildMenus() {
     QAction *classList = tools->addAction(QStringLiteral("クラスの名簿(&L)..."));
     nameControl(classList, QStringLiteral("mnuToolsClassList"));
     connect(classList, &QAction::triggered, this, &frmMain::mnuToolsClassList_Click);
+#ifdef QUORIN_SERVER
+    QAction *classServer = tools->addAction(QStringLiteral("タブレットの教室(&S)..."));
+    nameControl(classServer, QStringLiteral("mnuToolsClassServer"));
+    connect(classServer, &QAction::triggered, this, &frmMain::mnuToolsClassServer_Click);
+#endif
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     nameControl(help, QStringLiteral("mnuHelp"));
@@ -728,6 +736,27 @@ void frmMain::mnuToolsClassList_Click() {
     frmClassList list(m_classroom, this);
     fitOnScreen(&list, screen());
     execDialog(&list);
+}
+
+void frmMain::mnuToolsClassServer_Click() {
+#ifdef QUORIN_SERVER
+    if (!teacherAllowed())
+        return;
+    if (!m_classServer) {
+        auto *window = new frmClassServer(m_classroom.state().DataFolder, this);
+        connect(window, &frmClassServer::titleNoteChanged, this, [this, window] {
+            const QString note = window->titleNote();
+            setWindowTitle(note.isEmpty() ? mainWindowCaption()
+                                          : mainWindowCaption() + QStringLiteral("（") + note +
+                                                QStringLiteral("）"));
+        });
+        m_classServer = window;
+    }
+    fitOnScreen(m_classServer, screen());
+    m_classServer->show();
+    m_classServer->raise();
+    m_classServer->activateWindow();
+#endif
 }
 
 void frmMain::signOutAfterFolderChange() {

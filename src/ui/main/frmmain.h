@@ -91,6 +91,8 @@ public Q_SLOTS:
     void openWeakPractice();
     void openFactMap();
     void mnuToolsClassList_Click();
+    // The class server window for the pupils' tablets (kept, with its server, once opened).
+    void mnuToolsClassServer_Click();
     // Shows or hides the number pad beside the pages and remembers the choice.
     void mnuViewNumberPad_Click(bool shown);
     void mnuHelpContents_Click();
@@ -153,6 +155,7 @@ private:
     QAction *m_padAction = nullptr;
     QPointer<QuorinScoreDialog> m_scoreDialog;
     QPointer<frmClassSheet> m_classSheet;
+    QDialog *m_classServer = nullptr;
     QPointer<HelpViewer> m_helpViewer;
     bool m_unloaded = false;
     qreal m_scale = 1.0;

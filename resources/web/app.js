@@ -1,0 +1,761 @@
+// The pupil's page of the class server: sign-in, the activities and the fact map. The page
+// only shows questions and sends answers; the teacher's program deals and grades.
+//
+// Everything the server sends is text: names and messages go into the page through
+// textContent only. Answers to grade and to mark are kept in localStorage with the set they
+// belong to and sent again until the server answers (it answers a repeat with the same reply
+// and counts nothing twice), so a tablet that loses the network, or is reloaded, keeps the
+// pupil's work.
+'use strict';
+(function () {
+  const $ = (id) => document.getElementById(id);
+
+  const TITLES = {
+    practice: 'れんしゅう', novice: 'レベル1', intermediate: 'レベル2', expert: 'レベル3',
+    challenge: 'チャレンジ', weak: 'にがて れんしゅう',
+  };
+  const LEVELS = ['novice', 'intermediate', 'expert'];
+  const KEYS = { tablet: 'kuku.tablet', session: 'kuku.session', drill: 'kuku.set' };
+
+  const store = {
+    get(key) {
+      try { return JSON.parse(localStorage.getItem(key)); } catch (e) { return null; }
+    },
+    put(key, value) {
+      try { localStorage.setItem(key, JSON.stringify(value)); } catch (e) { /* private mode */ }
+    },
+    drop(key) {
+      try { localStorage.removeItem(key); } catch (e) { /* private mode */ }
+    },
+  };
+
+  let token = store.get(KEYS.tablet) || '';
+  let session = null;   // { pupil, messages }
+  let drill = null;     // the set being worked on (see newDrill), saved after every change
+  let current = -1;     // the box the pad types into
+  let readyAt = [];     // when each box could first be answered (not kept over a reload)
+  let sending = false;
+  let clockTimer = 0;
+  let fullmarksBack = 'home';
+
+  // ---- network ---------------------------------------------------------------------------
+
+  // A refusal the server gave in words: { code, error } with a 4xx status.
+  function Refused(status, body) {
+    this.status = status;
+    this.code = body.code;
+    this.text = typeof body.error === 'string' ? body.error : '';
+  }
+
+  let waitingCount = 0;
+  function setWaiting(delta) {
+    waitingCount += delta;
+    $('waiting').hidden = waitingCount === 0;
+  }
+
+  const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+  // Sends one verb until the server answers it. No answer, a rate limit (429) or a server
+  // that could not save (5xx) are waited out with the notice shown; a refusal in words comes
+  // back as Refused.
+  async function post(verb, body) {
+    let delay = 700;
+    let waiting = false;
+    let trouble = '';
+    try {
+      for (;;) {
+        let res = null;
+        let data = null;
+        try {
+          const headers = { 'Content-Type': 'application/json' };
+          if (verb !== 'hello') headers['X-Tablet'] = token;
+          res = await fetch('api/' + verb, {
+            method: 'POST', headers, body: JSON.stringify(body), cache: 'no-store',
+          });
+          data = await res.json();
+        } catch (e) {
+          data = null;
+        }
+        if (res && data && typeof data === 'object') {
+          if (res.ok) return data;
+          if (res.status >= 400 && res.status < 500 && res.status !== 429 && data.code)
+            throw new Refused(res.status, data);
+          // A server that cannot save or take more tablets says why; the page goes on asking.
+          if (res.status >= 500 && typeof data.error === 'string') {
+            trouble = data.error;
+            showError(trouble);
+          }
+        }
+        if (!waiting) {
+          waiting = true;
+          setWaiting(1);
+        }
+        await sleep(res && res.status === 429 ? Math.max(delay, 2000) : delay);
+        delay = Math.min(delay * 2, 8000);
+      }
+    } finally {
+      if (waiting) setWaiting(-1);
+      if (trouble && $('error').textContent === trouble) showError('');
+    }
+  }
+
+  function showError(text) {
+    $('error').textContent = text || '';
+    $('error').hidden = !text;
+  }
+
+  function say(text) {
+    // The same words twice in a row are still spoken: empty the region first.
+    const region = $('say');
+    region.textContent = '';
+    setTimeout(() => { region.textContent = text; }, 50);
+  }
+
+  // What every refusal but the activity's own leads to.
+  async function refused(e) {
+    if (!(e instanceof Refused)) throw e;
+    if (e.code === 'tablet') {
+      // The server no longer knows this tablet: a new token, and the pupil signs in again.
+      token = '';
+      store.drop(KEYS.tablet);
+      forgetPupil();
+      showError(e.text);
+      await hello();
+      showSignIn();
+      return;
+    }
+    if (e.code === 'signin') {
+      forgetPupil();
+      showError(e.text);
+      showSignIn();
+      return;
+    }
+    showError(e.text);
+  }
+
+  // ---- screens ---------------------------------------------------------------------------
+
+  let shown = '';
+  function show(name) {
+    for (const screen of document.querySelectorAll('.screen'))
+      screen.hidden = screen.id !== 'screen-' + name;
+    shown = name;
+    $('home-button').hidden = !session || name === 'home' || name === 'signin';
+    $('pupil-name').textContent = session ? session.pupil + ' さん' : '';
+    if (name !== 'drill') stopClock();
+    window.scrollTo(0, 0);
+  }
+
+  function forgetPupil() {
+    session = null;
+    drill = null;
+    store.drop(KEYS.session);
+    store.drop(KEYS.drill);
+  }
+
+  async function hello() {
+    const reply = await post('hello', token ? { tablet: token } : {});
+    const same = reply.tablet === token;
+    token = String(reply.tablet);
+    store.put(KEYS.tablet, token);
+    $('class-name').textContent = reply.className || '';
+    $('tablet-name').textContent = reply.name ? 'この たんまつ: ' + reply.name : '';
+    return same;
+  }
+
+  async function showSignIn() {
+    show('signin');
+    $('signin-name').value = '';
+    const list = $('names');
+    list.textContent = '';
+    try {
+      const reply = await post('names', {});
+      const names = Array.isArray(reply.names) ? reply.names : [];
+      for (const name of names) {
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.className = 'big name';
+        button.textContent = String(name);
+        button.addEventListener('click', () => signIn(String(name)));
+        list.appendChild(button);
+      }
+      $('names-title').hidden = names.length === 0;
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  // The name goes as typed (the program decides what a name is); a blank box sends nothing.
+  async function signIn(name) {
+    if (!name.trim()) return;
+    showError('');
+    try {
+      const reply = await post('signin', { name });
+      session = { pupil: String(reply.pupil), messages: reply.messages || {} };
+      store.put(KEYS.session, session);
+      // A sign-in starts the tablet's sets afresh on the server.
+      drill = null;
+      saveDrill();
+      showHome();
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  function showHome() {
+    show('home');
+    $('home-title').textContent = session.pupil + ' さん、なにを しますか？';
+  }
+
+  async function signOut() {
+    showError('');
+    try {
+      await post('signout', {});
+    } catch (e) {
+      if (!(e instanceof Refused)) throw e;
+    }
+    forgetPupil();
+    showSignIn();
+  }
+
+  // ---- dealing ---------------------------------------------------------------------------
+
+  function newDrill(reply) {
+    const d = {
+      pupil: session.pupil,
+      activity: reply.activity,
+      set: reply.set,
+      row: reply.row || 0,
+      columns: reply.columns || null,
+      rows: reply.rows || null,
+      questions: [],
+      answers: [],
+      ms: [],
+      marks: [],
+      attempt: 0,
+      graded: null,
+      open: 0,
+      tries: 1,
+      summary: '',
+      pending: null,
+      dealtAt: Date.now(),
+      finishedAt: 0,
+    };
+    if (d.activity === 'challenge') {
+      for (let i = 0; i < 81; ++i) d.questions.push({ a: d.rows[Math.floor(i / 9)], b: d.columns[i % 9] });
+    } else {
+      d.questions = reply.questions.map((q) => ({ a: q.a, b: q.b }));
+    }
+    d.answers = d.questions.map(() => '');
+    d.ms = d.questions.map(() => null);
+    d.marks = d.questions.map(() => '');
+    return d;
+  }
+
+  const oneByOne = (d) => d.activity === 'practice' || d.activity === 'weak';
+  // As at the desktop, a box holding no number or 0 is not answered yet.
+  const filled = (value) => value !== '' && Number(value) !== 0;
+  // Times beyond an hour are not told (the server takes them as unknown anyway).
+  const told = (ms) => (ms >= 0 && ms <= 3600000 ? ms : null);
+
+  async function deal(activity, row) {
+    showError('');
+    const body = { activity };
+    if (activity === 'practice') body.row = row;
+    try {
+      const reply = await post('deal', body);
+      drill = newDrill(reply);
+      drill.askedRow = row || 0;
+      saveDrill();
+      openDrill();
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  function saveDrill() {
+    if (drill) store.put(KEYS.drill, drill);
+    else store.drop(KEYS.drill);
+  }
+
+  // An activity chosen on the home screen: its set in hand is taken up again, else a new one.
+  function go(activity) {
+    showError('');
+    if (activity === 'facts') return showFacts();
+    if (activity === 'fullmarks') return showFullmarks('novice', 'home');
+    if (activity === 'practice') return showRows();
+    if (drill && drill.activity === activity && !(oneByOne(drill) && drill.summary)) return openDrill();
+    return deal(activity);
+  }
+
+  function showRows() {
+    show('rows');
+    const rows = $('rows');
+    if (rows.childElementCount) return;
+    for (let r = 1; r <= 10; ++r) {
+      const button = document.createElement('button');
+      button.type = 'button';
+      button.className = 'big';
+      button.textContent = r <= 9 ? r + 'のだん' : 'どれかのだん';
+      button.addEventListener('click', () => deal('practice', r <= 9 ? r : 0));
+      rows.appendChild(button);
+    }
+  }
+
+  // ---- the drill screen ------------------------------------------------------------------
+
+  function spoken(q) {
+    return q.a + ' かける ' + q.b;
+  }
+
+  function markElement(index) {
+    const mark = document.createElement('span');
+    mark.className = 'mark';
+    mark.id = 'mark-' + index;
+    const seen = document.createElement('span');
+    seen.setAttribute('aria-hidden', 'true');
+    const heard = document.createElement('span');
+    heard.className = 'sr';
+    mark.append(seen, heard);
+    return mark;
+  }
+
+  function boxElement(index, q) {
+    const box = document.createElement('input');
+    box.type = 'text';
+    box.className = 'box';
+    box.readOnly = true;
+    box.setAttribute('inputmode', 'none');
+    box.setAttribute('autocomplete', 'off');
+    box.setAttribute('aria-label', spoken(q));
+    box.setAttribute('aria-describedby', 'mark-' + index);
+    box.dataset.index = String(index);
+    box.dataset.a = String(q.a);
+    box.dataset.b = String(q.b);
+    box.addEventListener('click', () => select(index));
+    box.addEventListener('focus', () => { if (current !== index) select(index); });
+    return box;
+  }
+
+  function buildSheet(d) {
+    const sheet = $('sheet');
+    sheet.textContent = '';
+    sheet.className = 'sheet ' + (d.activity === 'challenge' ? 'grid' : 'list');
+    if (d.activity === 'challenge') {
+      const table = document.createElement('table');
+      const head = table.insertRow();
+      const corner = document.createElement('th');
+      corner.textContent = '×';
+      head.appendChild(corner);
+      for (const c of d.columns) {
+        const th = document.createElement('th');
+        th.textContent = String(c);
+        head.appendChild(th);
+      }
+      for (let r = 0; r < 9; ++r) {
+        const tr = table.insertRow();
+        const th = document.createElement('th');
+        th.textContent = String(d.rows[r]);
+        tr.appendChild(th);
+        for (let c = 0; c < 9; ++c) {
+          const i = r * 9 + c;
+          const td = tr.insertCell();
+          td.className = 'q';
+          td.append(boxElement(i, d.questions[i]), markElement(i));
+        }
+      }
+      sheet.appendChild(table);
+      return;
+    }
+    d.questions.forEach((q, i) => {
+      const row = document.createElement('div');
+      row.className = 'q';
+      const text = document.createElement('span');
+      text.className = 'q-text';
+      text.setAttribute('aria-hidden', 'true');
+      text.textContent = q.a + ' × ' + q.b + ' =';
+      row.append(text, boxElement(i, q), markElement(i));
+      sheet.appendChild(row);
+    });
+    sheet.style.setProperty('--rows', String(Math.ceil(d.questions.length / 2)));
+  }
+
+  function openDrill() {
+    const d = drill;
+    show('drill');
+    $('screen-drill').dataset.activity = d.activity;
+    $('drill-title').textContent = TITLES[d.activity] + (d.activity === 'practice' ? ' ' + d.row + 'のだん' : '');
+    buildSheet(d);
+    readyAt = d.questions.map(() => 0);
+    current = -1;
+    if (oneByOne(d)) {
+      if (d.open < d.questions.length) select(d.open);
+    } else {
+      select(Math.max(0, d.answers.findIndex((a) => !filled(a))));
+    }
+    if (d.activity === 'challenge') startClock();
+    render();
+    flushPending();
+  }
+
+  // Brings the whole drill screen in line with the saved set.
+  function render() {
+    const d = drill;
+    if (!d || shown !== 'drill') return;
+    const boxes = $('sheet').querySelectorAll('.box');
+    const rows = $('sheet').querySelectorAll('.q');
+    d.questions.forEach((q, i) => {
+      const box = boxes[i];
+      box.value = d.answers[i];
+      box.classList.toggle('current', i === current);
+      const locked = oneByOne(d) && i !== d.open;
+      box.disabled = locked;
+      if (oneByOne(d)) rows[i].classList.toggle('later', i > d.open);
+      const mark = $('mark-' + i);
+      const m = d.marks[i];
+      mark.firstChild.textContent = m;
+      mark.lastChild.textContent = m === '◎' ? 'せいかい' : m ? 'まちがい' : '';
+      mark.className = 'mark' + (m === '◎' ? ' right' : m ? ' wrong' : '');
+      rows[i].classList.toggle('wrong', m !== '' && m !== '◎');
+    });
+    const level = LEVELS.includes(d.activity);
+    const message = level || d.activity === 'challenge'
+      ? (d.graded && d.graded.message) || (session.messages && session.messages[d.activity]) || ''
+      : '';
+    // The desktop's messages space their sentences apart for its label; here each goes on a
+    // line of its own.
+    $('drill-message').textContent = message.replace(/[ \u3000]{2,}/g, '\n');
+    $('drill-message').hidden = !message;
+    $('score').textContent = scoreText(d);
+    $('grade-button').hidden = oneByOne(d) || !d.answers.every(filled);
+    $('grade-button').disabled = !!d.pending;
+    $('again-button').disabled = !!d.pending;
+    $('home-button').disabled = !!d.pending;
+    $('drill-fullmarks').hidden = !(level || d.activity === 'challenge');
+    $('pad').classList.toggle('off', oneByOne(d) && !!d.summary);
+  }
+
+  function scoreText(d) {
+    if (oneByOne(d)) return d.summary;
+    if (!d.graded) return '';
+    if (d.activity === 'challenge')
+      return [d.graded.result, d.graded.correct + ' / 81'].filter(Boolean).join(' ');
+    return d.graded.score + '点です';
+  }
+
+  function select(index) {
+    const d = drill;
+    if (!d || index < 0 || index >= d.questions.length) return;
+    if (oneByOne(d) && index !== d.open) return;
+    if (current >= 0 && current !== index) confirmed(current);
+    current = index;
+    if (!readyAt[index]) readyAt[index] = Date.now();
+    render();
+    const box = $('sheet').querySelectorAll('.box')[index];
+    if (document.activeElement !== box) box.focus({ preventScroll: true });
+    box.scrollIntoView({ block: 'nearest' });
+  }
+
+  // The first confirm of a number in a box fixes its time.
+  function confirmed(index) {
+    const d = drill;
+    if (filled(d.answers[index]) && d.ms[index] === null && readyAt[index])
+      d.ms[index] = told(Date.now() - readyAt[index]);
+  }
+
+  // A key of the pad or of a hardware keyboard: a digit, Backspace or Enter.
+  function press(key) {
+    const d = drill;
+    if (!d || shown !== 'drill' || d.pending || current < 0) return;
+    if (oneByOne(d) && (d.summary || current !== d.open)) return;
+    const value = d.answers[current];
+    if (/^[0-9]$/.test(key)) {
+      if (value.length >= 3) return;
+      d.answers[current] = value + key;
+      if (!oneByOne(d)) d.marks[current] = '';
+    } else if (key === 'Backspace') {
+      d.answers[current] = value.slice(0, -1);
+      if (!oneByOne(d)) d.marks[current] = '';
+    } else if (key === 'Enter') {
+      if (!filled(value)) return;
+      if (oneByOne(d)) return sendAnswer();
+      confirmed(current);
+      const next = nextEmpty(d, current);
+      if (next >= 0) select(next);
+      else sendGrade();
+    } else {
+      return;
+    }
+    saveDrill();
+    render();
+  }
+
+  function nextEmpty(d, from) {
+    for (let k = 1; k <= d.answers.length; ++k) {
+      const i = (from + k) % d.answers.length;
+      if (!filled(d.answers[i])) return i;
+    }
+    return -1;
+  }
+
+  function sendGrade() {
+    const d = drill;
+    if (d.pending || !d.answers.every(filled)) return;
+    if (current >= 0) confirmed(current);
+    d.attempt += 1;
+    d.pending = {
+      verb: 'grade',
+      body: {
+        set: d.set,
+        attempt: d.attempt,
+        answers: d.answers.map((a, i) => ({ given: Number(a), ms: d.ms[i] })),
+      },
+    };
+    saveDrill();
+    render();
+    flushPending();
+  }
+
+  function sendAnswer() {
+    const d = drill;
+    const i = d.open;
+    const ms = d.tries === 1 && readyAt[i] ? told(Date.now() - readyAt[i]) : null;
+    d.pending = { verb: 'answer', body: { set: d.set, index: i, try: d.tries, given: Number(d.answers[i]), ms } };
+    saveDrill();
+    render();
+    flushPending();
+  }
+
+  // Sends the set's waiting request until the server answers, then shows the answer.
+  async function flushPending() {
+    const d = drill;
+    if (!d || !d.pending || sending) return;
+    sending = true;
+    const request = d.pending;
+    try {
+      const reply = await post(request.verb, request.body);
+      d.pending = null;
+      if (request.verb === 'grade') graded(d, reply);
+      else answered(d, request.body, reply);
+    } catch (e) {
+      d.pending = null;
+      if (drill === d && e instanceof Refused && e.code === 'set') {
+        // The set is gone on the server (it was left, or the program started again).
+        drill = null;
+        showError(e.text);
+        saveDrill();
+        if (session) showHome();
+        return;
+      }
+      await refused(e);
+    } finally {
+      sending = false;
+    }
+    if (drill === d) {
+      saveDrill();
+      render();
+    }
+  }
+
+  function graded(d, reply) {
+    d.graded = reply;
+    d.marks = reply.marks.map((right) => (right ? '◎' : '×'));
+    if (!d.finishedAt) d.finishedAt = Date.now();
+    if (reply.message && session) {
+      session.messages[d.activity] = reply.message;
+      store.put(KEYS.session, session);
+    }
+    say(scoreText(d));
+  }
+
+  function answered(d, body, reply) {
+    const i = body.index;
+    if (reply.right) {
+      d.marks[i] = '◎';
+      say('せいかい');
+    } else if (d.activity === 'practice') {
+      d.marks[i] = '？';
+      d.answers[i] = '';
+      d.tries += 1;
+      say('まちがい');
+    } else {
+      d.marks[i] = '×';
+      d.answers[i] = String(reply.product);
+      say('まちがい。こたえは ' + reply.product);
+    }
+    if (reply.right || d.activity === 'weak') {
+      d.open = i + 1;
+      d.tries = 1;
+    }
+    if (reply.done) {
+      d.open = d.questions.length;
+      d.summary = reply.summary || '';
+      setTimeout(() => say(d.summary), 800);
+    }
+    if (drill === d && shown === 'drill' && d.open < d.questions.length) {
+      current = -1;
+      select(d.open);
+    }
+  }
+
+  function startClock() {
+    stopClock();
+    const tick = () => {
+      const d = drill;
+      if (!d || d.activity !== 'challenge') return;
+      const seconds = Math.floor(((d.finishedAt || Date.now()) - d.dealtAt) / 1000);
+      const m = Math.floor(seconds / 60);
+      const s = seconds % 60;
+      $('clock').textContent = m + '分 ' + (s < 10 ? '0' : '') + s + 'びょう';
+    };
+    $('clock').hidden = false;
+    tick();
+    clockTimer = setInterval(tick, 1000);
+  }
+
+  function stopClock() {
+    clearInterval(clockTimer);
+    clockTimer = 0;
+    $('clock').hidden = true;
+  }
+
+  // ---- the fact map and the full-mark names ----------------------------------------------
+
+  const STATES = {
+    known: ['◎', 'おぼえた'], learning: ['△', 'もうすこし'], new: ['・', 'まだ'],
+  };
+
+  async function showFacts() {
+    try {
+      const reply = await post('facts', {});
+      show('facts');
+      $('facts-known').textContent = 'おぼえた 九九: ' + reply.known + ' / ' + reply.total;
+      const table = $('facts-map');
+      table.textContent = '';
+      const head = table.insertRow();
+      for (let b = 0; b <= 9; ++b) {
+        const th = document.createElement('th');
+        th.textContent = b ? String(b) : '×';
+        head.appendChild(th);
+      }
+      const cells = Array.isArray(reply.cells) ? reply.cells : [];
+      for (let a = 1; a <= 9; ++a) {
+        const tr = table.insertRow();
+        const th = document.createElement('th');
+        th.textContent = String(a);
+        tr.appendChild(th);
+        for (let b = 1; b <= 9; ++b) {
+          const cell = cells.find((c) => c.a === a && c.b === b) || { state: 'new' };
+          const state = STATES[cell.state] ? cell.state : 'new';
+          const td = tr.insertCell();
+          td.className = 'cell ' + state;
+          const seen = document.createElement('span');
+          seen.setAttribute('aria-hidden', 'true');
+          seen.append(a + '×' + b, document.createElement('br'), STATES[state][0]);
+          const heard = document.createElement('span');
+          heard.className = 'sr';
+          heard.textContent = a + 'かける' + b + '、' + STATES[state][1];
+          td.append(seen, heard);
+        }
+      }
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  async function showFullmarks(activity, back) {
+    fullmarksBack = back;
+    try {
+      const reply = await post('fullmarks', { activity });
+      show('fullmarks');
+      for (const tab of document.querySelectorAll('#fullmarks-tabs button'))
+        tab.setAttribute('aria-pressed', String(tab.dataset.activity === activity));
+      const list = $('fullmarks-list');
+      list.textContent = '';
+      const names = Array.isArray(reply.names) ? reply.names : [];
+      for (const name of names) {
+        const item = document.createElement('li');
+        item.textContent = String(name);
+        list.appendChild(item);
+      }
+      if (!names.length) {
+        const item = document.createElement('li');
+        item.className = 'none';
+        item.textContent = 'まだ いません';
+        list.appendChild(item);
+      }
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  function closeScreen() {
+    if (shown === 'fullmarks' && fullmarksBack === 'drill' && drill) openDrill();
+    else showHome();
+  }
+
+  // ---- wiring ----------------------------------------------------------------------------
+
+  $('signin-form').addEventListener('submit', (event) => {
+    event.preventDefault();
+    signIn($('signin-name').value);
+  });
+  $('signout-button').addEventListener('click', signOut);
+  $('home-button').addEventListener('click', () => {
+    showError('');
+    showHome();
+  });
+  for (const button of document.querySelectorAll('[data-go]'))
+    button.addEventListener('click', () => go(button.dataset.go));
+  for (const button of document.querySelectorAll('.close-button'))
+    button.addEventListener('click', closeScreen);
+  for (const tab of document.querySelectorAll('#fullmarks-tabs button'))
+    tab.addEventListener('click', () => showFullmarks(tab.dataset.activity, fullmarksBack));
+  $('grade-button').addEventListener('click', sendGrade);
+  $('again-button').addEventListener('click', () => {
+    if (drill && !drill.pending) deal(drill.activity, drill.askedRow);
+  });
+  $('drill-fullmarks').addEventListener('click', () => {
+    if (drill) showFullmarks(drill.activity, 'drill');
+  });
+
+  const pad = $('pad');
+  // The pad's keys must not take the focus from the answer box.
+  pad.addEventListener('mousedown', (event) => event.preventDefault());
+  for (const key of pad.querySelectorAll('button'))
+    key.addEventListener('click', () => press(key.dataset.key));
+
+  document.addEventListener('keydown', (event) => {
+    if (shown !== 'drill' || event.altKey || event.ctrlKey || event.metaKey) return;
+    const key = event.key;
+    if (/^[0-9]$/.test(key) || key === 'Backspace' || key === 'Enter') {
+      if (event.target instanceof HTMLButtonElement && key === 'Enter') return;
+      event.preventDefault();
+      press(key);
+    }
+  });
+
+  window.addEventListener('online', flushPending);
+
+  async function start() {
+    show('start');
+    session = store.get(KEYS.session);
+    drill = store.get(KEYS.drill);
+    let same = false;
+    try {
+      same = await hello();
+    } catch (e) {
+      showError(e instanceof Refused ? e.text : '');
+    }
+    if (!same || !session || !session.pupil) {
+      forgetPupil();
+      return showSignIn();
+    }
+    if (drill && drill.pupil === session.pupil) return openDrill();
+    drill = null;
+    saveDrill();
+    return showHome();
+  }
+
+  start();
+})();

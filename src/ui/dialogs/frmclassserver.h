@@ -1,0 +1,49 @@
+#pragma once
+// The class server window: the teacher turns the server for the pupils' tablets on and off,
+// shows its address as text and as a QR code for the tablets' cameras, sees the tablets and
+// who is signed in on each, and can send a tablet away. Closing the window keeps the server
+// running; the main window's title says how many tablets are connected.
+
+#include <QDialog>
+#include <memory>
+
+class Classroom;
+class ClassServer;
+class QLabel;
+class QPushButton;
+class QTreeWidget;
+struct ApplicationState;
+
+// A QR code of `text` (UTF-8, error correction M), `scale` pixels a module with the quiet
+// zone around it; a null image where no QR code can be made.
+QImage qrCodeImage(const QString &text, int scale);
+
+class frmClassServer : public QDialog {
+    Q_OBJECT
+public:
+    // `dataFolder` is the folder the tablets' records go to (the desktop's).
+    frmClassServer(const QString &dataFolder, QWidget *parent);
+    ~frmClassServer() override;
+
+    ClassServer &server() { return *m_server; }
+    // The title's word for the main window: "タブレット 3台" while serving, else empty.
+    QString titleNote() const;
+
+Q_SIGNALS:
+    void titleNoteChanged();
+
+private:
+    void startOrStop();
+    void refresh();
+    void disconnectSelected();
+
+    std::unique_ptr<ApplicationState> m_state;
+    std::unique_ptr<Classroom> m_classroom;
+    std::unique_ptr<ClassServer> m_server;
+    QPushButton *m_startStop = nullptr;
+    QLabel *m_address = nullptr;
+    QLabel *m_qr = nullptr;
+    QLabel *m_count = nullptr;
+    QTreeWidget *m_tablets = nullptr;
+    QPushButton *m_disconnect = nullptr;
+};

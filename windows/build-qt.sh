@@ -99,6 +99,7 @@ progress() {
       *error*|*FAILED*) printf '%s\n' "$line" >&2 ;;
     esac
   done
+  return 0 # not the status of the last line's test, which ended the script under pipefail
 }
 
 # --- qtbase -------------------------------------------------------------------------------
@@ -129,8 +130,8 @@ if ! stamped "$stamp" "$stamp_text"; then
   fi
 
   say "building Qt $upstream for Windows with $jobs jobs at nice 19 (the first build takes about an hour)"
-  nice -n 19 cmake --build "$build" --parallel "$jobs" 2>&1 | tee "$build/build.log" | progress
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { say "the Qt build failed; see $build/build.log"; exit 1; }
+  nice -n 19 cmake --build "$build" --parallel "$jobs" 2>&1 | tee "$build/build.log" | progress ||
+    { say "the Qt build failed; see $build/build.log"; exit 1; }
   say "installing into $prefix"
   nice -n 19 cmake --install "$build" >"$build/install.log" 2>&1
   # What the installer ships beside Qt's libraries: Qt's licences and where its source is.
@@ -177,8 +178,8 @@ build_httpserver() {
     >"$hs_build/configure.log" 2>&1 || {
     tail -40 "$hs_build/configure.log" >&2; say "see $hs_build/configure.log"; exit 1; }
   say "building Qt HTTP Server $upstream for Windows at nice 19"
-  nice -n 19 cmake --build "$hs_build" --parallel "$jobs" 2>&1 | tee "$hs_build/build.log" | progress
-  [ "${PIPESTATUS[0]}" -eq 0 ] || { say "the build failed; see $hs_build/build.log"; exit 1; }
+  nice -n 19 cmake --build "$hs_build" --parallel "$jobs" 2>&1 | tee "$hs_build/build.log" |
+    progress || { say "the build failed; see $hs_build/build.log"; exit 1; }
   nice -n 19 cmake --install "$hs_build" >"$hs_build/install.log" 2>&1 || {
     say "installing failed; see $hs_build/install.log"; exit 1; }
   cat >"$prefix/licenses/qthttpserver-source.txt" <<NOTE

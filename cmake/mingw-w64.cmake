@@ -25,6 +25,10 @@ if(QUORIN_QT_WINDOWS)
   set(QT_HOST_PATH /usr CACHE PATH "")
   set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
 endif()
+# pkg-config reads only the MinGW sysroot's .pc files, never the Linux ones under /usr: a
+# Linux library found there would be linked into the Windows program.
+set(ENV{PKG_CONFIG_LIBDIR} /usr/${_triple}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

@@ -112,10 +112,15 @@ fi
 say "installer: quorin-$version-setup.exe /S"
 wine_ja "$build/quorin-$version-setup.exe" /S >/dev/null 2>&1 || fail "installer exit status $?"
 /usr/lib/wine/wineserver -w
-for f in quorin.exe quorin.ico uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
-         Qt6PrintSupport.dll quorin_print.dll platforms/qwindows.dll \
-         styles/qwindowsvistastyle.dll \
-         libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll licenses/LGPL-3.0-only.txt; do
+expected=(quorin.exe quorin.ico uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll
+          Qt6PrintSupport.dll quorin_print.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll
+          libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll licenses/LGPL-3.0-only.txt)
+# A Windows Qt with Qt HTTP Server gives the program its class server module, and the
+# installer the libraries it loads.
+if [ -f "$qt/bin/Qt6HttpServer.dll" ]; then
+  expected+=(quorin_classserver.dll Qt6Network.dll Qt6HttpServer.dll licenses/qthttpserver-source.txt)
+fi
+for f in "${expected[@]}"; do
   [ -f "$installed/$f" ] || fail "not installed: $f"
 done
 [ -f "$menu_entry" ] || fail "no Start-menu entry"

@@ -39,7 +39,6 @@ public:
     QString address() const;
 
     ClassService &service() { return m_service; }
-    Classroom &classroom() { return m_classroom; }
 
 Q_SIGNALS:
     void runningChanged(bool running);

@@ -25,7 +25,6 @@ public:
     frmClassServer(const QString &dataFolder, QWidget *parent);
     ~frmClassServer() override;
 
-    ClassServer &server() { return *m_server; }
     // The title's word for the main window: "タブレット 3台" while serving, else empty.
     QString titleNote() const;
 

@@ -9,6 +9,12 @@ bool isLineBreak(char32_t c) {
            c == 0x2029;
 }
 
+// One character as a string. QString::fromUcs4 would take a leading U+FEFF for a byte-order
+// mark and drop it, and the check would then pass a character the files cannot hold.
+QString oneCharacter(char32_t c) {
+    return QChar::fromUcs4(c).operator QStringView().toString();
+}
+
 } // namespace
 
 NameCheck nameProblem(const QString &name) {
@@ -16,7 +22,7 @@ NameCheck nameProblem(const QString &name) {
     check.name = name;
     const auto fail = [&](NameProblem problem, char32_t c) {
         check.problem = problem;
-        check.offending = QString::fromUcs4(&c, 1);
+        check.offending = oneCharacter(c);
         return check;
     };
     for (char32_t c : name.toUcs4()) {
@@ -29,7 +35,7 @@ NameCheck nameProblem(const QString &name) {
     }
     // Checked character by character so the message can show the one that does not fit.
     for (char32_t c : name.toUcs4()) {
-        if (!isCp932Encodable(QString::fromUcs4(&c, 1)))
+        if (!isCp932Encodable(oneCharacter(c)))
             return fail(NameProblem::NotEncodable, c);
     }
     return check;

@@ -7,6 +7,7 @@
 #include "core/challengeclock.h"
 #include "core/keys.h"
 #include "core/numericvalue.h"
+#include "records/cp932.h"
 #include "records/datafile.h"
 #include "records/datasync.h"
 #include "records/ownfile.h"
@@ -189,6 +190,12 @@ void TestRules::numbersKeysClock_data() {
     row("log of names alike for 60", twoLogs(QString(60, 'k') + 'a', QString(60, 'k'), "", ""),
         true);
     row("log of clones", twoLogs("pc-01", "pc-01", "3f2a", "77c1"), true);
+    // Control codes are themselves in code page 932, as Windows reads and writes them: a line
+    // nobody reads must not change bytes each time a copy saves the file.
+    const QByteArray controls("\x1a\x1c\x7f\x82\xa0");
+    row("code page 932 controls read", decodeCp932(controls).value_or("?"), "\x1a\x1c\x7f\u3042");
+    row("code page 932 controls written",
+        encodeCp932(QString::fromLatin1(controls.left(3)) + u'\u3042').value_or("?"), controls);
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
     row("the root folder's text", optionsFolderText("/"), QDir::toNativeSeparators("/"));

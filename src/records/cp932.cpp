@@ -50,7 +50,26 @@ std::optional<QString> decodeCp932(const QByteArray &bytes) {
 #else
 namespace {
 constexpr const char *kCodePage = "windows-932";
+
+// ICU's table for this code page maps three control codes in a ring (byte 1A is U+001C, 1C
+// is U+007F, 7F is U+001A), where Windows maps each to itself. The bytes stand alone in code
+// page 932 (no lead byte is below 81 and no second byte is 1A, 1C or 7F), so turning them
+// around byte by byte gives Windows' mapping and both builds write the same file.
+QByteArray turnControls(const QByteArray &bytes, bool forEncoder) {
+    if (!bytes.contains('\x1a') && !bytes.contains('\x1c') && !bytes.contains('\x7f'))
+        return bytes;
+    QByteArray turned = bytes;
+    for (char &c : turned) {
+        if (c == '\x1a')
+            c = forEncoder ? '\x1c' : '\x7f';
+        else if (c == '\x1c')
+            c = forEncoder ? '\x7f' : '\x1a';
+        else if (c == '\x7f')
+            c = forEncoder ? '\x1a' : '\x1c';
+    }
+    return turned;
 }
+} // namespace
 
 std::optional<QByteArray> encodeCp932(const QString &text) {
     QStringEncoder encoder(kCodePage, QStringConverter::Flag::Stateless);
@@ -59,14 +78,14 @@ std::optional<QByteArray> encodeCp932(const QString &text) {
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
         return std::nullopt;
-    return bytes;
+    return turnControls(bytes, true);
 }
 
 std::optional<QString> decodeCp932(const QByteArray &bytes) {
     QStringDecoder decoder(kCodePage, QStringConverter::Flag::Stateless);
     if (!decoder.isValid())
         return std::nullopt;
-    QString text = decoder.decode(bytes);
+    QString text = decoder.decode(turnControls(bytes, false));
     if (decoder.hasError())
         return std::nullopt;
     return text;

@@ -75,6 +75,8 @@ private Q_SLOTS:
     void windowsFitTheScreen();
     void pageBuiltLate_data();
     void pageBuiltLate();
+    void textsFit_data();
+    void textsFit();
 };
 
 void TestPages::signInPage() {
@@ -666,10 +668,59 @@ void TestPages::pageBuiltLate() {
     };
     TestMain early, late;
     build(*early.window);
+    QMap<QWidget *, qreal> designPoints;
+    for (QWidget *c : early.window->tabStrip()->widget(tab)->findChildren<QWidget *>())
+        designPoints[c] = c->font().pointSizeF();
+    const qreal scaleBefore = early.window->contentScale();
     early.window->fitInto(QSize(500, 400));
     late.window->fitInto(QSize(500, 400));
     build(*late.window);
     QCOMPARE(seen(*late.window), seen(*early.window));
+    // Every font shrinks with the window once, however deep its widget sits.
+    const qreal shrink = early.window->contentScale() / scaleBefore;
+    QVERIFY(shrink < 0.9);
+    for (auto [c, points] : designPoints.asKeyValueRange())
+        QVERIFY2(qAbs(c->font().pointSizeF() - points * shrink) < 0.01,
+                 qPrintable(c->objectName()));
+}
+
+void TestPages::textsFit_data() {
+    QTest::addColumn<qreal>("factor");
+    for (qreal factor : {1.0, 0.97, 0.8, 0.6, 0.45})
+        QTest::newRow(qPrintable(QString::number(factor))) << factor;
+}
+
+void TestPages::textsFit() {
+    // Every caption of every page is whole in the window at its full size and scaled down.
+    QFETCH(qreal, factor);
+    Pupil t(roster({"たろう;1;0;0;0"}));
+    t.signIn("たろう");
+    const QSize full = t.window->size();
+    t.window->fitInto(QSize(qRound(full.width() * factor), qRound(full.height() * factor)));
+    QTest::qWait(20); // the layouts settle
+    QStringList clipped;
+    QTabBar *tabs = t.window->tabStrip()->tabBar();
+    for (int tab = 0; tab <= 5; ++tab) {
+        if (!tabs->rect().contains(tabs->tabRect(tab)))
+            clipped << tabs->tabText(tab);
+        t.window->tabStrip()->setCurrentIndex(tab);
+        for (QWidget *w : t.window->tabStrip()->currentWidget()->findChildren<QWidget *>()) {
+            auto *button = qobject_cast<QAbstractButton *>(w);
+            auto *label = qobject_cast<QLabel *>(w);
+            const QString text = button                        ? button->text()
+                                 : label && !label->wordWrap() ? label->text()
+                                                               : QString();
+            if (!w->isVisible() || text.isEmpty())
+                continue;
+            const int room = w->contentsRect().width() - (button ? 6 : 0);
+            const int need =
+                w->fontMetrics().horizontalAdvance(QString(text).remove(u'&').trimmed());
+            if (need > room)
+                clipped << QStringLiteral("%1 %2>%3").arg(w->objectName()).arg(need).arg(room);
+        }
+        snapshot(t.window.get(), QStringLiteral("fit-%1-%2").arg(factor).arg(tab));
+    }
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", ")));
 }
 
 QTEST_MAIN(TestPages)

@@ -51,6 +51,8 @@ constexpr int kOuterWidthTwips = 12465;
 constexpr int kOuterHeightTwips = 9255;
 constexpr int kClientWidthTwips = 12375;
 constexpr int kClientHeightTwips = 8640;
+// The room right of the six tabs for the signed-in pupil's name.
+constexpr int kPupilShownTwips = 4200;
 constexpr double kDefaultPositionTwips = 1000.0;
 const QString kNumberPadKey = QStringLiteral("Settings/NumberPad");
 
@@ -97,7 +99,7 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     m_pupilShown->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // The room right of the six tabs, whatever name is shown (the tab widget sizes its corner
     // once, not at each new name).
-    m_pupilShown->setMinimumWidth(twipsToPixels(4200));
+    m_pupilShown->setMinimumWidth(twipsToPixels(kPupilShownTwips));
     m_tabs->setCornerWidget(m_pupilShown, Qt::TopRightCorner);
     // The number pad joins this row when it is first shown.
     m_row = row;
@@ -287,6 +289,12 @@ void frmMain::scaleContent(qreal factor) {
         return;
     m_scale = factor;
     scaleDesign(m_tabs, factor);
+    // The tabs' padding does not shrink with their text: the name beside them gives up room
+    // first, so that every tab stays whole.
+    const int room =
+        qRound(twipsToPixels(kClientWidthTwips) * factor) - m_tabs->tabBar()->sizeHint().width();
+    m_pupilShown->setMinimumWidth(
+        qBound(0, room, qRound(twipsToPixels(kPupilShownTwips) * factor)));
 }
 
 void frmMain::showOnThisScreen(QWidget *window) {
@@ -418,10 +426,10 @@ void frmMain::buildSignInPage(QWidget *page) {
     // The signed-in pupil's own practice of weak facts and map of the facts.
     m_weakCommand = new QPushButton(QStringLiteral("にがて れんしゅう (Alt+6)"), page);
     nameControl(m_weakCommand, QStringLiteral("QuorinWeakFactsCommand"));
-    placeOnTabPage(m_weakCommand, 3840, 7920, 2415, 495);
+    placeOnTabPage(m_weakCommand, 3720, 7920, 2940, 495);
     m_mapCommand = new QPushButton(QStringLiteral("わたしの 九九 (Alt+7)"), page);
     nameControl(m_mapCommand, QStringLiteral("QuorinFactMapCommand"));
-    placeOnTabPage(m_mapCommand, 6360, 7920, 2415, 495);
+    placeOnTabPage(m_mapCommand, 6780, 7920, 2520, 495);
     for (auto [button, key] :
          {std::pair{m_weakCommand, Qt::Key_6}, std::pair{m_mapCommand, Qt::Key_7}}) {
         button->setEnabled(false);

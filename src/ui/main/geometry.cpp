@@ -21,9 +21,20 @@ QFont designFont(qreal pointSize, bool bold, bool underline) {
 
 void scaleDesign(QWidget *root, qreal factor) {
     const auto scaled = [factor](int twips) { return qRound(twips * factor / kTwipsPerPixel); };
-    for (QWidget *w : root->findChildren<QWidget *>()) {
-        if (!w->property("designFont").isValid())
-            w->setProperty("designFont", w->font());
+    const QList<QWidget *> widgets = root->findChildren<QWidget *>();
+    // Every design font is taken before any is scaled (parents come before their children
+    // in the list). A widget that inherits its font takes its parent's design font: the
+    // parent's font may be scaled already (a page built into a scaled window), and taking
+    // that as the design would shrink the child twice.
+    for (QWidget *w : widgets) {
+        if (w->property("designFont").isValid())
+            continue;
+        const QWidget *parent = w->parentWidget();
+        const bool inherits =
+            !w->testAttribute(Qt::WA_SetFont) && parent && parent->property("designFont").isValid();
+        w->setProperty("designFont", inherits ? parent->property("designFont") : w->font());
+    }
+    for (QWidget *w : widgets) {
         QFont font = w->property("designFont").value<QFont>();
         font.setPointSizeF(font.pointSizeF() * factor);
         w->setFont(font);

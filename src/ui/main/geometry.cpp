@@ -94,8 +94,11 @@ void setBackgroundColour(QWidget *w, const QColor &colour) {
 }
 
 QIcon applicationIcon() {
+    // The sizes title bars and task bars draw. Larger views (launchers, window switchers)
+    // take the installed icon named by the desktop entry, and on Windows the icon in the
+    // program file; decoding 128 and 256 px here held a third of a megabyte for nothing.
     QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
+    for (int size : {16, 32, 48, 64})
         icon.addPixmap(
             pngPixmap(QStringLiteral(":/icons/hicolor/%1x%1/jp.ac.quorin.Quorin.png").arg(size)));
     return icon;

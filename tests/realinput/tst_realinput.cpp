@@ -147,7 +147,7 @@ void TestRealInput::enterSignsInAsTyped_data() {
     QTest::newRow("listed, not the list's current entry") << "Kenta" << QString() << 2;
     QTest::newRow("listed in another letter case") << "suzuki" << QString() << 5;
     QTest::newRow("beginning of a listed name") << "ken" << QString() << 5;
-    QTest::newRow("compatibility kanji") << QString() << QStringLiteral("\uFA10田") << 3;
+    QTest::newRow("compatibility kanji") << QString() << "\uFA10田" << 3;
 }
 
 void TestRealInput::enterSignsInAsTyped() {
@@ -163,7 +163,7 @@ void TestRealInput::enterSignsInAsTyped() {
     else
         m_x.type(typed);
     const QString name = typed.isEmpty() ? pastedText : typed;
-    keys({QStringLiteral("Return")}); // once
+    keys({"Return"}); // once
     QCOMPARE(edit->text(), name);
     QCOMPARE(openActivities(*t), 5);
     QCOMPARE(t->state.CurrentPupilRow, qint16(row));
@@ -188,23 +188,22 @@ void TestRealInput::enterPressesTheFocusedButton() {
     QFETCH(int, tab);
     QFETCH(QString, button);
     auto t = shownMain(fourPupils());
-    signIn(*t, QStringLiteral("hanako"));
+    signIn(*t, "hanako");
     t->window->tabStrip()->setCurrentIndex(tab);
     QWidget *window = t->window.get();
     auto *b = window->findChild<QPushButton *>(button);
     QVERIFY(b && b->isVisible());
     b->setFocus(Qt::TabFocusReason);
     QSignalSpy clicked(b, &QPushButton::clicked);
-    keys({QStringLiteral("Return")});
+    keys({"Return"});
     QCOMPARE(clicked.count(), 1);
 }
 
 void TestRealInput::tabStripKeysAreHarmless() {
     auto t = shownMain(fourPupils());
-    signIn(*t, QStringLiteral("hanako"));
+    signIn(*t, "hanako");
     t->window->tabStrip()->tabBar()->setFocus(Qt::TabFocusReason);
-    keys({QStringLiteral("Right"), QStringLiteral("End"), QStringLiteral("Left"),
-          QStringLiteral("Control_L+Tab"), QStringLiteral("Control_L+Next")});
+    keys({"Right", "End", "Left", "Control_L+Tab", "Control_L+Next"});
     QCOMPARE(t->window->tabStrip()->currentIndex(), 0);
     QCOMPARE(openActivities(*t), 5);
 }
@@ -223,7 +222,7 @@ void TestRealInput::focusIsVisible() {
     QFETCH(int, tab);
     QFETCH(QString, control);
     auto t = shownMain(fourPupils());
-    signIn(*t, QStringLiteral("hanako"));
+    signIn(*t, "hanako");
     t->window->tabStrip()->setCurrentIndex(tab);
     QWidget *w = t->find<QWidget>(control);
     if (auto *tabs = qobject_cast<QTabWidget *>(w))
@@ -271,20 +270,20 @@ void TestRealInput::folderDialogBrowses() {
     const QModelIndex top = model->index(QDir::rootPath());
     QTRY_VERIFY(model->rowCount(top) > 1);
     // Keyboard only: down to the sibling, open it, down into its subfolder.
-    keys({QStringLiteral("Down")});
+    keys({"Down"});
     QTRY_COMPARE(QFileInfo(model->filePath(tree->currentIndex())).fileName(), "2-2");
-    keys({QStringLiteral("Right")});
+    keys({"Right"});
     // Down goes where the tree shows it: wait until the subfolder is the row below.
     QTRY_VERIFY(tree->indexBelow(tree->currentIndex()).parent() == tree->currentIndex());
-    keys({QStringLiteral("Down")});
+    keys({"Down"});
     QTRY_COMPARE(QFileInfo(model->filePath(tree->currentIndex())).fileName(), "shared");
     // The teacher keeps it for every start: Tab to the check box, Space, Enter for OK.
-    keys({QStringLiteral("Tab"), QStringLiteral("space")});
+    keys({"Tab", "space"});
     snapshot(&options, QStringLiteral("options-sibling-x%1").arg(scale()));
     const QString shared = QDir::toNativeSeparators(root + "/2-2/shared");
     QCOMPARE(options.optionsPath(), shared);
     // The dialog closes on the press; its release may reach no window of the program.
-    m_x.tap(QStringLiteral("Return"));
+    m_x.tap("Return");
     QTRY_VERIFY(!options.isVisible());
     QCOMPARE(options.result(), int(QDialog::Accepted));
     QCOMPARE(t->state.DataFolder, shared);

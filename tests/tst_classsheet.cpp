@@ -349,13 +349,11 @@ void TestClassSheet::pdfPage() {
     text.start("pdftotext", {"-layout", pdf, "-"});
     QVERIFY(text.waitForFinished());
     const QString page = QString::fromUtf8(text.readAllStandardOutput());
-    for (const QString &expected :
-         {QStringLiteral("クラスのようす"), QStringLiteral("2年1組"),
-          QStringLiteral("今週（2026年12月7日（月）"), QStringLiteral("2026年12月9日（水）"),
-          QStringLiteral("たろうさん"), QStringLiteral("じろう")})
+    for (const QString &expected : {"クラスのようす", "2年1組", "今週（2026年12月7日（月）",
+                                    "2026年12月9日（水）", "たろうさん", "じろう"})
         QVERIFY2(page.contains(expected), qPrintable(expected + "\n" + page));
     const QString printed = QDate::currentDate().toString("yyyy年M月d日");
-    QVERIFY(page.contains(QRegularExpression(QStringLiteral("印刷日\\s*") + printed)));
+    QVERIFY(page.contains(QRegularExpression("印刷日\\s*" + printed)));
 }
 
 QTEST_MAIN(TestClassSheet)

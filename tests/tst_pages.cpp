@@ -49,7 +49,7 @@ struct Pupil : ShownMain {
 
 // The factors of a question label ("３　×　７　＝　"); 0 for one that is not there.
 QPair<int, int> factors(QLabel *question) {
-    const QString digits = QStringLiteral("１２３４５６７８９"), text = question->text();
+    const QString digits = "１２３４５６７８９", text = question->text();
     return {int(digits.indexOf(text.left(1))) + 1, int(digits.indexOf(text.mid(4, 1))) + 1};
 }
 
@@ -113,7 +113,7 @@ void TestPages::signInPage() {
     QVERIFY(shown->isVisible());
     QCOMPARE(shown->text(), "じろう さん");
     snapshot(t.window.get(), "activity-page-with-name");
-    t.click(QStringLiteral("QuorinChallengeQuizFinCommand"));
+    t.click("QuorinChallengeQuizFinCommand");
     QCOMPARE(Pupil::focus(), t.window->nameCombo());
     QCOMPARE(openActivities(t), 5);
     // The next child: Alt+N empties the name box and shuts the activities.
@@ -630,7 +630,7 @@ void TestPages::windowsFitTheScreen() {
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_L);
     t.signIn("たろう");
     t.clickTab(2);
-    t.click(QStringLiteral("QuorinNoviceQuizBestScoreCommand"));
+    t.click("QuorinNoviceQuizBestScoreCommand");
     fits(t.window->scoreDialog(), "OKButton");
 }
 
@@ -663,7 +663,7 @@ void TestPages::pageBuiltLate() {
                        .arg(c->font().pointSizeF());
         for (QWidget *c = holder->nextInFocusChain(); c != holder; c = c->nextInFocusChain())
             if (holder->isAncestorOf(c) && c->focusPolicy() & Qt::TabFocus)
-                out << QStringLiteral("tab ") + c->objectName();
+                out << "tab " + c->objectName();
         return out;
     };
     TestMain early, late;

@@ -62,6 +62,13 @@ inline QByteArray streakLines(const QStringList &records) {
     return cp932Lines(QStringList{QStringLiteral("氏名;得点")} + records);
 }
 
+// Save options that wait at most `ms` for a lock another copy holds.
+inline SyncOptions lockWait(int ms) {
+    SyncOptions options;
+    options.lockWaitMs = ms;
+    return options;
+}
+
 // Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1
 // only). ASCII characters go through QTest::keyClick so digits carry their key codes.
 inline void typeText(QWidget *widget, const QString &text) {
@@ -102,6 +109,12 @@ struct TestMain {
     }
 
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    // A menu item chosen with the keys a teacher uses: Alt and the menu's letter, then the
+    // item's letter.
+    void menu(Qt::Key menu, Qt::Key item) const {
+        QTest::keyClick(window.get(), menu, Qt::AltModifier);
+        QTest::keyClick(QApplication::activePopupWidget(), item);
+    }
     template <typename T> T *find(const QString &name) const {
         return window->findChild<T *>(name);
     }

@@ -249,8 +249,7 @@ void TestClassSheet::sheetWindow() {
     const auto open = [&t] {
         QApplication::setActiveWindow(t.window.get());
         [&] { QVERIFY(QTest::qWaitForWindowActive(t.window.get())); }();
-        QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+        t.menu(Qt::Key_T, Qt::Key_C);
         return t.window->classSheet();
     };
     {

@@ -102,8 +102,7 @@ void TestPages::signInPage() {
     QCOMPARE(rosterOnDisk(t), roster({"たろう;0;0;0;0", "じろう;0;0;0;0"}));
     // The teacher opens the folder dialog from the menu and cancels it: じろう stays in.
     t.window->setDialogHook([](QDialog *d) { QTest::keyClick(d, Qt::Key_Escape); });
-    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_O);
+    t.menu(Qt::Key_T, Qt::Key_O);
     QCOMPARE(openActivities(t), 5);
     // Into an activity by a click on its tab, with the pupil's name beside the tabs, and out
     // by its finish button.
@@ -128,9 +127,7 @@ void TestPages::signInPage() {
     // Another computer holds the folder: さぶろう waits in memory, the pupil sees no box but
     // the record line in a child's words; closing tells the teacher.
     writeBytes(t.path("Quorin.lock"), "4242\nquorin\nshokuinshitsu-pc\n");
-    SyncOptions wait0;
-    wait0.lockWaitMs = 0;
-    t.classroom->folderSync().setOptions(wait0);
+    t.classroom->folderSync().setOptions(lockWait(0));
     t.signIn("さぶろう");
     QVERIFY(t.messages.isEmpty());
     QVERIFY(t.find<QLabel>("QuorinIniRecordLabel")->text().startsWith("きろくは　あとで"));
@@ -448,8 +445,6 @@ void TestPages::classListWindow() {
                *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう", 3));
     t.signIn("たろう");
     QStringList shown;
-    QPair<int, int> firstAsked, onItsWay;
-    QMap<QPair<int, int>, int> times;
     t.window->setDialogHook([&](QDialog *d) {
         d->show();
         QApplication::setActiveWindow(d);
@@ -500,8 +495,7 @@ void TestPages::classListWindow() {
                           QPoint(8, 8));
         press("ClassListCloseCommand");
     });
-    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_L);
+    t.menu(Qt::Key_T, Qt::Key_L);
     QCOMPARE(shown, (QStringList{"あい", "カイ", "たろう２", "はなこ"}));
     QCOMPARE(rosterOnDisk(t),
              roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0", "はなこ;0;0;0;0"}));
@@ -549,14 +543,12 @@ void TestPages::teacherPin() {
         typeText(box, t.messages.isEmpty() ? "1111" : "2741");
         QTest::keyClick(box, Qt::Key_Return);
     });
-    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_O);
+    t.menu(Qt::Key_T, Qt::Key_O);
     QCOMPARE(pinState, "暗証番号を決めました。");
     QVERIFY(Classroom::teacherPinSet());
     for (int attempt = 0; attempt < 2; ++attempt) {
         QApplication::setActiveWindow(t.window.get()); // back from the PIN's box
-        QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+        t.menu(Qt::Key_T, Qt::Key_C);
     }
     QCOMPARE(t.messages, QStringList{"暗証番号がちがいます。"}); // the wrong one first
     QTRY_VERIFY(t.window->classSheet() && t.window->classSheet()->isVisible());
@@ -609,13 +601,11 @@ void TestPages::windowsFitTheScreen() {
         QTRY_VERIFY(!shown || !shown->isVisible());
         QApplication::setActiveWindow(t.window.get());
     };
-    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_C);
+    t.menu(Qt::Key_T, Qt::Key_C);
     fits(t.window->classSheet(), "ClassSheetCloseCommand");
     if (QTest::currentTestFailed())
         return;
-    QTest::keyClick(t.window.get(), Qt::Key_H, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    t.menu(Qt::Key_H, Qt::Key_Return);
     QWidget *help = nullptr;
     for (QWidget *w : QApplication::topLevelWidgets())
         help = w->objectName() == "HelpViewer" ? w : help;
@@ -626,8 +616,7 @@ void TestPages::windowsFitTheScreen() {
         d->show();
         fits(d, "ClassListCloseCommand");
     });
-    QTest::keyClick(t.window.get(), Qt::Key_T, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_L);
+    t.menu(Qt::Key_T, Qt::Key_L);
     t.signIn("たろう");
     t.clickTab(2);
     t.click("QuorinNoviceQuizBestScoreCommand");
@@ -755,13 +744,13 @@ void TestPages::weakFactsJourney() {
         d->show();
         QApplication::setActiveWindow(d);
         if (auto *map = qobject_cast<frmFactMap *>(d)) {
-            for (const auto &[a, b] : std::as_const(learnt))
-                shown << map->findChild<QLabel *>(QStringLiteral("FactMapCell_%1_%2").arg(a).arg(b))
-                             ->accessibleName();
-            const auto &[a, b] = onItsWay;
-            shown << map->findChild<QLabel *>(QStringLiteral("FactMapCell_%1_%2").arg(a).arg(b))
-                         ->accessibleName();
-            shown << map->findChild<QLabel *>("FactMapCell_9_9")->accessibleName();
+            const auto cell = [map](QPair<int, int> f) {
+                const QString name = QStringLiteral("FactMapCell_%1_%2").arg(f.first).arg(f.second);
+                return map->findChild<QLabel *>(name)->accessibleName();
+            };
+            for (const auto &fact : std::as_const(learnt))
+                shown << cell(fact);
+            shown << cell(onItsWay) << cell({9, 9});
             shown << map->findChild<QLabel *>("FactMapCountLabel")->text();
             snapshot(d, "fact-map");
             QTest::keyClick(d, Qt::Key_Escape);

@@ -91,8 +91,11 @@ struct TestMain {
     std::unique_ptr<frmMain> window;
     QStringList messages; // the texts of the message boxes
 
-    explicit TestMain(bool load = true) {
+    // On a data folder holding `ini` (nothing when empty), loaded at once unless told not to.
+    explicit TestMain(bool load = true, const QByteArray &ini = QByteArray()) {
         initialiseApplicationState(state, dir.path());
+        if (!ini.isEmpty())
+            writeBytes(path(QStringLiteral("Quorin.ini")), ini);
         classroom = std::make_unique<Classroom>(state);
         classroom->setRandomSource(&random);
         window = std::make_unique<frmMain>(*classroom);
@@ -123,9 +126,7 @@ struct TestMain {
 // The window shown and active on a data folder holding `ini` (nothing when empty) and a fresh
 // record file, driven as a pupil drives it.
 struct ShownMain : TestMain {
-    explicit ShownMain(const QByteArray &ini = QByteArray()) : TestMain(false) {
-        if (!ini.isEmpty())
-            writeBytes(path(QStringLiteral("Quorin.ini")), ini);
+    explicit ShownMain(const QByteArray &ini = QByteArray()) : TestMain(false, ini) {
         writeBytes(path(QStringLiteral("Quorin.dat")), newStreakFileBytes());
         window->Form_Load();
         window->show();
@@ -148,15 +149,6 @@ struct ShownMain : TestMain {
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(tab).center());
     }
 };
-
-// A main window on a data folder that already holds `roster` (nothing when empty).
-inline std::unique_ptr<TestMain> withRoster(const QByteArray &roster) {
-    auto t = std::make_unique<TestMain>(false);
-    if (!roster.isEmpty())
-        writeBytes(t->path(QStringLiteral("Quorin.ini")), roster);
-    t->window->Form_Load();
-    return t;
-}
 
 inline QByteArray rosterOnDisk(const TestMain &t) {
     return readBytes(t.path(QStringLiteral("Quorin.ini")));

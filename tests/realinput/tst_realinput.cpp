@@ -100,7 +100,7 @@ void TestRealInput::keys(const QStringList &names) {
 }
 
 std::unique_ptr<TestMain> TestRealInput::shownMain(const QByteArray &rosterBytes) {
-    auto t = withRoster(rosterBytes);
+    auto t = std::make_unique<TestMain>(true, rosterBytes);
     t->window->show();
     activate(t->window.get());
     return t;

@@ -146,7 +146,6 @@ private Q_SLOTS:
         QFETCH(QString, path);
         QFETCH(QByteArray, body);
         QFETCH(QString, tablet);
-        QFETCH(int, status);
         QFETCH(QString, code);
         ServerRoom room;
         const QByteArray token = room.signedIn();
@@ -161,7 +160,7 @@ private Q_SLOTS:
         const QJsonObject reply =
             room.raw(method, QString(path).replace("%1", room.service->code()).replace("%2", setId),
                      QString::fromUtf8(body).replace("%2", setId).toUtf8(), sent);
-        QCOMPARE(room.status, status);
+        QTEST(room.status, "status");
         if (!code.isEmpty()) {
             QCOMPARE(reply["code"].toString(), code);
             QVERIFY(!reply["error"].toString().isEmpty());
@@ -236,8 +235,7 @@ private Q_SLOTS:
     }
     void localNetworkPeers() {
         QFETCH(QString, address);
-        QFETCH(bool, allowed);
-        QCOMPARE(localNetworkPeer(QHostAddress(address)), allowed);
+        QTEST(localNetworkPeer(QHostAddress(address)), "allowed");
     }
 
     // A tablet that sends too fast is told to wait; one the teacher disconnected starts again.

@@ -79,39 +79,38 @@ void TestCommandLine::decide() {
 
     QTemporaryDir tmp;
     const QString root = tmp.path();
-    QVERIFY(QDir(root).mkpath(QStringLiteral("cwd")) &&
-            QDir(root).mkpath(QStringLiteral("shared")));
+    QVERIFY(QDir(root).mkpath("cwd") && QDir(root).mkpath("shared"));
     const QByteArray latin1 = QFile::encodeName(root) + "/caf\xe9";
 #ifdef Q_OS_UNIX
     QCOMPARE(::mkdir(latin1.constData(), 0755), 0);
     const auto removeLatin1 = qScopeGuard([&latin1] { ::rmdir(latin1.constData()); });
 #else
-    if (args.contains(QStringLiteral("<latin1>")))
+    if (args.contains("<latin1>"))
         QSKIP("Windows names files in UTF-16: no name is bytes of another encoding");
 #endif
-    QFile file(root + QStringLiteral("/file"));
+    QFile file(root + "/file");
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     const auto fill = [&](QString s) {
-        return s.replace(QStringLiteral("<cwd>"), root + QStringLiteral("/cwd"))
-            .replace(QStringLiteral("<appdata>"), root + QStringLiteral("/share/quorin"))
-            .replace(QStringLiteral("<shared>"), root + QStringLiteral("/shared"))
-            .replace(QStringLiteral("<file>"), root + QStringLiteral("/file"))
-            .replace(QStringLiteral("<latin1>"), QString::fromLocal8Bit(latin1));
+        return s.replace("<cwd>", root + "/cwd")
+            .replace("<appdata>", root + "/share/quorin")
+            .replace("<shared>", root + "/shared")
+            .replace("<file>", root + "/file")
+            .replace("<latin1>", QString::fromLocal8Bit(latin1));
     };
 
     CommandLineInput in;
-    in.arguments << QStringLiteral("quorin");
+    in.arguments << "quorin";
     for (const QString &a : args)
         in.arguments << fill(a);
-    in.currentDirectory = root + QStringLiteral("/cwd");
+    in.currentDirectory = root + "/cwd";
     in.appDataLocation = fill(appData);
     in.japanese = japanese;
     in.rememberedFolder = fill(remembered);
 
     const StartDecision d = decideStart(in);
     QCOMPARE(d.exitNow, exitCode >= 0);
-    QCOMPARE(d.forgetPin, args.contains(QStringLiteral("--forget-pin")));
+    QCOMPARE(d.forgetPin, args.contains("--forget-pin"));
     if (exitCode < 0) {
         QCOMPARE(d.dataFolder, QDir::toNativeSeparators(fill(folder)));
         QVERIFY(QFileInfo(d.dataFolder).isDir());

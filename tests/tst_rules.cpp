@@ -108,7 +108,7 @@ void foreignLock(const QString &dataFile, int ageSeconds) {
 
 QByteArray encoded(const char *codec, const QStringList &texts) {
     QStringEncoder encoder(codec, QStringConverter::Flag::WriteBom);
-    return encoder.encode(texts.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+    return encoder.encode(texts.join("\r\n") + "\r\n");
 }
 
 } // namespace
@@ -170,7 +170,7 @@ void TestRules::numbersKeysClock_data() {
     IsDigitKey(105, digit);
     row("keypad 9 is a digit", digit, int(True));
     row("Delete edits", isEditingKey(VK::Delete), true);
-    row("full-width 9", virtualKeyCode(Qt::Key_unknown, {}, 0, 0, QStringLiteral("９")), 57);
+    row("full-width 9", virtualKeyCode(Qt::Key_unknown, {}, 0, 0, "９"), 57);
 #ifdef Q_OS_WIN
     // Windows reports the key's own virtual key (and its scan code 10) with the symbol.
     row("Shift+9 on the main row",

@@ -166,7 +166,7 @@ void checkMerge(const QByteArray &disk, const QByteArray &base, const QByteArray
 }
 
 void checkRecords(const QByteArray &file, Activity activity) {
-    const QString name = QStringLiteral("たろう");
+    const QString name = "たろう";
     {
         ApplicationState s;
         readStreakRecord(s, activity, file, name);

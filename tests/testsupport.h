@@ -195,12 +195,8 @@ inline QStringList answerLogLines(const TestMain &t) {
 
 inline QString logLine(const QString &who, const QString &activity, int a, int b, bool right,
                        bool unfinished = false) {
-    return QStringLiteral("%1,%2,%3,%4,%5,%6")
-        .arg(who, activity)
-        .arg(a)
-        .arg(b)
-        .arg(right ? QStringLiteral("○") : QStringLiteral("×"))
-        .arg(unfinished ? "とちゅう" : QString());
+    return who + u',' + activity + QStringLiteral(",%1,%2,").arg(a).arg(b) + (right ? "○" : "×") +
+           u',' + (unfinished ? "とちゅう" : "");
 }
 
 // Saves a PNG of the widget into $QUORIN_SNAPSHOTS when that folder is set (for looking at

@@ -18,7 +18,6 @@
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QStringEncoder>
@@ -217,10 +216,8 @@ void TestClassSheet::answerTimes() {
     QVERIFY(logs.addFile(log(lines)));
     QStringList read;
     for (const AnswerRecord &r : logs.answers)
-        read << QStringLiteral("%1 %2 %3")
-                    .arg(QDate::fromJulianDay(r.day).toString(Qt::ISODate))
-                    .arg(r.second)
-                    .arg(r.ms);
+        read << QDate::fromJulianDay(r.day).toString(Qt::ISODate) +
+                    QStringLiteral(" %1 %2").arg(r.second).arg(r.ms);
     QTEST(read, "read");
     QTEST(logs.damagedLines, "damaged");
 }

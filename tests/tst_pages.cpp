@@ -586,9 +586,7 @@ void TestPages::windowsFitTheScreen() {
         QTRY_VERIFY(w->isVisible());
         QTest::qWait(50); // the layout settles
         QVERIFY2(area.contains(w->frameGeometry()),
-                 qPrintable(QStringLiteral("%1 in %2")
-                                .arg(w->objectName())
-                                .arg(QDebug::toString(w->frameGeometry()))));
+                 qPrintable(w->objectName() + " in " + QDebug::toString(w->frameGeometry())));
         QVERIFY(w->minimumWidth() < w->width() && w->minimumHeight() < w->height());
         QVERIFY(w->maximumWidth() > w->width() && w->maximumHeight() > w->height());
         auto *close = w->findChild<QPushButton *>(closeName);
@@ -647,8 +645,7 @@ void TestPages::pageBuiltLate() {
         QStringList out;
         for (QWidget *c : holder->findChildren<QWidget *>())
             out << QStringLiteral("%1 %2 %3pt")
-                       .arg(c->objectName())
-                       .arg(QDebug::toString(c->geometry()))
+                       .arg(c->objectName(), QDebug::toString(c->geometry()))
                        .arg(c->font().pointSizeF());
         for (QWidget *c = holder->nextInFocusChain(); c != holder; c = c->nextInFocusChain())
             if (holder->isAncestorOf(c) && c->focusPolicy() & Qt::TabFocus)
@@ -804,10 +801,8 @@ void TestPages::weakFactsJourney() {
     // (The first one asked was answered wrong once more there: on its way too.)
     QStringList expected;
     for (const auto &[a, b] : std::as_const(learnt))
-        expected << QStringLiteral("%1かける%2、%3")
-                        .arg(a)
-                        .arg(b)
-                        .arg(qMakePair(a, b) == firstAsked ? "もうすこし" : "おぼえた");
+        expected << QStringLiteral("%1かける%2、").arg(a).arg(b) +
+                        (qMakePair(a, b) == firstAsked ? "もうすこし" : "おぼえた");
     const auto [a, b] = onItsWay;
     expected << QStringLiteral("%1かける%2、もうすこし").arg(a).arg(b) << "9かける9、まだ";
     QCOMPARE(shown.mid(0, 6), expected);

@@ -12,10 +12,8 @@
 
 #include <QApplication>
 #include <QFileSystemModel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTabBar>
 #include <QTabWidget>

@@ -10,7 +10,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <latch>

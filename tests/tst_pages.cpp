@@ -753,7 +753,6 @@ void TestPages::weakFactsJourney() {
             QTest::keyClick(d, Qt::Key_Escape);
             return;
         }
-        QSet<QPair<int, int>> asked;
         for (int i = 0; i < kWeakSetSize; ++i) {
             auto *question = d->findChild<QLabel *>(QStringLiteral("WeakQuestion_%1").arg(i));
             QVERIFY(question->isVisible());
@@ -773,11 +772,7 @@ void TestPages::weakFactsJourney() {
                              ->text(),
                          QString::number(a * b));
         }
-        for (auto it = times.cbegin(); it != times.cend(); ++it)
-            if (learnt.contains(it.key()))
-                asked << it.key();
-        QCOMPARE(asked, learnt);
-        for (const auto &fact : std::as_const(learnt))
+        for (const auto &fact : std::as_const(learnt)) // each asked twice
             QCOMPARE(times[fact], 2);
         shown << d->findChild<QLabel *>("WeakEndLabel")->text();
         snapshot(d, "weak-facts");

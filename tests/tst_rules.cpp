@@ -227,7 +227,6 @@ void TestRules::names_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<NameProblem>("problem");
     QTest::addColumn<QString>("stored");
-    QTest::newRow("kana") << "たろう" << NameProblem::None << "たろう";
     QTest::newRow("end spaces go, width counts")
         << "　Ｔａ ｒｏ " << NameProblem::None << "Ｔａ ｒｏ";
     // Code page 932's own compatibility kanji, which composition would change.
@@ -246,10 +245,9 @@ void TestRules::names_data() {
 
 void TestRules::names() {
     QFETCH(QString, typed);
-    QFETCH(NameProblem, problem);
     const NameCheck check = checkPupilName(typed);
-    QCOMPARE(check.problem, problem);
-    if (problem == NameProblem::None)
+    QTEST(check.problem, "problem");
+    if (check.problem == NameProblem::None)
         QTEST(check.name, "stored");
 }
 

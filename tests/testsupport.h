@@ -178,11 +178,10 @@ inline QStringList answerLogLines(const TestMain &t) {
             line = line.mid(20);
         // The time and the number given: every answer confirmed in these journeys has both,
         // the number of a right one is the product; then they are left out of the line.
-        const qsizetype givenAt = line.lastIndexOf(u','),
-                        msAt = line.lastIndexOf(u',', givenAt - 1);
-        const QString ms = line.mid(msAt + 1, givenAt - msAt - 1), given = line.mid(givenAt + 1);
-        line.truncate(msAt);
-        const QStringList f = line.split(u',');
+        QStringList f = line.split(u',');
+        const QString given = f.value(f.size() - 1), ms = f.value(f.size() - 2);
+        f = f.mid(0, f.size() - 2);
+        line = f.join(u',');
         const bool right = f.value(f.size() - 2) == "○";
         const int product = f.value(f.size() - 4).toInt() * f.value(f.size() - 3).toInt();
         if (!line.endsWith("とちゅう") && (ms.toInt() < 0 || ms.isEmpty()))

@@ -148,9 +148,9 @@ void TestCommandLine::helpLinesUp() {
         if (!line.startsWith("  "))
             continue;
         const qsizetype gap = line.indexOf("  ", 2);
-        const qsizetype start = line.startsWith("  -")
-                                    ? line.indexOf(QRegularExpression("\\S"), gap)
-                                    : line.indexOf(QRegularExpression("\\S"));
+        // An option's explanation starts after the gap; any other line's at its first letter.
+        const qsizetype start =
+            line.indexOf(QRegularExpression("\\S"), line.startsWith("  -") ? gap : 0);
         starts.insert(columns(line.left(start)));
     }
     QCOMPARE(starts.size(), 1);

@@ -186,10 +186,8 @@ private Q_SLOTS:
         QCOMPARE(marks["score"].toInt(), 95);
         QCOMPARE(marks["marks"].toArray()[3].toBool(), false);
         QCOMPARE(room.call("grade", first, token), marks);
-        QJsonObject again = first;
-        again["attempt"] = 2;
-        again["answers"] = rightAnswers(set);
-        const QJsonObject corrected = room.call("grade", again, token);
+        const QJsonObject corrected = room.call(
+            "grade", {{"set", set["set"]}, {"attempt", 2}, {"answers", rightAnswers(set)}}, token);
         QCOMPARE(corrected["score"].toInt(), 100);
         QCOMPARE(corrected["counted"].toBool(), false);
         QCOMPARE(room.logLines(), 20);

@@ -42,7 +42,7 @@ inline bool writeBytes(const QString &path, const QByteArray &bytes) {
 }
 
 inline const QString kRosterHeader =
-    QStringLiteral("氏名;初級100点回数;中級100点回数;上級100点回数;チャレンジ100点回数");
+    "氏名;初級100点回数;中級100点回数;上級100点回数;チャレンジ100点回数";
 
 // Lines in code page 932, each ended by CR LF.
 inline QByteArray cp932Lines(const QStringList &lines) {
@@ -59,7 +59,14 @@ inline QByteArray roster(const QStringList &pupils) {
 
 // The record file with its header and the given record lines.
 inline QByteArray streakLines(const QStringList &records) {
-    return cp932Lines(QStringList{QStringLiteral("氏名;得点")} + records);
+    return cp932Lines(QStringList{"氏名;得点"} + records);
+}
+
+// Save options that wait at most `ms` for a lock another copy holds.
+inline SyncOptions lockWait(int ms) {
+    SyncOptions options;
+    options.lockWaitMs = ms;
+    return options;
 }
 
 // Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1
@@ -84,8 +91,11 @@ struct TestMain {
     std::unique_ptr<frmMain> window;
     QStringList messages; // the texts of the message boxes
 
-    explicit TestMain(bool load = true) {
+    // On a data folder holding `ini` (nothing when empty), loaded at once unless told not to.
+    explicit TestMain(bool load = true, const QByteArray &ini = QByteArray()) {
         initialiseApplicationState(state, dir.path());
+        if (!ini.isEmpty())
+            writeBytes(path("Quorin.ini"), ini);
         classroom = std::make_unique<Classroom>(state);
         classroom->setRandomSource(&random);
         window = std::make_unique<frmMain>(*classroom);
@@ -102,6 +112,12 @@ struct TestMain {
     }
 
     QString path(const QString &name) const { return dir.path() + QLatin1Char('/') + name; }
+    // A menu item chosen with the keys a teacher uses: Alt and the menu's letter, then the
+    // item's letter.
+    void menu(Qt::Key menu, Qt::Key item) const {
+        QTest::keyClick(window.get(), menu, Qt::AltModifier);
+        QTest::keyClick(QApplication::activePopupWidget(), item);
+    }
     template <typename T> T *find(const QString &name) const {
         return window->findChild<T *>(name);
     }
@@ -110,10 +126,8 @@ struct TestMain {
 // The window shown and active on a data folder holding `ini` (nothing when empty) and a fresh
 // record file, driven as a pupil drives it.
 struct ShownMain : TestMain {
-    explicit ShownMain(const QByteArray &ini = QByteArray()) : TestMain(false) {
-        if (!ini.isEmpty())
-            writeBytes(path(QStringLiteral("Quorin.ini")), ini);
-        writeBytes(path(QStringLiteral("Quorin.dat")), newStreakFileBytes());
+    explicit ShownMain(const QByteArray &ini = QByteArray()) : TestMain(false, ini) {
+        writeBytes(path("Quorin.dat"), newStreakFileBytes());
         window->Form_Load();
         window->show();
         QApplication::setActiveWindow(window.get());
@@ -136,17 +150,8 @@ struct ShownMain : TestMain {
     }
 };
 
-// A main window on a data folder that already holds `roster` (nothing when empty).
-inline std::unique_ptr<TestMain> withRoster(const QByteArray &roster) {
-    auto t = std::make_unique<TestMain>(false);
-    if (!roster.isEmpty())
-        writeBytes(t->path(QStringLiteral("Quorin.ini")), roster);
-    t->window->Form_Load();
-    return t;
-}
-
 inline QByteArray rosterOnDisk(const TestMain &t) {
-    return readBytes(t.path(QStringLiteral("Quorin.ini")));
+    return readBytes(t.path("Quorin.ini"));
 }
 
 // How many of the activity tabs 1..5 can be chosen: 5 signed in, 0 locked.
@@ -164,39 +169,33 @@ inline QStringList answerLogLines(const TestMain &t) {
     const QStringList files = QDir(t.dir.path()).entryList({answerLogFilePattern()});
     const QByteArray bytes = readBytes(t.path(files.value(0)));
     if (files.size() != 1 || !bytes.startsWith(answerLogHeader()))
-        return {QStringLiteral("log files: ") + files.join(u' ')};
-    QStringList lines = QString::fromUtf8(bytes.mid(answerLogHeader().size()))
-                            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        return {"log files: " + files.join(u' ')};
+    QStringList lines =
+        QString::fromUtf8(bytes.mid(answerLogHeader().size())).split("\r\n", Qt::SkipEmptyParts);
     for (QString &line : lines) {
-        const QDateTime when =
-            QDateTime::fromString(line.left(19), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QDateTime when = QDateTime::fromString(line.left(19), "yyyy-MM-dd HH:mm:ss");
         if (qAbs(when.secsTo(QDateTime::currentDateTime())) < 600 && line.mid(19, 1) == u",")
             line = line.mid(20);
         // The time and the number given: every answer confirmed in these journeys has both,
         // the number of a right one is the product; then they are left out of the line.
-        const qsizetype givenAt = line.lastIndexOf(u','),
-                        msAt = line.lastIndexOf(u',', givenAt - 1);
-        const QString ms = line.mid(msAt + 1, givenAt - msAt - 1), given = line.mid(givenAt + 1);
-        line.truncate(msAt);
-        const QStringList f = line.split(u',');
-        const bool right = f.value(f.size() - 2) == QStringLiteral("○");
+        QStringList f = line.split(u',');
+        const QString given = f.value(f.size() - 1), ms = f.value(f.size() - 2);
+        f = f.mid(0, f.size() - 2);
+        line = f.join(u',');
+        const bool right = f.value(f.size() - 2) == "○";
         const int product = f.value(f.size() - 4).toInt() * f.value(f.size() - 3).toInt();
-        if (!line.endsWith(QStringLiteral("とちゅう")) && (ms.toInt() < 0 || ms.isEmpty()))
-            line += QStringLiteral(",no time");
-        if (right && !line.endsWith(QStringLiteral("とちゅう")) && given.toInt() != product)
-            line += QStringLiteral(",given ") + given;
+        if (!line.endsWith("とちゅう") && (ms.toInt() < 0 || ms.isEmpty()))
+            line += ",no time";
+        if (right && !line.endsWith("とちゅう") && given.toInt() != product)
+            line += ",given " + given;
     }
     return lines;
 }
 
 inline QString logLine(const QString &who, const QString &activity, int a, int b, bool right,
                        bool unfinished = false) {
-    return QStringLiteral("%1,%2,%3,%4,%5,%6")
-        .arg(who, activity)
-        .arg(a)
-        .arg(b)
-        .arg(right ? QStringLiteral("○") : QStringLiteral("×"))
-        .arg(unfinished ? QStringLiteral("とちゅう") : QString());
+    return who + u',' + activity + QStringLiteral(",%1,%2,").arg(a).arg(b) + (right ? "○" : "×") +
+           u',' + (unfinished ? "とちゅう" : "");
 }
 
 // Saves a PNG of the widget into $QUORIN_SNAPSHOTS when that folder is set (for looking at
@@ -206,5 +205,5 @@ inline void snapshot(QWidget *w, const QString &name) {
     if (dir.isEmpty())
         return;
     QDir().mkpath(QString::fromLocal8Bit(dir));
-    w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + QStringLiteral(".png"));
+    w->grab().save(QString::fromLocal8Bit(dir) + QLatin1Char('/') + name + ".png");
 }

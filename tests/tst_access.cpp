@@ -42,8 +42,7 @@ private Q_SLOTS:
 void TestAccess::numberPad() {
     Pupil t;
     // Shown from the menu with the keys a teacher uses, beside the pages and inside the screen.
-    QTest::keyClick(t.window.get(), Qt::Key_V, Qt::AltModifier);
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_N);
+    t.menu(Qt::Key_V, Qt::Key_N);
     QWidget *pad = t.find<QWidget>("QuorinNumberPad");
     QVERIFY(pad && pad->isVisible() &&
             !pad->geometry().intersects(t.window->tabStrip()->geometry()));

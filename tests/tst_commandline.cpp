@@ -33,60 +33,39 @@ void TestCommandLine::decide_data() {
     QTest::addColumn<QString>("printed");    // in stdout, in stderr on failure, else the notice
     QTest::addColumn<QString>("remembered"); // the folder chosen for every start
 
-    const QString app = QStringLiteral("<appdata>");
-    QTest::newRow("no arguments: current directory")
-        << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QString() << QString();
-    QTest::newRow("forget the teacher's PIN")
-        << QStringList{QStringLiteral("--forget-pin")} << true << app << 0 << QString()
-        << QStringLiteral("暗証番号を消しました") << QString();
-    QTest::newRow("from menu: per-user folder, made")
-        << QStringList{QStringLiteral("--from-menu")} << false << app << -1 << app << QString()
-        << QString();
-    QTest::newRow("data folder wins over menu")
-        << QStringList{QStringLiteral("--from-menu"), QStringLiteral("--data-folder"),
-                       QStringLiteral("<shared>")}
-        << false << app << -1 << QStringLiteral("<shared>") << QString() << QString();
-    QTest::newRow("relative data folder, = form")
-        << QStringList{QStringLiteral("--data-folder=../shared/")} << false << app << -1
-        << QStringLiteral("<shared>") << QString() << QString();
-    QTest::newRow("missing data folder")
-        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<shared>/nothing")} << false
-        << app << 1 << QString() << QStringLiteral("<shared>/nothing") << QString();
+    const auto text = [](const char *t) { return *t ? QString::fromUtf8(t) : QString(); };
+    const auto row = [&text](const char *name, const QStringList &args, int exitCode,
+                             const char *folder, const char *printed, const char *remembered = "",
+                             bool japanese = false, const char *appData = "<appdata>") {
+        QTest::newRow(name) << args << japanese << text(appData) << exitCode << text(folder)
+                            << text(printed) << text(remembered);
+    };
+    row("no arguments: current directory", {}, -1, "<cwd>", "");
+    row("forget the teacher's PIN", {"--forget-pin"}, 0, "", "暗証番号を消しました", "", true);
+    row("from menu: per-user folder, made", {"--from-menu"}, -1, "<appdata>", "");
+    row("data folder wins over menu", {"--from-menu", "--data-folder", "<shared>"}, -1, "<shared>",
+        "");
+    row("relative data folder, = form", {"--data-folder=../shared/"}, -1, "<shared>", "");
+    row("missing data folder", {"--data-folder", "<shared>/nothing"}, 1, "", "<shared>/nothing");
     // A folder whose name's bytes are no UTF-8 is there, but cannot be used by its name.
-    QTest::newRow("data folder named in another encoding")
-        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<latin1>")} << true << app
-        << 1 << QString() << QStringLiteral("読めない文字") << QString();
-    QTest::newRow("data folder is a file")
-        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<file>")} << true << app
-        << 1 << QString() << QStringLiteral("フォルダーではありません") << QString();
-    QTest::newRow("empty data folder")
-        << QStringList{QStringLiteral("--data-folder="), QStringLiteral("--from-menu")} << false
-        << app << 1 << QString() << QStringLiteral("--data-folder") << QString();
-    QTest::newRow("unknown option") << QStringList{QStringLiteral("--colour")} << false << app << 1
-                                    << QString() << QStringLiteral("--colour") << QString();
-    QTest::newRow("menu, per-user folder cannot be made")
-        << QStringList{QStringLiteral("--from-menu")} << false << QStringLiteral("<file>/quorin")
-        << 1 << QString() << QStringLiteral("<file>/quorin") << QString();
-    QTest::newRow("version") << QStringList{QStringLiteral("--version")} << false << app << 0
-                             << QString() << QStringLiteral("quorin 1.0.0\n") << QString();
-    QTest::newRow("help wins over a bad folder")
-        << QStringList{QStringLiteral("--help"), QStringLiteral("--data-folder"),
-                       QStringLiteral("<file>")}
-        << false << app << 0 << QString() << QStringLiteral("--from-menu") << QString();
-    QTest::newRow("remembered folder")
-        << QStringList() << false << app << -1 << QStringLiteral("<shared>") << QString()
-        << QStringLiteral("<shared>");
-    QTest::newRow("remembered folder gone: current directory, teacher told")
-        << QStringList() << false << app << -1 << QStringLiteral("<cwd>")
-        << QStringLiteral("<shared>/gone") << QStringLiteral("<shared>/gone");
-    QTest::newRow("data folder wins over remembered")
-        << QStringList{QStringLiteral("--data-folder"), QStringLiteral("<cwd>")} << false << app
-        << -1 << QStringLiteral("<cwd>") << QString() << QStringLiteral("<shared>");
-    QTest::newRow("help, Japanese") << QStringList{QStringLiteral("-h")} << true << app << 0
-                                    << QString() << QStringLiteral("使い方") << QString();
-    QTest::newRow("remembered folder gone: the notice names the folder used instead")
-        << QStringList() << false << app << -1 << QStringLiteral("<cwd>") << QStringLiteral("<cwd>")
-        << QStringLiteral("<shared>/gone");
+    row("data folder named in another encoding", {"--data-folder", "<latin1>"}, 1, "",
+        "読めない文字", "", true);
+    row("data folder is a file", {"--data-folder", "<file>"}, 1, "", "フォルダーではありません", "",
+        true);
+    row("empty data folder", {"--data-folder=", "--from-menu"}, 1, "", "--data-folder");
+    row("unknown option", {"--colour"}, 1, "", "--colour");
+    row("menu, per-user folder cannot be made", {"--from-menu"}, 1, "", "<file>/quorin", "", false,
+        "<file>/quorin");
+    row("version", {"--version"}, 0, "", "quorin 1.0.0\n");
+    row("help wins over a bad folder", {"--help", "--data-folder", "<file>"}, 0, "", "--from-menu");
+    row("remembered folder", {}, -1, "<shared>", "", "<shared>");
+    row("remembered folder gone: current directory, teacher told", {}, -1, "<cwd>", "<shared>/gone",
+        "<shared>/gone");
+    row("data folder wins over remembered", {"--data-folder", "<cwd>"}, -1, "<cwd>", "",
+        "<shared>");
+    row("help, Japanese", {"-h"}, 0, "", "使い方", "", true);
+    row("remembered folder gone: the notice names the folder used instead", {}, -1, "<cwd>",
+        "<cwd>", "<shared>/gone");
 }
 
 void TestCommandLine::decide() {
@@ -100,39 +79,36 @@ void TestCommandLine::decide() {
 
     QTemporaryDir tmp;
     const QString root = tmp.path();
-    QVERIFY(QDir(root).mkpath(QStringLiteral("cwd")) &&
-            QDir(root).mkpath(QStringLiteral("shared")));
+    QVERIFY(QDir(root).mkpath("cwd") && QDir(root).mkpath("shared"));
     const QByteArray latin1 = QFile::encodeName(root) + "/caf\xe9";
 #ifdef Q_OS_UNIX
     QCOMPARE(::mkdir(latin1.constData(), 0755), 0);
     const auto removeLatin1 = qScopeGuard([&latin1] { ::rmdir(latin1.constData()); });
 #else
-    if (args.contains(QStringLiteral("<latin1>")))
+    if (args.contains("<latin1>"))
         QSKIP("Windows names files in UTF-16: no name is bytes of another encoding");
 #endif
-    QFile file(root + QStringLiteral("/file"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
+    QVERIFY(QFile(root + "/file").open(QIODevice::WriteOnly)); // an empty file
     const auto fill = [&](QString s) {
-        return s.replace(QStringLiteral("<cwd>"), root + QStringLiteral("/cwd"))
-            .replace(QStringLiteral("<appdata>"), root + QStringLiteral("/share/quorin"))
-            .replace(QStringLiteral("<shared>"), root + QStringLiteral("/shared"))
-            .replace(QStringLiteral("<file>"), root + QStringLiteral("/file"))
-            .replace(QStringLiteral("<latin1>"), QString::fromLocal8Bit(latin1));
+        return s.replace("<cwd>", root + "/cwd")
+            .replace("<appdata>", root + "/share/quorin")
+            .replace("<shared>", root + "/shared")
+            .replace("<file>", root + "/file")
+            .replace("<latin1>", QString::fromLocal8Bit(latin1));
     };
 
     CommandLineInput in;
-    in.arguments << QStringLiteral("quorin");
+    in.arguments << "quorin";
     for (const QString &a : args)
         in.arguments << fill(a);
-    in.currentDirectory = root + QStringLiteral("/cwd");
+    in.currentDirectory = root + "/cwd";
     in.appDataLocation = fill(appData);
     in.japanese = japanese;
     in.rememberedFolder = fill(remembered);
 
     const StartDecision d = decideStart(in);
     QCOMPARE(d.exitNow, exitCode >= 0);
-    QCOMPARE(d.forgetPin, args.contains(QStringLiteral("--forget-pin")));
+    QCOMPARE(d.forgetPin, args.contains("--forget-pin"));
     if (exitCode < 0) {
         QCOMPARE(d.dataFolder, QDir::toNativeSeparators(fill(folder)));
         QVERIFY(QFileInfo(d.dataFolder).isDir());
@@ -172,9 +148,9 @@ void TestCommandLine::helpLinesUp() {
         if (!line.startsWith("  "))
             continue;
         const qsizetype gap = line.indexOf("  ", 2);
-        const qsizetype start = line.startsWith("  -")
-                                    ? line.indexOf(QRegularExpression("\\S"), gap)
-                                    : line.indexOf(QRegularExpression("\\S"));
+        // An option's explanation starts after the gap; any other line's at its first letter.
+        const qsizetype start =
+            line.indexOf(QRegularExpression("\\S"), line.startsWith("  -") ? gap : 0);
         starts.insert(columns(line.left(start)));
     }
     QCOMPARE(starts.size(), 1);

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                     r.b <= 9 && r.activity < kLoggedActivities,
                 "answers are facts of a known pupil and activity");
     ClassRoster roster;
-    QStringList names = logs.pupils.mid(0, 2) << QStringLiteral("たろう");
+    QStringList names = logs.pupils.mid(0, 2) << "たろう";
     names.removeDuplicates(); // a roster holds each name once
     for (const QString &name : names)
         roster.pupils << RosterPupil{name, {}};

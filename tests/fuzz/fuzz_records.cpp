@@ -166,29 +166,27 @@ void checkMerge(const QByteArray &disk, const QByteArray &base, const QByteArray
 }
 
 void checkRecords(const QByteArray &file, Activity activity) {
-    const QString name = QStringLiteral("たろう");
-    {
-        ApplicationState s;
-        readStreakRecord(s, activity, file, name);
-        const ActivityFields f = activityFields(s, activity);
-        if (f.RecordHolder.isEmpty() && !raiseStreakRecord(file, activity, name, 32767))
-            return; // not a record file the procedure reads
-        require(!raiseStreakRecord(file, activity, name, f.RecordStreak), "a tie keeps the holder");
-        if (f.RecordStreak == 32767)
-            return;
-        const qint16 run = static_cast<qint16>(f.RecordStreak + 1);
-        const auto raised = raiseStreakRecord(file, activity, name, run);
-        require(raised.has_value(), "a longer run is written");
-        ApplicationState t;
-        readStreakRecord(t, activity, *raised, name);
-        const ActivityFields g = activityFields(t, activity);
-        require(g.RecordHolder == name && g.RecordStreak == run, "new record reads back");
-        for (int k = 1; k < 5; ++k)
-            if (k != f.streakRow)
-                require(t.StreakRecordTable[k][0] == s.StreakRecordTable[k][0] &&
-                            t.StreakRecordTable[k][1] == s.StreakRecordTable[k][1],
-                        "other records unchanged");
-    }
+    const QString name = "たろう";
+    ApplicationState s;
+    readStreakRecord(s, activity, file, name);
+    const ActivityFields f = activityFields(s, activity);
+    if (f.RecordHolder.isEmpty() && !raiseStreakRecord(file, activity, name, 32767))
+        return; // not a record file the procedure reads
+    require(!raiseStreakRecord(file, activity, name, f.RecordStreak), "a tie keeps the holder");
+    if (f.RecordStreak == 32767)
+        return;
+    const qint16 run = static_cast<qint16>(f.RecordStreak + 1);
+    const auto raised = raiseStreakRecord(file, activity, name, run);
+    require(raised.has_value(), "a longer run is written");
+    ApplicationState t;
+    readStreakRecord(t, activity, *raised, name);
+    const ActivityFields g = activityFields(t, activity);
+    require(g.RecordHolder == name && g.RecordStreak == run, "new record reads back");
+    for (int k = 1; k < 5; ++k)
+        if (k != f.streakRow)
+            require(t.StreakRecordTable[k][0] == s.StreakRecordTable[k][0] &&
+                        t.StreakRecordTable[k][1] == s.StreakRecordTable[k][1],
+                    "other records unchanged");
 }
 
 } // namespace

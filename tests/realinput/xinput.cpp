@@ -51,7 +51,7 @@ void XInput::type(const QString &text) {
     for (QChar c : text) {
         const QString name(c);
         if (c.isUpper())
-            tap(name, {QStringLiteral("Shift_L")});
+            tap(name, {"Shift_L"});
         else
             tap(name);
     }

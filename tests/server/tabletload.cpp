@@ -10,7 +10,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QThread>
-#include <QTimer>
 #include <algorithm>
 #include <atomic>
 #include <latch>
@@ -31,60 +30,51 @@ public:
         QNetworkAccessManager manager;
         m_manager = &manager;
         TabletLoadResult r;
-        const QJsonObject hello = post(QStringLiteral("hello"), {}, r);
-        m_token = hello.value(QStringLiteral("tablet")).toString().toLatin1();
-        post(QStringLiteral("signin"), {{QStringLiteral("name"), loadPupilName(m_number)}}, r);
+        const QJsonObject hello = post("hello", {}, r);
+        m_token = hello.value("tablet").toString().toLatin1();
+        post("signin", {{"name", loadPupilName(m_number)}}, r);
         // The class answers together once everyone is in.
         if (--s_toSignIn == 0 && m_load.allSignedIn)
             m_load.allSignedIn();
         m_signedIn.count_down();
         m_signedIn.wait();
         for (int s = 0; s < m_load.sets; ++s) {
-            const QJsonObject set =
-                post(QStringLiteral("deal"),
-                     {{QStringLiteral("activity"), QStringLiteral("novice")}}, r);
+            const QJsonObject set = post("deal", {{"activity", "novice"}}, r);
             QJsonArray answers;
-            for (const QJsonValue q : set.value(QStringLiteral("questions")).toArray())
+            for (const QJsonValue q : set.value("questions").toArray())
                 answers.append(
-                    QJsonObject{{QStringLiteral("given"),
-                                 q[QStringLiteral("a")].toInt() * q[QStringLiteral("b")].toInt()},
-                                {QStringLiteral("ms"), 1500}});
-            const QJsonObject grade{{QStringLiteral("set"), set.value(QStringLiteral("set"))},
-                                    {QStringLiteral("attempt"), 1},
-                                    {QStringLiteral("answers"), answers}};
+                    QJsonObject{{"given", q["a"].toInt() * q["b"].toInt()}, {"ms", 1500}});
+            const QJsonObject grade{
+                {"set", set.value("set")}, {"attempt", 1}, {"answers", answers}};
             think();
             for (int send = 0; send < (m_load.resend ? 2 : 1); ++send) {
                 QElapsedTimer clock;
                 clock.start();
-                const QJsonObject marks = post(QStringLiteral("grade"), grade, r);
-                if (!marks.contains(QStringLiteral("marks")))
+                const QJsonObject marks = post("grade", grade, r);
+                if (!marks.contains("marks"))
                     continue;
                 r.markMs.append(clock.nsecsElapsed() / 1e6);
                 ++r.graded;
-                r.counted += send == 0 && marks.value(QStringLiteral("counted")).toBool();
-                r.fullMarks += marks.value(QStringLiteral("score")).toInt() == 100;
+                r.counted += send == 0 && marks.value("counted").toBool();
+                r.fullMarks += marks.value("score").toInt() == 100;
             }
         }
         if (m_load.practice > 0) {
-            const QJsonObject set = post(QStringLiteral("deal"),
-                                         {{QStringLiteral("activity"), QStringLiteral("practice")},
-                                          {QStringLiteral("row"), 7}},
-                                         r);
-            const QJsonArray questions = set.value(QStringLiteral("questions")).toArray();
+            const QJsonObject set = post("deal", {{"activity", "practice"}, {"row", 7}}, r);
+            const QJsonArray questions = set.value("questions").toArray();
             for (int i = 0; i < std::min<qsizetype>(m_load.practice, questions.size()); ++i) {
                 think();
                 QElapsedTimer clock;
                 clock.start();
                 const QJsonObject mark =
-                    post(QStringLiteral("answer"),
-                         {{QStringLiteral("set"), set.value(QStringLiteral("set"))},
-                          {QStringLiteral("index"), i},
-                          {QStringLiteral("try"), 1},
-                          {QStringLiteral("given"), questions[i][QStringLiteral("a")].toInt() *
-                                                        questions[i][QStringLiteral("b")].toInt()},
-                          {QStringLiteral("ms"), 900}},
+                    post("answer",
+                         {{"set", set.value("set")},
+                          {"index", i},
+                          {"try", 1},
+                          {"given", questions[i]["a"].toInt() * questions[i]["b"].toInt()},
+                          {"ms", 900}},
                          r);
-                if (mark.contains(QStringLiteral("right")))
+                if (mark.contains("right"))
                     r.markMs.append(clock.nsecsElapsed() / 1e6);
             }
         }
@@ -99,7 +89,7 @@ private:
     }
 
     QJsonObject post(const QString &verb, const QJsonObject &body, TabletLoadResult &r) {
-        QNetworkRequest request(QUrl(m_load.baseUrl + QStringLiteral("api/") + verb));
+        QNetworkRequest request(QUrl(m_load.baseUrl + "api/" + verb));
         request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray("application/json"));
         if (!m_token.isEmpty())
             request.setRawHeader("X-Tablet", m_token);

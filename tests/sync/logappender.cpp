@@ -15,8 +15,7 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const int copy = args.value(2).toInt(), sets = args.value(3).toInt();
-    AnswerQueue queue(args[1], answerLogFileName(QStringLiteral("教室PC"), QStringLiteral("clone")),
-                      args[4]);
+    AnswerQueue queue(args[1], answerLogFileName("教室PC", "clone"), args[4]);
     const QDateTime when = QDateTime::currentDateTime();
     for (int n = 0; n < sets; ++n) {
         QByteArray lines;

@@ -40,7 +40,7 @@ struct Copy {
         if (!search.found && !search.full) {
             state.RosterTable[search.row][0] = name;
             for (int c = 1; c < kRosterCells; ++c)
-                state.RosterTable[search.row][c] = QStringLiteral("0");
+                state.RosterTable[search.row][c] = "0";
             file.rows = qMax(file.rows, search.row + 1);
         }
         state.CurrentPupilRow = static_cast<qint16>(search.row);
@@ -71,7 +71,7 @@ int share(const QString &folder, int saver, bool wait, bool ownLock, bool drop) 
     ApplicationState &s = copy.state;
     for (int i = 0; i < plan::kSaves; ++i) {
         if (drop && i == plan::kSaves / 2 && !handOver("half"))
-            return fail("wait", QStringLiteral("no go"));
+            return fail("wait", "no go");
         const bool adding = i < plan::kPupils;
         const QString name = plan::pupil(saver, adding ? i : plan::pupilOf(i));
         const int row = copy.signIn(name);
@@ -98,7 +98,7 @@ int share(const QString &folder, int saver, bool wait, bool ownLock, bool drop) 
         copy.sync.flushPending();
     if (wait) {
         if (!handOver("done"))
-            return fail("wait", QStringLiteral("no go"));
+            return fail("wait", "no go");
         const SyncOutcome saved = copy.sync.saveRoster(s, copy.file, s.rosterPath());
         if (failed(saved))
             return fail("roster", saved.reason + saved.lostReason);
@@ -111,7 +111,7 @@ int share(const QString &folder, int saver, bool wait, bool ownLock, bool drop) 
                 copy.sync.saveStreakRecord(s, activity, s.streakPath(), name);
         }
     }
-    return copy.sync.hasPending() ? fail("kept", QStringLiteral("changes never written")) : 0;
+    return copy.sync.hasPending() ? fail("kept", "changes never written") : 0;
 }
 
 } // namespace
@@ -124,8 +124,7 @@ int main(int argc, char **argv) {
     const QString mode = args[1];
     const QString folder = args[2];
     if (mode == QLatin1String("share") && args.size() > 3)
-        return share(folder, args[3].toInt(), args.contains(QStringLiteral("wait")),
-                     args.contains(QStringLiteral("ownlock")),
-                     args.contains(QStringLiteral("drop")));
+        return share(folder, args[3].toInt(), args.contains("wait"), args.contains("ownlock"),
+                     args.contains("drop"));
     return 64;
 }

@@ -26,16 +26,16 @@ QByteArray readAll(const QString &path) {
 // Every save ends with the disk's flush, which takes the disk's time and tests nothing here:
 // the folders live in a memory filesystem where the system has one.
 QString folderTemplate() {
-    const QFileInfo shm(QStringLiteral("/dev/shm"));
-    return shm.isDir() && shm.isWritable() ? QStringLiteral("/dev/shm/quorin-XXXXXX")
-                                           : QDir::tempPath() + QStringLiteral("/quorin-XXXXXX");
+    const QFileInfo shm("/dev/shm");
+    return shm.isDir() && shm.isWritable() ? "/dev/shm/quorin-XXXXXX"
+                                           : QDir::tempPath() + "/quorin-XXXXXX";
 }
 
 // A folder with both data files as the program creates them (and `roster` when given).
 struct Folder {
     QTemporaryDir dir{folderTemplate()};
-    QString ini = dir.filePath(QStringLiteral("Quorin.ini"));
-    QString dat = dir.filePath(QStringLiteral("Quorin.dat"));
+    QString ini = dir.filePath("Quorin.ini");
+    QString dat = dir.filePath("Quorin.dat");
     explicit Folder(const QByteArray &roster = newRosterFileBytes()) {
         saveDataFile(ini, roster);
         saveDataFile(dat, newStreakFileBytes());
@@ -130,10 +130,8 @@ void TestConcurrency::copiesLoseNothing() {
     QFETCH(bool, teacher);
     const QByteArray header = newRosterFileBytes();
     Folder folder(
-        header +
-        encodeCp932(
-            QStringLiteral("あおい;5;5;5;5\r\nいつき;7;7;7;7\r\nうた;3;3;3;3\r\nえま;2;2;2;2\r\n"))
-            .value());
+        header + encodeCp932("あおい;5;5;5;5\r\nいつき;7;7;7;7\r\nうた;3;3;3;3\r\nえま;2;2;2;2\r\n")
+                     .value());
     QList<QProcess *> savers;
     for (int k = 1; k <= copies; ++k) {
         auto *p = new QProcess(this);
@@ -141,25 +139,24 @@ void TestConcurrency::copiesLoseNothing() {
 #ifdef QUORIN_SLOWRENAME
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (powerless)
-            env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORIN_SLOWRENAME));
+            env.insert("LD_PRELOAD", QStringLiteral(QUORIN_SLOWRENAME));
         if (clockAhead.count(0) < copies) {
-            env.insert(QStringLiteral("LD_PRELOAD"),
-                       QStringLiteral(QUORIN_OTHERCOMPUTER ":" QUORIN_SLOWRENAME));
-            env.insert(QStringLiteral("QUORIN_HOST_NAME"), QStringLiteral("pc-%1").arg(k));
-            env.insert(QStringLiteral("QUORIN_CLOCK_AHEAD"), QString::number(clockAhead[k - 1]));
+            env.insert("LD_PRELOAD", QStringLiteral(QUORIN_OTHERCOMPUTER ":" QUORIN_SLOWRENAME));
+            env.insert("QUORIN_HOST_NAME", QStringLiteral("pc-%1").arg(k));
+            env.insert("QUORIN_CLOCK_AHEAD", QString::number(clockAhead[k - 1]));
         }
         p->setProcessEnvironment(env);
 #else
         if (clockAhead.count(0) < copies)
             QSKIP("needs the preloaded computer, left out of sanitizer builds");
 #endif
-        QStringList args{QStringLiteral("share"), folder.dir.path(), QString::number(k)};
+        QStringList args{"share", folder.dir.path(), QString::number(k)};
         if (powerless || dropped)
-            args << QStringLiteral("wait");
+            args << "wait";
         if (powerless)
-            args << QStringLiteral("ownlock");
+            args << "ownlock";
         if (dropped || teacher)
-            args << QStringLiteral("drop");
+            args << "drop";
         p->start(QStringLiteral(QUORIN_SAVER), args);
         savers << p;
     }
@@ -175,7 +172,7 @@ void TestConcurrency::copiesLoseNothing() {
         }
         return true;
     };
-    const QString home = folder.dir.path(), away = home + QStringLiteral(".away");
+    const QString home = folder.dir.path(), away = home + ".away";
     if (dropped || teacher) {
         QVERIFY(allSay("half"));
         if (dropped)
@@ -219,15 +216,14 @@ void TestConcurrency::copiesLoseNothing() {
         ApplicationState s;
         const RosterFile file = loadRosterBytes(s, readAll(folder.ini));
         const QStringList names = rosterNames(s, file);
-        QCOMPARE(names.first(), QStringLiteral("えま"));
-        QVERIFY2(!names.contains(QStringLiteral("あおい")) &&
-                     !names.contains(QStringLiteral("うた")),
+        QCOMPARE(names.first(), "えま");
+        QVERIFY2(!names.contains("あおい") && !names.contains("うた"),
                  qPrintable(names.join(u' ')));
-        const PupilSearch itsuki = findPupil(s, file, QStringLiteral("いつき"));
-        const PupilSearch utako = findPupil(s, file, QStringLiteral("うたこ"));
+        const PupilSearch itsuki = findPupil(s, file, "いつき");
+        const PupilSearch utako = findPupil(s, file, "うたこ");
         QVERIFY(itsuki.found && utako.found);
-        QCOMPARE(s.RosterTable[itsuki.row][1], QStringLiteral("0"));
-        QCOMPARE(s.RosterTable[utako.row][1], QStringLiteral("3"));
+        QCOMPARE(s.RosterTable[itsuki.row][1], "0");
+        QCOMPARE(s.RosterTable[utako.row][1], "3");
     }
 }
 
@@ -237,12 +233,12 @@ void TestConcurrency::readOnlyRosterLeftAlone() {
 #ifndef Q_OS_UNIX
     QSKIP("runs the saver as another user through setpriv, which only Linux has");
 #else
-    const QString setpriv = QStandardPaths::findExecutable(QStringLiteral("setpriv"));
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
     if (::geteuid() != 0 || setpriv.isEmpty())
         QSKIP("needs root and setpriv to run the saver as another user");
     // A copy of the saver where that user may run it, whatever the build folder's modes.
     QTemporaryDir bin;
-    const QString saver = bin.filePath(QStringLiteral("quorin_saver"));
+    const QString saver = bin.filePath("quorin_saver");
     QVERIFY(QFile::copy(QStringLiteral(QUORIN_SAVER), saver));
     QVERIFY(QFile::setPermissions(bin.path(), QFileDevice::Permissions(0x7755)));
     Folder folder;
@@ -251,13 +247,12 @@ void TestConcurrency::readOnlyRosterLeftAlone() {
     QVERIFY(QFile::setPermissions(folder.ini, QFileDevice::Permissions(0x4444)));
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(setpriv, {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                      QStringLiteral("--clear-groups"), saver, QStringLiteral("share"),
-                      folder.dir.path(), QStringLiteral("1")});
+    p.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", saver, "share",
+                      folder.dir.path(), "1"});
     QVERIFY(p.waitForFinished(30000));
     const QString said = QString::fromUtf8(p.readAll());
     QCOMPARE(p.exitCode(), 2);
-    QVERIFY2(said.contains(QStringLiteral("読み取り専用")), qPrintable(said));
+    QVERIFY2(said.contains("読み取り専用"), qPrintable(said));
     QCOMPARE(readAll(folder.ini), newRosterFileBytes());
 #endif
 }
@@ -271,7 +266,7 @@ void TestConcurrency::clonesAppendToOneLog() {
     constexpr int kCopies = 3, kSets = 40;
     QTemporaryDir folder{folderTemplate()}, spools;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(QUORIN_SPLITWRITE));
+    env.insert("LD_PRELOAD", QStringLiteral(QUORIN_SPLITWRITE));
     QProcess copies[kCopies];
     for (int k = 0; k < kCopies; ++k) {
         copies[k].setProcessEnvironment(env);

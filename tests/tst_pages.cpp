@@ -658,12 +658,15 @@ void TestPages::pageBuiltLate() {
     late.window->fitInto(QSize(500, 400));
     build(*late.window);
     QCOMPARE(seen(*late.window), seen(*early.window));
-    // Every font shrinks with the window once, however deep its widget sits.
+    // Every font shrinks with the window once, however deep its widget sits (a text kept
+    // whole may shrink further where the font draws it wider than its share).
     const qreal shrink = early.window->contentScale() / scaleBefore;
     QVERIFY(shrink < 0.9);
-    for (auto [c, points] : designPoints.asKeyValueRange())
-        QVERIFY2(qAbs(c->font().pointSizeF() - points * shrink) < 0.01,
+    for (auto [c, points] : designPoints.asKeyValueRange()) {
+        const qreal got = c->font().pointSizeF(), once = points * shrink;
+        QVERIFY2(qAbs(got - once) < 0.01 || (c->property("widestText").isValid() && got < once),
                  qPrintable(c->objectName()));
+    }
 }
 
 void TestPages::textsFit_data() {
@@ -697,8 +700,11 @@ void TestPages::textsFit() {
             const int room = w->contentsRect().width() - (button ? 6 : 0);
             const int need =
                 w->fontMetrics().horizontalAdvance(QString(text).remove(u'&').trimmed());
-            if (need > room)
-                clipped << QStringLiteral("%1 %2>%3").arg(w->objectName()).arg(need).arg(room);
+            // One entry per control array (the name without its index), so the report names
+            // every kind of control that is cut.
+            const QString kind = w->objectName().section(u'_', 0, 0);
+            if (need > room && !clipped.contains(kind))
+                clipped << kind << QStringLiteral("%1>%2").arg(need).arg(room);
         }
         snapshot(t.window.get(), QStringLiteral("fit-%1-%2").arg(factor).arg(tab));
     }

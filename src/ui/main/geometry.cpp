@@ -1,6 +1,7 @@
 #include "ui/main/geometry.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -42,6 +43,15 @@ void scaleDesign(QWidget *root, qreal factor) {
         if (r.isValid())
             w->setGeometry(scaled(r.left()), scaled(r.top()), scaled(r.width()),
                            scaled(r.height()));
+        const QString widest = w->property("widestText").toString();
+        const int room = w->contentsRect().width();
+        for (int step = 0; step < 10 && !widest.isEmpty() && font.pointSizeF() > 2; ++step) {
+            const int need = QFontMetrics(font).horizontalAdvance(widest);
+            if (need <= room)
+                break;
+            font.setPointSizeF(font.pointSizeF() * qMin(0.97, qreal(room) / need));
+            w->setFont(font);
+        }
     }
 }
 

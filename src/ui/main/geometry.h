@@ -29,6 +29,14 @@ inline void placeInTwips(QWidget *w, int left, int top, int width, int height) {
     w->setGeometry(twipsRect(left, top, width, height));
 }
 
+// Marks a widget whose text must stay whole at every scale: `widest` is the widest text it
+// shows. Text does not shrink exactly with its point size (a bold made from a regular face
+// and hinting add whole pixels to every character), so where `widest` would not fit,
+// scaleDesign makes the font smaller still.
+inline void keepTextWhole(QWidget *w, const QString &widest) {
+    w->setProperty("widestText", widest);
+}
+
 // Lays out every widget below `root` that was placed in twips at `factor` times its design
 // rectangle, and gives every widget below `root` its design font at `factor` times the size.
 // The design sizes are those the widgets have the first time this runs.

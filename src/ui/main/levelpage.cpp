@@ -10,6 +10,7 @@
 #include "ui/main/messagelabel.h"
 #include "ui/main/navigation.h"
 
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -112,11 +113,23 @@ LevelPage::LevelPage(Classroom &classroom, Navigation &navigation, const LevelPa
 
     // Created in index order so the Tab key walks the boxes 0..19.
     const QFont bigBold = designFont(24, true);
+    // The widest question any box may ask, which must stay whole however small the window.
+    QString widestFact;
+    int widest = 0;
+    const QFontMetrics bigBoldMetrics(bigBold);
+    for (const QString &fact : m_classroom.state().FactText) {
+        const int width = bigBoldMetrics.horizontalAdvance(fact.trimmed());
+        if (width > widest) {
+            widest = width;
+            widestFact = fact.trimmed();
+        }
+    }
     for (int i = 0; i < kQuestions; ++i) {
         auto *question = new QLabel(m_frame);
         nameArrayControl(question, controlName(QStringLiteral("Question")), i);
         placeInTwips(question, kQuestionLeft[column(i)], rowTop(i), kQuestionWidth, kRowHeight);
         question->setFont(bigBold);
+        keepTextWhole(question, widestFact);
         question->hide();
         m_questions.append(question);
 

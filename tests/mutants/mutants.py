@@ -199,6 +199,8 @@ MUTANTS = [
      "        if (folder.isEmpty())", "the PDF dialog opens where there is no Documents folder"),
     ("W06", "ui/main/geometry.cpp", "    const QLocale japanese(QLocale::Japanese, QLocale::Japan);",
      "    const QLocale japanese(QLocale::English, QLocale::Japan);", "Qt's own dialogs in English"),
+    ("W09", "ui/main/geometry.cpp", "            if (need <= room)\n                break;",
+     "            if (need >= room)\n                break;", "a question that fits shrinks anyway in a scaled window"),
     ("W07", "ui/main/frmmain.cpp", "        m_nameCombo->setEditText(QString());\n        QuorinIniFinCommand_Click();",
      "        m_nameCombo->setEditText(m_nameCombo->currentText());\n        QuorinIniFinCommand_Click();",
      "the next child starts under the last child's name"),

@@ -64,6 +64,8 @@ private Q_SLOTS:
     void levelPage_data();
     void levelPage();
     void challengePage();
+    void fullMarkAfterListChangedElsewhere_data();
+    void fullMarkAfterListChangedElsewhere();
     void streakMessageLines_data();
     void streakMessageLines();
     void folderOnDriveOrShare_data();
@@ -355,6 +357,54 @@ void TestPages::challengePage() {
     t.click("QuorinChallengeQuizFinCommand");
     t.clickTab(5);
     QVERIFY(page->timeLabel()->text().isEmpty());
+}
+
+void TestPages::fullMarkAfterListChangedElsewhere_data() {
+    QTest::addColumn<bool>("removed"); // or reordered
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QByteArray>("after");
+    QTest::newRow("reordered") << false
+                               << roster({"あきら;0;0;0;0", "いちろう;0;0;0;0", "うめこ;0;0;0;0"})
+                               << roster({"うめこ;1;0;0;0", "いちろう;0;0;0;0", "あきら;0;0;0;0"});
+    QTest::newRow("removed") << true
+                             << roster({"あきら;0;0;0;0", "いちろう;0;0;0;0", "うめこ;2;0;0;0"})
+                             << roster({"あきら;0;0;0;0", "いちろう;0;0;0;0", "うめこ;1;0;0;0"});
+}
+
+void TestPages::fullMarkAfterListChangedElsewhere() {
+    // うめこ signs in here in row 3; the teacher changes the class list on another computer;
+    // here she opens the full-mark list, then gets a full mark in level 1. The run is hers.
+    QFETCH(bool, removed);
+    QFETCH(QByteArray, before);
+    Pupil t(before);
+    QVERIFY(t.active);
+    t.signIn("うめこ");
+    ApplicationState otherState;
+    initialiseApplicationState(otherState, t.dir.path());
+    Classroom other(otherState);
+    other.load();
+    QList<RosterRow> pupils = other.classList();
+    if (removed)
+        pupils.removeLast();
+    else
+        std::reverse(pupils.begin(), pupils.end());
+    QVERIFY(other.setClassList(pupils).isEmpty());
+    t.clickTab(2);
+    t.click("QuorinNoviceQuizBestScoreCommand");
+    QuorinScoreDialog *list = t.window->scoreDialog();
+    QVERIFY(list && list->isVisible());
+    QCOMPARE(list->names(), QStringList());
+    QTest::mouseClick(list->findChild<QPushButton *>("OKButton"), Qt::LeftButton);
+    LevelPage *page = t.window->levelPage(Activity::Novice);
+    QTest::mouseClick(page->answerBox(0), Qt::LeftButton);
+    for (int i = 0; i < LevelPage::kQuestions; ++i) {
+        const auto [a, b] = factors(page->questionLabel(i));
+        Pupil::type(QString::number(a * b));
+        Pupil::key(Qt::Key_Return);
+    }
+    QCOMPARE(page->scoreLabel()->text(), " 100点です");
+    QTEST(rosterOnDisk(t), "after");
+    QCOMPARE(t.messages, QStringList());
 }
 
 void TestPages::streakMessageLines_data() {

@@ -140,6 +140,8 @@ private Q_SLOTS:
     void lockedFolderKeepsTheChanges();
     void teachersChangesReachEveryCopy_data();
     void teachersChangesReachEveryCopy();
+    void runFollowsThePupilsName_data();
+    void runFollowsThePupilsName();
     void abandonedByOwnClock_data();
     void abandonedByOwnClock();
     void stolenLockCannotLoseAnUpdate();
@@ -548,14 +550,14 @@ void TestRules::lockedFolderKeepsTheChanges() {
     r.grade(Activity::Novice);
     QCOMPARE(r.ini(), roster({"たろう;0;0;0;0"}));
     // Another copy fills the roster meanwhile. At さくら's next save her line finds no row;
-    // she is the pupil in the name box, whose own page tells her: no box for the teacher.
+    // she is the pupil in the name box: no box, her run waits and the record line says so.
     QVERIFY(QFile::remove(dataFolderLockPath(r.state.rosterPath())));
     writeBytes(r.state.rosterPath(), roster(QStringList{"たろう;0;0;0;0"} + numbered(97)));
     r.grade(Activity::Intermediate);
     QCOMPARE(r.ini(),
              roster(QStringList{"たろう;0;0;0;0"} + numbered(97) + QStringList{"じろう;1;0;0;0"}));
     QCOMPARE(r.dat(), streakLines({"じろう; 1", "さくら; 1", ";0", ";0"}));
-    QVERIFY(r.told.isEmpty() && r.status.isEmpty());
+    QVERIFY(r.told.isEmpty() && r.status.contains("「さくら」さんは名簿にない"));
     // Held again after all was written: told again. At the end the teacher hears what still
     // waits; a kept change that then cannot be written at all is told as lost.
     Room k(roster({"たろう;0;0;0;0"}), newStreakFileBytes());
@@ -623,6 +625,67 @@ void TestRules::teachersChangesReachEveryCopy() {
     activityFields(thereState, Activity::Expert).FirstAttempt = True;
     there.grade(Activity::Expert, 20);
     QCOMPARE(here.ini(), QByteArray(expected).replace(";0;0;0;0\r\n", ";0;0;1;0\r\n"));
+}
+
+void TestRules::runFollowsThePupilsName_data() {
+    QTest::addColumn<QString>("change");  // made by the teacher on the other computer
+    QTest::addColumn<bool>("list");       // the full-mark list opened here afterwards
+    QTest::addColumn<bool>("closedList"); // new names refused at sign-in
+    QTest::addColumn<QStringList>("after");
+    const QStringList reordered{"うめこ;1;0;0;0", "いちろう;0;0;0;0", "あきら;0;0;0;0"},
+        readded{"あきら;0;0;0;0", "いちろう;0;0;0;0", "うめこ;1;0;0;0"};
+    QTest::newRow("reordered, list opened") << "order" << true << false << reordered;
+    QTest::newRow("reordered, no list") << "order" << false << false << reordered;
+    QTest::newRow("removed, list opened: added back with the run")
+        << "remove" << true << false << readded;
+    QTest::newRow("removed, no list") << "remove" << false << false << readded;
+    QTest::newRow("removed from a closed class list: kept, the teacher told")
+        << "remove" << true << true << readded.mid(0, 2);
+}
+
+void TestRules::runFollowsThePupilsName() {
+    // うめこ signs in here in row 3. On the other computer the teacher reorders the class list,
+    // or removes her with the run of 2 she had. Her next full mark goes into her own line,
+    // never into the line that now has row 3.
+    QFETCH(QString, change);
+    QFETCH(bool, list);
+    QFETCH(bool, closedList);
+    QFETCH(QStringList, after);
+    Room here(roster({"あきら;0;0;0;0", "いちろう;0;0;0;0",
+                      change == "order" ? "うめこ;0;0;0;0" : "うめこ;2;0;0;0"}),
+              newStreakFileBytes());
+    here.model->setClosedClassList(closedList);
+    ApplicationState thereState;
+    initialiseApplicationState(thereState, here.dir.path());
+    Classroom there(thereState);
+    there.load();
+    QCOMPARE(here.signIn("うめこ").kind, SignInOutcome::SignedIn);
+    QCOMPARE(here.state.CurrentPupilRow, qint16(3));
+    QList<RosterRow> pupils = there.classList();
+    if (change == "order")
+        std::reverse(pupils.begin(), pupils.end());
+    else
+        pupils.removeLast();
+    QVERIFY(there.setClassList(pupils).isEmpty());
+    if (list) {
+        here.model->rereadRoster();
+        QCOMPARE(here.model->fullMarkNames(2), QStringList());
+    }
+    here.grade(Activity::Novice);
+    QCOMPARE(here.ini(), roster(after));
+    QCOMPARE(here.told, QStringList());
+    if (!closedList) {
+        QVERIFY(here.status.isEmpty());
+        return;
+    }
+    // The run waits on this computer; the record line tells the teacher. Once the teacher
+    // puts うめこ back on the class list, the run is written into her line.
+    QVERIFY2(here.status.contains("「うめこ」"), qPrintable(here.status));
+    pupils.append({"うめこ", "0", "0", "0", "0"});
+    QVERIFY(there.setClassList(pupils).isEmpty());
+    here.model->rereadRoster();
+    QCOMPARE(here.ini(), roster(after + QStringList{"うめこ;1;0;0;0"}));
+    QVERIFY(here.status.isEmpty());
 }
 
 void TestRules::abandonedByOwnClock_data() {

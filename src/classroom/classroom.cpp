@@ -161,10 +161,7 @@ SignInOutcome Classroom::signIn(const QString &typed) {
     PupilSearch search;
     if (m_state.RosterLoaded) {
         // Another copy of the program may have added pupils or raised runs meanwhile.
-        if (m_sync.refreshRoster(m_state, m_rosterFile, rosterPath)) {
-            publishNames();
-            rememberSavedRoster();
-        }
+        lookAtRoster();
         search = findPupil(m_state, m_rosterFile, name);
         // A closed class list takes no new name: a typo never makes a new pupil.
         if (!search.found && closedClassList())
@@ -173,7 +170,10 @@ SignInOutcome Classroom::signIn(const QString &typed) {
             return {SignInOutcome::Refused, QString(), rosterFullMessage()};
     }
 
-    // 3. and 4. Find or add the pupil (the window opens the activities once signed in).
+    // 3. and 4. Find or add the pupil (the window opens the activities once signed in). The
+    //    pupil signed in before is nobody's from here on.
+    m_pupilName.clear();
+    m_pupilOffRoster = false;
     if (m_state.RosterLoaded) {
         if (!search.found) {
             const int row = search.row;
@@ -229,6 +229,7 @@ void Classroom::LoadRoster() {
     // Changes still waiting for another copy to let go of the folder stay in memory, and the
     // signed-in pupil keeps the right row when other copies added pupils meanwhile.
     m_sync.rosterLoaded(m_state, m_rosterFile, m_state.rosterPath(), bytes);
+    findSignedInPupil();
     publishNames();
     rememberSavedRoster();
 
@@ -263,6 +264,15 @@ QString Classroom::recordStatus() const {
             lines << *line;
     if (const QString answers = answerLogProblem(); !answers.isEmpty())
         lines << answers;
+    QStringList offRoster;
+    for (const OffRosterRuns &kept : m_offRosterRuns)
+        if (kept.path == m_state.rosterPath())
+            offRoster << u'「' + kept.name + u'」';
+    if (!offRoster.isEmpty())
+        lines << QStringLiteral("きろくは　この　コンピューターに　とって　あります。\n"
+                                "（先生へ：%1さんは名簿にないため、連続100点の記録を"
+                                "名簿に書けません。クラスの名簿に入れると、その記録を書きます。）")
+                     .arg(offRoster.join(u'、'));
     if (!m_usualFolder.isEmpty() && m_state.DataFolder == m_insteadFolder) {
         const bool back = dataFolderProblem(m_usualFolder).isEmpty();
         lines << QStringLiteral("きろくは　いつもと　ちがう　フォルダーに　ほぞんして　います。\n"
@@ -338,6 +348,7 @@ bool Classroom::writeRoster() {
         reportSyncOutcome(outcome, rosterFileLabel());
         if (outcome.status != SyncStatus::Failed) {
             // Saved, or kept until another copy lets go of the folder.
+            findSignedInPupil();
             publishNames();
             rememberSavedRoster();
             m_rosterFailureShown = false;
@@ -431,6 +442,98 @@ void Classroom::restoreSavedRoster() {
     for (int r = 0; r < m_savedRows.size(); ++r)
         for (int c = 0; c < kRosterCells; ++c)
             m_state.RosterTable[r][c] = m_savedRows[r][c];
+    findSignedInPupil();
+}
+
+void Classroom::lookAtRoster() {
+    // While raised runs wait for the deferred save, memory is newer than the file and stays.
+    if (!m_state.RosterLoaded || m_rosterDirty)
+        return;
+    if (m_sync.refreshRoster(m_state, m_rosterFile, m_state.rosterPath())) {
+        publishNames();
+        rememberSavedRoster();
+    }
+    findSignedInPupil();
+    const QList<OffRosterRuns> taken = takeInOffRosterRuns();
+    if (!taken.isEmpty() && !writeRoster())
+        m_offRosterRuns += taken; // memory is as before; they wait on
+    if (!taken.isEmpty())
+        showRecordStatus();
+}
+
+void Classroom::findSignedInPupil() {
+    if (m_pupilName.isEmpty() || !m_state.RosterLoaded)
+        return;
+    const PupilSearch search = findPupil(m_state, m_rosterFile, m_pupilName);
+    m_state.CurrentPupilRow = search.found ? qint16(search.row) : qint16(0);
+    if (search.found || m_pupilOffRoster) {
+        m_pupilOffRoster = !search.found;
+        return;
+    }
+    // The teacher removed the pupil, and the runs of that line with it: from now on the
+    // pupil's runs start again.
+    m_pupilOffRoster = true;
+    for (Activity activity : kAllActivities)
+        activityFields(m_state, activity).BestStreak = 0;
+}
+
+void Classroom::placeOffRosterRuns() {
+    if (m_pupilName.isEmpty() || !m_state.RosterLoaded)
+        return;
+    OffRosterRuns runs{m_state.rosterPath(), m_pupilName, {}};
+    for (Activity activity : kAllActivities)
+        runs.best[int(activity)] = activityFields(m_state, activity).BestStreak;
+    const PupilSearch search = findPupil(m_state, m_rosterFile, m_pupilName);
+    if (!search.found && !search.full && !closedClassList()) {
+        // An open class list takes the pupil back, as at sign-in, with the runs.
+        const int row = search.row;
+        m_state.RosterTable[row][0] = m_pupilName;
+        for (Activity activity : kAllActivities)
+            m_state.RosterTable[row][int(activity) + 1] = QString::number(runs.best[int(activity)]);
+        if (row >= m_rosterFile.rows)
+            m_rosterFile.rows = row + 1;
+        m_state.CurrentPupilRow = qint16(row);
+        m_pupilOffRoster = false;
+        if (writeRoster() && !m_pupilOffRoster)
+            return;
+    }
+    // Kept here, the larger run of each activity, until the roster holds the pupil again.
+    auto kept = std::find_if(m_offRosterRuns.begin(), m_offRosterRuns.end(),
+                             [&](const OffRosterRuns &k) {
+                                 return k.path == runs.path && k.name == runs.name;
+                             });
+    if (kept == m_offRosterRuns.end())
+        m_offRosterRuns.append(runs);
+    else
+        for (int k = 0; k < 4; ++k)
+            kept->best[k] = qMax(kept->best[k], runs.best[k]);
+    showRecordStatus();
+}
+
+QList<Classroom::OffRosterRuns> Classroom::takeInOffRosterRuns() {
+    QList<OffRosterRuns> taken;
+    for (auto it = m_offRosterRuns.begin(); it != m_offRosterRuns.end();) {
+        const PupilSearch search = it->path == m_state.rosterPath()
+                                       ? findPupil(m_state, m_rosterFile, it->name)
+                                       : PupilSearch{};
+        if (!search.found) {
+            ++it;
+            continue;
+        }
+        for (Activity activity : kAllActivities) {
+            QString &cell = m_state.RosterTable[search.row][int(activity) + 1];
+            const qint16 run = it->best[int(activity)];
+            if (run > numericValueInt16(cell))
+                cell = QString::number(run);
+            if (it->name == m_pupilName) {
+                ActivityFields f = activityFields(m_state, activity);
+                f.BestStreak = qMax(f.BestStreak, run);
+            }
+        }
+        taken.append(*it);
+        it = m_offRosterRuns.erase(it);
+    }
+    return taken;
 }
 
 bool Classroom::createMissingDataFile(const QString &path, const QString &label,
@@ -528,16 +631,29 @@ void Classroom::ShowStreakRecord(Activity activity) {
 
 void Classroom::advanceStreakAndSave(Activity activity, int correctCount) {
     ActivityFields f = activityFields(m_state, activity);
+    // A run that may rise is weighed against the roster as it is now, and goes into the line
+    // that holds the pupil's name now.
+    if (f.FirstAttempt == True && correctCount == f.fullMark)
+        lookAtRoster();
     const qint16 bestBefore = f.BestStreak;
     // A best run that could not be saved is not kept either, so the next full mark that
     // beats the saved one tries again.
-    if (!AdvanceStreak(m_state, activity, correctCount))
+    if (!AdvanceStreak(m_state, activity, correctCount)) {
+        if (f.BestStreak > bestBefore) // raised, but the roster holds no line of the pupil
+            placeOffRosterRuns();
         return;
+    }
+    const qint16 raised = f.BestStreak;
     if (m_deferSaves) {
         m_rosterDirty = true;
         m_deferredSave.start();
     } else if (!writeRoster()) {
         f.BestStreak = bestBefore;
+    } else if (m_pupilOffRoster) {
+        // The save took in a removal of the pupil made meanwhile: the run goes on without
+        // the line.
+        f.BestStreak = raised;
+        placeOffRosterRuns();
     }
 }
 
@@ -567,6 +683,7 @@ bool Classroom::resumePupil(const QString &name, const PupilRuns &runs) {
         return false;
     }
     m_state.CurrentPupilRow = static_cast<qint16>(search.row);
+    m_pupilOffRoster = false;
     for (Activity activity : kAllActivities) {
         ActivityFields f = activityFields(m_state, activity);
         f.CurrentStreak = runs.current[int(activity)];
@@ -842,6 +959,8 @@ QString Classroom::useDataFolder(const QString &folder) {
         return problem;
     m_state.DataFolder = QDir::toNativeSeparators(folder); // as the data file names join it
     m_state.CurrentPupilRow = 0;
+    m_pupilName.clear();
+    m_pupilOffRoster = false;
     for (int row = 1; row <= 99; ++row) {
         m_state.RosterTable[row][0].clear();
         for (int column = 1; column <= 4; ++column)
@@ -850,16 +969,23 @@ QString Classroom::useDataFolder(const QString &folder) {
     return QString();
 }
 
-bool Classroom::writeKeptRosterChanges() {
-    writeDeferredRoster();
-    return m_sync.hasPending() && m_state.RosterLoaded && writeRoster() && m_sync.hasPending();
-}
-
 void Classroom::rereadRoster() {
-    // Any failure leaves the roster in memory as it was. Nothing is reported.
-    const std::optional<QByteArray> bytes = readDataFile(m_state.rosterPath());
-    if (bytes)
-        applyRosterRead(m_state, parseRoster(*bytes));
+    writeDeferredRoster();
+    if (!m_state.RosterLoaded) {
+        // No roster was read into memory yet: the list shows the file, if there is one now.
+        // Nobody is signed in with a row then. Any failure leaves memory as it was.
+        if (const std::optional<QByteArray> bytes = readDataFile(m_state.rosterPath())) {
+            const int rows = applyRosterRead(m_state, parseRoster(*bytes));
+            for (int row = rows; row < kRosterRows; ++row)
+                m_state.RosterTable[row][0].clear(); // no pupil's: nothing was loaded
+        }
+        return;
+    }
+    // Changes kept while another copy holds the folder are written first; those still
+    // waiting stay in memory, merged with the file.
+    if (m_sync.hasPending())
+        writeRoster();
+    lookAtRoster();
 }
 
 QStringList Classroom::fullMarkNames(int tab) const {
@@ -869,8 +995,10 @@ QStringList Classroom::fullMarkNames(int tab) const {
     const int column = tab - 1;
     if (column < 1 || column > 4)
         return names;
-    // Roster order, stopping at the first empty name and never past the last row.
-    for (int row = 0; row < kRosterRows; ++row) {
+    // Roster order, stopping at the first empty name and never past the roster's last row:
+    // rows beyond it may still hold pupils of a longer roster read before.
+    const int rows = m_state.RosterLoaded ? qMin(m_rosterFile.rows, kRosterRows) : kRosterRows;
+    for (int row = 0; row < rows; ++row) {
         const QString &name = m_state.RosterTable[row][0];
         if (name.isEmpty())
             break;

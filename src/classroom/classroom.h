@@ -17,6 +17,7 @@
 #include <QSettings>
 #include <QStringList>
 #include <QTimer>
+#include <array>
 #include <memory>
 
 // What the teacher is told in a message box.
@@ -139,12 +140,10 @@ public:
     QString setClassList(const QList<RosterRow> &pupils,
                          const QList<QPair<QString, QString>> &renamed = {});
 
-    // The full-mark list. Changes kept while another copy holds the folder are written
-    // before the list reads the roster file; true when some are still waiting, and the
-    // caller then puts the roster in memory back with restoreSavedRoster() after reading.
-    bool writeKeptRosterChanges();
-    void restoreSavedRoster();
-    // Reads the roster file into memory for the list (a failure keeps memory as it is).
+    // The full-mark list's look at the roster file: changes kept while another copy holds
+    // the folder are written first, then memory takes in the roster as every copy left it
+    // (changes still kept stay in memory), and the signed-in pupil's row is found again by
+    // name. A roster that cannot be read leaves memory as it is.
     void rereadRoster();
     // The pupils whose best run in the activity of tab `tab` (2..5) is not 0, in roster
     // order; nobody for any other tab.
@@ -216,7 +215,25 @@ Q_SIGNALS:
     void answersKeptChanged(bool kept);
 
 private:
+    struct OffRosterRuns;
     void rememberSavedRoster();
+    // Puts the roster in memory back as it was last loaded or saved.
+    void restoreSavedRoster();
+    // Memory takes in the roster as other copies left it (nothing is written), then the
+    // signed-in pupil's row is found again by name.
+    void lookAtRoster();
+    // The signed-in pupil's row, found by name in the rows as they are now, every time they
+    // were replaced: a row number never outlives the rows it pointed into. A pupil the roster
+    // no longer holds (removed elsewhere, with the runs of that line) has no row, so no run
+    // is written into the line that now has the old number.
+    void findSignedInPupil();
+    // The signed-in pupil's best runs raised while the roster does not hold the pupil: the
+    // pupil is added back with them while the class list is open and a row is free;
+    // otherwise they are kept on this computer and the teacher is told on the record line.
+    void placeOffRosterRuns();
+    // Kept runs of pupils the roster holds again go into their lines in memory; returns them
+    // (they are kept again when the roster cannot be written).
+    QList<OffRosterRuns> takeInOffRosterRuns();
     bool createMissingDataFile(const QString &path, const QString &label, const QByteArray &bytes);
     void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
                            bool creating);
@@ -259,6 +276,14 @@ private:
     bool m_rosterDirty = false;                 // raised runs wait for the deferred save
     QTimer m_deferredSave;
     QString m_answerTablet; // the tablet whose answers are logged now
+    bool m_pupilOffRoster = false; // the signed-in pupil was not found in the last look
+    // Best runs (by activity) of pupils the roster of `path` no longer holds, waiting for
+    // their lines.
+    struct OffRosterRuns {
+        QString path, name;
+        std::array<qint16, 4> best{};
+    };
+    QList<OffRosterRuns> m_offRosterRuns;
 };
 
 // The application title, under which the window position is kept and messages are titled.

@@ -611,13 +611,9 @@ ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request)
     if (!kind || !graded(*kind))
         return error(400, QStringLiteral("bad"));
     Q_UNUSED(tablet);
-    // As the desktop's list: changes kept for a busy folder are written first, the roster
-    // is read as every copy left it, and what was kept is put back afterwards.
-    const bool kept = m_classroom.writeKeptRosterChanges();
+    // As the desktop's list: the roster as every copy left it.
     m_classroom.rereadRoster();
     const QStringList names = m_classroom.fullMarkNames(int(activityOf(*kind)) + 2);
-    if (kept)
-        m_classroom.restoreSavedRoster();
     return ok({{QStringLiteral("names"), QJsonArray::fromStringList(names)}});
 }
 

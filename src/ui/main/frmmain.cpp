@@ -725,15 +725,11 @@ int frmMain::execDialog(QDialog *dialog) {
 }
 
 void frmMain::ShowScoreDialog() {
-    // The list reads the roster file into memory. Changes kept while another copy holds the
-    // folder are written first; those still waiting are put back into memory afterwards.
-    const bool waiting = m_classroom.writeKeptRosterChanges();
+    // The list reads the roster file as every copy left it when it loads.
     if (!m_scoreDialog) {
         m_scoreDialog = new QuorinScoreDialog(m_classroom);
         m_scoreDialog->Form_Load();
     }
-    if (waiting)
-        m_classroom.restoreSavedRoster();
     showOnThisScreen(m_scoreDialog);
 }
 

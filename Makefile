@@ -3,8 +3,9 @@
 #   make test  - install what is missing, build, run every test headless with CTest
 #   make bench - build the release preset, run the benchmarks, then start-up against the floor
 #                (ROUNDS/RUNS as compare.sh takes them; STARTUP_COMPARE is its path)
-#   make fuzz  - build the fuzz target with clang and run it until stopped (FUZZ_SECONDS=n to bound)
-#                (make test builds it too and runs it for a fixed number of inputs)
+#   make fuzz  - build the fuzz targets with clang and run one until stopped (FUZZ_SECONDS=n to
+#                bound it, FUZZ_TARGET=fuzz_answerlog for the answer log's; make test builds
+#                them too and runs each for a fixed number of inputs)
 #   make package - build the program alone in release mode and make build/package/quorin_*.deb
 #   make icons - render the hicolor PNG icons again from resources/icons/*.svg
 #   make windows - cross-build for Windows with MinGW-w64 against a Windows Qt built once into
@@ -93,11 +94,13 @@ bench: deps
 	  echo "start-up against the floor: not measured (needs Xvfb and $(STARTUP_COMPARE))"; \
 	fi
 
-# New inputs go to build/fuzz/corpus; the seeds in tests/fuzz/corpus stay as they are.
+# New inputs go to build/fuzz/corpus-<target>; the seeds in tests/fuzz stay as they are.
+FUZZ_TARGET ?= fuzz_records
 fuzz: fuzz-target
-	@mkdir -p build/fuzz/corpus build/fuzz/artifacts
-	build/fuzz/tests/fuzz/fuzz_records -max_total_time=$${FUZZ_SECONDS:-0} \
-	  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus tests/fuzz/corpus
+	@seeds=tests/fuzz/corpus; [ "$(FUZZ_TARGET)" = fuzz_answerlog ] && seeds=tests/fuzz/corpus-answerlog; \
+	mkdir -p build/fuzz/corpus-$(FUZZ_TARGET) build/fuzz/artifacts && \
+	build/fuzz/tests/fuzz/$(FUZZ_TARGET) -max_total_time=$${FUZZ_SECONDS:-0} \
+	  -artifact_prefix=build/fuzz/artifacts/ build/fuzz/corpus-$(FUZZ_TARGET) $$seeds
 
 # The package preset builds the program without the tests and benchmarks; cpack's DEB
 # generator needs dpkg-shlibdeps (dpkg-dev) and file, both in DEB_PACKAGES.

@@ -123,8 +123,8 @@ QString FolderSync::awayReason(const QString &path) const {
     if (now != m_folderIdentity)
         return QStringLiteral("データのフォルダーが、読んだときのフォルダーではなくなりました。"
                               "ネットワークの共有フォルダーが切れたのかもしれません。");
-    if (!m_rosterBase.isEmpty() && !checkOwnPath(m_rosterPath).exists)
-        return QStringLiteral("読んでいた名簿ファイル（Quorin.ini）がなくなりました。");
+    // The same folder without its roster: somebody deleted the file, and the next save writes
+    // it again from memory, so nothing is lost.
     return QString();
 }
 

@@ -150,6 +150,7 @@ private Q_SLOTS:
     void answerLogSpecialFiles_data();
     void answerLogSpecialFiles();
     void answersKeptOverRestart();
+    void twoCopiesKeepTheirOwnAnswers();
     void usualFolderAway();
     void factState_data();
     void factState();
@@ -1072,6 +1073,31 @@ void TestRules::answersKeptOverRestart() {
     QCOMPARE(logs.answers.size(), 60);
     QCOMPARE(logs.damagedLines, 0);
     QVERIFY(!checkOwnPath(answerSpoolPath(folder)).exists);
+}
+
+void TestRules::twoCopiesKeepTheirOwnAnswers() {
+    // Two copies of the program under one account on a folder that cannot take the log. The
+    // first ends with its 20 answers waiting; the second, started before, writes its own set
+    // once the folder is there. Both sets reach the log, and no spool is left.
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("plain"), "x");
+    const QString folder = dir.filePath("plain/data");
+    auto first = std::make_unique<Room>(), second = std::make_unique<Room>();
+    for (Room *r : {first.get(), second.get()}) {
+        initialiseApplicationState(r->state, folder);
+        r->model->load();
+        r->signIn(r == first.get() ? "たろう" : "はなこ");
+    }
+    const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
+    first->model->recordAnswers(LoggedActivity::Novice, set);
+    QVERIFY(first->model->answersKept());
+    first.reset();
+    QVERIFY(QFile::remove(dir.filePath("plain")) && QDir().mkpath(folder));
+    second->model->recordAnswers(LoggedActivity::Novice, set);
+    QCOMPARE(readAnswerLogs(folder).answers.size(), 40);
+    for (int slot : {0, 1})
+        QVERIFY(!QFileInfo::exists(answerSpoolPath(folder).replace(
+            ".csv", slot ? QStringLiteral("-%1.csv").arg(slot) : ".csv")));
 }
 
 void TestRules::usualFolderAway() {

@@ -17,27 +17,86 @@ QString answerSpoolPath(const QString &dataFolder) {
            QStringLiteral("/waiting-answers-") + QString::fromLatin1(key) + QStringLiteral(".csv");
 }
 
-AnswerQueue::AnswerQueue(const QString &dataFolder, const QString &logFileName,
-                         const QString &spoolPath)
-    : m_folder(dataFolder), m_logFileName(logFileName), m_spoolPath(spoolPath) {
-    const OwnFile own = openOwnFile(m_spoolPath, OwnFileMode::Read);
-    if (own.state == OwnFile::Refused) {
-        m_spoolProblem = own.reason;
-        return;
-    }
+namespace {
+
+// A spool no running copy holds: locked for this copy, or nothing when a running copy holds
+// it. A lock whose copy is no longer running (same computer) is taken over; a lock's age
+// says nothing, as a copy runs all day.
+std::unique_ptr<QLockFile> lockSpool(const QString &path) {
+    QDir().mkpath(QFileInfo(path).path());
+    auto lock = std::make_unique<QLockFile>(path + QStringLiteral(".lock"));
+    lock->setStaleLockTime(0);
+    return lock->tryLock(0) ? std::move(lock) : nullptr;
+}
+
+// The whole lines of the spool at `path` (nothing when there is none); `problem` says why
+// one that is there cannot be read.
+QByteArray readSpool(const QString &path, QString *problem) {
+    const OwnFile own = openOwnFile(path, OwnFileMode::Read);
+    if (own.state == OwnFile::Refused)
+        *problem = own.reason;
     if (own.state != OwnFile::Opened)
-        return;
+        return {};
     QString reason;
     const std::optional<QByteArray> bytes = readOwnFile(*own.file, kMaxWaitingAnswerBytes, &reason);
     if (!bytes) {
-        m_spoolProblem = reason;
-        return;
+        *problem = reason;
+        return {};
     }
     // Only whole lines: the file is written in one piece, but it is a file like any other.
-    m_lines = bytes->left(bytes->lastIndexOf('\n') + 1);
+    return bytes->left(bytes->lastIndexOf('\n') + 1);
+}
+
+} // namespace
+
+QString AnswerQueue::slotPath(const QString &spoolPath, int slot) {
+    if (slot == 0)
+        return spoolPath;
+    QString path = spoolPath;
+    const qsizetype dot = path.lastIndexOf(u'.');
+    return path.insert(dot < 0 ? path.size() : dot, u'-' + QString::number(slot));
+}
+
+AnswerQueue::AnswerQueue(const QString &dataFolder, const QString &logFileName,
+                         const QString &spoolPath)
+    : m_folder(dataFolder), m_logFileName(logFileName), m_firstSpoolPath(spoolPath) {
+    for (int slot = 0; slot < kSpoolSlots && !m_spoolLock; ++slot)
+        if ((m_spoolLock = lockSpool(slotPath(spoolPath, slot))))
+            m_spoolPath = slotPath(spoolPath, slot);
+    if (m_spoolPath.isEmpty()) {
+        m_spoolProblem = QStringLiteral("このコンピューターで同じフォルダーを使うプログラムが多す"
+                                        "ぎるため、書きこめなかった答えはプログラムを終わると"
+                                        "消えます。");
+        return;
+    }
+    m_lines = readSpool(m_spoolPath, &m_spoolProblem);
     m_count = int(m_lines.count('\n'));
+    adoptLeftSpools();
     if (m_count > 0)
         m_failure = QStringLiteral("前に書きこめなかった答えです。");
+}
+
+AnswerQueue::~AnswerQueue() = default;
+
+void AnswerQueue::adoptLeftSpools() {
+    for (int slot = 0; slot < kSpoolSlots && !m_spoolPath.isEmpty(); ++slot) {
+        const QString path = slotPath(m_firstSpoolPath, slot);
+        if (path == m_spoolPath || !checkOwnPath(path).ordinaryFile)
+            continue;
+        const std::unique_ptr<QLockFile> lock = lockSpool(path);
+        if (!lock)
+            continue; // a running copy's own
+        QString problem;
+        const QByteArray lines = readSpool(path, &problem);
+        if (!problem.isEmpty() || m_lines.size() + lines.size() > kMaxWaitingAnswerBytes)
+            continue; // left where it is
+        m_lines += lines;
+        m_count += int(lines.count('\n'));
+        // Kept in this copy's spool first: a stop in between doubles lines, never loses them.
+        saveSpool();
+        if (m_spoolProblem.isEmpty())
+            QFile::remove(path);
+    }
 }
 
 QString AnswerQueue::logPath() const {
@@ -56,6 +115,7 @@ void AnswerQueue::add(const QByteArray &lines, int count) {
 }
 
 bool AnswerQueue::flush() {
+    adoptLeftSpools(); // a copy that ended meanwhile may have left answers
     if (m_count == 0)
         return true;
     const QString away = m_away ? m_away() : QString();
@@ -74,6 +134,8 @@ bool AnswerQueue::flush() {
 }
 
 void AnswerQueue::saveSpool() {
+    if (m_spoolPath.isEmpty())
+        return;
     if (m_count == 0) {
         if (checkOwnPath(m_spoolPath).ordinaryFile)
             QFile::remove(m_spoolPath);

@@ -7,20 +7,27 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLockFile>
 #include <QString>
 #include <functional>
+#include <memory>
 
 // The most the spool holds: tens of thousands of answers, more than weeks of lessons.
 inline constexpr qint64 kMaxWaitingAnswerBytes = 4 << 20;
 
 // The spool of a data folder: in the per-user local data location, named by a hash of the
-// folder's path.
+// folder's path. Each running copy of the program has a spool of its own (several copies
+// under one account must never write over each other's): the first of kSpoolSlots files
+// that no running copy holds, this path or this path with "-1" … before ".csv".
 QString answerSpoolPath(const QString &dataFolder);
+inline constexpr int kSpoolSlots = 8;
 
 class AnswerQueue {
 public:
-    // Takes over what the spool kept from an earlier run.
+    // Takes a spool no other running copy holds, with what an earlier run kept in it, and
+    // the answers of spools that copies which are no longer running left behind.
     AnswerQueue(const QString &dataFolder, const QString &logFileName, const QString &spoolPath);
+    ~AnswerQueue();
 
     QString dataFolder() const { return m_folder; }
     QString logPath() const;
@@ -39,13 +46,21 @@ public:
     // For the teacher: what waits and why, what was lost; empty while all is well.
     QString problem() const;
 
+    // The spool this queue writes; empty when every slot is held by a running copy.
+    QString spoolPath() const { return m_spoolPath; }
+
 private:
     void saveSpool();
+    // Takes in the lines of spools of this data folder that no running copy holds: they are
+    // kept in this queue's spool before theirs is removed.
+    void adoptLeftSpools();
+    static QString slotPath(const QString &spoolPath, int slot);
 
     std::function<QString()> m_away;
     QString m_folder;
     QString m_logFileName;
-    QString m_spoolPath;
+    QString m_spoolPath, m_firstSpoolPath;
+    std::unique_ptr<QLockFile> m_spoolLock; // held while this copy runs
     QByteArray m_lines;
     int m_count = 0;
     QString m_failure; // why the last write failed, with its time; empty after a success

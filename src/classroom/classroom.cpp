@@ -498,10 +498,10 @@ void Classroom::placeOffRosterRuns() {
             return;
     }
     // Kept here, the larger run of each activity, until the roster holds the pupil again.
-    auto kept = std::find_if(m_offRosterRuns.begin(), m_offRosterRuns.end(),
-                             [&](const OffRosterRuns &k) {
-                                 return k.path == runs.path && k.name == runs.name;
-                             });
+    auto kept =
+        std::find_if(m_offRosterRuns.begin(), m_offRosterRuns.end(), [&](const OffRosterRuns &k) {
+            return k.path == runs.path && k.name == runs.name;
+        });
     if (kept == m_offRosterRuns.end())
         m_offRosterRuns.append(runs);
     else

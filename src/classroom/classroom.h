@@ -275,7 +275,7 @@ private:
     bool m_deferSaves = false;                  // see setDeferredRosterSaves
     bool m_rosterDirty = false;                 // raised runs wait for the deferred save
     QTimer m_deferredSave;
-    QString m_answerTablet; // the tablet whose answers are logged now
+    QString m_answerTablet;        // the tablet whose answers are logged now
     bool m_pupilOffRoster = false; // the signed-in pupil was not found in the last look
     // Best runs (by activity) of pupils the roster of `path` no longer holds, waiting for
     // their lines.

@@ -275,8 +275,7 @@ private Q_SLOTS:
     }
 
     // Connections that closed leave the count: far more tablets than the server holds at once
-    // come one after the other from this computer, and the last is still served. A connection
-    // that sends more than any tablet needs is closed before the server takes it all in.
+    // come one after the other from this computer, and the last is still served.
     void connectionsOverLoopback() {
         ServerRoom room;
         ClassServer server(*room.classroom);
@@ -286,7 +285,7 @@ private Q_SLOTS:
             socket.connectToHost(QHostAddress::LocalHost, server.port());
             socket.write(request);
             QByteArray got;
-            QDeadlineTimer deadline(10000);
+            QDeadlineTimer deadline(5000);
             while (
                 !got.contains("\r\n\r\n") && !deadline.hasExpired() &&
                 (socket.state() != QAbstractSocket::UnconnectedState || socket.bytesAvailable())) {
@@ -298,10 +297,6 @@ private Q_SLOTS:
         for (int i = 0; i < ClassServer::kMaxConnections + 20; ++i)
             QVERIFY2(reply("GET / HTTP/1.1\r\n\r\n") == "HTTP/1.1 404",
                      qPrintable(QString::number(i)));
-        const qint64 size = ClassServer::kMaxBytesPerConnection + 1024 * 1024;
-        QCOMPARE(reply("POST / HTTP/1.1\r\nContent-Length: " + QByteArray::number(size) +
-                       "\r\n\r\n" + QByteArray(size, '{')),
-                 QByteArray());
     }
 
     // A tablet that sends too fast is told to wait; one the teacher disconnected starts again.

@@ -1172,7 +1172,7 @@ void TestRules::factState() {
     QCOMPARE(int(history(answers).state(limitMs)), state);
     // Read from log lines the same (their times as written, all on one day).
     AnswerLogs logs;
-    QByteArray file = answerLogHeader();
+    QByteArray file;
     for (const QString &text : answers) {
         const QStringList parts = text.mid(1).split(u'@');
         const QTime at = QTime(8, 0).addSecs(parts.value(1).toInt());
@@ -1180,10 +1180,23 @@ void TestRules::factState() {
                 (text.startsWith(u'r') ? "○" : "×") + QByteArray(parts[0].isEmpty() ? "" : ",,") +
                 parts[0].toLatin1() + (parts[0].isEmpty() ? "" : ",42") + "\r\n";
     }
-    QVERIFY(logs.addFile(file));
+    QVERIFY(logs.addFile(answerLogHeader() + file));
     QCOMPARE(logs.damagedLines, 0);
     const QList<PupilFacts> read = factTallies(logs);
     QCOMPARE(int((read.isEmpty() ? PupilFacts{} : read[0])[factIndex(7, 6)].state(limitMs)), state);
+    // The same for たろう alone from a data folder's log, where はなこ answered the fact quickly
+    // after him, and his lines were appended after a first reading.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("answers-pc-0123456789.csv");
+    const QByteArray other = answerLogHeader() +
+                             "2026-12-07 09:00:00,はなこ,レベル1,7,6,○,,90,42\r\n"
+                             "2026-12-07 09:00:01,はなこ,レベル1,7,6,○,,90,42\r\n";
+    FactIndex index;
+    QVERIFY(writeBytes(path, other));
+    index.update(dir.path());
+    QVERIFY(writeBytes(path, other + file));
+    index.update(dir.path());
+    QCOMPARE(int(index.facts("たろう")[factIndex(7, 6)].state(limitMs)), state);
 }
 
 void TestRules::weakSet_data() {

@@ -23,8 +23,29 @@ bool localNetworkPeer(const QHostAddress &peer) {
            || (v6[0] == 0xFE && (v6[1] & 0xC0) == 0x80); // link-local fe80::/10
 }
 
-// Takes only local-network peers, at most so many connections in all and per peer, and
-// closes a connection that sends more bytes than any tablet needs.
+bool PeerConnections::take(const QHostAddress &peer) {
+    if (!localNetworkPeer(peer) || m_open >= m_total)
+        return false;
+    const QString key = peer.toString();
+    if (m_byPeer.value(key) >= m_perPeer && !peer.isLoopback())
+        return false;
+    ++m_open;
+    ++m_byPeer[key];
+    return true;
+}
+
+void PeerConnections::release(const QHostAddress &peer) {
+    const QString key = peer.toString();
+    auto it = m_byPeer.find(key);
+    if (it == m_byPeer.end())
+        return; // never taken
+    --m_open;
+    if (--*it <= 0)
+        m_byPeer.erase(it);
+}
+
+// Takes only the connections PeerConnections allows, and closes a connection that sends more
+// bytes than any tablet needs.
 class GuardedTcpServer : public QTcpServer {
 public:
     using QTcpServer::QTcpServer;
@@ -36,23 +57,13 @@ protected:
             delete socket;
             return;
         }
-        const QString peer = socket->peerAddress().toString();
-        // This computer itself (the tests' simulated class) is bound by the total alone.
-        const bool perPeerFull = m_perPeer.value(peer) >= ClassServer::kMaxConnectionsPerPeer &&
-                                 !socket->peerAddress().isLoopback();
-        if (!localNetworkPeer(socket->peerAddress()) || m_open >= ClassServer::kMaxConnections ||
-            perPeerFull) {
+        const QHostAddress peer = socket->peerAddress();
+        if (!m_connections.take(peer)) {
             socket->abort();
             socket->deleteLater();
             return;
         }
-        ++m_open;
-        ++m_perPeer[peer];
-        connect(socket, &QObject::destroyed, this, [this, peer] {
-            --m_open;
-            if (--m_perPeer[peer] <= 0)
-                m_perPeer.remove(peer);
-        });
+        connect(socket, &QObject::destroyed, this, [this, peer] { m_connections.release(peer); });
         // What the socket takes from the system at a time, and in all, is bounded; this
         // runs before the HTTP server reads what arrived.
         socket->setReadBufferSize(64 * 1024);
@@ -66,8 +77,8 @@ protected:
     }
 
 private:
-    int m_open = 0;
-    QHash<QString, int> m_perPeer;
+    PeerConnections m_connections{ClassServer::kMaxConnections,
+                                  ClassServer::kMaxConnectionsPerPeer};
 };
 
 ClassServer::ClassServer(Classroom &classroom, QObject *parent)

@@ -6,6 +6,7 @@
 
 #include "server/classservice.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
@@ -17,6 +18,24 @@ class GuardedTcpServer;
 // Whether a peer may use the class server: the school's own network (private IPv4 ranges,
 // IPv6 unique local), link-local addresses and this computer itself.
 bool localNetworkPeer(const QHostAddress &address);
+
+// The connections the class server holds: taken only from local-network peers, at most
+// `total` in all and `perPeer` from one address (this computer itself, the tests' simulated
+// class, is bound by the total alone). A taken connection counts until it is released.
+class PeerConnections {
+public:
+    PeerConnections(int total, int perPeer) : m_total(total), m_perPeer(perPeer) {}
+    // Whether a new connection from `peer` is taken; a taken one is counted.
+    bool take(const QHostAddress &peer);
+    // A taken connection from `peer` has closed.
+    void release(const QHostAddress &peer);
+
+private:
+    int m_total;
+    int m_perPeer;
+    int m_open = 0;
+    QHash<QString, int> m_byPeer;
+};
 
 class ClassServer : public QObject {
     Q_OBJECT

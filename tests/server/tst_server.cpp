@@ -16,6 +16,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QTcpSocket>
 #include <QTreeWidget>
 
 namespace {
@@ -216,15 +217,86 @@ private Q_SLOTS:
         QTest::addColumn<bool>("allowed");
         for (const char *a :
              {"10.1.2.3", "172.16.0.1", "172.31.255.1", "192.168.1.5", "169.254.1.1", "127.0.0.1",
-              "::1", "fe80::1", "fd12:3456::1", "::ffff:192.168.0.9"})
+              "127.255.0.9", "::1", "fe80::1", "febf::1", "fd12:3456::1", "fc00::1",
+              "::ffff:192.168.0.9", "::ffff:127.0.0.1"})
             QTest::newRow(a) << QString::fromLatin1(a) << true;
-        for (const char *a : {"8.8.8.8", "172.32.0.1", "172.15.255.1", "100.64.0.1", "192.169.0.1",
-                              "2001:db8::1", "::ffff:8.8.8.8", "0.0.0.0"})
+        // Global and other addresses, among them ones that share a byte or a bit with a local
+        // range: the second byte of fe80::/10 (2a80::), site-local fec0::, multicast.
+        for (const char *a :
+             {"8.8.8.8", "172.32.0.1", "172.15.255.1", "100.64.0.1", "192.169.0.1", "169.255.0.1",
+              "11.0.0.1", "2001:db8::1", "2a80::1", "2c0f:fd80::1", "fec0::1", "ff02::1", "fe00::1",
+              "fb00::1", "::ffff:8.8.8.8", "::ffff:172.32.0.1", "::10.0.0.1", "::", "0.0.0.0"})
             QTest::newRow(a) << QString::fromLatin1(a) << false;
     }
     void localNetworkPeers() {
         QFETCH(QString, address);
         QTEST(localNetworkPeer(QHostAddress(address)), "allowed");
+    }
+
+    // The connections taken, in all and from one address, as connections open ("ADDRESS*n",
+    // each taken) and close ("-ADDRESS"); then whether one more from `peer` is taken.
+    void peerConnections_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("16th from one address") << QStringList{"10.0.0.5*15"} << "10.0.0.5" << true;
+        QTest::newRow("17th from one address") << QStringList{"10.0.0.5*16"} << "10.0.0.5" << false;
+        QTest::newRow("another address beside a full one")
+            << QStringList{"10.0.0.5*16"} << "10.0.0.6" << true;
+        QTest::newRow("one of 16 closed")
+            << QStringList{"10.0.0.5*16", "-10.0.0.5"} << "10.0.0.5" << true;
+        QTest::newRow("this computer: the total alone")
+            << QStringList{"127.0.0.1*40"} << "127.0.0.1" << true;
+        QTest::newRow("257th in all")
+            << QStringList{"127.0.0.1*250", "10.0.0.5*6"} << "10.0.0.9" << false;
+        QTest::newRow("257th after one closed")
+            << QStringList{"127.0.0.1*250", "10.0.0.5*6", "-127.0.0.1"} << "10.0.0.9" << true;
+        QTest::newRow("all closed again")
+            << QStringList{"127.0.0.1*256", "-127.0.0.1*256", "10.0.0.5*16", "-10.0.0.5*16"}
+            << "10.0.0.5" << true;
+        QTest::newRow("a global address") << QStringList{} << "2a80::1" << false;
+    }
+    void peerConnections() {
+        QFETCH(QStringList, before);
+        QFETCH(QString, peer);
+        PeerConnections connections(ClassServer::kMaxConnections,
+                                    ClassServer::kMaxConnectionsPerPeer);
+        for (const QString &step : std::as_const(before)) {
+            const bool close = step.startsWith(u'-');
+            const QHostAddress address(step.mid(close).section(u'*', 0, 0));
+            for (int n = qMax(1, step.section(u'*', 1).toInt()); n > 0; --n) {
+                if (close)
+                    connections.release(address);
+                else
+                    QVERIFY2(connections.take(address), qPrintable(step));
+            }
+        }
+        QTEST(connections.take(QHostAddress(peer)), "taken");
+    }
+
+    // Connections that closed leave the count: far more tablets than the server holds at once
+    // come one after the other from this computer, and the last is still served.
+    void connectionsOverLoopback() {
+        ServerRoom room;
+        ClassServer server(*room.classroom);
+        QCOMPARE(server.start(QHostAddress::LocalHost, 0), QString());
+        const auto reply = [&](const QByteArray &request) {
+            QTcpSocket socket;
+            socket.connectToHost(QHostAddress::LocalHost, server.port());
+            socket.write(request);
+            QByteArray got;
+            QDeadlineTimer deadline(5000);
+            while (
+                !got.contains("\r\n\r\n") && !deadline.hasExpired() &&
+                (socket.state() != QAbstractSocket::UnconnectedState || socket.bytesAvailable())) {
+                QTest::qWait(1);
+                got += socket.readAll();
+            }
+            return got.left(12);
+        };
+        for (int i = 0; i < ClassServer::kMaxConnections + 20; ++i)
+            QVERIFY2(reply("GET / HTTP/1.1\r\n\r\n") == "HTTP/1.1 404",
+                     qPrintable(QString::number(i)));
     }
 
     // A tablet that sends too fast is told to wait; one the teacher disconnected starts again.

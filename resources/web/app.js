@@ -9,29 +9,19 @@
 'use strict';
 (function () {
   const $ = (id) => document.getElementById(id);
+  const L = globalThis.PageLogic;
+  const { KEYS, Refused, oneByOne, filled } = L;
 
   const TITLES = {
     practice: 'れんしゅう', novice: 'レベル1', intermediate: 'レベル2', expert: 'レベル3',
     challenge: 'チャレンジ', weak: 'にがて れんしゅう',
   };
   const LEVELS = ['novice', 'intermediate', 'expert'];
-  const KEYS = { tablet: 'kuku.tablet', session: 'kuku.session', drill: 'kuku.set' };
-
-  const store = {
-    get(key) {
-      try { return JSON.parse(localStorage.getItem(key)); } catch (e) { return null; }
-    },
-    put(key, value) {
-      try { localStorage.setItem(key, JSON.stringify(value)); } catch (e) { /* private mode */ }
-    },
-    drop(key) {
-      try { localStorage.removeItem(key); } catch (e) { /* private mode */ }
-    },
-  };
+  const store = L.makeStore(() => localStorage);
 
   let token = store.get(KEYS.tablet) || '';
   let session = null;   // { pupil, messages }
-  let drill = null;     // the set being worked on (see newDrill), saved after every change
+  let drill = null;     // the set being worked on (see PageLogic.newDrill), saved after every change
   let current = -1;     // the box the pad types into
   let readyAt = [];     // when each box could first be answered (not kept over a reload)
   let sending = false;
@@ -39,13 +29,6 @@
   let fullmarksBack = 'home';
 
   // ---- network ---------------------------------------------------------------------------
-
-  // A refusal the server gave in words: { code, error } with a 4xx status.
-  function Refused(status, body) {
-    this.status = status;
-    this.code = body.code;
-    this.text = typeof body.error === 'string' ? body.error : '';
-  }
 
   let waitingCount = 0;
   function setWaiting(delta) {
@@ -59,7 +42,7 @@
   // that could not save (5xx) are waited out with the notice shown; a refusal in words comes
   // back as Refused.
   async function post(verb, body) {
-    let delay = 700;
+    let delay = L.FIRST_DELAY;
     let waiting = false;
     let trouble = '';
     try {
@@ -76,22 +59,20 @@
         } catch (e) {
           data = null;
         }
-        if (res && data && typeof data === 'object') {
-          if (res.ok) return data;
-          if (res.status >= 400 && res.status < 500 && res.status !== 429 && data.code)
-            throw new Refused(res.status, data);
-          // A server that cannot save or take more tablets says why; the page goes on asking.
-          if (res.status >= 500 && typeof data.error === 'string') {
-            trouble = data.error;
-            showError(trouble);
-          }
+        const kind = L.replyKind(res, data);
+        if (kind === 'done') return data;
+        if (kind === 'refused') throw new Refused(res.status, data);
+        // A server that cannot save or take more tablets says why; the page goes on asking.
+        if (kind === 'trouble') {
+          trouble = data.error;
+          showError(trouble);
         }
         if (!waiting) {
           waiting = true;
           setWaiting(1);
         }
-        await sleep(res && res.status === 429 ? Math.max(delay, 2000) : delay);
-        delay = Math.min(delay * 2, 8000);
+        await sleep(L.waitBefore(res, delay));
+        delay = L.nextDelay(delay);
       }
     } finally {
       if (waiting) setWaiting(-1);
@@ -114,7 +95,8 @@
   // What every refusal but the activity's own leads to.
   async function refused(e) {
     if (!(e instanceof Refused)) throw e;
-    if (e.code === 'tablet') {
+    const step = L.afterRefusal(e.code);
+    if (step === 'tablet') {
       // The server no longer knows this tablet: a new token, and the pupil signs in again.
       token = '';
       store.drop(KEYS.tablet);
@@ -124,7 +106,7 @@
       showSignIn();
       return;
     }
-    if (e.code === 'signin') {
+    if (step === 'signin') {
       forgetPupil();
       showError(e.text);
       showSignIn();
@@ -220,51 +202,13 @@
 
   // ---- dealing ---------------------------------------------------------------------------
 
-  function newDrill(reply) {
-    const d = {
-      pupil: session.pupil,
-      activity: reply.activity,
-      set: reply.set,
-      row: reply.row || 0,
-      columns: reply.columns || null,
-      rows: reply.rows || null,
-      questions: [],
-      answers: [],
-      ms: [],
-      marks: [],
-      attempt: 0,
-      graded: null,
-      open: 0,
-      tries: 1,
-      summary: '',
-      pending: null,
-      dealtAt: Date.now(),
-      finishedAt: 0,
-    };
-    if (d.activity === 'challenge') {
-      for (let i = 0; i < 81; ++i) d.questions.push({ a: d.rows[Math.floor(i / 9)], b: d.columns[i % 9] });
-    } else {
-      d.questions = reply.questions.map((q) => ({ a: q.a, b: q.b }));
-    }
-    d.answers = d.questions.map(() => '');
-    d.ms = d.questions.map(() => null);
-    d.marks = d.questions.map(() => '');
-    return d;
-  }
-
-  const oneByOne = (d) => d.activity === 'practice' || d.activity === 'weak';
-  // As at the desktop, a box holding no number or 0 is not answered yet.
-  const filled = (value) => value !== '' && Number(value) !== 0;
-  // Times beyond an hour are not told (the server takes them as unknown anyway).
-  const told = (ms) => (ms >= 0 && ms <= 3600000 ? ms : null);
-
   async function deal(activity, row) {
     showError('');
     const body = { activity };
     if (activity === 'practice') body.row = row;
     try {
       const reply = await post('deal', body);
-      drill = newDrill(reply);
+      drill = L.newDrill(reply, session.pupil, Date.now());
       drill.askedRow = row || 0;
       saveDrill();
       openDrill();
@@ -284,7 +228,7 @@
     if (activity === 'facts') return showFacts();
     if (activity === 'fullmarks') return showFullmarks('novice', 'home');
     if (activity === 'practice') return showRows();
-    if (drill && drill.activity === activity && !(oneByOne(drill) && drill.summary)) return openDrill();
+    if (L.takesUp(drill, activity)) return openDrill();
     return deal(activity);
   }
 
@@ -426,21 +370,13 @@
     // line of its own.
     $('drill-message').textContent = message.replace(/[ \u3000]{2,}/g, '\n');
     $('drill-message').hidden = !message;
-    $('score').textContent = scoreText(d);
+    $('score').textContent = L.scoreText(d);
     $('grade-button').hidden = oneByOne(d) || !d.answers.every(filled);
     $('grade-button').disabled = !!d.pending;
     $('again-button').disabled = !!d.pending;
     $('home-button').disabled = !!d.pending;
     $('drill-fullmarks').hidden = !(level || d.activity === 'challenge');
     $('pad').classList.toggle('off', oneByOne(d) && !!d.summary);
-  }
-
-  function scoreText(d) {
-    if (oneByOne(d)) return d.summary;
-    if (!d.graded) return '';
-    if (d.activity === 'challenge')
-      return [d.graded.result, d.graded.correct + ' / 81'].filter(Boolean).join(' ');
-    return d.graded.score + '点です';
   }
 
   function select(index) {
@@ -460,57 +396,36 @@
   function confirmed(index) {
     const d = drill;
     if (filled(d.answers[index]) && d.ms[index] === null && readyAt[index])
-      d.ms[index] = told(Date.now() - readyAt[index]);
+      d.ms[index] = L.told(Date.now() - readyAt[index]);
   }
 
   // A key of the pad or of a hardware keyboard: a digit, Backspace or Enter.
   function press(key) {
     const d = drill;
-    if (!d || shown !== 'drill' || d.pending || current < 0) return;
-    if (oneByOne(d) && (d.summary || current !== d.open)) return;
+    if (!d || shown !== 'drill' || !L.takesKeys(d, current)) return;
     const value = d.answers[current];
-    if (/^[0-9]$/.test(key)) {
-      if (value.length >= 3) return;
-      d.answers[current] = value + key;
-      if (!oneByOne(d)) d.marks[current] = '';
-    } else if (key === 'Backspace') {
-      d.answers[current] = value.slice(0, -1);
-      if (!oneByOne(d)) d.marks[current] = '';
-    } else if (key === 'Enter') {
+    if (key === 'Enter') {
       if (!filled(value)) return;
       if (oneByOne(d)) return sendAnswer();
       confirmed(current);
-      const next = nextEmpty(d, current);
+      const next = L.nextEmpty(d, current);
       if (next >= 0) select(next);
       else sendGrade();
     } else {
-      return;
+      const changed = L.typed(value, key);
+      if (changed === null) return;
+      d.answers[current] = changed;
+      if (!oneByOne(d)) d.marks[current] = '';
     }
     saveDrill();
     render();
-  }
-
-  function nextEmpty(d, from) {
-    for (let k = 1; k <= d.answers.length; ++k) {
-      const i = (from + k) % d.answers.length;
-      if (!filled(d.answers[i])) return i;
-    }
-    return -1;
   }
 
   function sendGrade() {
     const d = drill;
     if (d.pending || !d.answers.every(filled)) return;
     if (current >= 0) confirmed(current);
-    d.attempt += 1;
-    d.pending = {
-      verb: 'grade',
-      body: {
-        set: d.set,
-        attempt: d.attempt,
-        answers: d.answers.map((a, i) => ({ given: Number(a), ms: d.ms[i] })),
-      },
-    };
+    d.pending = L.gradeRequest(d);
     saveDrill();
     render();
     flushPending();
@@ -518,9 +433,7 @@
 
   function sendAnswer() {
     const d = drill;
-    const i = d.open;
-    const ms = d.tries === 1 && readyAt[i] ? told(Date.now() - readyAt[i]) : null;
-    d.pending = { verb: 'answer', body: { set: d.set, index: i, try: d.tries, given: Number(d.answers[i]), ms } };
+    d.pending = L.answerRequest(d, readyAt[d.open], Date.now());
     saveDrill();
     render();
     flushPending();
@@ -558,40 +471,17 @@
   }
 
   function graded(d, reply) {
-    d.graded = reply;
-    d.marks = reply.marks.map((right) => (right ? '◎' : '×'));
-    if (!d.finishedAt) d.finishedAt = Date.now();
+    L.applyGrade(d, reply, Date.now());
     if (reply.message && session) {
       session.messages[d.activity] = reply.message;
       store.put(KEYS.session, session);
     }
-    say(scoreText(d));
+    say(L.scoreText(d));
   }
 
   function answered(d, body, reply) {
-    const i = body.index;
-    if (reply.right) {
-      d.marks[i] = '◎';
-      say('せいかい');
-    } else if (d.activity === 'practice') {
-      d.marks[i] = '？';
-      d.answers[i] = '';
-      d.tries += 1;
-      say('まちがい');
-    } else {
-      d.marks[i] = '×';
-      d.answers[i] = String(reply.product);
-      say('まちがい。こたえは ' + reply.product);
-    }
-    if (reply.right || d.activity === 'weak') {
-      d.open = i + 1;
-      d.tries = 1;
-    }
-    if (reply.done) {
-      d.open = d.questions.length;
-      d.summary = reply.summary || '';
-      setTimeout(() => say(d.summary), 800);
-    }
+    say(L.applyAnswer(d, body, reply));
+    if (reply.done) setTimeout(() => say(d.summary), 800);
     if (drill === d && shown === 'drill' && d.open < d.questions.length) {
       current = -1;
       select(d.open);
@@ -728,7 +618,7 @@
   document.addEventListener('keydown', (event) => {
     if (shown !== 'drill' || event.altKey || event.ctrlKey || event.metaKey) return;
     const key = event.key;
-    if (/^[0-9]$/.test(key) || key === 'Backspace' || key === 'Enter') {
+    if (L.padKey(key)) {
       if (event.target instanceof HTMLButtonElement && key === 'Enter') return;
       event.preventDefault();
       press(key);
@@ -747,11 +637,12 @@
     } catch (e) {
       showError(e instanceof Refused ? e.text : '');
     }
-    if (!same || !session || !session.pupil) {
+    const at = L.resumeAt(same, session, drill);
+    if (at === 'signin') {
       forgetPupil();
       return showSignIn();
     }
-    if (drill && drill.pupil === session.pupil) return openDrill();
+    if (at === 'drill') return openDrill();
     drill = null;
     saveDrill();
     return showHome();

@@ -226,6 +226,8 @@ ServiceReply ClassService::handle(const QByteArray &method, const QString &path,
          {QStringLiteral(":/web/index.html"), "text/html; charset=utf-8"}},
         {QStringLiteral("app.js"),
          {QStringLiteral(":/web/app.js"), "text/javascript; charset=utf-8"}},
+        {QStringLiteral("logic.js"),
+         {QStringLiteral(":/web/logic.js"), "text/javascript; charset=utf-8"}},
         {QStringLiteral("style.css"),
          {QStringLiteral(":/web/style.css"), "text/css; charset=utf-8"}},
     };

@@ -66,6 +66,8 @@ void TestCommandLine::decide_data() {
     row("help, Japanese", {"-h"}, 0, "", "使い方", "", true);
     row("remembered folder gone: the notice names the folder used instead", {}, -1, "<cwd>",
         "<cwd>", "<shared>/gone");
+    row("class server without a window", {"--serve", "--port", "8080"}, -1, "<cwd>", "");
+    row("listen without the server", {"--listen", "127.0.0.1"}, 1, "", "--serve");
 }
 
 void TestCommandLine::decide() {
@@ -109,6 +111,8 @@ void TestCommandLine::decide() {
     const StartDecision d = decideStart(in);
     QCOMPARE(d.exitNow, exitCode >= 0);
     QCOMPARE(d.forgetPin, args.contains("--forget-pin"));
+    // Whatever is printed, and the class server's own lines, reach the command prompt.
+    QCOMPARE(writesToConsole(d), exitCode >= 0 || args.contains("--serve"));
     if (exitCode < 0) {
         QCOMPARE(d.dataFolder, QDir::toNativeSeparators(fill(folder)));
         QVERIFY(QFileInfo(d.dataFolder).isDir());

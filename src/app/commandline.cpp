@@ -363,8 +363,9 @@ CommandLineInput commandLineInput(int argc, char *argv[]) {
 
 #ifdef Q_OS_WIN
 namespace {
-// A window program has no console of its own. Started from a command prompt, it writes help
-// and errors there; output already sent to a file or a pipe stays where it goes.
+// A window program has no console of its own. Started from a command prompt, it writes help,
+// errors and the class server's lines there; output already sent to a file or a pipe stays
+// where it goes.
 void useParentConsole() {
     const auto unset = [](DWORD which) {
         const HANDLE handle = GetStdHandle(which);
@@ -382,9 +383,14 @@ void useParentConsole() {
 } // namespace
 #endif
 
+bool writesToConsole(const StartDecision &decision) {
+    return !decision.standardOutput.isEmpty() || !decision.standardError.isEmpty() ||
+           (!decision.exitNow && decision.serve.serve);
+}
+
 void printStartDecision(const StartDecision &decision) {
 #ifdef Q_OS_WIN
-    if (!decision.standardOutput.isEmpty() || !decision.standardError.isEmpty())
+    if (writesToConsole(decision))
         useParentConsole();
 #endif
     if (!decision.standardOutput.isEmpty()) {

@@ -42,5 +42,11 @@ StartDecision decideStart(const CommandLineInput &input);
 // data location is named after the application.
 CommandLineInput commandLineInput(int argc, char *argv[]);
 
-// Writes the decision's texts to stdout and stderr.
+// Whether a start writes to the console it was started from: the texts of --help, --version
+// and errors, and the class server without a window, which says there where it serves.
+bool writesToConsole(const StartDecision &decision);
+
+// Writes the decision's texts to stdout and stderr. On Windows, where a window program has no
+// console of its own, it first takes the console of the command prompt that started it when
+// writesToConsole says so.
 void printStartDecision(const StartDecision &decision);

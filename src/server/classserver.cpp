@@ -81,8 +81,47 @@ private:
                                   ClassServer::kMaxConnectionsPerPeer};
 };
 
-ClassServer::ClassServer(Classroom &classroom, QObject *parent)
-    : QObject(parent), m_classroom(classroom), m_service(classroom) {
+QList<NetworkInterfaceRecord> networkInterfaceRecords() {
+    QList<NetworkInterfaceRecord> records;
+    for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
+        NetworkInterfaceRecord record;
+        record.name = interface.name();
+        record.humanReadableName = interface.humanReadableName();
+        record.up = interface.flags().testFlag(QNetworkInterface::IsUp);
+        record.running = interface.flags().testFlag(QNetworkInterface::IsRunning);
+        record.loopback = interface.flags().testFlag(QNetworkInterface::IsLoopBack);
+        using Kind = NetworkInterfaceRecord::Kind;
+        switch (interface.type()) {
+        case QNetworkInterface::Unknown:
+            record.kind = Kind::Unknown;
+            break;
+        case QNetworkInterface::Loopback:
+            record.kind = Kind::Loopback;
+            break;
+        case QNetworkInterface::Virtual:
+            record.kind = Kind::Virtual;
+            break;
+        case QNetworkInterface::Ethernet:
+            record.kind = Kind::Ethernet;
+            break;
+        case QNetworkInterface::Wifi:
+            record.kind = Kind::Wifi;
+            break;
+        default:
+            record.kind = Kind::Other;
+            break;
+        }
+        record.hardwareAddress = interface.hardwareAddress();
+        for (const QNetworkAddressEntry &entry : interface.addressEntries())
+            record.addresses << entry.ip().toString();
+        records << record;
+    }
+    return records;
+}
+
+ClassServer::ClassServer(Classroom &classroom, InterfaceSource interfaces, QObject *parent)
+    : QObject(parent), m_classroom(classroom), m_service(classroom),
+      m_interfaces(interfaces ? std::move(interfaces) : InterfaceSource(networkInterfaceRecords)) {
 }
 
 ClassServer::~ClassServer() {
@@ -151,30 +190,19 @@ void ClassServer::stop() {
     Q_EMIT runningChanged(false);
 }
 
-QString ClassServer::address() const {
+ClassServer::TabletAddress ClassServer::tabletAddress() const {
     if (!m_http)
         return {};
-    QString host;
+    const auto url = [this](QString host) {
+        if (host.contains(u':'))
+            host = u'[' + host + u']';
+        return QStringLiteral("http://%1:%2/c/%3/").arg(host).arg(m_port).arg(m_service.code());
+    };
     if (m_listenAddress != QHostAddress::Any && m_listenAddress != QHostAddress::AnyIPv4 &&
-        m_listenAddress != QHostAddress::AnyIPv6) {
-        host = m_listenAddress.toString();
-    } else {
-        // The first private IPv4 address of an interface that is up: the school network's.
-        for (const QNetworkInterface &interface : QNetworkInterface::allInterfaces()) {
-            if (!(interface.flags() & QNetworkInterface::IsUp) ||
-                (interface.flags() & QNetworkInterface::IsLoopBack))
-                continue;
-            for (const QNetworkAddressEntry &entry : interface.addressEntries()) {
-                const QHostAddress ip = entry.ip();
-                if (ip.protocol() == QAbstractSocket::IPv4Protocol && localNetworkPeer(ip) &&
-                    !ip.isLoopback() && host.isEmpty())
-                    host = ip.toString();
-            }
-        }
-        if (host.isEmpty())
-            host = QStringLiteral("127.0.0.1");
-    }
-    if (host.contains(u':'))
-        host = u'[' + host + u']';
-    return QStringLiteral("http://%1:%2/c/%3/").arg(host).arg(m_port).arg(m_service.code());
+        m_listenAddress != QHostAddress::AnyIPv6)
+        return {url(m_listenAddress.toString()), {}};
+    const SchoolAddress school = chooseSchoolAddress(m_interfaces());
+    if (school.address.isEmpty())
+        return {url(QStringLiteral("127.0.0.1")), schoolAddressProblem(school.missing)};
+    return {url(school.address), {}};
 }

@@ -5,15 +5,20 @@
 // (how many per address, how many bytes) before a request reaches the service.
 
 #include "server/classservice.h"
+#include "server/schooladdress.h"
 
 #include <QHash>
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QHttpServer;
 class GuardedTcpServer;
+
+// This computer's network interfaces as plain records, from QNetworkInterface.
+QList<NetworkInterfaceRecord> networkInterfaceRecords();
 
 // Whether a peer may use the class server: the school's own network (private IPv4 ranges,
 // IPv6 unique local), link-local addresses and this computer itself.
@@ -44,7 +49,11 @@ public:
     static constexpr int kMaxConnectionsPerPeer = 16;
     static constexpr qint64 kMaxBytesPerConnection = 2 * 1024 * 1024;
 
-    ClassServer(Classroom &classroom, QObject *parent = nullptr);
+    using InterfaceSource = std::function<QList<NetworkInterfaceRecord>()>;
+
+    // `interfaces` lists this computer's network interfaces each time the address is asked
+    // for (empty: networkInterfaceRecords()).
+    ClassServer(Classroom &classroom, InterfaceSource interfaces = {}, QObject *parent = nullptr);
     ~ClassServer() override;
 
     // Starts listening on `address` (Any: every interface) at `port` (0: one the system
@@ -54,8 +63,15 @@ public:
     void stop();
     bool running() const;
     quint16 port() const { return m_port; }
-    // The address a tablet opens: this computer's address on the school network.
-    QString address() const;
+    struct TabletAddress {
+        QString url;     // what a tablet opens; this computer's own when no tablet can reach it
+        QString problem; // for the teacher: why no tablet can reach it; empty when one can
+    };
+    // The address a tablet opens: the one listened on, or when listening on every interface,
+    // this computer's address on the school network. Asked afresh each time, so a cable
+    // plugged in later shows.
+    TabletAddress tabletAddress() const;
+    QString address() const { return tabletAddress().url; }
 
     ClassService &service() { return m_service; }
 
@@ -67,6 +83,7 @@ private:
     ClassService m_service;
     std::unique_ptr<QHttpServer> m_http;
     GuardedTcpServer *m_tcp = nullptr; // owned by m_http
+    InterfaceSource m_interfaces;
     QHostAddress m_listenAddress;
     quint16 m_port = 0;
 };

@@ -46,7 +46,8 @@ QImage qrCodeImage(const QString &text, int scale) {
 #endif
 }
 
-frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent)
+frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent,
+                               const std::function<QList<NetworkInterfaceRecord>()> &interfaces)
     : QDialog(parent), m_state(std::make_unique<ApplicationState>()) {
     setObjectName(QStringLiteral("frmClassServer"));
     setWindowTitle(QStringLiteral("タブレットの教室"));
@@ -69,7 +70,7 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent)
                                    QStringLiteral("：") + text);
             });
     m_classroom->load();
-    m_server = std::make_unique<ClassServer>(*m_classroom);
+    m_server = std::make_unique<ClassServer>(*m_classroom, interfaces);
 
     auto *layout = new QVBoxLayout(this);
     auto *intro = new QLabel(
@@ -92,6 +93,18 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent)
     big.setPointSize(big.pointSize() + 6);
     m_address->setFont(big);
     side->addWidget(m_address);
+    // Why no tablet can open the server, and what the firewall may need: for the teacher,
+    // where the address would be.
+    m_unreachable = new QLabel;
+    m_unreachable->setObjectName(QStringLiteral("ClassServerUnreachable"));
+    m_firewall = new QLabel;
+    m_firewall->setObjectName(QStringLiteral("ClassServerFirewall"));
+    for (QLabel *label : {m_unreachable, m_firewall}) {
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setStyleSheet(QStringLiteral("color: #b00000"));
+        side->addWidget(label);
+    }
     m_count = new QLabel;
     m_count->setObjectName(QStringLiteral("ClassServerCount"));
     side->addWidget(m_count);
@@ -134,6 +147,9 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent)
 }
 
 frmClassServer::~frmClassServer() {
+    // Stopping tells of the tablets forgotten; this window, half gone, must not hear it.
+    disconnect(&m_server->service(), nullptr, this, nullptr);
+    disconnect(m_server.get(), nullptr, this, nullptr);
     m_server.reset(); // stops serving and writes what waits, before the classroom goes
 }
 
@@ -149,20 +165,39 @@ void frmClassServer::startOrStop() {
         return;
     }
     const QString problem = m_server->start();
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
         QMessageBox::warning(this, windowTitle(), problem);
+        return;
+    }
+    // Asked at every start, so that a rule the administrator added since is seen.
+    checkFirewallRule(this, [this](FirewallRule rule) {
+        m_firewallRule = rule;
+        refresh();
+    });
 }
 
 void frmClassServer::refresh() {
     const bool on = m_server->running();
     m_startStop->setText(on ? QStringLiteral("サーバーを止める(&S)")
                             : QStringLiteral("サーバーを始める(&S)"));
-    const QString address = m_server->address();
-    m_address->setText(on ? address : QStringLiteral("サーバーは止まっています。"));
-    const QImage qr = on ? qrCodeImage(address, 6) : QImage();
+    // This computer's own address is never shown for the tablets: they cannot open it.
+    const ClassServer::TabletAddress where = m_server->tabletAddress();
+    const bool reachable = on && where.problem.isEmpty();
+    m_address->setText(!on         ? QStringLiteral("サーバーは止まっています。")
+                       : reachable ? where.url
+                                   : QStringLiteral("タブレットからは開けません。"));
+    m_unreachable->setText(
+        on && !reachable ? where.problem + QStringLiteral("\nつながると、タブレットで開く"
+                                                          "アドレスと QR コードがここに出ます。")
+                         : QString());
+    m_unreachable->setVisible(!m_unreachable->text().isEmpty());
+    m_firewall->setText(on ? firewallMessage(m_firewallRule) : QString());
+    m_firewall->setVisible(!m_firewall->text().isEmpty());
+    const QImage qr = reachable ? qrCodeImage(where.url, 6) : QImage();
     m_qr->setPixmap(qr.isNull() ? QPixmap() : QPixmap::fromImage(qr));
-    m_qr->setText(on && qr.isNull() ? QStringLiteral("（QR コードは作れません）") : QString());
-    m_qr->setAccessibleName(on ? QStringLiteral("QR コード: ") + address : QString());
+    m_qr->setText(reachable && qr.isNull() ? QStringLiteral("（QR コードは作れません）")
+                                           : QString());
+    m_qr->setAccessibleName(reachable ? QStringLiteral("QR コード: ") + where.url : QString());
     m_count->setText(on ? QStringLiteral("つながっているタブレット: %1台")
                               .arg(m_server->service().connectedCount())
                         : QString());

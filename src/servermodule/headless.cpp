@@ -56,6 +56,13 @@ void quitOnStopSignals() {
 #endif
 }
 
+// A line for the teacher on standard error, in the system's encoding as --help writes (a
+// Japanese Windows console shows code page 932).
+void teacherLine(const QString &text) {
+    std::fputs((text + u'\n').toLocal8Bit().constData(), stderr);
+    std::fflush(stderr);
+}
+
 } // namespace
 
 int runHeadlessServer(const QString &dataFolder, const QString &listen, int port, int argc,
@@ -72,7 +79,7 @@ int runHeadlessServer(const QString &dataFolder, const QString &listen, int port
     // What a window would show the teacher goes to the terminal.
     QObject::connect(&classroom, &Classroom::message, &app,
                      [](Notice, const QString &title, const QString &text) {
-                         QTextStream(stderr) << title << ": " << text << '\n';
+                         teacherLine(title + QStringLiteral(": ") + text);
                      });
     classroom.load();
 
@@ -81,16 +88,22 @@ int runHeadlessServer(const QString &dataFolder, const QString &listen, int port
         listen.isEmpty() ? QHostAddress(QHostAddress::Any) : QHostAddress(listen);
     const QString problem = server.start(address, quint16(port));
     if (!problem.isEmpty()) {
-        QTextStream(stderr) << problem << '\n';
+        teacherLine(problem);
         return 1;
     }
     quitOnStopSignals();
+    const ClassServer::TabletAddress where = server.tabletAddress();
     {
         QTextStream out(stdout);
-        out << "serving " << server.address() << '\n';
+        out << "serving " << where.url << '\n';
         out.flush();
     }
     std::fflush(stdout);
+    // It serves this computer all the same; the teacher learns why the tablets cannot come.
+    if (!where.problem.isEmpty())
+        teacherLine(QStringLiteral("タブレットからは開けません（上のアドレスはこのコンピューターの"
+                                   "中だけで使えます）。") +
+                    where.problem + QStringLiteral("つないだら、サーバーを始め直してください。"));
     const int code = app.exec();
     server.stop();
     return code;

@@ -7,8 +7,9 @@
 namespace {
 
 QDialog *openWindow(const QString &dataFolder, QWidget *parent,
-                    const std::function<void(const QString &)> &titleNote) {
-    auto *window = new frmClassServer(dataFolder, parent);
+                    const std::function<void(const QString &)> &titleNote,
+                    const std::function<QList<NetworkInterfaceRecord>()> &interfaces) {
+    auto *window = new frmClassServer(dataFolder, parent, interfaces);
     QObject::connect(window, &frmClassServer::titleNoteChanged, window,
                      [window, titleNote] { titleNote(window->titleNote()); });
     return window;

@@ -1,8 +1,11 @@
 // The class server: every kind of bad request gets a clear error and changes nothing; a
 // grade or an answer sent again after a lost reply counts once; peers outside the local
 // network are refused; forty tablets answering at once over loopback lose and double nothing.
+// The address shown is the school network's, or the teacher is told why there is none; the
+// firewall check's outcome becomes the teacher's message.
 
 #include "server/classserver.h"
+#include "server/firewall.h"
 #include "tabletload.h"
 #include "testsupport.h"
 #include "ui/main/servermodule.h"
@@ -15,6 +18,7 @@
 #include <QLabel>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QProcess>
 #include <QPushButton>
 #include <QTcpSocket>
 #include <QTreeWidget>
@@ -77,6 +81,32 @@ QJsonArray rightAnswers(const QJsonObject &set, int wrongAt = -1) {
         answers.append(QJsonObject{{"given", i == wrongAt ? product + 1 : product}, {"ms", 2000}});
     }
     return answers;
+}
+
+// Interfaces written as "name|human-readable name|flags|kind|hardware|addresses" joined by
+// ";", flags from u(p), r(unning), l(oopback), kind e(thernet), w(i-fi), v(irtual), l(oopback).
+QList<NetworkInterfaceRecord> interfaces(const QString &text) {
+    QList<NetworkInterfaceRecord> records;
+    for (const QString &one : text.split(u';', Qt::SkipEmptyParts)) {
+        const QStringList f = one.split(u'|');
+        NetworkInterfaceRecord r;
+        r.name = f.value(0).trimmed();
+        r.humanReadableName = f.value(1);
+        r.up = f.value(2).contains(u'u');
+        r.running = f.value(2).contains(u'r');
+        r.loopback = f.value(2).contains(u'l');
+        using Kind = NetworkInterfaceRecord::Kind;
+        const QString kind = f.value(3);
+        r.kind = kind == u"e"   ? Kind::Ethernet
+                 : kind == u"w" ? Kind::Wifi
+                 : kind == u"v" ? Kind::Virtual
+                 : kind == u"l" ? Kind::Loopback
+                                : Kind::Unknown;
+        r.hardwareAddress = f.value(4);
+        r.addresses = f.value(5).split(u',', Qt::SkipEmptyParts);
+        records << r;
+    }
+    return records;
 }
 
 } // namespace
@@ -299,6 +329,144 @@ private Q_SLOTS:
                      qPrintable(QString::number(i)));
     }
 
+    void schoolAddress_data() {
+        QTest::addColumn<QString>("interfaces");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("missing");
+        const int none = int(SchoolAddress::Missing::None);
+        const int unplugged = int(SchoolAddress::Missing::NotConnected);
+        const int notSchool = int(SchoolAddress::Missing::NoSchoolAddress);
+        const QString lo = "lo|lo|url|l||127.0.0.1,::1;";
+        QTest::newRow("loopback only") << lo << "" << unplugged;
+        QTest::newRow("one private address")
+            << lo + "eth0|eth0|ur|e|52:54:00:12:34:56|fe80::1,192.168.10.20"
+            << "192.168.10.20" << none;
+        QTest::newRow("docker bridge listed before the real adapter")
+            << "docker0|docker0|ur|e|02:42:ac:11:00:01|172.17.0.1;"
+               "enp3s0|enp3s0|ur|e|3c:52:82:01:02:03|10.2.3.4"
+            << "10.2.3.4" << none;
+        QTest::newRow("WSL's Hyper-V switch before Wi-Fi")
+            << "ethernet_32777|vEthernet (WSL)|ur|e|00:15:5d:a1:b2:c3|172.22.64.1;"
+               "wireless_32768|Wi-Fi|ur|w|f4:8c:50:01:02:03|192.168.0.12"
+            << "192.168.0.12" << none;
+        QTest::newRow("VirtualBox host-only, told by its maker's prefix alone")
+            << "ethernet_32775|イーサネット 2|ur|e|0A:00:27:00:00:05|192.168.56.1;"
+               "ethernet_32768|イーサネット|ur|e|10:7b:44:01:02:03|10.0.0.8"
+            << "10.0.0.8" << none;
+        QTest::newRow("VPN tunnel before Wi-Fi")
+            << "tun0|tun0|ur|v||10.8.0.2;wlan0|wlan0|ur|w|f4:8c:50:01:02:03|192.168.1.30"
+            << "192.168.1.30" << none;
+        QTest::newRow("only a virtual switch: taken all the same")
+            << "ethernet_32770|vEthernet (外部)|ur|e|00:15:5d:01:02:03|192.168.1.40"
+            << "192.168.1.40" << none;
+        QTest::newRow("IPv6 link-local only") << lo + "eth0|eth0|ur|e||fe80::1"
+                                              << "" << unplugged;
+        QTest::newRow("interface down") << lo + "eth0|eth0||e||192.168.1.5"
+                                        << "" << unplugged;
+        QTest::newRow("up without a cable (not running)") << lo + "eth0|eth0|u|e||192.168.1.5"
+                                                          << "" << unplugged;
+        QTest::newRow("no answer from the network: 169.254") << "eth0|eth0|ur|e||169.254.10.2"
+                                                             << "" << unplugged;
+        QTest::newRow("public address only") << lo + "eth0|eth0|ur|e||192.0.2.2,fd00::2"
+                                             << "" << notSchool;
+        QTest::newRow("public, CGN and near-private addresses")
+            << "eth0|eth0|ur|e||100.64.0.9,172.32.0.1,172.15.255.1,192.169.0.1,11.0.0.1"
+            << "" << notSchool;
+        QTest::newRow("172.16/12's last address, after a public one")
+            << "eth0|eth0|ur|e||203.0.113.5,172.31.255.254"
+            << "172.31.255.254" << none;
+        QTest::newRow("text that is no address") << "eth0|eth0|ur|e||192.168.1,10.0.0.256"
+                                                 << "" << notSchool;
+    }
+    // The address the tablets open is on the school network, from a real adapter first.
+    void schoolAddress() {
+        QFETCH(QString, interfaces);
+        const SchoolAddress chosen = chooseSchoolAddress(::interfaces(interfaces));
+        QTEST(chosen.address, "address");
+        QTEST(int(chosen.missing), "missing");
+        // The teacher is told why, in the words of the case.
+        const QString problem = schoolAddressProblem(chosen.missing);
+        QCOMPARE(problem.isEmpty(), chosen.missing == SchoolAddress::Missing::None);
+        if (chosen.missing == SchoolAddress::Missing::NotConnected)
+            QVERIFY(problem.contains("つながっていません"));
+        if (chosen.missing == SchoolAddress::Missing::NoSchoolAddress)
+            QVERIFY(problem.contains("192.168.～"));
+    }
+
+    void firewallOutcome_data() {
+        QTest::addColumn<bool>("inTime");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<int>("rule");
+        const QByteArray shown =
+            "\r\nRule Name:    ミルト　ーネ (タブレットの教室)\r\nEnabled: Yes\r\n";
+        QTest::newRow("found") << true << 0 << shown << int(FirewallRule::Found);
+        QTest::newRow("not found")
+            << true << 1 << QByteArray("No rules match.\r\n") << int(FirewallRule::NotFound);
+        QTest::newRow("exit 0, nothing written")
+            << true << 0 << QByteArray("\r\n") << int(FirewallRule::Unknown);
+        QTest::newRow("another exit code") << true << 2 << shown << int(FirewallRule::Unknown);
+        QTest::newRow("timed out or not started")
+            << false << 0 << shown << int(FirewallRule::Unknown);
+    }
+    // What netsh said becomes the rule's state, and that becomes the teacher's message.
+    void firewallOutcome() {
+        QFETCH(bool, inTime);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, output);
+        QFETCH(int, rule);
+        QCOMPARE(int(firewallRuleFromCheck(inTime, exitCode, output)), rule);
+        const QString message = firewallMessage(FirewallRule(rule));
+        QCOMPARE(message.isEmpty(), rule == int(FirewallRule::Found));
+        if (message.isEmpty())
+            return;
+        // What to ask the administrator, either way.
+        for (const char *needed :
+             {"管理者", "プライベートとドメイン", "すべてのユーザー", "quorin.exe"})
+            QVERIFY2(message.contains(QString::fromUtf8(needed)), needed);
+        QCOMPARE(message.contains("かもしれません"), rule == int(FirewallRule::Unknown));
+    }
+
+    // The rule's name reaches the program as the installer reads it.
+    void firewallRuleNameShared() {
+        QCOMPARE(firewallRuleName(), "ミルト　ーネ (タブレットの教室)");
+    }
+
+    void firewallCheckProcess_data() {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<int>("rule");
+        QTest::newRow("rule shown") << "/bin/sh"
+                                    << "echo 'Rule Name: x'; exit 0" << int(FirewallRule::Found);
+        QTest::newRow("no rule") << "/bin/sh"
+                                 << "echo 'No rules match'; exit 1" << int(FirewallRule::NotFound);
+        QTest::newRow("hangs: killed") << "/bin/sh"
+                                       << "exec sleep 20" << int(FirewallRule::Unknown);
+        QTest::newRow("cannot start") << "/nonexistent/netsh"
+                                      << "" << int(FirewallRule::Unknown);
+    }
+    // The check's process answers once, within its time, and goes.
+    void firewallCheckProcess() {
+#ifdef Q_OS_WIN
+        QSKIP("runs a POSIX shell");
+#endif
+        QFETCH(QString, program);
+        QFETCH(QString, script);
+        QPointer<QProcess> process = new QProcess;
+        process->setProgram(program);
+        process->setArguments({"-c", script});
+        QList<int> answers;
+        QElapsedTimer clock;
+        clock.start();
+        runFirewallCheck(process, 800, [&answers](FirewallRule r) { answers << int(r); });
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 5000);
+        QVERIFY(clock.elapsed() < 3000);
+        QTEST(answers.first(), "rule");
+        QTRY_VERIFY(process.isNull());
+        QTest::qWait(qMax(0, 1000 - int(clock.elapsed()))); // past the limit: no second answer
+        QCOMPARE(answers.size(), 1);
+    }
+
     // A tablet that sends too fast is told to wait; one the teacher disconnected starts again.
     void rateAndDisconnect() {
         ServerRoom room;
@@ -338,16 +506,74 @@ private Q_SLOTS:
         QCOMPARE(room.logLines(), 40 * (2 * 20 + 3));
     }
 
-    // The teacher opens the window from the tools menu, starts the server with a click and
-    // sees the address, its QR code, the tablet and its pupil; a click sends the tablet away.
-    void teachersWindow() {
+    // The teacher opens the window from the tools menu and starts the server with a click: it
+    // shows this computer's school address, or says that there is none.
+    void windowFromMenu() {
         TestMain t;
         t.window->findChild<QAction *>("mnuToolsClassServer")->trigger();
         auto *window = t.window->findChild<QDialog *>("frmClassServer");
         QVERIFY(window && window->isVisible());
         QTest::mouseClick(window->findChild<QPushButton *>("ClassServerStartStop"), Qt::LeftButton);
+        const QString shown = window->findChild<QLabel *>("ClassServerAddress")->text();
+        const SchoolAddress here = chooseSchoolAddress(networkInterfaceRecords());
+        if (here.address.isEmpty())
+            QCOMPARE(shown, "タブレットからは開けません。");
+        else
+            QCOMPARE(QUrl(shown).host(), here.address);
+        QVERIFY(t.window->windowTitle().contains("タブレット 0台"));
+    }
+
+    // Without a school address the window says why, where the address would be, and shows
+    // neither this computer's own address nor a QR code of it; once the computer is on the
+    // school network, its address and QR code show.
+    void windowWithoutSchoolAddress() {
+        TestMain t;
+        QString network = "lo|lo|url|l||127.0.0.1,::1;eth0|eth0|ur|e||192.0.2.2";
+        auto *window = classServerModule()->openWindow(
+            t.dir.path(), t.window.get(), [](const QString &) {},
+            [&network] { return interfaces(network); });
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        auto *startStop = window->findChild<QPushButton *>("ClassServerStartStop");
+        auto *address = window->findChild<QLabel *>("ClassServerAddress");
+        auto *why = window->findChild<QLabel *>("ClassServerUnreachable");
+        auto *qr = window->findChild<QLabel *>("ClassServerQrCode");
+        QVERIFY(why->isHidden());
+        QTest::mouseClick(startStop, Qt::LeftButton);
+        QCOMPARE(address->text(), "タブレットからは開けません。");
+        QVERIFY(why->isVisible());
+        QVERIFY2(
+            why->text().startsWith(schoolAddressProblem(SchoolAddress::Missing::NoSchoolAddress)),
+            qPrintable(why->text()));
+        QVERIFY(qr->pixmap().isNull() && !qr->text().contains("127.0.0.1"));
+        QVERIFY(!why->text().contains("127.0.0.1") && !address->text().contains("127.0.0.1"));
+        // The whole message is on the window, within it.
+        QVERIFY(why->geometry().bottom() < window->height() &&
+                why->heightForWidth(why->width()) <= why->height());
+        snapshot(window, "class-server-no-address");
+
+        network += ";wlan0|wlan0|ur|w||192.168.3.7";
+        QTest::mouseClick(startStop, Qt::LeftButton); // stop
+        QTest::mouseClick(startStop, Qt::LeftButton); // and start again
+        QCOMPARE(QUrl(address->text()).host(), "192.168.3.7");
+        QVERIFY(why->isHidden());
+        QVERIFY(!qr->pixmap().isNull());
+        delete window;
+    }
+
+    // With a tablet on this computer, the window lists the tablet and its pupil, and a click
+    // sends the tablet away.
+    void teachersWindow() {
+        TestMain t;
+        QString note;
+        auto *window = classServerModule()->openWindow(
+            t.dir.path(), t.window.get(), [&note](const QString &n) { note = n; },
+            [] { return interfaces("eth0|eth0|ur|e||10.1.2.3"); });
+        window->show();
+        QTest::mouseClick(window->findChild<QPushButton *>("ClassServerStartStop"), Qt::LeftButton);
         const QUrl address(window->findChild<QLabel *>("ClassServerAddress")->text());
-        QVERIFY2(address.scheme() == u"http" && address.path().startsWith(u"/c/"),
+        QVERIFY2(address.scheme() == u"http" && address.host() == u"10.1.2.3" &&
+                     address.path().startsWith(u"/c/"),
                  qPrintable(address.toString()));
         QVERIFY(!window->findChild<QLabel *>("ClassServerQrCode")->pixmap().isNull());
 
@@ -370,7 +596,7 @@ private Q_SLOTS:
         auto *list = window->findChild<QTreeWidget *>("ClassServerTablets");
         QCOMPARE(list->topLevelItemCount(), 1);
         QCOMPARE(list->topLevelItem(0)->text(1), "はなこ");
-        QVERIFY(t.window->windowTitle().contains("タブレット 1台"));
+        QCOMPARE(note, "タブレット 1台");
         snapshot(window, "class-server");
         // The desktop reads the tablet's pupil from the shared roster at its next look.
         QVERIFY(readBytes(t.path("Quorin.ini")).contains(encodeCp932("はなこ;0;0;0;0").value()));
@@ -382,7 +608,8 @@ private Q_SLOTS:
         QTest::mouseClick(window->findChild<QPushButton *>("ClassServerStartStop"), Qt::LeftButton);
         QCOMPARE(window->findChild<QLabel *>("ClassServerAddress")->text(),
                  "サーバーは止まっています。");
-        QVERIFY(!t.window->windowTitle().contains("タブレット"));
+        QCOMPARE(note, "");
+        delete window;
     }
 };
 

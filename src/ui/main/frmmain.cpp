@@ -817,12 +817,14 @@ void frmMain::mnuToolsClassServer_Click() {
                                "プログラムを入れ直してください。"));
             return;
         }
-        m_classServer =
-            module->openWindow(m_classroom.state().DataFolder, this, [this](const QString &note) {
+        m_classServer = module->openWindow(
+            m_classroom.state().DataFolder, this,
+            [this](const QString &note) {
                 setWindowTitle(note.isEmpty() ? mainWindowCaption()
                                               : mainWindowCaption() + QStringLiteral("（") + note +
                                                     QStringLiteral("）"));
-            });
+            },
+            {});
     }
     fitOnScreen(m_classServer, screen());
     m_classServer->show();

@@ -3,6 +3,8 @@
 // loaded when the teacher opens its window or the program starts with --serve: Qt Network,
 // Qt HTTP Server and the QR code stay out of every other start.
 
+#include "server/schooladdress.h"
+
 #include <QString>
 #include <functional>
 
@@ -11,9 +13,11 @@ class QWidget;
 
 struct ClassServerEntries {
     // The server window, owned by `parent`; `titleNote` is told the main window's title word
-    // ("タブレット 3台" while serving, empty otherwise) whenever it changes.
+    // ("タブレット 3台" while serving, empty otherwise) whenever it changes. `interfaces`
+    // lists the network interfaces the address is chosen from (empty: this computer's).
     QDialog *(*openWindow)(const QString &dataFolder, QWidget *parent,
-                           const std::function<void(const QString &)> &titleNote);
+                           const std::function<void(const QString &)> &titleNote,
+                           const std::function<QList<NetworkInterfaceRecord>()> &interfaces);
     // The server without a window; returns the process's exit code.
     int (*serve)(const QString &dataFolder, const QString &listen, int port, int argc,
                  char *argv[]);

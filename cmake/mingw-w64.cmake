@@ -25,9 +25,13 @@ if(QUORIN_QT_WINDOWS)
   set(QT_HOST_PATH /usr CACHE PATH "")
   set(QT_HOST_PATH_CMAKE_DIR /usr/lib/x86_64-linux-gnu/cmake CACHE PATH "")
 endif()
-# pkg-config reads only the MinGW sysroot's .pc files, never the Linux ones under /usr: a
-# Linux library found there would be linked into the Windows program.
+# pkg-config reads only the MinGW sysroot's .pc files and the Windows Qt prefix's (libqrencode
+# is built into it by windows/build-qt.sh), never the Linux ones under /usr: a Linux library
+# found there would be linked into the Windows program.
 set(ENV{PKG_CONFIG_LIBDIR} /usr/${_triple}/lib/pkgconfig)
+if(QUORIN_QT_WINDOWS)
+  set(ENV{PKG_CONFIG_LIBDIR} "${QUORIN_QT_WINDOWS}/lib/pkgconfig:$ENV{PKG_CONFIG_LIBDIR}")
+endif()
 set(ENV{PKG_CONFIG_PATH} "")
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)

@@ -79,6 +79,7 @@ private Q_SLOTS:
     void pageBuiltLate();
     void textsFit_data();
     void textsFit();
+    void aboutBoxTextsFit();
 };
 
 void TestPages::signInPage() {
@@ -761,6 +762,35 @@ void TestPages::textsFit() {
         }
         snapshot(t.window.get(), QStringLiteral("fit-%1-%2").arg(factor).arg(tab));
     }
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", ")));
+}
+
+void TestPages::aboutBoxTextsFit() {
+    // Every line of the about box, the licence line among them, is whole in its place.
+    ShownMain t;
+    QStringList clipped;
+    bool shown = false;
+    t.window->setDialogHook([&](QDialog *d) {
+        d->show();
+        shown = QTest::qWaitForWindowExposed(d);
+        for (QLabel *label : d->findChildren<QLabel *>()) {
+            const QRect room = label->contentsRect();
+            const int flags = int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0);
+            const QRect need = label->fontMetrics().boundingRect(room, flags, label->text());
+            if (!label->text().isEmpty() &&
+                (need.width() > room.width() || need.height() > room.height()))
+                clipped << QStringLiteral("%1 %2x%3>%4x%5")
+                               .arg(label->objectName())
+                               .arg(need.width())
+                               .arg(need.height())
+                               .arg(room.width())
+                               .arg(room.height());
+        }
+        snapshot(d, "about");
+        QTest::keyClick(d, Qt::Key_Escape);
+    });
+    t.menu(Qt::Key_H, Qt::Key_A);
+    QVERIFY(shown);
     QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u", ")));
 }
 

@@ -1,18 +1,25 @@
 #!/bin/bash
 # Builds Qt for Windows x86-64 with MinGW-w64 from Debian's source packages, once, into a
 # cache folder outside the work tree, and prints that Qt's prefix on the last line of its
-# output: qtbase (qt6-base), then Qt HTTP Server (qt6-httpserver) into the same prefix.
-# Later runs find the finished Qt by its stamps and do nothing.
+# output: qtbase (qt6-base), then Qt HTTP Server (qt6-httpserver) and libqrencode (qrencode,
+# for the class server's QR code) into the same prefix. Later runs find the finished Qt by its
+# stamps and do nothing.
 #
-#   windows/build-qt.sh            build (or reuse) the cache
-#   QUORIN_WINDOWS_CACHE=DIR ...   keep the cache in DIR instead
+#   windows/build-qt.sh                  build (or reuse) the cache
+#   windows/build-qt.sh --tarballs DIR   take upstream source tarballs from DIR
+#   windows/build-qt.sh --check-tarballs check the tarballs in that folder and stop
+#   QUORIN_WINDOWS_CACHE=DIR ...         keep the cache in DIR instead
+#   QUORIN_QT_TARBALLS=DIR ...           the same as --tarballs DIR
 #
 # The source version is the Linux Qt's own (qt6-base-dev): the Windows Qt's build uses the
 # Linux Qt's moc, rcc and uic (-qt-host-path /usr), which must be the same version.
 #
-# Qt HTTP Server is taken in the same upstream version. Where its source package cannot be
-# fetched, the Windows Qt is left without it (said on every run, and tried again on the
-# next one) and the Windows build of the program goes without the class server.
+# Qt HTTP Server is taken in the same upstream version: from Debian's source package first,
+# else from Qt's upstream tarball in the tarball folder (default ../shared/vendor beside the
+# repository), whose SHA-256 must be the one written below. Where neither can be had, the
+# Windows Qt is left without it (said on every run, and tried again on the next one) and the
+# Windows build of the program goes without the class server. Likewise without libqrencode
+# the class server window shows its address without the QR code.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +28,16 @@ version=$(dpkg-query -W -f='${source:Version}' qt6-base-dev)
 upstream=${version%%+*}
 prefix=$cache/qt-$upstream-mingw
 jobs=${JOBS:-$(nproc)}
+tarballs=${QUORIN_QT_TARBALLS:-$here/../shared/vendor}
+check_only=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --tarballs) [ $# -ge 2 ] || { echo "--tarballs needs a folder" >&2; exit 2; }
+                tarballs=$2; shift 2 ;;
+    --check-tarballs) check_only=1; shift ;;
+    *) echo "usage: $0 [--tarballs DIR] [--check-tarballs]" >&2; exit 2 ;;
+  esac
+done
 
 # Only what the program needs: Core, Gui, Widgets, PrintSupport, Network and Test, drawn in
 # software (no OpenGL), with Windows' own code pages and fonts (no ICU, no fontconfig). The
@@ -40,12 +57,52 @@ stamp=$prefix/.quorin-build
 # Qt HTTP Server is built again whenever qtbase is.
 httpserver_stamp_text="qt6-httpserver $upstream on $stamp_text"
 httpserver_stamp=$prefix/.quorin-httpserver
+# libqrencode is plain C and needs nothing of Qt: a shared library (the LGPL's terms are kept
+# by shipping it as its own DLL) without its command-line tools.
+qrencode_options=(-DBUILD_SHARED_LIBS=ON -DWITH_TOOLS=NO -DWITH_TESTS=NO)
+qrencode_stamp_text="qrencode: ${qrencode_options[*]}"
+qrencode_stamp=$prefix/.quorin-qrencode
+
+# The upstream source tarballs the script may build from where Debian's source package cannot
+# be fetched, with the SHA-256 of Qt's release. Qt HTTP Server builds without Qt WebSockets
+# (an optional component of its build), so that tarball is not needed.
+declare -A tarball_sha256=(
+  [qthttpserver-everywhere-src-6.4.2.tar.xz]=139cee9098d28efce40b10431db0f9e8b2b56ca39c9b0c2ea5c7e421254fb55e
+)
 
 say() { printf '[windows-qt] %s\n' "$*" >&2; }
-stamped() { [ -f "$1" ] && [ "$(cat "$1")" = "$2" ]; }
+# A stamp's first line says what was built and how; a second line says from which source.
+stamped() { [ -f "$1" ] && [ "$(head -n 1 "$1")" = "$2" ]; }
 
-if stamped "$stamp" "$stamp_text" && stamped "$httpserver_stamp" "$httpserver_stamp_text"; then
-  say "Windows Qt $upstream with Qt HTTP Server found in $prefix"
+# check_tarball NAME [COPY]: the tarball NAME in the tarball folder, copied to COPY when given,
+# and the SHA-256 of the copy (what is unpacked afterwards) checked against the one above.
+# Returns non-zero, saying why, where the tarball is missing, unknown or differs.
+check_tarball() {
+  local name=$1 copy=${2:-} file=$tarballs/$1 expected=${tarball_sha256[$1]:-} actual
+  [ -n "$expected" ] || { say "no SHA-256 is known for $name: not used"; return 1; }
+  [ -f "$file" ] || { say "no upstream tarball $file"; return 1; }
+  if [ -n "$copy" ]; then
+    cp "$file" "$copy" || return 1
+    file=$copy
+  fi
+  actual=$(sha256sum <"$file") && actual=${actual%% *} || return 1
+  if [ "$actual" != "$expected" ]; then
+    say "REFUSED: $tarballs/$name has SHA-256 $actual, not Qt's $expected"
+    [ -z "$copy" ] || rm -f "$copy"
+    return 1
+  fi
+  say "$tarballs/$name: SHA-256 as expected"
+}
+
+if [ -n "$check_only" ]; then
+  ok=0
+  for name in "${!tarball_sha256[@]}"; do check_tarball "$name" || ok=1; done
+  exit "$ok"
+fi
+
+if stamped "$stamp" "$stamp_text" && stamped "$httpserver_stamp" "$httpserver_stamp_text" &&
+   stamped "$qrencode_stamp" "$qrencode_stamp_text"; then
+  say "Windows Qt $upstream with Qt HTTP Server and libqrencode found in $prefix"
   echo "$prefix"
   exit 0
 fi
@@ -86,6 +143,16 @@ fetch_source() {
   dpkg-source -x "$cache/download/${package}_${version#*:}.dsc" "$dir.tmp/$package" \
     >/dev/null || return 1
   rm -rf "$dir" && mv "$dir.tmp/$package" "$dir" && rm -rf "$dir.tmp"
+}
+
+# unpack_tarball NAME DIR: the upstream tarball NAME from the tarball folder, its SHA-256
+# checked, unpacked into DIR. Returns non-zero where it is missing or refused.
+unpack_tarball() {
+  local name=$1 dir=$2 copy=$cache/download/$1
+  check_tarball "$name" "$copy" || return 1
+  rm -rf "$dir.tmp" && mkdir -p "$dir.tmp"
+  tar -xJf "$copy" -C "$dir.tmp" || return 1
+  rm -rf "$dir" && mv "$dir.tmp/${name%.tar.xz}" "$dir" && rm -rf "$dir.tmp"
 }
 
 # Ninja's status line shows [done/total]; one line in fifty is printed (and every error), so
@@ -156,21 +223,38 @@ fi
 # Built as a Qt module against the Windows Qt just installed, with the same toolchain file
 # (which puts the prefix on the find root and takes the code generators from the Linux Qt).
 # Its optional parts stay out: the Windows Qt has neither Qt WebSockets nor Qt Concurrent,
-# and TLS is off in qtbase. Returns non-zero where the source cannot be had; it runs where
-# errexit does not hold, so every later failure ends the script itself.
+# and TLS is off in qtbase. The source is Debian's package of the same upstream version, or,
+# where that cannot be fetched, Qt's upstream tarball. Returns non-zero where neither can be
+# had; it runs where errexit does not hold, so every later failure ends the script itself.
 build_httpserver() {
   apt_update
-  local hs_version
+  local hs_version hs_src origin note
   hs_version=$(apt-cache "${apt_options[@]}" showsrc qt6-httpserver 2>/dev/null |
                sed -n 's/^Version: //p' | grep -F "$upstream-" | sort -V | tail -1)
-  [ -n "$hs_version" ] || { say "Debian has no source package qt6-httpserver $upstream"; return 1; }
-  local hs_src=$cache/qt6-httpserver-$hs_version
-  if [ ! -f "$hs_src/CMakeLists.txt" ]; then
-    fetch_source qt6-httpserver "$hs_version" "$hs_src" || return 1
+  if [ -z "$hs_version" ]; then
+    say "Debian has no source package qt6-httpserver $upstream"
+  else
+    hs_src=$cache/qt6-httpserver-$hs_version
+    if [ -f "$hs_src/CMakeLists.txt" ] || fetch_source qt6-httpserver "$hs_version" "$hs_src"; then
+      origin="Debian source package qt6-httpserver $hs_version"
+      note="the Debian source package qt6-httpserver $hs_version (with Debian's
+patches)"
+    else
+      say "Debian's source package qt6-httpserver $hs_version cannot be fetched"
+    fi
+  fi
+  if [ -z "${origin:-}" ]; then
+    local tarball=qthttpserver-everywhere-src-$upstream.tar.xz
+    say "trying Qt's upstream tarball $tarball in $tarballs"
+    hs_src=$cache/qthttpserver-everywhere-src-$upstream
+    unpack_tarball "$tarball" "$hs_src" || return 1
+    origin="upstream tarball $tarball (SHA-256 ${tarball_sha256[$tarball]})"
+    note="Qt's upstream source tarball $tarball
+(SHA-256 ${tarball_sha256[$tarball]})"
   fi
   local hs_build=$cache/build-httpserver-$upstream
   rm -rf "$hs_build" && mkdir -p "$hs_build"
-  say "configuring Qt HTTP Server $upstream for Windows in $hs_build"
+  say "configuring Qt HTTP Server $upstream for Windows in $hs_build (from the $origin)"
   nice -n 19 cmake -S "$hs_src" -B "$hs_build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" -DQUORIN_QT_WINDOWS="$prefix" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -184,19 +268,67 @@ build_httpserver() {
     say "installing failed; see $hs_build/install.log"; exit 1; }
   cat >"$prefix/licenses/qthttpserver-source.txt" <<NOTE
 Qt HTTP Server $upstream, used under the GNU GPL version 3 (GPL-3.0-only.txt).
-Built from the Debian source package qt6-httpserver $hs_version (with Debian's
-patches) with MinGW-w64 (x86_64-w64-mingw32, posix threads) against the qtbase
-above, without Qt WebSockets and Qt Concurrent.
+Built from $note
+with MinGW-w64 (x86_64-w64-mingw32, posix threads) against the qtbase above,
+without Qt WebSockets and Qt Concurrent.
 
 The library is the separate file Qt6HttpServer.dll.
 NOTE
-  echo "$httpserver_stamp_text" >"$httpserver_stamp"
-  say "Qt HTTP Server $upstream ready in $prefix"
+  printf '%s\nsource: %s\n' "$httpserver_stamp_text" "$origin" >"$httpserver_stamp"
+  say "Qt HTTP Server $upstream ready in $prefix (from the $origin)"
 }
 
 if ! stamped "$httpserver_stamp" "$httpserver_stamp_text"; then
   build_httpserver ||
-    say "WARNING: Qt HTTP Server $upstream is not in the Windows Qt (its source package" \
-        "could not be fetched); the Windows build goes without the class server"
+    say "WARNING: Qt HTTP Server $upstream is not in the Windows Qt (neither Debian's source" \
+        "package nor a good upstream tarball could be had); the Windows build goes without" \
+        "the class server"
+fi
+
+# --- libqrencode --------------------------------------------------------------------------
+
+# The QR code of the class server's address, from Debian's source package qrencode (its
+# newest version in the archive), built with its own CMake files into the same prefix: the
+# program finds it there through pkg-config (cmake/mingw-w64.cmake), and the installer ships
+# lib/libqrencode.dll beside the program. Returns non-zero where the source cannot be had.
+build_qrencode() {
+  apt_update
+  local qr_version
+  qr_version=$(apt-cache "${apt_options[@]}" showsrc qrencode 2>/dev/null |
+               sed -n 's/^Version: //p' | sort -V | tail -1)
+  [ -n "$qr_version" ] || { say "Debian has no source package qrencode"; return 1; }
+  local qr_src=$cache/qrencode-$qr_version
+  if [ ! -f "$qr_src/qrencode.h" ]; then
+    fetch_source qrencode "$qr_version" "$qr_src" || return 1
+  fi
+  local qr_build=$cache/build-qrencode
+  rm -rf "$qr_build" && mkdir -p "$qr_build"
+  say "building libqrencode $qr_version for Windows in $qr_build"
+  { nice -n 19 cmake -S "$qr_src" -B "$qr_build" -G Ninja \
+      -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64.cmake" \
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${qrencode_options[@]}" &&
+    nice -n 19 cmake --build "$qr_build" --parallel "$jobs" &&
+    nice -n 19 cmake --install "$qr_build"; } >"$qr_build/build.log" 2>&1 || {
+    tail -40 "$qr_build/build.log" >&2; say "see $qr_build/build.log"; exit 1; }
+  mkdir -p "$prefix/licenses"
+  cp "$qr_src/COPYING" "$prefix/licenses/LGPL-2.1-or-later.txt"
+  cat >"$prefix/licenses/qrencode-source.txt" <<NOTE
+libqrencode, used under the GNU LGPL version 2.1 or later (LGPL-2.1-or-later.txt).
+Built from the Debian source package qrencode $qr_version (with Debian's patches)
+with MinGW-w64 (x86_64-w64-mingw32, posix threads) and these CMake options:
+${qrencode_options[*]}
+
+The library is the separate file libqrencode.dll. It may be replaced by another
+build of a compatible libqrencode version.
+NOTE
+  printf '%s\nsource: Debian source package qrencode %s\n' "$qrencode_stamp_text" \
+    "$qr_version" >"$qrencode_stamp"
+  say "libqrencode $qr_version ready in $prefix"
+}
+
+if ! stamped "$qrencode_stamp" "$qrencode_stamp_text"; then
+  build_qrencode ||
+    say "WARNING: libqrencode is not in the Windows Qt (Debian's source package qrencode" \
+        "could not be fetched); the class server window shows its address without a QR code"
 fi
 echo "$prefix"

@@ -6,7 +6,10 @@
 #   3. the installed program: --version, then a real start on the Windows platform plugin in
 #      a private X server on a class folder of a share, with a screenshot, closed as its
 #      close button closes it (its window position must land in the settings);
-#   4. the uninstaller: everything it installed gone again.
+#   4. the uninstaller: everything it installed gone again;
+#   5. the installer for every user, silently (/ALLUSERS): Program Files, the machine's
+#      uninstall entry and Start menu, and the firewall rule's netsh command line in its log;
+#      then its uninstaller, with the rule's delete line in its log.
 # The Wine prefix (kept in the cache beside the Windows Qt) runs in the Japanese locale
 # (code page 932) with Debian's IPA fonts in its Fonts folder, the fonts the program's
 # family list falls back to where Windows' own Japanese fonts are missing.
@@ -92,7 +95,7 @@ wine_ja reg delete 'HKCU\Software\ミルト　ーネ' /f >/dev/null 2>&1 || true
 mingw_dlls=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
 winpthread=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")
 say "test executables under Wine"
-WINEPATH="$(winpath "$qt/bin");$(winpath "$mingw_dlls");$(winpath "$winpthread")" \
+WINEPATH="$(winpath "$qt/bin");$(winpath "$qt/lib");$(winpath "$mingw_dlls");$(winpath "$winpthread")" \
 QT_QPA_FONTDIR='C:\windows\Fonts' LANG=ja_JP.UTF-8 \
   ctest --test-dir "$build" --output-on-failure --timeout 600 ||
   fail "test executables"
@@ -114,11 +117,13 @@ wine_ja "$build/quorin-$version-setup.exe" /S >/dev/null 2>&1 || fail "installer
 /usr/lib/wine/wineserver -w
 expected=(quorin.exe quorin.ico uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll
           Qt6PrintSupport.dll quorin_print.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll
-          libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll licenses/LGPL-3.0-only.txt)
+          libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll licenses/LGPL-3.0-only.txt
+          licenses/GPL-3.0-only.txt licenses/COPYING.txt licenses/source-offer.txt)
 # A Windows Qt with Qt HTTP Server gives the program its class server module, and the
 # installer the libraries it loads.
 if [ -f "$qt/bin/Qt6HttpServer.dll" ]; then
   expected+=(quorin_classserver.dll Qt6Network.dll Qt6HttpServer.dll licenses/qthttpserver-source.txt)
+  [ -f "$qt/lib/libqrencode.dll" ] && expected+=(libqrencode.dll licenses/qrencode-source.txt)
 fi
 for f in "${expected[@]}"; do
   [ -f "$installed/$f" ] || fail "not installed: $f"
@@ -169,4 +174,43 @@ wait_gone "$installed/quorin.exe" || fail "uninstall left quorin.exe"
 [ ! -e "$menu_entry" ] || fail "uninstall left the Start-menu entry"
 wine_ja reg query "$uninstall_key" >/dev/null 2>&1 && fail "uninstall left its entry"
 say "uninstalled: folder, Start-menu entry and uninstall entry gone"
+
+# 5. For every user of this computer (Wine's user has administrator rights). Wine's netsh has
+# no firewall, so what is checked is the command lines the installer and the uninstaller
+# logged, not a rule.
+all_users=$WINEPREFIX/drive_c/Program\ Files/Quorin
+all_menu=$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/ミルト　ーネ.lnk
+all_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\jp.ac.quorin.Quorin'
+netsh='advfirewall firewall'
+rule='name="ミルト　ーネ (タブレットの教室)"'
+logged() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
+if [ -x "$all_users/uninstall.exe" ]; then
+  wine_ja "$all_users/uninstall.exe" /S >/dev/null 2>&1 || true
+  wait_gone "$all_users/quorin.exe" || fail "the earlier install for every user stays"
+fi
+say "installer: quorin-$version-setup.exe /S /ALLUSERS"
+wine_ja "$build/quorin-$version-setup.exe" /S /ALLUSERS "/LOG=$(winpath "$tmp/setup.log")" \
+  >/dev/null 2>&1 || fail "all-users installer exit status $? (740: no administrator rights)"
+/usr/lib/wine/wineserver -w
+for f in quorin.exe uninstall.exe licenses/COPYING.txt; do
+  [ -f "$all_users/$f" ] || fail "not installed for every user: $f"
+done
+[ -f "$all_menu" ] || fail "no Start-menu entry for every user"
+wine_ja reg query "$all_key" /v DisplayVersion 2>/dev/null | grep -q "$version" ||
+  fail "no machine-wide uninstall entry with version $version"
+[ -f "$tmp/setup.log" ] || fail "the installer wrote no log"
+logged "$tmp/setup.log"
+logged "$tmp/setup.log" | grep -qF "netsh.exe\" $netsh add rule $rule dir=in action=allow program=\"C:\\Program Files\\Quorin\\quorin.exe\" profile=private,domain enable=yes" ||
+  fail "the installer did not add the firewall rule"
+say "installed for every user in C:\\Program Files\\Quorin, with the firewall rule"
+wine_ja "$all_users/uninstall.exe" /S "/LOG=$(winpath "$tmp/uninstall.log")" >/dev/null 2>&1 ||
+  fail "all-users uninstaller exit status"
+wait_gone "$all_users/quorin.exe" || fail "the all-users uninstall left quorin.exe"
+/usr/lib/wine/wineserver -w
+logged "$tmp/uninstall.log" | grep -qF "netsh.exe\" $netsh delete rule $rule" ||
+  fail "the uninstaller did not delete the firewall rule"
+[ ! -e "$all_users" ] || fail "the all-users uninstall left $(ls -A "$all_users")"
+[ ! -e "$all_menu" ] || fail "the all-users uninstall left the Start-menu entry"
+wine_ja reg query "$all_key" >/dev/null 2>&1 && fail "the all-users uninstall left its entry"
+say "uninstalled for every user: folder, Start-menu entry, uninstall entry and rule gone"
 say "all passed"

@@ -54,6 +54,42 @@ grep -qx 'Exec=quorin --from-menu' "$work/root/usr/share/applications/$id.deskto
   fail "the desktop entry does not start quorin --from-menu"
 appstreamcli validate --no-net "$work/root/usr/share/metainfo/$id.metainfo.xml" ||
   fail "metainfo"
+# The copyright file is machine-readable (Debian's copyright format 1.0): its header names the
+# format and the upstream name; every paragraph is fields with indented continuation lines;
+# every file falls under a Files paragraph with a licence, the program's being GPL-3.0-or-later;
+# and every licence named on a one-line License field has its text in a License paragraph.
+copyright_problems=$(awk '
+  function field(line) { sub(/:.*/, "", line); return line }
+  function value(line) { sub(/^[^:]*:[ \t]*/, "", line); return line }
+  function endParagraph() {
+    if (n == 0) return
+    if (n == 1) {
+      if (fields["Format"] != "https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/")
+        print "no Format line of the copyright format 1.0"
+      if (fields["Upstream-Name"] == "") print "no Upstream-Name"
+    } else if ("Files" in fields) {
+      if (fields["License"] == "") print "Files: " fields["Files"] " has no License"
+      if (fields["Copyright"] == "") print "Files: " fields["Files"] " has no Copyright"
+      if (fields["Files"] == "*") star = fields["License"]
+      if (!text) needed[fields["License"]] = 1
+    } else if ("License" in fields) {
+      if (!text) print "License: " fields["License"] " without its text"
+      given[fields["License"]] = 1
+    } else print "paragraph " n " is neither Files nor License"
+    delete fields; text = 0; name = ""
+  }
+  /^[ \t]*$/ { endParagraph(); started = 0; next }
+  /^[ \t]/ { if (!started) print "line " NR " continues no field"; if (name == "License") text = 1; next }
+  /^[A-Za-z-]+:/ {
+    if (!started) { n++; started = 1 }
+    name = field($0); fields[name] = value($0); next }
+  { print "line " NR " is no field: " $0 }
+  END {
+    endParagraph()
+    if (star != "GPL-3.0-or-later") print "Files: * is under \"" star "\", not GPL-3.0-or-later"
+    for (l in needed) if (!(l in given)) print "License " l " has no text"
+  }' "$work/root/usr/share/doc/quorin/copyright")
+[ -z "$copyright_problems" ] || fail "copyright file: $copyright_problems"
 # The installed program answers --version and ends at once, without a display to open.
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM LANG=C.UTF-8 \
   "$work/root/usr/bin/quorin" --version | grep -qx 'quorin 1.0.0' ||

@@ -59,7 +59,10 @@ frmAbout::frmAbout(QWidget *owner) : QDialog(owner) {
     etchedLine(this, QStringLiteral("Line1"), 0, 240, 1920, 5657, Colours::White, 2);
     etchedLine(this, QStringLiteral("Line1"), 1, 240, 2040, 5672, QColor(128, 128, 128), 1);
 
-    auto *disclaimer = new QLabel(QString(), this);
+    // The terms the program is given under, for the teacher (the full text is in LICENSE, the
+    // Debian package's copyright file and the Windows installation's licenses folder).
+    auto *disclaimer =
+        new QLabel(QStringLiteral("GNU GPL バージョン3 のもとで配布しています"), this);
     nameControl(disclaimer, QStringLiteral("lblDisclaimer"));
     placeInTwips(disclaimer, 255, 2160, 3870, 345);
 

@@ -1,5 +1,5 @@
 #pragma once
-// The program-information box: title, version, description and icon.
+// The program-information box: title, version, description, icon and licence.
 
 #include <QDialog>
 

@@ -28,8 +28,11 @@ SetCompressor /SOLID lzma
 !define TITLE "ミルト　ーネ"
 !define APPID "jp.ac.quorin.Quorin"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APPID}"
-; The firewall rule's name, as the teacher sees it in Windows' firewall settings.
-!define FIREWALL_RULE "ミルト　ーネ (タブレットの教室)"
+; The firewall rule's name, as the teacher sees it in Windows' firewall settings: pack.sh
+; passes it from windows/firewall-rule-name.txt, the name the program's tablet window looks for.
+!ifndef FIREWALL_RULE
+  !error "FIREWALL_RULE is passed by pack.sh"
+!endif
 !define ERROR_ELEVATION_REQUIRED 740
 
 Name "${TITLE}"

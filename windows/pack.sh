@@ -83,8 +83,9 @@ winpath() { printf '%s' "${1//\//\\}"; }
 
 size_kb=$(du -sk "$stage" | cut -f1)
 setup=$build/quorin-$version-setup.exe
+firewall_rule=$(head -n 1 "$here/firewall-rule-name.txt")
 makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$version" -DSTAGE="$stage" -DFILES="$files" \
-  -DOUTFILE="$setup" -DSIZE_KB="$size_kb" "$here/installer.nsi"
+  -DOUTFILE="$setup" -DSIZE_KB="$size_kb" -DFIREWALL_RULE="$firewall_rule" "$here/installer.nsi"
 
 zip=$build/quorin-$version-portable.zip
 rm -f "$zip"

@@ -675,13 +675,11 @@ void TestRules::runFollowsThePupilsName() {
     here.grade(Activity::Novice);
     QCOMPARE(here.ini(), roster(after));
     QCOMPARE(here.told, QStringList());
-    if (!closedList) {
-        QVERIFY(here.status.isEmpty());
+    // A run that waits on this computer is told to the teacher on the record line. Once the
+    // teacher puts うめこ back on the class list, the run is written into her line.
+    QCOMPARE(here.status.contains("「うめこ」さんは名簿にない"), closedList);
+    if (!closedList)
         return;
-    }
-    // The run waits on this computer; the record line tells the teacher. Once the teacher
-    // puts うめこ back on the class list, the run is written into her line.
-    QVERIFY2(here.status.contains("「うめこ」"), qPrintable(here.status));
     pupils.append({"うめこ", "0", "0", "0", "0"});
     QVERIFY(there.setClassList(pupils).isEmpty());
     here.model->rereadRoster();
@@ -1095,9 +1093,8 @@ void TestRules::twoCopiesKeepTheirOwnAnswers() {
     QVERIFY(QFile::remove(dir.filePath("plain")) && QDir().mkpath(folder));
     second->model->recordAnswers(LoggedActivity::Novice, set);
     QCOMPARE(readAnswerLogs(folder).answers.size(), 40);
-    for (int slot : {0, 1})
-        QVERIFY(!QFileInfo::exists(answerSpoolPath(folder).replace(
-            ".csv", slot ? QStringLiteral("-%1.csv").arg(slot) : ".csv")));
+    const QString spool = answerSpoolPath(folder);
+    QVERIFY(!QFileInfo::exists(spool) && !QFileInfo::exists(spool.chopped(4) + "-1.csv"));
 }
 
 void TestRules::usualFolderAway() {

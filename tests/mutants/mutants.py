@@ -154,8 +154,6 @@ MUTANTS = [
      "    if (!m_dir->currentIndex().isValid())", "opening the dialog counts the current folder as a choice"),
     ("N58", "ui/dialogs/frmoptions.cpp", "        return;\n    m_classroom.state().OptionsDrive = m_drive->currentText();\n    m_optionsPath = optionsFolderText(currentFolderPath());",
      "        return;\n    ;\n    m_optionsPath = optionsFolderText(currentFolderPath());", "the chosen folder is not shown at the next opening"),
-    ("N66", "ui/dialogs/frmabout.cpp", "    placeInTwips(disclaimer, 255, 2160, 3870, 345);",
-     "    placeInTwips(disclaimer, 255, 2160, 2870, 345);", "the licence line placed too narrow, its end cut"),
     # ---- src/app --------------------------------------------------------------------------
     ("N59", "app/commandline.cpp", "parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);",
      "parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsCompactedShortOptions);",

@@ -140,6 +140,8 @@ private Q_SLOTS:
     void lockedFolderKeepsTheChanges();
     void teachersChangesReachEveryCopy_data();
     void teachersChangesReachEveryCopy();
+    void unwritableJournalHoldsTheChange_data();
+    void unwritableJournalHoldsTheChange();
     void runFollowsThePupilsName_data();
     void runFollowsThePupilsName();
     void abandonedByOwnClock_data();
@@ -582,8 +584,13 @@ void TestRules::lockedFolderKeepsTheChanges() {
 
 void TestRules::teachersChangesReachEveryCopy_data() {
     QTest::addColumn<bool>("inEditor");
-    QTest::newRow("class list on another computer") << false;
-    QTest::newRow("text editor") << true;
+    QTest::addColumn<bool>("written"); // this copy wrote the roster before the change
+    QTest::addColumn<bool>("held");    // and that save was held back by another computer's lock
+    QTest::newRow("class list on another computer") << false << true << false;
+    QTest::newRow("class list on another computer, this copy's save held back")
+        << false << true << true;
+    QTest::newRow("text editor") << true << true << false;
+    QTest::newRow("text editor, roster never written by the program") << true << false << false;
 }
 
 void TestRules::teachersChangesReachEveryCopy() {
@@ -592,18 +599,29 @@ void TestRules::teachersChangesReachEveryCopy() {
     // while this copy raises さくら's run and adds じろう from what it read before. The
     // teacher's changes stay, and so does every run this copy raised.
     QFETCH(bool, inEditor);
+    QFETCH(bool, written);
+    QFETCH(bool, held);
     const QStringList before{"たろう;5;1;1;1", "はなこ;4;0;0;0", "ゆき;1;0;0;0", "さくら;0;0;0;0",
                              "あい;0;0;0;0"};
     Room here(roster(before), newStreakFileBytes());
+    here.model->folderSync().setOptions(lockWait(0));
     ApplicationState thereState;
     initialiseApplicationState(thereState, here.dir.path());
     Classroom there(thereState);
     there.load();
     QCOMPARE(here.signIn("さくら").kind, SignInOutcome::SignedIn);
-    here.grade(Activity::Novice);
+    if (held)
+        foreignLock(here.state.rosterPath(), 0);
+    if (written)
+        here.grade(Activity::Novice);
+    if (held) {
+        QVERIFY(here.status.contains("4242") && here.ini() == roster(before));
+        QVERIFY(QFile::remove(dataFolderLockPath(here.state.rosterPath())));
+    }
     if (inEditor) {
         writeBytes(here.state.rosterPath(),
-                   roster({"あい;0;0;0;0", "たろう;0;1;1;1", "さくら;1;0;0;0", "はな子;4;0;0;0"}));
+                   roster({"あい;0;0;0;0", "たろう;0;1;1;1",
+                           written ? "さくら;1;0;0;0" : "さくら;0;0;0;0", "はな子;4;0;0;0"}));
     } else {
         QList<RosterRow> list;
         for (const char *line :
@@ -616,8 +634,9 @@ void TestRules::teachersChangesReachEveryCopy() {
     here.grade(Activity::Novice);
     QCOMPARE(here.signIn("じろう").kind, SignInOutcome::SignedIn);
     here.grade(Activity::Novice);
-    const QByteArray expected = roster(
-        {"あい;0;0;0;0", "たろう;0;1;1;1", "さくら;2;0;0;0", "はな子;4;0;0;0", "じろう;1;0;0;0"});
+    const QByteArray expected =
+        roster({"あい;0;0;0;0", "たろう;0;1;1;1", written ? "さくら;2;0;0;0" : "さくら;1;0;0;0",
+                "はな子;4;0;0;0", "じろう;1;0;0;0"});
     QCOMPARE(here.ini(), expected);
     QCOMPARE(here.names, (QStringList{"あい", "たろう", "さくら", "はな子", "じろう"}));
     // The other copy, which made or never saw the change, writes nothing of the old list back.
@@ -626,6 +645,37 @@ void TestRules::teachersChangesReachEveryCopy() {
     activityFields(thereState, Activity::Expert).FirstAttempt = True;
     there.grade(Activity::Expert, 20);
     QCOMPARE(here.ini(), QByteArray(expected).replace(";0;0;0;0\r\n", ";0;0;1;0\r\n"));
+}
+
+void TestRules::unwritableJournalHoldsTheChange_data() {
+    QTest::addColumn<QString>("journal"); // what stands at Quorin.chg
+    for (const char *kind : {"folder", "fifo", "17 MiB"})
+        QTest::newRow(kind) << kind;
+}
+
+void TestRules::unwritableJournalHoldsTheChange() {
+    // The teacher removes ゆき, but the file that tells the other copies cannot be written: the
+    // class list says it is not done, and the removal waits; once the file can be written, both
+    // the roster and the file have it.
+    QFETCH(QString, journal);
+    const QStringList pupils{"たろう;0;0;0;0", "ゆき;1;0;0;0"};
+    Room r(roster(pupils), newStreakFileBytes());
+    const QString chg = rosterChangesPath(r.state.rosterPath());
+    if (journal == "folder")
+        QVERIFY(QDir().mkdir(chg));
+    else if (journal == "fifo" && ::mkfifo(chg.toLocal8Bit().constData(), 0644) != 0)
+        QSKIP("no FIFOs here");
+    else if (journal == "17 MiB")
+        QVERIFY(writeBytes(chg, QByteArray(17 << 20, '\n')));
+    QList<RosterRow> list = r.model->classList();
+    list.removeLast();
+    QVERIFY2(r.model->setClassList(list).contains("Quorin.chg"), qPrintable(r.status));
+    QCOMPARE(r.ini(), roster(pupils));
+    QVERIFY2(r.status.contains("Quorin.chg"), qPrintable(r.status));
+    QVERIFY(journal == "folder" ? QDir(chg).removeRecursively() : QFile::remove(chg));
+    r.model->setRetryInterval(10);
+    QTRY_COMPARE(r.ini(), roster(pupils.mid(0, 1)));
+    QVERIFY(readBytes(chg).contains(";remove;"));
 }
 
 void TestRules::runFollowsThePupilsName_data() {

@@ -326,12 +326,18 @@ QString Classroom::setClassList(const QList<RosterRow> &pupils,
         m_sync.classListChanged(*before, *after, renamed);
     if (!writeRoster())
         return QStringLiteral("名簿ファイルに書けませんでした。");
-    QString problem;
+    // Kept for later (the folder held, or the change not yet told to the other copies): the
+    // class list does not say it is done.
+    QString problem = m_sync.hasPending()
+                          ? QStringLiteral("変更は、まだ名簿ファイルに書けていません（%1）。"
+                                           "書けるようになったら書きます。")
+                                .arg(m_rosterWaitReason)
+                          : QString();
     for (const auto &[from, to] : renamed) {
         const SyncResult result = m_sync.renameStreakHolder(m_state.streakPath(), from, to);
         if (result.status == SyncStatus::Busy || result.status == SyncStatus::Failed)
-            problem = QStringLiteral("クラスの記録の名前は変えられませんでした（%1）。")
-                          .arg(result.reason);
+            problem += QStringLiteral("クラスの記録の名前は変えられませんでした（%1）。")
+                           .arg(result.reason);
     }
     showAllStreakRecords();
     return problem;
@@ -345,6 +351,7 @@ bool Classroom::writeRoster() {
     if (m_state.RosterLoaded) {
         // Merged with the file as other copies left it; memory then shows the merged roster.
         const SyncOutcome outcome = m_sync.saveRoster(m_state, m_rosterFile, path);
+        m_rosterWaitReason = outcome.status == SyncStatus::Busy ? outcome.reason : QString();
         reportSyncOutcome(outcome, rosterFileLabel());
         if (outcome.status != SyncStatus::Failed) {
             // Saved, or kept until another copy lets go of the folder.

@@ -266,6 +266,7 @@ private:
     QString m_insteadFolder; // the data folder used instead of it
     QTimer m_retryTimer;
     bool m_rosterFailureShown = false; // a box told of a failing roster save in this run
+    QString m_rosterWaitReason;        // why the last roster save was kept for later
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
     FactIndex m_facts;
     QString m_pupilName;                        // the signed-in pupil, as the answer log names them

@@ -67,9 +67,10 @@ QByteArray FolderSync::withOthersChanges(const RosterChanges &told,
     for (const RosterChange &change : told.changes)
         if (!m_appliedChanges.contains(change.id))
             changes.append(change);
-    // The roster is not the one a copy of the program wrote last: the teacher edited it. What
-    // the edit removed, lowered or reordered since this copy read it is the teacher's change.
-    if (onDisk && !base.isEmpty() && *onDisk != base && !told.rosterHashes.isEmpty() &&
+    // The roster is not the one a copy of the program wrote last: the teacher edited it (also
+    // on the first day, before any copy wrote it and told its hash). What the edit removed,
+    // lowered or reordered since this copy read it is the teacher's change.
+    if (onDisk && !base.isEmpty() && *onDisk != base &&
         !told.rosterHashes.contains(rosterHash(*onDisk)) &&
         !m_writtenRosters.contains(rosterHash(*onDisk))) {
         *found = rosterChangesBetween(base, *onDisk);
@@ -80,9 +81,9 @@ QByteArray FolderSync::withOthersChanges(const RosterChanges &told,
     return changes.isEmpty() ? mine : applyRosterChanges(mine, changes);
 }
 
-void FolderSync::tellRosterChanges(const QString &changesPath, const RosterChanges &told,
-                                   const std::optional<QByteArray> &toldBytes,
-                                   const QList<RosterChange> &more, const QByteArray &hash) {
+QString FolderSync::tellRosterChanges(const QString &changesPath, const RosterChanges &told,
+                                      const std::optional<QByteArray> &toldBytes,
+                                      const QList<RosterChange> &more, const QByteArray &hash) {
     // Appended: copies' appends do not overwrite each other where a rewrite could. A missing
     // file is made with its first line only, never over one another copy just made.
     const bool longer =
@@ -95,14 +96,23 @@ void FolderSync::tellRosterChanges(const QString &changesPath, const RosterChang
         all.changes = all.changes.mid(qMax<qsizetype>(0, all.changes.size() - kMaxRosterChanges));
         all.rosterHashes =
             all.rosterHashes.mid(qMax<qsizetype>(0, all.rosterHashes.size() - kMaxRosterHashes));
-        saveDataFile(changesPath, rosterChangesBytes(all));
-        return;
+        return saveDataFile(changesPath, rosterChangesBytes(all)).reason;
     }
-    if (!toldBytes)
+    if (!toldBytes) {
+        // A file there that cannot be read (a link, a FIFO, a folder, one far too long) is
+        // not appended to: the other copies could not read what it tells either.
+        if (const DataFileRead read = readDataFileChecked(changesPath);
+            read.state == DataFileRead::Unreadable)
+            return read.reason;
         createDataFileIfMissing(changesPath, rosterChangesBytes({}));
+    }
+    const QByteArray lines = rosterChangeLines(more, {hash});
     const OwnFile own = openOwnFile(changesPath, OwnFileMode::Append);
-    if (own.state == OwnFile::Opened)
-        own.file->write(rosterChangeLines(more, {hash}));
+    if (own.state != OwnFile::Opened)
+        return own.reason.isEmpty() ? QStringLiteral("Quorin.chg を作れません。") : own.reason;
+    if (own.file->write(lines) != lines.size() || !own.file->flush())
+        return QStringLiteral("Quorin.chg に書けません。") + own.file->errorString();
+    return QString();
 }
 
 void FolderSync::classListChanged(const QByteArray &before, const QByteArray &after,
@@ -178,6 +188,7 @@ bool FolderSync::refreshRoster(ApplicationState &state, RosterFile &file, const 
 SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
                                    const QByteArray &mine, QStringList *refused) {
     QSet<QByteArray> applied;
+    QString untold; // why the teacher's changes could not be told to the other copies
     const SyncResult result = saveMerged(
         path,
         [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
@@ -198,10 +209,22 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
                 m_writtenRosters.clear();
             m_writtenRosters.insert(hash);
             if (!more.isEmpty() || !told.rosterHashes.contains(hash))
-                tellRosterChanges(changesPath, told, toldBytes, more, hash);
+                untold = tellRosterChanges(changesPath, told, toldBytes, more, hash);
+            // A removal, rename, reset or new order the other copies are not told of would be
+            // undone by their next save: the roster waits with it until it can be told.
+            if (!more.isEmpty() && !untold.isEmpty())
+                return std::nullopt;
+            untold.clear();
             return merged.bytes;
         },
         m_options);
+    if (!untold.isEmpty())
+        return {SyncStatus::Busy,
+                {},
+                QStringLiteral("名簿の変更をほかのパソコンに伝えるファイル（Quorin.chg）に書けま"
+                               "せん。") +
+                    untold,
+                {}};
     if (result.status == SyncStatus::Saved || result.status == SyncStatus::Unchanged) {
         m_appliedChanges += applied;
         m_ownChanges.clear();

@@ -100,10 +100,11 @@ private:
                                  const QByteArray &base, const QByteArray &mine,
                                  QList<RosterChange> *found, QSet<QByteArray> *applied) const;
     // Appends the changes and the hash of the roster about to be written to the file of
-    // changes, or writes it anew when it is missing or long.
-    static void tellRosterChanges(const QString &changesPath, const RosterChanges &told,
-                                  const std::optional<QByteArray> &toldBytes,
-                                  const QList<RosterChange> &more, const QByteArray &hash);
+    // changes, or writes it anew when it is missing or long. Returns why it could not, or
+    // an empty text.
+    static QString tellRosterChanges(const QString &changesPath, const RosterChanges &told,
+                                     const std::optional<QByteArray> &toldBytes,
+                                     const QList<RosterChange> &more, const QByteArray &hash);
     void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
     void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
 

@@ -321,6 +321,12 @@ MUTANTS = [
     ("Q07", "classroom/answerqueue.cpp", "            QFile::remove(path);", "            ;",
      "a spool taken in stays, and its answers are logged again at the next start"),
     # ---- the change journal, the answer spool, the answer-log reader's columns -----------------
+    ("J04", "records/foldersync.cpp", "            if (!more.isEmpty() && !untold.isEmpty())",
+     "            if (false && !untold.isEmpty())", "a removal the other copies cannot be told of is written and reported as done"),
+    ("J05", "records/foldersync.cpp", "    if (onDisk && !base.isEmpty() && *onDisk != base &&\n",
+     "    if (onDisk && !base.isEmpty() && *onDisk != base && !told.rosterHashes.isEmpty() &&\n",
+     "an editor's change to a roster no copy has written yet is undone at the next save"),
+
     ("J01", "records/rosterchanges.cpp", "            if (change.column < 1 || change.column >= kRosterCells)",
      "            if (change.column < 1 || change.column > kRosterCells)", "a lowering of a column past the last one read"),
     ("J02", "records/rosterchanges.cpp", "        out.changes = out.changes.mid(out.changes.size() - kMaxRosterChanges);",

@@ -26,6 +26,10 @@ const KANJI = '一右雨円王音下火花貝学気九休玉金空月犬見五�
 
 const data = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-screens-'));
 const config = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-screens-config-'));
+// A class of forty on the class list (plain ASCII names, the same bytes in code page 932).
+const names = Array.from({ length: 40 }, (_, i) => `pupil${String(i + 1).padStart(2, '0')}`);
+fs.writeFileSync(path.join(data, 'Quorin.ini'),
+  `Name;Novice;Intermediate;Expert;Challenge\r\n${names.map((n) => `${n};0;0;0;0\r\n`).join('')}`);
 const server = await startServer(program, [
   '--serve', '--listen', '127.0.0.1', '--port', '0', '--data-folder', data,
 ], { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen', XDG_CONFIG_HOME: config } });
@@ -48,11 +52,16 @@ function faults(kanji) {
     out.push(`the page scrolls: ${se.scrollWidth} × ${se.scrollHeight}`);
   for (const c of document.querySelectorAll('button, input')) {
     if (!seen(c)) continue;
-    const r = c.getBoundingClientRect();
+    // A control in a list that scrolls by itself is reached by scrolling the list: the list
+    // must be inside the window.
+    const size = c.getBoundingClientRect();
+    let r = size;
+    for (let e = c.parentElement; e; e = e.parentElement)
+      if (/auto|scroll/.test(getComputedStyle(e).overflowY)) { r = e.getBoundingClientRect(); break; }
     const name = c.id || c.textContent.trim() || c.getAttribute('aria-label');
     if (r.top < -0.5 || r.left < -0.5 || r.bottom > innerHeight + 0.5 || r.right > innerWidth + 0.5)
       out.push(`「${name}」 outside the window at ${Math.round(r.left)},${Math.round(r.top)}-${Math.round(r.right)},${Math.round(r.bottom)}`);
-    if (r.width < 44 || r.height < 44) out.push(`「${name}」 is ${Math.round(r.width)} × ${Math.round(r.height)}`);
+    if (size.width < 44 || size.height < 44) out.push(`「${name}」 is ${Math.round(size.width)} × ${Math.round(size.height)}`);
   }
   // Controls, questions and the score do not lie over one another.
   const parts = [...document.querySelectorAll('button, input, .q-text, #score, #drill-message')].filter(seen)
@@ -122,7 +131,7 @@ const SCREENS = [
     name: 'signin', focus: '#signin-name',
     reach: async (page) => {
       await page.goto(server.url);
-      await page.waitForSelector('#screen-signin:not([hidden])');
+      await page.waitForSelector('#screen-signin:not([hidden]) #names button');
     },
   },
   {

@@ -204,6 +204,13 @@ void TestRules::numbersKeysClock_data() {
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
     row("the root folder's text", optionsFolderText("/"), QDir::toNativeSeparators("/"));
+    // The tablet's streak line: words between spaces, the name taken as it is.
+    row("pupil's run, none yet", pupilStreakMessage(0, 2, QString(), 0, QStringLiteral("100点")),
+        QStringLiteral("つづけて 100点を めざそう！ じぶんの いちばんは 2かい。"));
+    row("pupil's run and the class record",
+        pupilStreakMessage(3, 5, QStringLiteral("ゆ%1き"), 7, QStringLiteral("まん点")),
+        QStringLiteral("いま 3かい つづけて まん点！ じぶんの いちばんは 5かい。 クラスの "
+                       "いちばんは ゆ%1きさんの 7かい。"));
 }
 
 void TestRules::numbersKeysClock() {

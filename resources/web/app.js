@@ -126,6 +126,11 @@
     $('pupil-name').textContent = session ? session.pupil + ' さん' : '';
     if (name !== 'drill') stopClock();
     window.scrollTo(0, 0);
+    // The screen's first control takes the focus, so that a keyboard or a screen reader
+    // starts there and not at the top of the page (a drill then puts it in the box in hand).
+    const first = [...$('screen-' + name).querySelectorAll('button, input')]
+      .find((c) => !c.disabled && c.getClientRects().length > 0);
+    if (first) first.focus({ preventScroll: true });
   }
 
   function forgetPupil() {
@@ -233,9 +238,12 @@
   }
 
   function showRows() {
-    show('rows');
     const rows = $('rows');
-    if (rows.childElementCount) return;
+    if (!rows.childElementCount) buildRows(rows);
+    show('rows');
+  }
+
+  function buildRows(rows) {
     for (let r = 1; r <= 10; ++r) {
       const button = document.createElement('button');
       button.type = 'button';
@@ -328,6 +336,7 @@
     const d = drill;
     show('drill');
     $('screen-drill').dataset.activity = d.activity;
+    $('screen-drill').classList.toggle('graded', !oneByOne(d));
     $('drill-title').textContent = TITLES[d.activity] + (d.activity === 'practice' ? ' ' + d.row + 'のだん' : '');
     buildSheet(d);
     readyAt = d.questions.map(() => 0);
@@ -338,6 +347,7 @@
       select(Math.max(0, d.answers.findIndex((a) => !filled(a))));
     }
     if (d.activity === 'challenge') startClock();
+    else stopClock();
     render();
     flushPending();
   }
@@ -358,7 +368,17 @@
       const mark = $('mark-' + i);
       const m = d.marks[i];
       mark.firstChild.textContent = m;
-      mark.lastChild.textContent = m === '◎' ? 'せいかい' : m ? 'まちがい' : '';
+      // A missed question of にがて れんしゅう is told its answer beside the mark, set apart
+      // from the box (which then stays empty).
+      const told = m === '×' && d.activity === 'weak';
+      if (told) {
+        box.value = '';
+        const answer = document.createElement('span');
+        answer.className = 'told';
+        answer.textContent = 'こたえ ' + d.answers[i];
+        mark.firstChild.append(' ', answer);
+      }
+      mark.lastChild.textContent = m === '◎' ? 'せいかい' : told ? 'まちがい。こたえは ' + d.answers[i] : m ? 'まちがい' : '';
       mark.className = 'mark' + (m === '◎' ? ' right' : m ? ' wrong' : '');
       rows[i].classList.toggle('wrong', m !== '' && m !== '◎');
     });

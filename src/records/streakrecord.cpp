@@ -167,3 +167,23 @@ QString streakMessage(ApplicationState &state, Activity activity) {
     const ActivityFields f = activityFields(state, activity);
     return streakMessage(f.CurrentStreak, f.BestStreak, f.RecordHolder, f.RecordStreak);
 }
+
+QString pupilStreakMessage(qint16 current, qint16 best, const QString &holder, qint16 record,
+                           const QString &fullMark) {
+    QString text =
+        current > 0
+            ? QStringLiteral("いま %1かい つづけて %2！").arg(QString::number(current), fullMark)
+            : QStringLiteral("つづけて %1を めざそう！").arg(fullMark);
+    text += QStringLiteral(" じぶんの いちばんは %1かい。").arg(best);
+    if (!holder.isEmpty())
+        text += QStringLiteral(" クラスの いちばんは %1さんの %2かい。")
+                    .arg(holder, QString::number(record));
+    return text;
+}
+
+QString pupilStreakMessage(ApplicationState &state, Activity activity) {
+    const ActivityFields f = activityFields(state, activity);
+    return pupilStreakMessage(f.CurrentStreak, f.BestStreak, f.RecordHolder, f.RecordStreak,
+                              activity == Activity::Challenge ? QStringLiteral("まん点")
+                                                              : QStringLiteral("100点"));
+}

@@ -51,3 +51,9 @@ void takeOverStreakRecord(ApplicationState &state, Activity activity, const QStr
 // its holder, or only the first part when no holder was read.
 QString streakMessage(qint16 current, qint16 best, const QString &holder, qint16 record);
 QString streakMessage(ApplicationState &state, Activity activity);
+
+// The same run in a pupil's words, for the tablet's page: hiragana and the kanji of the first
+// grades, one word between spaces, "100点" for a level and "まん点" for the challenge.
+QString pupilStreakMessage(qint16 current, qint16 best, const QString &holder, qint16 record,
+                           const QString &fullMark);
+QString pupilStreakMessage(ApplicationState &state, Activity activity);

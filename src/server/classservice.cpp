@@ -327,9 +327,11 @@ QJsonObject ClassService::hello(const QJsonObject &request, const QString &peer,
     tablet->address = peer;
     tablet->lastSeenMs = now();
     Q_EMIT tabletsChanged();
+    // The class name the teacher gave the data folder, or none: the folder's own name is not
+    // for pupils' eyes.
     return {{QStringLiteral("tablet"), tablet->token},
             {QStringLiteral("name"), tablet->name},
-            {QStringLiteral("className"), m_classroom.className()}};
+            {QStringLiteral("className"), m_classroom.givenClassName()}};
 }
 
 bool ClassService::resume(Tablet &tablet) {
@@ -370,7 +372,7 @@ ServiceReply ClassService::signIn(Tablet &tablet, const QJsonObject &request) {
     QJsonObject messages;
     for (Activity activity : kAllActivities)
         messages.insert(QLatin1String(kKindNames[int(activity) + 1]),
-                        streakMessage(state, activity));
+                        pupilStreakMessage(state, activity));
     Q_EMIT tabletsChanged();
     return ok({{QStringLiteral("pupil"), tablet.pupil}, {QStringLiteral("messages"), messages}});
 }
@@ -508,15 +510,16 @@ ServiceReply ClassService::grade(Tablet &tablet, const QJsonObject &request) {
     keepRuns(tablet);
     set->lastAttempt = *attempt;
 
-    QJsonObject reply{{QStringLiteral("marks"), marks},
-                      {QStringLiteral("correct"), correct},
-                      {QStringLiteral("counted"), first},
-                      {QStringLiteral("message"), streakMessage(m_classroom.state(), activity)}};
+    QJsonObject reply{
+        {QStringLiteral("marks"), marks},
+        {QStringLiteral("correct"), correct},
+        {QStringLiteral("counted"), first},
+        {QStringLiteral("message"), pupilStreakMessage(m_classroom.state(), activity)}};
     if (set->kind == Kind::Challenge)
         reply.insert(QStringLiteral("result"), !first ? QString()
                                                : correct == kChallengeBoxes
                                                    ? QStringLiteral("まん点です！")
-                                                   : QStringLiteral("残念！"));
+                                                   : QStringLiteral("ざんねん！"));
     else
         reply.insert(QStringLiteral("score"), correct * 5);
     const QByteArray bytes = json(reply);
@@ -569,8 +572,8 @@ ServiceReply ClassService::answer(Tablet &tablet, const QJsonObject &request) {
             ++set->misses;
         if (set->open == set->questions.size())
             reply.insert(QStringLiteral("summary"),
-                         set->misses == 0 ? QStringLiteral("よくできました！おめでとう。")
-                                          : QStringLiteral("残念！がんばりましょう。"));
+                         set->misses == 0 ? QStringLiteral("よくできました！ おめでとう。")
+                                          : QStringLiteral("ざんねん！ がんばりましょう。"));
     } else {
         // Every question is answered once; a wrong one is shown its product.
         m_classroom.recordAnswer(LoggedActivity::WeakFacts, fact);

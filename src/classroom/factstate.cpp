@@ -246,8 +246,9 @@ WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSour
         if (set.weakFacts.size() == 4)
             break;
     }
-    // Known facts to mix in, at random; where too few are known, facts of the 1, 2 and 5 rows.
-    QList<int> known, easy;
+    // Known facts to mix in, at random; where too few are known, facts of the 1, 2 and 5 rows,
+    // and where the rows taught hold too few of those (7 alone), the other facts taught.
+    QList<int> known, easy, rest;
     for (int i = 0; i < 81; ++i) {
         if (set.weakFacts.contains(i) || !taught(i))
             continue;
@@ -255,11 +256,15 @@ WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSour
             known.append(i);
         else if (i / 9 + 1 <= 2 || i / 9 + 1 == 5 || i % 9 + 1 <= 2 || i % 9 + 1 == 5)
             easy.append(i);
+        else
+            rest.append(i);
     }
     shuffleList(known, random);
     shuffleList(easy, random);
     QList<int> items = set.weakFacts + set.weakFacts;
-    const QList<int> fillers = known + easy;
+    if (items.size() + known.size() + easy.size() < kWeakSetSize)
+        shuffleList(rest, random); // only then: a seeded draw stays as it was otherwise
+    const QList<int> fillers = known + easy + rest;
     for (qsizetype k = 0; items.size() < kWeakSetSize && k < fillers.size(); ++k)
         items.append(fillers[k]);
     // Never the same fact twice in a row.

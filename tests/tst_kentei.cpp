@@ -7,6 +7,8 @@
 #include "testsupport.h"
 #include "ui/dialogs/frmkentei.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
@@ -96,6 +98,7 @@ private Q_SLOTS:
     void readings_data();
     void readings();
     void journey();
+    void teacherSettings();
 };
 
 void TestKentei::card_data() {
@@ -395,6 +398,29 @@ void TestKentei::journey() {
     QCOMPARE(cell(7, 2), "先生 ◎ " + date);
     QCOMPARE(cell(6, 0), QString());
     QCOMPARE(window.findChild<QLabel *>("KenteiRowPassedLabel_7")->text(), "ごうかく");
+}
+
+void TestKentei::teacherSettings() {
+    Room room;
+    QCOMPARE(room.model->setTaughtRows(rowsOf({5, 2, 3, 4})), QString());
+    Classroom::setCheckLimitMs(CheckWay::Mixed, 30000);
+    frmKenteiSettings settings(*room.model);
+    settings.show();
+    QApplication::setActiveWindow(&settings);
+    QVERIFY(QTest::qWaitForWindowActive(&settings));
+    auto *three = settings.findChild<QCheckBox *>("KenteiTaughtCheck_3");
+    QVERIFY(three->isChecked());
+    QTest::mouseClick(three, Qt::LeftButton, {}, QPoint(8, three->height() / 2));
+    auto *six = settings.findChild<QCheckBox *>("KenteiTaughtCheck_6");
+    QTest::mouseClick(six, Qt::LeftButton, {}, QPoint(8, six->height() / 2));
+    auto *mixed = settings.findChild<QComboBox *>("KenteiLimitCombo_2");
+    mixed->setFocus();
+    QTest::keyClick(mixed, Qt::Key_Down); // 30 s → 45 s
+    snapshot(&settings, "kentei-settings");
+    QTest::mouseClick(settings.findChild<QPushButton *>("KenteiSettingsOK"), Qt::LeftButton);
+    QCOMPARE(settings.result(), int(QDialog::Accepted));
+    QCOMPARE(readBytes(taughtRowsPath(room.dir.path())), cp932Lines({"教えた段", "5,2,4,6"}));
+    QCOMPARE(Classroom::checkLimitMs(CheckWay::Mixed), 45000);
 }
 
 QTEST_MAIN(TestKentei)

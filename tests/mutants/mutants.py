@@ -354,9 +354,6 @@ MUTANTS = [
      "    if (m_pupilName.isEmpty())", "a row not yet taught is offered in the check"),
     ("K16", "classroom/factstate.cpp", "        if (set.weakFacts.contains(i) || !taught(i))",
      "        if (set.weakFacts.contains(i))", "facts of rows not taught mixed into the weak-facts practice"),
-    ("K17", "classroom/factstate.cpp", "            if (answer.check)\n                f.checks.append(answer);",
-     "            if (answer.check && answer.right)\n                f.checks.append(answer);",
-     "a wrong answer left out of the card's lines: the check goes on past it"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

@@ -7,6 +7,9 @@
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -294,4 +297,75 @@ void frmKentei::showCard() {
         m_passedRows[row - 1]->setText(card.rowPassed(row) ? QStringLiteral("ごうかく")
                                                            : QString());
     }
+}
+
+frmKenteiSettings::frmKenteiSettings(Classroom &classroom, QWidget *parent)
+    : QDialog(parent), m_classroom(classroom) {
+    setObjectName(QStringLiteral("frmKenteiSettings"));
+    setWindowTitle(QStringLiteral("九九けんていの設定"));
+    auto *layout = new QVBoxLayout(this);
+    auto *rowsLabel =
+        new QLabel(QStringLiteral("クラスで習った段（九九けんていと、にがて れんしゅうに出します。"
+                                  "このフォルダーを使うすべてのコンピューターに同じに効きます）："),
+                   this);
+    rowsLabel->setWordWrap(true);
+    layout->addWidget(rowsLabel);
+    auto *rows = new QHBoxLayout;
+    const quint16 taught = m_classroom.taughtRows();
+    // In the order the textbooks teach them.
+    for (int row : {5, 2, 3, 4, 6, 7, 8, 9, 1}) {
+        auto *box = new QCheckBox(QStringLiteral("%1の段").arg(row), this);
+        box->setObjectName(QStringLiteral("KenteiTaughtCheck_%1").arg(row));
+        box->setProperty("index", row);
+        box->setChecked(rowTaught(taught, row));
+        rows->addWidget(box);
+        m_rowChecks << box;
+    }
+    layout->addLayout(rows);
+    auto *limits = new QGridLayout;
+    limits->addWidget(new QLabel(QStringLiteral("時間の決まり（このコンピューター）："), this), 0,
+                      0, 1, 2);
+    for (int way = 0; way < kCheckWays; ++way) {
+        auto *label = new QLabel(checkWayLabel(CheckWay(way)), this);
+        auto *combo = new QComboBox(this);
+        combo->setObjectName(QStringLiteral("KenteiLimitCombo_%1").arg(way));
+        combo->setProperty("index", way);
+        for (int ms : kCheckLimitsMs)
+            combo->addItem(ms ? QStringLiteral("%1秒以内").arg(ms / 1000)
+                              : QStringLiteral("時間は見ない"),
+                           ms);
+        combo->setCurrentIndex(combo->findData(Classroom::checkLimitMs(CheckWay(way))));
+        label->setBuddy(combo);
+        limits->addWidget(label, way + 1, 0);
+        limits->addWidget(combo, way + 1, 1);
+        m_limitCombos << combo;
+    }
+    layout->addLayout(limits);
+    m_problem = new QLabel(this);
+    m_problem->setObjectName(QStringLiteral("KenteiSettingsProblemLabel"));
+    m_problem->setTextFormat(Qt::PlainText);
+    m_problem->setWordWrap(true);
+    layout->addWidget(m_problem);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("KenteiSettingsOK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("キャンセル"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &frmKenteiSettings::save);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+void frmKenteiSettings::save() {
+    quint16 rows = 0;
+    for (QCheckBox *box : std::as_const(m_rowChecks))
+        if (box->isChecked())
+            rows |= quint16(1u << box->property("index").toInt());
+    for (QComboBox *combo : std::as_const(m_limitCombos))
+        Classroom::setCheckLimitMs(CheckWay(combo->property("index").toInt()),
+                                   combo->currentData().toInt());
+    const QString problem = m_classroom.setTaughtRows(rows);
+    if (!problem.isEmpty()) {
+        m_problem->setText(QStringLiteral("習った段を保存できませんでした：") + problem);
+        return;
+    }
+    accept();
 }

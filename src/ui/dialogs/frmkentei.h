@@ -13,6 +13,8 @@
 
 class AnswerBox;
 class Classroom;
+class QCheckBox;
+class QComboBox;
 class QGridLayout;
 class QLabel;
 class QPushButton;
@@ -62,4 +64,21 @@ private:
     QElapsedTimer m_since; // since the check started, for the clock shown
     QElapsedTimer m_asked; // since the question was shown
     bool m_enterAnswered = false;
+};
+
+// The teacher's settings of the check (ﾂｰﾙ → 九九けんていの設定..., behind the PIN): the rows
+// the class has learned, written to the data folder for every computer of the class, and the
+// time limit of each way, this computer's choice like the other options.
+class frmKenteiSettings : public QDialog {
+    Q_OBJECT
+public:
+    frmKenteiSettings(Classroom &classroom, QWidget *parent = nullptr);
+
+private:
+    void save();
+
+    Classroom &m_classroom;
+    QList<QCheckBox *> m_rowChecks;
+    QList<QComboBox *> m_limitCombos;
+    QLabel *m_problem = nullptr;
 };

@@ -371,6 +371,9 @@ void frmMain::buildMenus() {
     QAction *classSheet = tools->addAction(QStringLiteral("クラスのようす(&C)..."));
     nameControl(classSheet, QStringLiteral("mnuToolsClassSheet"));
     connect(classSheet, &QAction::triggered, this, &frmMain::mnuToolsClassSheet_Click);
+    QAction *kentei = tools->addAction(QStringLiteral("九九けんていの設定(&K)..."));
+    nameControl(kentei, QStringLiteral("mnuToolsKentei"));
+    connect(kentei, &QAction::triggered, this, &frmMain::mnuToolsKentei_Click);
     QAction *classList = tools->addAction(QStringLiteral("クラスの名簿(&L)..."));
     nameControl(classList, QStringLiteral("mnuToolsClassList"));
     connect(classList, &QAction::triggered, this, &frmMain::mnuToolsClassList_Click);
@@ -811,6 +814,13 @@ void frmMain::openFactMap() {
     frmFactMap map(m_classroom.pupilFacts(), Classroom::factLimitMs(), this);
     fitOnScreen(&map, screen());
     execDialog(&map);
+}
+
+void frmMain::mnuToolsKentei_Click() {
+    if (!teacherAllowed())
+        return;
+    frmKenteiSettings settings(m_classroom, this);
+    execDialog(&settings);
 }
 
 void frmMain::mnuToolsClassList_Click() {

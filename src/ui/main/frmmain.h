@@ -92,6 +92,7 @@ public Q_SLOTS:
     void mnuToolsClassSheet_Click();
     void openWeakPractice();
     void openKentei();
+    void mnuToolsKentei_Click();
     void openFactMap();
     void mnuToolsClassList_Click();
     // The class server window for the pupils' tablets (kept, with its server, once opened).

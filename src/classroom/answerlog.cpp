@@ -40,6 +40,12 @@ const QString kRightMark = QStringLiteral("○");
 const QString kWrongMark = QStringLiteral("×");
 // The last column of an answer from a set left before it was graded.
 const QString kUnfinishedMark = QStringLiteral("とちゅう");
+// The last column of the first question of a check.
+const QString kCheckStartMark = QStringLiteral("はじめ");
+const QString kCheckWord = QStringLiteral("けんてい");
+const QString kCheckWayWords[kCheckWays] = {QStringLiteral("あがり"), QStringLiteral("さがり"),
+                                            QStringLiteral("ばらばら")};
+const QString kTeacherWord = QStringLiteral("せんせい");
 
 const QString kHeader = QStringLiteral("日時,名前,活動,かけられる数,かける数,はじめの答え,おわり,"
                                        "かかった時間(ミリ秒),はじめの数,たんまつ");
@@ -222,6 +228,34 @@ int activityOf(QByteArrayView label) {
     return -1;
 }
 
+// "けんてい 7のだん さがり" or "けんてい 7のだん さがり せんせい": the check code, 0 for
+// anything else.
+int checkOf(QByteArrayView label, bool &teacher) {
+    static const QByteArray prefix = (kCheckWord + u' ').toUtf8(),
+                            dan = QStringLiteral("のだん ").toUtf8(),
+                            ways[kCheckWays] = {kCheckWayWords[0].toUtf8(),
+                                                kCheckWayWords[1].toUtf8(),
+                                                kCheckWayWords[2].toUtf8()},
+                            byTeacher = (u' ' + kTeacherWord).toUtf8();
+    if (!label.startsWith(prefix))
+        return 0;
+    label = label.sliced(prefix.size());
+    if (label.isEmpty() || label[0] < '1' || label[0] > '9')
+        return 0;
+    const int row = label[0] - '0';
+    label = label.sliced(1);
+    if (!label.startsWith(dan))
+        return 0;
+    label = label.sliced(dan.size());
+    teacher = label.endsWith(byTeacher);
+    if (teacher)
+        label.chop(byTeacher.size());
+    for (int way = 0; way < kCheckWays; ++way)
+        if (sameBytes(label, ways[way]))
+            return checkCode(row, CheckWay(way));
+    return 0;
+}
+
 int factorOf(QByteArrayView text) {
     return text.size() == 1 && text[0] >= '1' && text[0] <= '9' ? text[0] - '0' : 0;
 }
@@ -234,6 +268,9 @@ struct ParsedLine {
     bool right = false;
     bool unfinished = false;
     qint32 ms = -1; // how long the first answer took; -1 when the line does not say
+    int check = 0;  // checkCode of a check's line
+    bool checkStart = false;
+    bool teacher = false; // the teacher's stamp
 };
 
 constexpr int kReadFields = 9;
@@ -256,7 +293,8 @@ qint32 millisecondsOf(QByteArrayView field) {
 // written after it) makes it no answer line.
 bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray *unquoted) {
     static const QByteArray right = kRightMark.toUtf8(), wrong = kWrongMark.toUtf8(),
-                            unfinished = kUnfinishedMark.toUtf8();
+                            unfinished = kUnfinishedMark.toUtf8(),
+                            checkStart = kCheckStartMark.toUtf8();
     if (holds(line, '\r'))
         return false;
     QByteArrayView fields[kReadFields];
@@ -265,6 +303,11 @@ bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray 
         return false;
     out.pupil = fields[1];
     out.activity = activityOf(fields[2]);
+    if (out.activity < 0) {
+        out.check = checkOf(fields[2], out.teacher);
+        if (out.check)
+            out.activity = int(LoggedActivity::Check);
+    }
     out.a = factorOf(fields[3]);
     out.b = factorOf(fields[4]);
     if (out.pupil.isEmpty() || sameBytes(out.pupil, "'") || out.activity < 0 || !out.a || !out.b)
@@ -276,6 +319,7 @@ bool parseLine(QByteArrayView line, char separator, ParsedLine &out, QByteArray 
     else
         return false;
     out.unfinished = found > 6 && sameBytes(fields[6], unfinished);
+    out.checkStart = out.check && found > 6 && sameBytes(fields[6], checkStart);
     out.ms = found > 7 ? millisecondsOf(fields[7]) : -1;
     out.when = fields[0];
     return true;
@@ -365,7 +409,20 @@ QString appendFailure(int error) {
 } // namespace
 
 QString loggedActivityLabel(LoggedActivity activity) {
-    return kActivityLabels[static_cast<int>(activity)];
+    const int k = static_cast<int>(activity);
+    return k < kLoggedActivities ? kActivityLabels[k] : kCheckWord;
+}
+
+QString checkWayLabel(CheckWay way) {
+    return kCheckWayWords[int(way)];
+}
+
+QString checkActivityLabel(int row, CheckWay way, bool teacher) {
+    QString label =
+        kCheckWord + u' ' + QString::number(row) + QStringLiteral("のだん ") + checkWayLabel(way);
+    if (teacher)
+        label += u' ' + kTeacherWord;
+    return label;
 }
 
 FactAnswer factAnswer(const QString &questionText, bool right) {
@@ -433,12 +490,17 @@ QByteArray answerLogNameField(const QString &name) {
 
 QByteArray answerLogLine(const LoggedAnswer &answer) {
     QByteArray line = answer.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")).toLatin1();
+    const bool check = answer.activity == LoggedActivity::Check;
     line += ',' + answerLogNameField(answer.pupil) + ',' +
-            loggedActivityLabel(answer.activity).toUtf8();
+            (check ? checkActivityLabel(answer.check.row, answer.check.way, answer.check.teacher)
+                   : loggedActivityLabel(answer.activity))
+                .toUtf8();
     line += ',' + QByteArray::number(answer.answer.a) + ',' + QByteArray::number(answer.answer.b);
     line += ',' + (answer.answer.right ? kRightMark : kWrongMark).toUtf8() + ',';
     if (answer.unfinished)
         line += kUnfinishedMark.toUtf8();
+    else if (check && answer.check.start)
+        line += kCheckStartMark.toUtf8();
     line += ',';
     if (answer.answer.ms >= 0)
         line += QByteArray::number(answer.answer.ms);
@@ -565,8 +627,13 @@ bool AnswerLogs::addUtf8Line(QByteArrayView line, char separator) {
         m_lastPupil = *it;
         m_lastName = parsed.pupil.toByteArray();
     }
+    if (parsed.teacher) { // a stamp, no answer
+        stamps.append({day, m_lastPupil, quint8(parsed.check)});
+        return true;
+    }
     answers.append({day, m_lastPupil, quint8(parsed.activity), quint8(parsed.a), quint8(parsed.b),
-                    parsed.right, parsed.unfinished, second, parsed.ms});
+                    parsed.right, parsed.unfinished, quint8(parsed.check), parsed.checkStart,
+                    second, parsed.ms});
     return true;
 }
 

@@ -39,12 +39,42 @@ enum class LoggedActivity {
     Intermediate = 2,
     Expert = 3,
     Challenge = 4,
-    WeakFacts = 5
+    WeakFacts = 5,
+    Check = 6 // 九九けんてい: its word names the row and the way, see checkActivityLabel
 };
+// The activities with a fixed word in the file.
 inline constexpr int kLoggedActivities = 6;
 
-// The activity's word in the file: the caption of its tab.
+// The activity's word in the file: the caption of its tab ("けんてい" for the check).
 QString loggedActivityLabel(LoggedActivity activity);
+
+// The three ways a row of the table is said in the check: in order (a × 1 … a × 9),
+// backwards (a × 9 … a × 1) and the nine facts in random order.
+enum class CheckWay : quint8 { Up = 0, Down = 1, Mixed = 2 };
+inline constexpr int kCheckWays = 3;
+QString checkWayLabel(CheckWay way); // あがり, さがり, ばらばら
+
+// What a line of the check says beyond its fact: the row and the way ("けんてい 7のだん
+// さがり"), whether it is the first question of a check (the last column says "はじめ", so
+// that the lines of one check are told from those of the next), and whether it is the
+// teacher's stamp rather than an answer ("けんてい 7のだん あがり せんせい").
+struct CheckTag {
+    int row = 0; // 1..9
+    CheckWay way = CheckWay::Up;
+    bool start = false;
+    bool teacher = false;
+};
+QString checkActivityLabel(int row, CheckWay way, bool teacher);
+// A line's check code: 1 + (row - 1) * 3 + way; 0 for a line of any other activity.
+inline int checkCode(int row, CheckWay way) {
+    return 1 + (row - 1) * kCheckWays + int(way);
+}
+inline int checkCodeRow(int code) {
+    return (code - 1) / kCheckWays + 1;
+}
+inline CheckWay checkCodeWay(int code) {
+    return CheckWay((code - 1) % kCheckWays);
+}
 
 // One question as graded at its first confirm: the fact a × b (1..9 each) and whether the
 // first answer was right.
@@ -68,6 +98,7 @@ struct LoggedAnswer {
     FactAnswer answer;
     bool unfinished = false; // the set was left before it was graded
     QString tablet{};        // the tablet that sent it, for the class server's lines
+    CheckTag check{};        // for LoggedActivity::Check
 };
 
 // The name of a computer's log file: "answers-<host>-<code>.csv". The host part is the host
@@ -132,16 +163,26 @@ struct AnswerRecord {
     quint8 b = 0;
     bool right = false;
     bool unfinished = false;
-    qint32 second = 0; // the time of day, in seconds
-    qint32 ms = -1;    // how long the first answer took; -1 when the line does not say
+    quint8 check = 0;        // a check's answer: its checkCode; 0 for any other activity
+    bool checkStart = false; // the first question of a check
+    qint32 second = 0;       // the time of day, in seconds
+    qint32 ms = -1;          // how long the first answer took; -1 when the line does not say
 };
 
 // The longest line read as an answer; longer lines are damaged and skipped unread.
 inline constexpr qsizetype kMaxAnswerLineBytes = 1024;
 
+// The teacher's stamp on a pupil's check card: no answer, kept apart from them.
+struct CheckStamp {
+    qint32 day = 0; // the date as a Julian day number
+    qint32 pupil = 0;
+    quint8 check = 0; // checkCode
+};
+
 struct AnswerLogs {
     QStringList pupils; // every name found, in order of first appearance
     QList<AnswerRecord> answers;
+    QList<CheckStamp> stamps;
     int damagedLines = 0;
     QStringList files;      // the file names read
     QStringList unreadable; // files that are there but could not be read, with the reason

@@ -8,6 +8,7 @@
 #include "records/pupilname.h"
 #include "records/streak.h"
 #include "records/streakrecord.h"
+#include "records/taughtrows.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -264,6 +265,10 @@ QString Classroom::recordStatus() const {
             lines << *line;
     if (const QString answers = answerLogProblem(); !answers.isEmpty())
         lines << answers;
+    if (!m_taughtRowsProblem.isEmpty())
+        lines << QStringLiteral("（先生へ：教えた段のファイル（Quorin.dan）を読めません。%1"
+                                "九九けんていと、にがて れんしゅうは、すべての段を出しています。）")
+                     .arg(m_taughtRowsProblem);
     QStringList offRoster;
     for (const OffRosterRuns &kept : m_offRosterRuns)
         if (kept.path == m_state.rosterPath())
@@ -731,7 +736,86 @@ WeakSet Classroom::dealWeakSet() {
     const QDateTime now = QDateTime::currentDateTime();
     const qint64 at = now.date().toJulianDay() * 86400 + now.time().msecsSinceStartOfDay() / 1000;
     m_random->reseedFromClock();
-    return ::dealWeakSet(pupilFacts(), factLimitMs(), at, *m_random);
+    return ::dealWeakSet(pupilFacts(), factLimitMs(), at, *m_random, taughtRows());
+}
+
+// ---- 九九けんてい ------------------------------------------------------------------------
+
+namespace {
+const QString kCheckLimitKeys[kCheckWays] = {QStringLiteral("Check/UpWithinMs"),
+                                             QStringLiteral("Check/DownWithinMs"),
+                                             QStringLiteral("Check/MixedWithinMs")};
+} // namespace
+
+int Classroom::checkLimitMs(CheckWay way) {
+    const int ms = programSettings().value(kCheckLimitKeys[int(way)], kDefaultCheckLimitMs).toInt();
+    return std::find(std::begin(kCheckLimitsMs), std::end(kCheckLimitsMs), ms) !=
+                   std::end(kCheckLimitsMs)
+               ? ms
+               : kDefaultCheckLimitMs;
+}
+
+void Classroom::setCheckLimitMs(CheckWay way, int ms) {
+    programSettings().setValue(kCheckLimitKeys[int(way)], ms);
+}
+
+std::array<int, kCheckWays> Classroom::checkLimitsMs() {
+    return {checkLimitMs(CheckWay::Up), checkLimitMs(CheckWay::Down),
+            checkLimitMs(CheckWay::Mixed)};
+}
+
+quint16 Classroom::taughtRows() {
+    const TaughtRowsRead read = readTaughtRows(m_state.DataFolder);
+    if (read.problem != m_taughtRowsProblem) {
+        m_taughtRowsProblem = read.problem;
+        showRecordStatus();
+    }
+    return read.rows;
+}
+
+QString Classroom::setTaughtRows(quint16 rows) {
+    const SyncResult result = writeTaughtRows(m_state.DataFolder, rows);
+    if (result.status == SyncStatus::Busy || result.status == SyncStatus::Failed)
+        return result.reason;
+    return QString();
+}
+
+std::optional<KukuCheck> Classroom::startCheck(int row, CheckWay way) {
+    if (m_pupilName.isEmpty() || !rowTaught(taughtRows(), row))
+        return std::nullopt;
+    return KukuCheck(row, way, checkOrder(way, *m_random), checkLimitMs(way));
+}
+
+KukuCheck::Outcome Classroom::answerCheck(KukuCheck &check, int given, int ms) {
+    if (!check.running())
+        return check.outcome();
+    const KukuCheck::Outcome outcome = check.answer(given, ms);
+    if (m_pupilName.isEmpty())
+        return outcome;
+    LoggedAnswer line{QDateTime::currentDateTime(), m_pupilName, LoggedActivity::Check,
+                      check.lastAnswer()};
+    line.tablet = m_answerTablet;
+    line.check = check.lastTag();
+    logLines(answerLogLine(line));
+    return outcome;
+}
+
+KukuCard Classroom::kukuCard() {
+    if (m_pupilName.isEmpty())
+        return {};
+    writeKeptAnswers();
+    m_facts.update(m_state.DataFolder);
+    return m_facts.card(m_pupilName, checkLimitsMs());
+}
+
+bool Classroom::stampCheck(int row, CheckWay way) {
+    if (m_pupilName.isEmpty() || row < 1 || row > 9)
+        return false;
+    LoggedAnswer line{QDateTime::currentDateTime(), m_pupilName, LoggedActivity::Check,
+                      FactAnswer{row, 1, true}};
+    line.check = {row, way, false, true};
+    logLines(answerLogLine(line));
+    return true;
 }
 
 AnswerQueue &Classroom::answerQueue() {
@@ -781,6 +865,10 @@ void Classroom::logAnswers(LoggedActivity activity, const QList<FactAnswer> &ans
         }
     if (count == 0)
         return;
+    logLines(lines, count);
+}
+
+void Classroom::logLines(const QByteArray &lines, int count) {
     const bool keptBefore = answersKept();
     const QString problemBefore = answerLogProblem();
     answerQueue().add(lines, count);

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <optional>
 
 // What the teacher is told in a message box.
 enum class Notice { Information, Warning, Plain };
@@ -177,6 +178,30 @@ public:
     // where it was left), and a weak-facts set dealt from them.
     PupilFacts pupilFacts();
     WeakSet dealWeakSet();
+
+    // 九九けんてい, for both front ends. The time limit of each way (kCheckLimitsMs; 0: no
+    // limit) is this computer's choice in the options, like the facts' limit.
+    static int checkLimitMs(CheckWay way);
+    static void setCheckLimitMs(CheckWay way, int ms);
+    static std::array<int, kCheckWays> checkLimitsMs();
+    // The rows the class has learned (bit n for row n), from the data folder's Quorin.dan:
+    // the check and the weak-facts practice offer only these. All nine while the teacher
+    // ticked none or the file cannot be read (the record line then says why).
+    quint16 taughtRows();
+    // The teacher's ticks, written for every computer of the class; the reason when they
+    // could not be (empty when written).
+    QString setTaughtRows(quint16 rows);
+    // A check of the row that way for the signed-in pupil; nullopt when nobody is signed in
+    // or the row is not offered.
+    std::optional<KukuCheck> startCheck(int row, CheckWay way);
+    // Grades the check's current question and logs the answer at once with its time.
+    KukuCheck::Outcome answerCheck(KukuCheck &check, int given, int ms);
+    // The signed-in pupil's card, read from every computer's log (only what was appended
+    // since the last look is read).
+    KukuCard kukuCard();
+    // The teacher's stamp on the signed-in pupil's card (the desktop asks for the PIN
+    // first); false when nobody is signed in or the row is out of range.
+    bool stampCheck(int row, CheckWay way);
     // Reads the logs into the facts ahead of the first pupil's map.
     void readFactsAhead() { m_facts.update(m_state.DataFolder); }
     QString pupilName() const { return m_pupilName; }
@@ -247,6 +272,7 @@ private:
     AnswerQueue &answerQueue();
     void logAnswers(LoggedActivity activity, const QList<FactAnswer> &answers, const QString &pupil,
                     bool unfinished);
+    void logLines(const QByteArray &lines, int count = 1);
     void answerQueueChanged(bool keptBefore, const QString &problemBefore);
 
     ApplicationState &m_state;
@@ -269,7 +295,8 @@ private:
     QString m_rosterWaitReason;        // why the last roster save was kept for later
     QStringList m_toldUnwritable;      // names the teacher was told the roster cannot offer
     FactIndex m_facts;
-    QString m_pupilName;                        // the signed-in pupil, as the answer log names them
+    QString m_taughtRowsProblem; // why Quorin.dan could not be read, for the record line
+    QString m_pupilName;         // the signed-in pupil, as the answer log names them
     std::unique_ptr<AnswerQueue> m_answerQueue; // for the data folder in use
     QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
     bool m_serverLog = false;                   // see useServerAnswerLog

@@ -121,6 +121,12 @@ void FactIndex::update(const QString &folder) {
         for (AnswerRecord answer : std::as_const(part.answers)) {
             answer.pupil = into[answer.pupil];
             f.answers.append(answer);
+            if (answer.check)
+                f.checks.append(answer);
+        }
+        for (CheckStamp stamp : std::as_const(part.stamps)) {
+            stamp.pupil = into[stamp.pupil];
+            f.stamps.append(stamp);
         }
     }
     for (auto it = m_files.begin(); it != m_files.end();)
@@ -139,6 +145,24 @@ PupilFacts FactIndex::facts(const QString &pupil) const {
                     {answerTime(answer), answer.right, answer.ms});
     }
     return out;
+}
+
+KukuCard FactIndex::card(const QString &pupil, const std::array<int, kCheckWays> &limitsMs) const {
+    KukuCard card;
+    for (const File &f : m_files) {
+        const int index = f.index.value(pupil, -1);
+        if (index < 0)
+            continue;
+        QList<AnswerRecord> lines;
+        for (const AnswerRecord &answer : f.checks)
+            if (answer.pupil == index)
+                lines.append(answer);
+        card.addCheckLines(lines, limitsMs);
+        for (const CheckStamp &stamp : f.stamps)
+            if (stamp.pupil == index)
+                card.addStamp(stamp);
+    }
+    return card;
 }
 
 namespace {
@@ -164,14 +188,22 @@ void shuffleList(QList<int> &items, RandomSource &random) {
 
 } // namespace
 
-WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSource &random) {
+WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSource &random,
+                    quint16 rows) {
+    if ((rows & 0x3FE) == 0)
+        rows = 0x3FE;
+    const auto taught = [rows](int fact) { return rowTaught(rows, fact / 9 + 1); };
     const qint64 today = now / 86400;
     QList<Pair> pairs;
     for (int a = 1; a <= 9; ++a) {
         for (int b = a; b <= 9; ++b) {
             const FactHistory &ab = facts[factIndex(a, b)], &ba = facts[factIndex(b, a)];
+            const bool abTaught = rowTaught(rows, a), baTaught = rowTaught(rows, b);
+            if (!abTaught && !baTaught)
+                continue;
             Pair p{a, b};
-            p.weak = ab.state(limitMs) != FactState::Known || ba.state(limitMs) != FactState::Known;
+            p.weak = (abTaught && ab.state(limitMs) != FactState::Known) ||
+                     (baTaught && ba.state(limitMs) != FactState::Known);
             p.lastAt = qMax(ab.lastAt(), ba.lastAt());
             p.today = p.lastAt > 0 && p.lastAt / 86400 == today;
             p.slowest = qMax(ab.slowestRightMs(), ba.slowestRightMs());
@@ -203,29 +235,36 @@ WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSour
     for (const Pair &p : pairs) {
         if (anyWeak && !p.weak)
             break;
-        const int size = p.a == p.b ? 1 : 2;
-        if (set.weakFacts.size() + size > 4)
+        QList<int> pairFacts;
+        if (taught(factIndex(p.a, p.b)))
+            pairFacts.append(factIndex(p.a, p.b));
+        if (p.a != p.b && taught(factIndex(p.b, p.a)))
+            pairFacts.append(factIndex(p.b, p.a));
+        if (set.weakFacts.size() + pairFacts.size() > 4)
             continue;
-        set.weakFacts.append(factIndex(p.a, p.b));
-        if (size == 2)
-            set.weakFacts.append(factIndex(p.b, p.a));
+        set.weakFacts.append(pairFacts);
         if (set.weakFacts.size() == 4)
             break;
     }
-    // Known facts to mix in, at random; where too few are known, facts of the 1, 2 and 5 rows.
-    QList<int> known, easy;
+    // Known facts to mix in, at random; where too few are known, facts of the 1, 2 and 5 rows,
+    // and where the rows taught hold too few of those (7 alone), the other facts taught.
+    QList<int> known, easy, rest;
     for (int i = 0; i < 81; ++i) {
-        if (set.weakFacts.contains(i))
+        if (set.weakFacts.contains(i) || !taught(i))
             continue;
         if (facts[i].state(limitMs) == FactState::Known)
             known.append(i);
         else if (i / 9 + 1 <= 2 || i / 9 + 1 == 5 || i % 9 + 1 <= 2 || i % 9 + 1 == 5)
             easy.append(i);
+        else
+            rest.append(i);
     }
     shuffleList(known, random);
     shuffleList(easy, random);
     QList<int> items = set.weakFacts + set.weakFacts;
-    const QList<int> fillers = known + easy;
+    if (items.size() + known.size() + easy.size() < kWeakSetSize)
+        shuffleList(rest, random); // only then: a seeded draw stays as it was otherwise
+    const QList<int> fillers = known + easy + rest;
     for (qsizetype k = 0; items.size() < kWeakSetSize && k < fillers.size(); ++k)
         items.append(fillers[k]);
     // Never the same fact twice in a row.

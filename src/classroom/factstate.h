@@ -7,6 +7,7 @@
 // in time only when the teacher set no time limit.
 
 #include "classroom/answerlog.h"
+#include "classroom/kukucheck.h"
 #include "core/shuffle.h"
 
 #include <QHash>
@@ -65,6 +66,8 @@ public:
     void update(const QString &folder);
     // The pupil's facts (all "not yet" for a pupil without answers).
     PupilFacts facts(const QString &pupil) const;
+    // The pupil's check card, each way judged against its time limit (0: none).
+    KukuCard card(const QString &pupil, const std::array<int, kCheckWays> &limitsMs) const;
 
 private:
     // The answers themselves are kept (a few bytes each), not every name's 81 facts: a log
@@ -75,6 +78,9 @@ private:
         QStringList pupils;
         QHash<QString, int> index; // of `pupils`
         QList<AnswerRecord> answers;
+        // The check's lines again, and the teacher's stamps: few, so a card is read quickly.
+        QList<AnswerRecord> checks;
+        QList<CheckStamp> stamps;
     };
     QString m_folder;
     QHash<QString, File> m_files;
@@ -95,4 +101,7 @@ inline constexpr int kWeakSetSize = 12;
 // The first pairs are taken up to 4 facts (at least 2 where there are), each asked twice
 // and never twice in a row, mixed with known facts (at least two). A pupil who knows every
 // fact practises the slowest known ones.
-WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSource &random);
+// Only facts of the rows in `rows` (bit n for row n: the rows the class has learned) are
+// asked; a pair is weak while one of its facts there is not known.
+WeakSet dealWeakSet(const PupilFacts &facts, int limitMs, qint64 now, RandomSource &random,
+                    quint16 rows = 0x3FE);

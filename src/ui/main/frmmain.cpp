@@ -6,6 +6,7 @@
 #include "ui/dialogs/frmclasslist.h"
 #include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmfacts.h"
+#include "ui/dialogs/frmkentei.h"
 #include "ui/dialogs/frmoptions.h"
 #include "ui/dialogs/helpviewer.h"
 #include "ui/dialogs/quorinscoredialog.h"
@@ -370,6 +371,9 @@ void frmMain::buildMenus() {
     QAction *classSheet = tools->addAction(QStringLiteral("クラスのようす(&C)..."));
     nameControl(classSheet, QStringLiteral("mnuToolsClassSheet"));
     connect(classSheet, &QAction::triggered, this, &frmMain::mnuToolsClassSheet_Click);
+    QAction *kentei = tools->addAction(QStringLiteral("九九けんていの設定(&K)..."));
+    nameControl(kentei, QStringLiteral("mnuToolsKentei"));
+    connect(kentei, &QAction::triggered, this, &frmMain::mnuToolsKentei_Click);
     QAction *classList = tools->addAction(QStringLiteral("クラスの名簿(&L)..."));
     nameControl(classList, QStringLiteral("mnuToolsClassList"));
     connect(classList, &QAction::triggered, this, &frmMain::mnuToolsClassList_Click);
@@ -430,14 +434,20 @@ void frmMain::buildSignInPage(QWidget *page) {
     m_mapCommand = new QPushButton(QStringLiteral("わたしの 九九 (Alt+7)"), page);
     nameControl(m_mapCommand, QStringLiteral("QuorinFactMapCommand"));
     placeOnTabPage(m_mapCommand, 6780, 7920, 2520, 495);
+    // 九九けんてい: the check of a row and the pupil's card.
+    m_checkCommand = new QPushButton(QStringLiteral("九九けんてい (Alt+8)"), page);
+    nameControl(m_checkCommand, QStringLiteral("QuorinKenteiCommand"));
+    placeOnTabPage(m_checkCommand, 360, 7920, 3240, 495);
     for (auto [button, key] :
-         {std::pair{m_weakCommand, Qt::Key_6}, std::pair{m_mapCommand, Qt::Key_7}}) {
+         {std::pair{m_weakCommand, Qt::Key_6}, std::pair{m_mapCommand, Qt::Key_7},
+          std::pair{m_checkCommand, Qt::Key_8}}) {
         button->setEnabled(false);
         auto *shortcut = new QShortcut(QKeySequence(Qt::ALT | key), page);
         connect(shortcut, &QShortcut::activated, button, &QPushButton::click);
     }
     connect(m_weakCommand, &QPushButton::clicked, this, &frmMain::openWeakPractice);
     connect(m_mapCommand, &QPushButton::clicked, this, &frmMain::openFactMap);
+    connect(m_checkCommand, &QPushButton::clicked, this, &frmMain::openKentei);
 
     m_finCommand = new QPushButton(QStringLiteral("ミルトーネの終了"), page);
     nameControl(m_finCommand, QStringLiteral("QuorinFinCommand"));
@@ -588,6 +598,7 @@ void frmMain::lockActivityTabs() {
     m_pupilShown->clear();
     m_weakCommand->setEnabled(false);
     m_mapCommand->setEnabled(false);
+    m_checkCommand->setEnabled(false);
     for (int i = 1; i <= 5; ++i)
         setTabSelectable(i, false);
 }
@@ -649,6 +660,7 @@ void frmMain::QuorinIniFinCommand_Click() {
     m_pupilShown->setText(outcome.name + QStringLiteral(" さん"));
     m_weakCommand->setEnabled(true);
     m_mapCommand->setEnabled(true);
+    m_checkCommand->setEnabled(true);
     m_iniMessage->clear();
     // Every activity page built so far starts fresh for this pupil (one built later starts
     // fresh when its tab is entered).
@@ -787,12 +799,28 @@ void frmMain::openWeakPractice() {
     execDialog(&practice);
 }
 
+void frmMain::openKentei() {
+    if (m_signedInName.isEmpty())
+        return;
+    frmKentei check(
+        m_classroom, [this] { return teacherAllowed(); }, this);
+    fitOnScreen(&check, screen());
+    execDialog(&check);
+}
+
 void frmMain::openFactMap() {
     if (m_signedInName.isEmpty())
         return;
     frmFactMap map(m_classroom.pupilFacts(), Classroom::factLimitMs(), this);
     fitOnScreen(&map, screen());
     execDialog(&map);
+}
+
+void frmMain::mnuToolsKentei_Click() {
+    if (!teacherAllowed())
+        return;
+    frmKenteiSettings settings(m_classroom, this);
+    execDialog(&settings);
 }
 
 void frmMain::mnuToolsClassList_Click() {

@@ -91,6 +91,8 @@ public Q_SLOTS:
     void mnuToolsOptions_Click();
     void mnuToolsClassSheet_Click();
     void openWeakPractice();
+    void openKentei();
+    void mnuToolsKentei_Click();
     void openFactMap();
     void mnuToolsClassList_Click();
     // The class server window for the pupils' tablets (kept, with its server, once opened).
@@ -150,8 +152,9 @@ private:
     QPushButton *m_nextPupilCommand = nullptr; // つぎの ひと: the name box emptied, tabs locked
     QLabel *m_pupilShown = nullptr;            // the signed-in pupil, beside the tabs
     QPushButton *m_finCommand = nullptr;
-    QPushButton *m_weakCommand = nullptr; // にがて れんしゅう, once a pupil signed in
-    QPushButton *m_mapCommand = nullptr;  // わたしの 九九, once a pupil signed in
+    QPushButton *m_weakCommand = nullptr;  // にがて れんしゅう, once a pupil signed in
+    QPushButton *m_checkCommand = nullptr; // 九九けんてい, once a pupil signed in
+    QPushButton *m_mapCommand = nullptr;   // わたしの 九九, once a pupil signed in
     QLabel *m_iniMessage = nullptr;
     QString m_signedInName; // the name that opened tabs 1..5; empty while they are locked
     QLabel *m_recordStatus = nullptr;

@@ -4,11 +4,13 @@
 // process as the teacher's window runs it; the tablets are threads with their own
 // connections over loopback.
 
+#include "records/cp932.h"
 #include "server/classserver.h"
 #include "tabletload.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -22,6 +24,15 @@ int main(int argc, char *argv[]) {
     QTemporaryDir dir;
     ApplicationState state;
     initialiseApplicationState(state, dir.path());
+    // The class list: tablets sign in only names on it.
+    {
+        QString list = QStringLiteral("Name;Novice;Intermediate;Expert;Challenge\r\n");
+        for (int t = 0; t < 40; ++t)
+            list += loadPupilName(t) + QStringLiteral(";0;0;0;0\r\n");
+        QFile roster(state.rosterPath());
+        if (!roster.open(QIODevice::WriteOnly) || roster.write(encodeCp932(list).value()) < 0)
+            return 1;
+    }
     Classroom classroom(state);
     classroom.useServerAnswerLog();
     classroom.load();

@@ -106,6 +106,7 @@
       showSignIn();
       return;
     }
+    if (step === 'gone') return showGone();
     if (step === 'signin') {
       forgetPupil();
       showError(e.text);
@@ -131,6 +132,15 @@
     const first = [...$('screen-' + name).querySelectorAll('button, input')]
       .find((c) => !c.disabled && c.getClientRects().length > 0);
     if (first) first.focus({ preventScroll: true });
+  }
+
+  // An old class code: the page says to scan the teacher's new one, and keeps nothing.
+  function showGone() {
+    forgetPupil();
+    token = '';
+    store.drop(KEYS.tablet);
+    showError('');
+    show('gone');
   }
 
   function forgetPupil() {
@@ -222,6 +232,16 @@
     }
   }
 
+  // A level or challenge set left with numbers typed and no grading: its boxes are sent to
+  // the log as unfinished (in the background: the pupil goes on), and it is not taken up again.
+  function leaveSet() {
+    const request = L.leaveRequest(drill);
+    if (!request) return;
+    drill.left = true;
+    saveDrill();
+    post(request.verb, request.body).catch(() => {});
+  }
+
   function saveDrill() {
     if (drill) store.put(KEYS.drill, drill);
     else store.drop(KEYS.drill);
@@ -230,6 +250,7 @@
   // An activity chosen on the home screen: its set in hand is taken up again, else a new one.
   function go(activity) {
     showError('');
+    if (!L.takesUp(drill, activity)) leaveSet();
     if (activity === 'facts') return showFacts();
     if (activity === 'fullmarks') return showFullmarks('novice', 'home');
     if (activity === 'practice') return showRows();
@@ -344,7 +365,7 @@
     if (oneByOne(d)) {
       if (d.open < d.questions.length) select(d.open);
     } else {
-      select(Math.max(0, d.answers.findIndex((a) => !filled(a))));
+      select(L.firstToDo(d));
     }
     if (d.activity === 'challenge') startClock();
     else stopClock();
@@ -415,6 +436,7 @@
   // The first confirm of a number in a box fixes its time.
   function confirmed(index) {
     const d = drill;
+    L.confirmFirst(d, index);
     if (filled(d.answers[index]) && d.ms[index] === null && readyAt[index])
       d.ms[index] = L.told(Date.now() - readyAt[index]);
   }
@@ -445,6 +467,9 @@
     const d = drill;
     if (d.pending || !d.answers.every(filled)) return;
     if (current >= 0) confirmed(current);
+    // A box typed before a reload is graded only once confirmed.
+    const unconfirmed = L.nextEmpty(d, Math.max(current, 0));
+    if (unconfirmed >= 0) return select(unconfirmed);
     d.pending = L.gradeRequest(d);
     saveDrill();
     render();
@@ -613,6 +638,7 @@
   $('signout-button').addEventListener('click', signOut);
   $('home-button').addEventListener('click', () => {
     showError('');
+    if (shown === 'drill') leaveSet();
     showHome();
   });
   for (const button of document.querySelectorAll('[data-go]'))
@@ -623,7 +649,10 @@
     tab.addEventListener('click', () => showFullmarks(tab.dataset.activity, fullmarksBack));
   $('grade-button').addEventListener('click', sendGrade);
   $('again-button').addEventListener('click', () => {
-    if (drill && !drill.pending) deal(drill.activity, drill.askedRow);
+    if (drill && !drill.pending) {
+      leaveSet();
+      deal(drill.activity, drill.askedRow);
+    }
   });
   $('drill-fullmarks').addEventListener('click', () => {
     if (drill) showFullmarks(drill.activity, 'drill');
@@ -655,6 +684,7 @@
     try {
       same = await hello();
     } catch (e) {
+      if (e instanceof Refused && L.afterRefusal(e.code) === 'gone') return showGone();
       showError(e instanceof Refused ? e.text : '');
     }
     const at = L.resumeAt(same, session, drill);

@@ -63,7 +63,8 @@
 
   // What a refusal but the activity's own leads to: 'tablet' (401, the server no longer knows
   // this tablet: a new token, and the pupil signs in again), 'signin', or 'say' its words.
-  const afterRefusal = (code) => (code === 'tablet' || code === 'signin' ? code : 'say');
+  // 410 'gone': the address is an old class code, and the pupil scans the new one.
+  const afterRefusal = (code) => (code === 'tablet' || code === 'signin' || code === 'gone' ? code : 'say');
 
   // ---- the set in hand --------------------------------------------------------------------
 
@@ -96,6 +97,7 @@
     d.answers = d.questions.map(() => '');
     d.ms = d.questions.map(() => null);
     d.marks = d.questions.map(() => '');
+    d.first = d.questions.map(() => '');
     return d;
   }
 
@@ -107,15 +109,28 @@
 
   // The set in hand is taken up again when its activity is chosen, unless it is a one-by-one
   // set already done.
-  const takesUp = (d, activity) => !!d && d.activity === activity && !(oneByOne(d) && d.summary);
+  const takesUp = (d, activity) => !!d && d.activity === activity && !d.left && !(oneByOne(d) && d.summary);
+
+  // The number a box held when first confirmed ('' until then): the log's first answer.
+  const firstOf = (d, i) => (d.first ? d.first[i] : d.answers[i]) || '';
+  function confirmFirst(d, i) {
+    if (!d.first) d.first = d.questions.map(() => '');
+    if (filled(d.answers[i]) && !d.first[i]) d.first[i] = d.answers[i];
+  }
+  // A box still to be done: empty, or holding a number nobody confirmed (typed before a
+  // reload): it gets the pad again and the set is not graded until it is confirmed.
+  const toDo = (d, i) => !filled(d.answers[i]) || !firstOf(d, i);
 
   function nextEmpty(d, from) {
     for (let k = 1; k <= d.answers.length; ++k) {
       const i = (from + k) % d.answers.length;
-      if (!filled(d.answers[i])) return i;
+      if (toDo(d, i)) return i;
     }
     return -1;
   }
+
+  // The box the pad starts in when a level or challenge set is opened: the first one to do.
+  const firstToDo = (d) => Math.max(0, d.answers.findIndex((a, i) => toDo(d, i)));
 
   function scoreText(d) {
     if (oneByOne(d)) return d.summary;
@@ -138,9 +153,20 @@
       body: {
         set: d.set,
         attempt: d.attempt,
-        answers: d.answers.map((a, i) => ({ given: Number(a), ms: d.ms[i] })),
+        answers: boxesOf(d),
       },
     };
+  }
+
+  function boxesOf(d) {
+    return d.answers.map((a, i) => ({ given: Number(a), first: Number(firstOf(d, i)) || null, ms: d.ms[i] }));
+  }
+
+  // A level or challenge set left before its grading with numbers typed: its boxes go to the
+  // log as unfinished, as at the desktop. null when there is nothing to send.
+  function leaveRequest(d) {
+    if (!d || oneByOne(d) || d.attempt > 0 || d.left || !d.answers.some(filled)) return null;
+    return { verb: 'leave', body: { set: d.set, answers: boxesOf(d) } };
   }
 
   // The open question's answer; its time only on the first try (`readyAt`: when its box could
@@ -195,10 +221,10 @@
   const takesKeys = (d, index) =>
     !d.pending && index >= 0 && !(oneByOne(d) && (d.summary || index !== d.open));
 
-  // A box's text after a digit or Backspace; null when the key changes nothing (a digit
-  // beyond the third) or is neither.
+  // A box's text after a digit or Backspace; null when the key is neither. As at the desktop
+  // a box stays below 100: a digit that would make 100 or more empties it.
   function typed(value, key) {
-    if (/^[0-9]$/.test(key)) return value.length >= 3 ? null : value + key;
+    if (/^[0-9]$/.test(key)) return Number(value + key) >= 100 ? '' : value + key;
     if (key === 'Backspace') return value.slice(0, -1);
     return null;
   }
@@ -206,8 +232,8 @@
   const PageLogic = {
     KEYS, makeStore, resumeAt,
     FIRST_DELAY, Refused, replyKind, waitBefore, nextDelay, afterRefusal,
-    newDrill, oneByOne, filled, told, takesUp, nextEmpty, scoreText,
-    gradeRequest, answerRequest, applyGrade, applyAnswer,
+    newDrill, oneByOne, filled, told, takesUp, nextEmpty, firstToDo, confirmFirst, scoreText,
+    gradeRequest, answerRequest, leaveRequest, applyGrade, applyAnswer,
     padKey, takesKeys, typed,
   };
   globalThis.PageLogic = PageLogic;

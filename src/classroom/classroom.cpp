@@ -165,7 +165,7 @@ SignInOutcome Classroom::signIn(const QString &typed) {
         lookAtRoster();
         search = findPupil(m_state, m_rosterFile, name);
         // A closed class list takes no new name: a typo never makes a new pupil.
-        if (!search.found && closedClassList())
+        if (!search.found && (m_newPupilsRefused || closedClassList()))
             return {SignInOutcome::Refused, QString(), notOnClassListMessage()};
         if (search.full)
             return {SignInOutcome::Refused, QString(), rosterFullMessage()};
@@ -915,6 +915,18 @@ QString folderKey(const QString &group, const QString &folder) {
                    .left(20));
 }
 } // namespace
+
+QVariant Classroom::folderSetting(const QString &group) const {
+    return programSettings().value(folderKey(group, m_state.DataFolder));
+}
+
+void Classroom::setFolderSetting(const QString &group, const QVariant &value) {
+    QSettings settings = programSettings();
+    if (value.isValid())
+        settings.setValue(folderKey(group, m_state.DataFolder), value);
+    else
+        settings.remove(folderKey(group, m_state.DataFolder));
+}
 
 void Classroom::setUsualFolderAway(const QString &usualFolder) {
     m_usualFolder = usualFolder;

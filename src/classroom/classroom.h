@@ -85,6 +85,9 @@ public:
     // Writes the roster now when raised runs wait for the deferred save.
     void writeDeferredRoster();
     void setAnswerTablet(const QString &tablet) { m_answerTablet = tablet; }
+    // The class server's classroom: a name not on the class list is refused at sign-in, as
+    // with a closed class list (a new pupil is added at the desktop or in the class list).
+    void setNewPupilsRefused(bool refused) { m_newPupilsRefused = refused; }
 
     // The end of every grading of an activity: the run step (the roster is saved when the
     // best run rose), the end of the set's first attempt, and the record procedure.
@@ -222,6 +225,10 @@ public:
     void setUsualFolderAway(const QString &usualFolder);
     QString className() const;
     QString givenClassName() const; // empty while the teacher has given none
+    // A setting of this computer kept for the data folder (group `group`, one key per folder);
+    // an invalid value removes it.
+    QVariant folderSetting(const QString &group) const;
+    void setFolderSetting(const QString &group, const QVariant &value);
     void setClassName(const QString &name);
 
     // Passes a message for the teacher on to the window.
@@ -301,6 +308,7 @@ private:
     QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
     bool m_serverLog = false;                   // see useServerAnswerLog
     bool m_deferSaves = false;                  // see setDeferredRosterSaves
+    bool m_newPupilsRefused = false;            // see setNewPupilsRefused
     bool m_rosterDirty = false;                 // raised runs wait for the deferred save
     QTimer m_deferredSave;
     QString m_answerTablet;        // the tablet whose answers are logged now

@@ -1,11 +1,17 @@
 #include "server/classserver.h"
 
+#include "records/ownfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QHttpServer>
 #include <QHttpServerRequest>
 #include <QHttpServerResponder>
 #include <QNetworkInterface>
 #include <QPointer>
+#include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -122,6 +128,41 @@ QList<NetworkInterfaceRecord> networkInterfaceRecords() {
 ClassServer::ClassServer(Classroom &classroom, InterfaceSource interfaces, QObject *parent)
     : QObject(parent), m_classroom(classroom), m_service(classroom),
       m_interfaces(interfaces ? std::move(interfaces) : InterfaceSource(networkInterfaceRecords)) {
+    // What the requests changed is written a moment later, batched: a whole class answering
+    // at once makes one write a second.
+    m_saveTimer.setSingleShot(true);
+    m_saveTimer.setInterval(1000);
+    connect(&m_saveTimer, &QTimer::timeout, this, &ClassServer::saveState);
+}
+
+namespace {
+const QString kCodeGroup = QStringLiteral("ClassServerCodes");
+const QString kPortGroup = QStringLiteral("ClassServerPorts");
+} // namespace
+
+QString ClassServer::statePath() const {
+    return answerSpoolPath(m_classroom.state().DataFolder)
+        .replace(QStringLiteral("/waiting-answers-"), QStringLiteral("/tablets-"))
+        .replace(QStringLiteral(".csv"), QStringLiteral(".json"));
+}
+
+void ClassServer::saveState() {
+    m_saveTimer.stop();
+    m_service.takeStateChanged();
+    QDir().mkpath(QFileInfo(statePath()).path());
+    QSaveFile file(statePath());
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(m_service.savedState());
+        file.commit();
+    }
+}
+
+void ClassServer::renewCode() {
+    m_service.newCode();
+    m_service.forgetTablets();
+    m_classroom.setFolderSetting(kCodeGroup, m_service.code());
+    saveState();
+    Q_EMIT runningChanged(running());
 }
 
 ClassServer::~ClassServer() {
@@ -134,7 +175,21 @@ bool ClassServer::running() const {
 
 QString ClassServer::start(const QHostAddress &address, quint16 port) {
     stop();
-    m_service.newCode();
+    // The class code kept for this folder, and the tablets kept with it.
+    const QString kept = m_classroom.folderSetting(kCodeGroup).toString();
+    if (ClassService::validCode(kept)) {
+        if (kept != m_service.code()) {
+            m_service.setCode(kept);
+            m_service.forgetTablets();
+        }
+        if (checkOwnPath(statePath()).ordinaryFile) {
+            QFile file(statePath());
+            if (file.open(QIODevice::ReadOnly) && file.size() <= ClassService::kMaxStateBytes)
+                m_service.restoreState(file.read(ClassService::kMaxStateBytes));
+        }
+    } else {
+        m_classroom.setFolderSetting(kCodeGroup, m_service.code());
+    }
     m_http = std::make_unique<QHttpServer>();
     m_http->setMissingHandler([this](const QHttpServerRequest &request,
                                      QHttpServerResponder &&responder) {
@@ -149,6 +204,8 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
             isV4 ? QHostAddress(v4).toString() : request.remoteAddress().toString();
         const ServiceReply reply = m_service.handle(method, request.url().path(), request.body(),
                                                     request.value("x-tablet"), peer);
+        if (m_service.takeStateChanged() && !m_saveTimer.isActive())
+            m_saveTimer.start();
         // The page's own files and answers only: nothing is cached, sniffed or framed, and
         // the page may load nothing from anywhere else.
         responder.write(reply.body,
@@ -162,7 +219,14 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
                         QHttpServerResponder::StatusCode(reply.status));
     });
     m_tcp = new GuardedTcpServer(m_http.get());
-    if (!m_tcp->listen(address, port)) {
+    // The port kept for this folder, so the address (and its QR code) stays the same.
+    m_portNote.clear();
+    const quint16 keptPort = quint16(m_classroom.folderSetting(kPortGroup).toUInt());
+    if (port == 0 && keptPort != 0 && !m_tcp->listen(address, keptPort))
+        m_portNote = QStringLiteral("前のポート %1 は使えないため、別のポートにしました。"
+                                    "タブレットは新しいアドレス（QR コード）を開いてください。")
+                         .arg(keptPort);
+    if (!m_tcp->isListening() && !m_tcp->listen(address, port)) {
         const QString reason = m_tcp->errorString();
         m_http.reset();
         m_tcp = nullptr;
@@ -173,6 +237,7 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
     m_classroom.setDeferredRosterSaves(true);
     m_listenAddress = address;
     m_port = m_tcp->serverPort();
+    m_classroom.setFolderSetting(kPortGroup, m_port);
     Q_EMIT runningChanged(true);
     return {};
 }
@@ -183,7 +248,7 @@ void ClassServer::stop() {
     m_http.reset(); // closes the listening socket and every connection
     m_tcp = nullptr;
     m_port = 0;
-    m_service.forgetTablets();
+    saveState();
     m_classroom.setDeferredRosterSaves(false);
     m_classroom.saveKeptChanges();
     m_classroom.writeKeptAnswers();

@@ -11,6 +11,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
@@ -56,11 +57,21 @@ public:
     ClassServer(Classroom &classroom, InterfaceSource interfaces = {}, QObject *parent = nullptr);
     ~ClassServer() override;
 
-    // Starts listening on `address` (Any: every interface) at `port` (0: one the system
-    // gives); a new class code each time. Returns why it could not, or an empty text.
+    // Starts listening on `address` (Any: every interface) at `port` (0: the port kept for
+    // this data folder, or one the system gives when none is kept or it cannot be had). The
+    // class code and the port are kept per data folder in this computer's settings, and the
+    // tablets with their sets on this computer's disk, so a restart costs the class nothing.
+    // Returns why it could not, or an empty text.
     QString start(const QHostAddress &address = QHostAddress::Any, quint16 port = 0);
-    // Stops listening, closes every tablet's connection and forgets the tablets.
+    // For the teacher: why the kept port was not taken at the last start; empty when it was.
+    QString portNote() const { return m_portNote; }
+    // Stops listening and closes every tablet's connection; the tablets are kept.
     void stop();
+    // A new class code: every tablet is forgotten and scans the new address.
+    void renewCode();
+    // Writes the tablets and their sets now when a request changed them.
+    void saveState();
+    QString statePath() const;
     bool running() const;
     quint16 port() const { return m_port; }
     struct TabletAddress {
@@ -86,4 +97,6 @@ private:
     InterfaceSource m_interfaces;
     QHostAddress m_listenAddress;
     quint16 m_port = 0;
+    QString m_portNote;
+    QTimer m_saveTimer;
 };

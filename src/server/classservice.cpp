@@ -95,6 +95,49 @@ QJsonArray questionsJson(const QList<QPair<int, int>> &questions) {
     return array;
 }
 
+// The boxes of a grading or of a set left: the marks against the questions, and each box as
+// the log takes it (its first confirmed number, else the number in it). nullopt when the
+// request is not such a list.
+struct Boxes {
+    QList<FactAnswer> facts;
+    QList<int> values; // 0: an empty box
+    QJsonArray marks;
+    int correct = 0;
+    bool complete = true;
+};
+std::optional<Boxes> readBoxes(const QJsonValue &given, const QList<QPair<int, int>> &questions) {
+    const QJsonArray answers = given.toArray();
+    if (!given.isArray() || answers.size() != questions.size())
+        return std::nullopt;
+    const auto absentOr = [](const QJsonValue &v, const std::optional<int> &read) {
+        return read || v.isNull() || v.isUndefined();
+    };
+    Boxes boxes;
+    for (int i = 0; i < answers.size(); ++i) {
+        const QJsonObject one = answers[i].toObject();
+        const QJsonValue number = one.value(QStringLiteral("given"));
+        const QJsonValue firstNumber = one.value(QStringLiteral("first"));
+        const QJsonValue ms = one.value(QStringLiteral("ms"));
+        const std::optional<int> value = wholeNumber(number, 0, kMaxGiven);
+        const std::optional<int> first = wholeNumber(firstNumber, 0, kMaxGiven);
+        const std::optional<int> time = wholeNumber(ms, 0, kMaxReadMs);
+        if (!answers[i].isObject() || !absentOr(number, value) || !absentOr(firstNumber, first) ||
+            !absentOr(ms, time))
+            return std::nullopt;
+        // As at the desktop, a box with no number (or 0) is not filled in yet.
+        if (value.value_or(0) == 0)
+            boxes.complete = false;
+        const auto [a, b] = questions[i];
+        const bool right = value.value_or(0) == a * b;
+        boxes.correct += right;
+        boxes.marks.append(right);
+        boxes.values.append(value.value_or(0));
+        boxes.facts.append(
+            {a, b, right, timeTaken(time), first.value_or(0) > 0 ? *first : value.value_or(0)});
+    }
+    return boxes;
+}
+
 const char *stateWord(FactState state) {
     switch (state) {
     case FactState::Known:
@@ -124,6 +167,9 @@ QString serviceErrorText(const QString &code) {
         {QStringLiteral("failed"), QStringLiteral("いま きろくが できません。先生に しらせてね。")},
         {QStringLiteral("missing"),
          QStringLiteral("この アドレスは つかえません。先生に きいてね。")},
+        {QStringLiteral("gone"),
+         QStringLiteral("この コードは もう つかえません。先生の あたらしい コードを "
+                        "よみとってね。")},
     };
     return texts.value(code, texts.value(QStringLiteral("bad")));
 }
@@ -139,6 +185,7 @@ struct ClassService::DealtSet {
     int misses = 0;      // practice: wrong answers
     int right = 0;       // weak: right answers
     QList<bool> logged;  // practice: the question's first answer is in the log
+    bool left = false;   // level and challenge: left before grading, its answers logged
     QHash<QString, QByteArray> replies;
 };
 
@@ -161,6 +208,8 @@ static void registerPageFiles() {
 ClassService::ClassService(Classroom &classroom, std::function<qint64()> steadyMs, QObject *parent)
     : QObject(parent), m_classroom(classroom), m_steadyMs(std::move(steadyMs)) {
     registerPageFiles();
+    // A tablet signs in only a name on the class list: a typo makes no new pupil.
+    m_classroom.setNewPupilsRefused(true);
     newCode();
 }
 
@@ -171,6 +220,17 @@ qint64 ClassService::now() const {
     if (!clock.isValid())
         clock.start();
     return clock.elapsed();
+}
+
+bool ClassService::validCode(const QString &code) {
+    static const QString alphabet = QStringLiteral("abcdefghjkmnpqrstuvwxyz23456789");
+    return code.size() == 8 &&
+           std::all_of(code.begin(), code.end(), [](QChar c) { return alphabet.contains(c); });
+}
+
+void ClassService::setCode(const QString &code) {
+    if (validCode(code))
+        m_code = code;
 }
 
 void ClassService::newCode() {
@@ -203,11 +263,15 @@ bool ClassService::withinRate(const QString &key, double perSecond, double burst
 ServiceReply ClassService::handle(const QByteArray &method, const QString &path,
                                   const QByteArray &body, const QByteArray &tablet,
                                   const QString &peer) {
-    const QString prefix = QStringLiteral("/c/") + m_code + u'/';
-    if (!path.startsWith(prefix))
-        return {404, "text/plain; charset=utf-8",
-                serviceErrorText(QStringLiteral("missing")).toUtf8()};
-    const QString rest = path.mid(prefix.size());
+    // "/c/<code>/<rest>": another code is an old address, answered in words the page shows.
+    const QString prefix = QStringLiteral("/c/");
+    const qsizetype slash = path.indexOf(u'/', prefix.size());
+    if (!path.startsWith(prefix) || slash < 0)
+        return error(404, QStringLiteral("missing"));
+    const bool ours = QStringView(path).sliced(prefix.size(), slash - prefix.size()) == m_code;
+    const QString rest = path.mid(slash + 1);
+    if (!ours && rest.startsWith(QStringLiteral("api/")))
+        return error(410, QStringLiteral("gone"));
     if (rest.startsWith(QStringLiteral("api/"))) {
         if (method != "POST")
             return error(405, QStringLiteral("bad"));
@@ -233,12 +297,10 @@ ServiceReply ClassService::handle(const QByteArray &method, const QString &path,
     };
     const auto file = files.constFind(rest);
     if (file == files.constEnd())
-        return {404, "text/plain; charset=utf-8",
-                serviceErrorText(QStringLiteral("missing")).toUtf8()};
+        return error(404, QStringLiteral("missing"));
     QFile resource(file->first);
     if (!resource.open(QIODevice::ReadOnly))
-        return {404, "text/plain; charset=utf-8",
-                serviceErrorText(QStringLiteral("missing")).toUtf8()};
+        return error(404, QStringLiteral("missing"));
     return {200, file->second, resource.readAll()};
 }
 
@@ -253,6 +315,7 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
     if (verb == QLatin1String("hello")) {
         if (!withinRate(QStringLiteral("hello:") + peer, 2, 60))
             return error(429, QStringLiteral("slow"));
+        m_stateChanged = true;
         ServiceReply failure;
         const QJsonObject reply = hello(request, peer, failure);
         return reply.isEmpty() ? failure : ok(reply);
@@ -275,6 +338,8 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
             names.append(row[0]);
         return ok({{QStringLiteral("names"), names}});
     }
+    if (verb != QLatin1String("facts") && verb != QLatin1String("fullmarks"))
+        m_stateChanged = true;
     if (verb == QLatin1String("signin"))
         return signIn(*tablet, request);
     if (verb == QLatin1String("signout")) {
@@ -286,7 +351,7 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
     }
     if (verb != QLatin1String("deal") && verb != QLatin1String("grade") &&
         verb != QLatin1String("answer") && verb != QLatin1String("facts") &&
-        verb != QLatin1String("fullmarks"))
+        verb != QLatin1String("fullmarks") && verb != QLatin1String("leave"))
         return error(404, QStringLiteral("bad"));
     if (tablet->pupil.isEmpty())
         return error(403, QStringLiteral("signin"));
@@ -296,6 +361,8 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
         return grade(*tablet, request);
     if (verb == QLatin1String("answer"))
         return answer(*tablet, request);
+    if (verb == QLatin1String("leave"))
+        return leave(*tablet, request);
     if (verb == QLatin1String("facts"))
         return facts(*tablet);
     return fullMarks(*tablet, request);
@@ -471,42 +538,25 @@ ServiceReply ClassService::grade(Tablet &tablet, const QJsonObject &request) {
     const QString key = QStringLiteral("g%1").arg(*attempt);
     if (const auto sent = set->replies.constFind(key); sent != set->replies.constEnd())
         return {200, "application/json", *sent};
-    if (*attempt <= set->lastAttempt || set->replies.size() >= kMaxReplies)
+    if (*attempt <= set->lastAttempt || set->left || set->replies.size() >= kMaxReplies)
         return error(409, QStringLiteral("set"));
 
-    const QJsonValue given = request.value(QStringLiteral("answers"));
-    const QJsonArray answers = given.toArray();
-    if (!given.isArray() || answers.size() != set->questions.size())
+    const std::optional<Boxes> boxes =
+        readBoxes(request.value(QStringLiteral("answers")), set->questions);
+    if (!boxes)
         return error(400, QStringLiteral("bad"));
-    QList<FactAnswer> facts;
-    QJsonArray marks;
-    int correct = 0;
-    bool complete = true;
-    for (int i = 0; i < answers.size(); ++i) {
-        const QJsonObject one = answers[i].toObject();
-        const QJsonValue number = one.value(QStringLiteral("given"));
-        const QJsonValue ms = one.value(QStringLiteral("ms"));
-        const std::optional<int> value = wholeNumber(number, 0, kMaxGiven);
-        const std::optional<int> time = wholeNumber(ms, 0, kMaxReadMs);
-        if (!answers[i].isObject() || (!value && !number.isNull() && !number.isUndefined()) ||
-            (!time && !ms.isNull() && !ms.isUndefined()))
-            return error(400, QStringLiteral("bad"));
-        // As at the desktop, a box with no number (or 0) is not filled in yet.
-        if (value.value_or(0) == 0)
-            complete = false;
-        const auto [a, b] = set->questions[i];
-        const bool right = value.value_or(0) == a * b;
-        correct += right;
-        marks.append(right);
-        facts.append({a, b, right, timeTaken(time), value.value_or(0)});
-    }
-    if (!complete)
+    if (!boxes->complete)
         return error(422, QStringLiteral("incomplete"));
     if (!resume(tablet))
         return error(403, QStringLiteral("signin"));
     const Activity activity = activityOf(set->kind);
     const bool first = activityFields(m_classroom.state(), activity).FirstAttempt == True;
-    m_classroom.grade(activity, correct, facts);
+    const int correct = boxes->correct;
+    const QJsonArray &marks = boxes->marks;
+    m_classroom.grade(activity, correct, boxes->facts);
+    // A raised best run is on disk before the pupil is told of it: a crash after the reply
+    // must not take a full mark back.
+    m_classroom.writeDeferredRoster();
     keepRuns(tablet);
     set->lastAttempt = *attempt;
 
@@ -523,6 +573,37 @@ ServiceReply ClassService::grade(Tablet &tablet, const QJsonObject &request) {
     else
         reply.insert(QStringLiteral("score"), correct * 5);
     const QByteArray bytes = json(reply);
+    set->replies.insert(key, bytes);
+    return {200, "application/json", bytes};
+}
+
+ServiceReply ClassService::leave(Tablet &tablet, const QJsonObject &request) {
+    const QString id = request.value(QStringLiteral("set")).toString();
+    std::shared_ptr<DealtSet> set;
+    for (const auto &s : tablet.sets)
+        if (s && s->id == id && graded(s->kind))
+            set = s;
+    if (!set)
+        return error(409, QStringLiteral("set"));
+    const QString key = QStringLiteral("leave");
+    if (const auto sent = set->replies.constFind(key); sent != set->replies.constEnd())
+        return {200, "application/json", *sent};
+    // A set graded once is in the log already.
+    if (set->lastAttempt > 0)
+        return ok({});
+    const std::optional<Boxes> boxes =
+        readBoxes(request.value(QStringLiteral("answers")), set->questions);
+    if (!boxes)
+        return error(400, QStringLiteral("bad"));
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+    QList<FactAnswer> typed;
+    for (int i = 0; i < boxes->facts.size(); ++i)
+        if (boxes->values[i] > 0 || boxes->facts[i].given > 0)
+            typed.append(boxes->facts[i]);
+    m_classroom.recordUnfinishedSet(LoggedActivity(int(set->kind)), typed, tablet.pupil);
+    set->left = true;
+    const QByteArray bytes = json({});
     set->replies.insert(key, bytes);
     return {200, "application/json", bytes};
 }
@@ -650,4 +731,122 @@ void ClassService::forgetTablets() {
     m_tablets.clear();
     m_buckets.clear();
     Q_EMIT tabletsChanged();
+}
+
+// ---- Kept over a restart ---------------------------------------------------------------
+
+QByteArray ClassService::savedState() const {
+    QJsonArray tablets;
+    for (const auto &tablet : m_tablets) {
+        QJsonArray current, first, sets;
+        for (int i = 0; i < 4; ++i) {
+            current.append(tablet->runs.current[i]);
+            first.append(tablet->runs.firstAttempt[i]);
+        }
+        for (const auto &set : tablet->sets) {
+            if (!set)
+                continue;
+            QJsonArray questions, logged;
+            for (const auto &[a, b] : set->questions)
+                questions.append(QJsonArray{a, b});
+            for (bool one : set->logged)
+                logged.append(one);
+            QJsonObject replies;
+            for (auto it = set->replies.cbegin(); it != set->replies.cend(); ++it)
+                replies.insert(it.key(), QString::fromUtf8(*it));
+            sets.append(QJsonObject{{QStringLiteral("id"), set->id},
+                                    {QStringLiteral("kind"), int(set->kind)},
+                                    {QStringLiteral("questions"), questions},
+                                    {QStringLiteral("lastAttempt"), set->lastAttempt},
+                                    {QStringLiteral("open"), set->open},
+                                    {QStringLiteral("misses"), set->misses},
+                                    {QStringLiteral("right"), set->right},
+                                    {QStringLiteral("logged"), logged},
+                                    {QStringLiteral("left"), set->left},
+                                    {QStringLiteral("replies"), replies}});
+        }
+        tablets.append(QJsonObject{{QStringLiteral("token"), tablet->token},
+                                   {QStringLiteral("name"), tablet->name},
+                                   {QStringLiteral("pupil"), tablet->pupil},
+                                   {QStringLiteral("current"), current},
+                                   {QStringLiteral("firstAttempt"), first},
+                                   {QStringLiteral("sets"), sets}});
+    }
+    return json({{QStringLiteral("code"), m_code},
+                 {QStringLiteral("tabletNumber"), m_tabletNumber},
+                 {QStringLiteral("setNumber"), m_setNumber},
+                 {QStringLiteral("tablets"), tablets}});
+}
+
+bool ClassService::restoreState(const QByteArray &bytes) {
+    if (bytes.size() > kMaxStateBytes)
+        return false;
+    const QJsonObject state = QJsonDocument::fromJson(bytes).object();
+    if (state.value(QStringLiteral("code")).toString() != m_code)
+        return false; // the state of another class code: its tablets scan the new one
+    const std::optional<int> tabletNumber =
+        wholeNumber(state.value(QStringLiteral("tabletNumber")), 0, 1 << 30);
+    const std::optional<int> setNumber =
+        wholeNumber(state.value(QStringLiteral("setNumber")), 0, 1 << 30);
+    const QJsonArray list = state.value(QStringLiteral("tablets")).toArray();
+    if (!tabletNumber || !setNumber || list.size() > kMaxTablets)
+        return false;
+    QHash<QString, std::shared_ptr<Tablet>> tablets;
+    for (const QJsonValue &one : list) {
+        const QJsonObject t = one.toObject();
+        auto tablet = std::make_shared<Tablet>();
+        tablet->token = t.value(QStringLiteral("token")).toString();
+        tablet->name = t.value(QStringLiteral("name")).toString().left(40);
+        tablet->pupil = t.value(QStringLiteral("pupil")).toString().left(256);
+        if (tablet->token.isEmpty() || tablet->token.size() > 64)
+            return false;
+        const QJsonArray current = t.value(QStringLiteral("current")).toArray();
+        const QJsonArray first = t.value(QStringLiteral("firstAttempt")).toArray();
+        for (int i = 0; i < 4; ++i) {
+            tablet->runs.current[i] = qint16(wholeNumber(current.at(i), 0, 32767).value_or(0));
+            tablet->runs.firstAttempt[i] =
+                wholeNumber(first.at(i), -1, 0).value_or(0) ? True : qint16(0);
+        }
+        for (const QJsonValue &dealt : t.value(QStringLiteral("sets")).toArray()) {
+            const QJsonObject d = dealt.toObject();
+            const std::optional<int> kind = wholeNumber(d.value(QStringLiteral("kind")), 0, 5);
+            const QJsonArray questions = d.value(QStringLiteral("questions")).toArray();
+            const QJsonObject replies = d.value(QStringLiteral("replies")).toObject();
+            if (!kind || questions.size() > kChallengeBoxes || replies.size() > kMaxReplies)
+                return false;
+            auto set = std::make_shared<DealtSet>();
+            set->id = d.value(QStringLiteral("id")).toString().left(16);
+            set->kind = Kind(*kind);
+            for (const QJsonValue &q : questions) {
+                const std::optional<int> a = wholeNumber(q.toArray().at(0), 1, 9);
+                const std::optional<int> b = wholeNumber(q.toArray().at(1), 1, 9);
+                if (!a || !b)
+                    return false;
+                set->questions.append({*a, *b});
+            }
+            const QJsonArray logged = d.value(QStringLiteral("logged")).toArray();
+            for (int i = 0; i < qMin(logged.size(), kPracticeQuestions); ++i)
+                set->logged.append(logged.at(i).toBool());
+            if (set->kind == Kind::Practice && (set->logged.size() != kPracticeQuestions ||
+                                                set->questions.size() != kPracticeQuestions))
+                return false;
+            const int size = int(set->questions.size());
+            set->lastAttempt =
+                wholeNumber(d.value(QStringLiteral("lastAttempt")), 0, 1000).value_or(0);
+            set->open = wholeNumber(d.value(QStringLiteral("open")), 0, size).value_or(0);
+            set->misses = wholeNumber(d.value(QStringLiteral("misses")), 0, 1 << 20).value_or(0);
+            set->right = wholeNumber(d.value(QStringLiteral("right")), 0, size).value_or(0);
+            set->left = d.value(QStringLiteral("left")).toBool();
+            for (auto it = replies.constBegin(); it != replies.constEnd(); ++it)
+                set->replies.insert(it.key().left(16), it.value().toString().toUtf8());
+            tablet->sets[*kind] = set;
+        }
+        tablets.insert(tablet->token, tablet);
+    }
+    m_tablets = tablets;
+    m_tabletNumber = *tabletNumber;
+    m_setNumber = *setNumber;
+    m_buckets.clear();
+    Q_EMIT tabletsChanged();
+    return true;
 }

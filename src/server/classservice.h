@@ -11,13 +11,20 @@
 //   signin    {name}                           -> {pupil, messages{novice,...}}
 //   signout   {}                               -> {}
 //   deal      {activity, row?}                 -> {set, activity, questions | rows+columns}
-//   grade     {set, attempt, answers[{given,ms}]} -> {marks, correct, score?, result?, message,
-//                                                    counted}
+//   grade     {set, attempt, answers[{given,first?,ms}]} -> {marks, correct, score?, result?,
+//                                                    message, counted}
+//   leave     {set, answers[{given,first?,ms}]} -> {}   a level or challenge set left before its
+//                                                    grading: its filled boxes are logged as
+//                                                    unfinished, once
+// `first` is the number the box held when it was first confirmed (the answer log's first
+// answer); without it the box's number is taken.
 //   answer    {set, index, try, given, ms}     -> {right, product?, done, summary?}
 //   facts     {}                               -> {known, total, cells[{a,b,state}]}
 //   fullmarks {activity}                       -> {names}
-// An error is {code, error}: a word for the page and a text a pupil can read. A request sent
-// again after a lost reply (same set and attempt, or index and try) gets the same reply and
+// An error is {code, error}: a word for the page and a text a pupil can read. A request to
+// another class code (an old QR code) gets 410 {code: "gone"}; the page's files are served
+// under any code, so that an old address shows the page telling the pupil to scan again. A request
+// sent again after a lost reply (same set and attempt, or index and try) gets the same reply and
 // changes nothing.
 
 #include "classroom/classroom.h"
@@ -29,6 +36,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <utility>
 
 struct ServiceReply {
     int status = 200;
@@ -58,9 +66,22 @@ public:
     explicit ClassService(Classroom &classroom, std::function<qint64()> steadyMs = {},
                           QObject *parent = nullptr);
 
-    // The class code of the address: random, new at every start.
+    // The class code of the address: random; kept over restarts by the server (setCode).
     QString code() const { return m_code; }
     void newCode();
+    void setCode(const QString &code);
+    static bool validCode(const QString &code);
+
+    // The tablets, their pupils and their sets with the replies given, as bytes to keep over
+    // a restart (the tokens, so that the pupils stay signed in; the sets and replies, so that
+    // a request sent again after the restart is answered the same and logged once).
+    QByteArray savedState() const;
+    // Takes back what savedState() gave (bounded and checked: the file may be anyone's).
+    // False, and nothing changed, when the bytes are not such a state.
+    bool restoreState(const QByteArray &bytes);
+    static constexpr qsizetype kMaxStateBytes = 16 * 1024 * 1024;
+    // Whether a request changed what savedState() would give since the last call.
+    bool takeStateChanged() { return std::exchange(m_stateChanged, false); }
 
     // One request. `path` is the URL's path as sent, `tablet` the X-Tablet header, `peer` the
     // peer's address as text.
@@ -88,6 +109,7 @@ private:
     ServiceReply signIn(Tablet &tablet, const QJsonObject &request);
     ServiceReply deal(Tablet &tablet, const QJsonObject &request);
     ServiceReply grade(Tablet &tablet, const QJsonObject &request);
+    ServiceReply leave(Tablet &tablet, const QJsonObject &request);
     ServiceReply answer(Tablet &tablet, const QJsonObject &request);
     ServiceReply facts(Tablet &tablet);
     ServiceReply fullMarks(Tablet &tablet, const QJsonObject &request);
@@ -108,6 +130,7 @@ private:
     QHash<QString, Bucket> m_buckets; // by tablet token or peer address
     int m_tabletNumber = 0;
     int m_setNumber = 0;
+    bool m_stateChanged = false;
 };
 
 // The service's pupil-readable error texts, by code.

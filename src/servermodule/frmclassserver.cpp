@@ -127,13 +127,20 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent,
     m_disconnect = new QPushButton(QStringLiteral("このタブレットを切る(&D)"));
     m_disconnect->setObjectName(QStringLiteral("ClassServerDisconnect"));
     auto *close = new QPushButton(QStringLiteral("閉じる"));
+    // The class code stays the same over restarts; a new one sends every tablet to scan again.
+    m_newCode = new QPushButton(QStringLiteral("あたらしい コードに する(&N)"));
+    m_newCode->setObjectName(QStringLiteral("ClassServerNewCode"));
+    m_newCode->setToolTip(QStringLiteral("タブレットはみな、新しいアドレス（QR コード）を開き直して"
+                                         "名前を入れ直します。"));
     buttons->addWidget(m_disconnect);
+    buttons->addWidget(m_newCode);
     buttons->addStretch();
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
     connect(m_startStop, &QPushButton::clicked, this, &frmClassServer::startOrStop);
     connect(m_disconnect, &QPushButton::clicked, this, &frmClassServer::disconnectSelected);
+    connect(m_newCode, &QPushButton::clicked, m_server.get(), &ClassServer::renewCode);
     connect(close, &QPushButton::clicked, this, &QDialog::hide);
     connect(&m_server->service(), &ClassService::tabletsChanged, this, &frmClassServer::refresh);
     connect(m_server.get(), &ClassServer::runningChanged, this, &frmClassServer::refresh);
@@ -189,6 +196,7 @@ void frmClassServer::refresh() {
     m_unreachable->setText(
         on && !reachable ? where.problem + QStringLiteral("\nつながると、タブレットで開く"
                                                           "アドレスと QR コードがここに出ます。")
+        : on             ? m_server->portNote()
                          : QString());
     m_unreachable->setVisible(!m_unreachable->text().isEmpty());
     m_firewall->setText(on ? firewallMessage(m_firewallRule) : QString());

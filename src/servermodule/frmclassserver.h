@@ -54,6 +54,7 @@ private:
     FirewallRule m_firewallRule = FirewallRule::Found; // until the check at start says otherwise
     QLabel *m_count = nullptr;
     QTreeWidget *m_tablets = nullptr;
+    QPushButton *m_newCode = nullptr;
     QPushButton *m_disconnect = nullptr;
     QLabel *m_problem = nullptr;
 };

@@ -92,6 +92,8 @@ int runHeadlessServer(const QString &dataFolder, const QString &listen, int port
         return 1;
     }
     quitOnStopSignals();
+    if (!server.portNote().isEmpty())
+        teacherLine(server.portNote());
     const ClassServer::TabletAddress where = server.tabletAddress();
     {
         QTextStream out(stdout);

@@ -19,10 +19,19 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTreeWidget>
 
 namespace {
+
+// A class list with the names the tests sign in (tablets sign in only names on the list).
+QByteArray classList(const QStringList &more = {}) {
+    QString text = QStringLiteral("Name;Novice;Intermediate;Expert;Challenge\r\n");
+    for (const QString &name : QStringList{"たろう", "はなこ"} + more)
+        text += name + QStringLiteral(";0;0;0;0\r\n");
+    return encodeCp932(text).value();
+}
 
 struct ServerRoom {
     QTemporaryDir dir;
@@ -32,9 +41,15 @@ struct ServerRoom {
     std::unique_ptr<ClassService> service;
     qint64 clock = 0;
     int status = 0;
+    ServiceReply reply;
+    ClassService *on = nullptr; // a server's service in place of the room's own
 
     ServerRoom() {
         initialiseApplicationState(state, dir.path());
+        QStringList load;
+        for (int t = 0; t < 40; ++t)
+            load << loadPupilName(t);
+        writeBytes(state.rosterPath(), classList(load));
         classroom = std::make_unique<Classroom>(state);
         classroom->setRandomSource(&random);
         classroom->useServerAnswerLog();
@@ -42,12 +57,12 @@ struct ServerRoom {
         service = std::make_unique<ClassService>(*classroom, [this] { return clock; });
     }
     QJsonObject call(const QString &verb, const QJsonObject &body, const QByteArray &tablet = {}) {
-        return raw("POST", "/c/" + service->code() + "/api/" + verb, QJsonDocument(body).toJson(),
-                   tablet);
+        return raw("POST", "/c/" + (on ? on : service.get())->code() + "/api/" + verb,
+                   QJsonDocument(body).toJson(), tablet);
     }
     QJsonObject raw(const QByteArray &method, const QString &path, const QByteArray &body,
                     const QByteArray &tablet) {
-        const ServiceReply reply = service->handle(method, path, body, tablet, "10.0.0.5");
+        reply = (on ? on : service.get())->handle(method, path, body, tablet, "10.0.0.5");
         status = reply.status;
         return QJsonDocument::fromJson(reply.body).object();
     }
@@ -64,13 +79,29 @@ struct ServerRoom {
             all += f.fileName().toUtf8() + '\n' + readBytes(f.filePath());
         return all;
     }
-    int logLines() const {
-        int n = 0;
+    int logLines() const { return log().count("\r\n") - 1; }
+    QByteArray log() const {
+        QByteArray all;
         for (const QFileInfo &f : QDir(dir.path()).entryInfoList({"answers-*.csv"}))
-            n += readBytes(f.filePath()).count("\r\n") - 1;
-        return n;
+            all += readBytes(f.filePath());
+        return all;
     }
 };
+
+// The first `typed` boxes of a level set answered right, the first number confirmed in each
+// `firstOff` above the product (0: none sent).
+QJsonArray typedBoxes(const QJsonObject &set, int typed, int firstOff = 0) {
+    QJsonArray answers;
+    const QJsonArray questions = set["questions"].toArray();
+    for (int i = 0; i < questions.size(); ++i) {
+        const int product = questions[i]["a"].toInt() * questions[i]["b"].toInt();
+        QJsonObject box{{"given", i < typed ? product : 0}};
+        if (i < typed && firstOff)
+            box.insert("first", product + firstOff);
+        answers.append(box);
+    }
+    return answers;
+}
 
 QJsonArray rightAnswers(const QJsonObject &set, int wrongAt = -1) {
     QJsonArray answers;
@@ -143,9 +174,10 @@ private Q_SLOTS:
         row("made-up tablet", "POST", grade, "{}", "made-up", 401, "tablet");
         row("GET on the API", "GET", grade, "", "good", 405, "bad");
         row("body too large", "POST", grade, QByteArray(17 * 1024, ' ') + "{}", "good", 413, "bad");
-        row("another class's code", "POST", "/c/abcdefgh/api/grade", "{}", "good", 404, "");
-        row("a file beside the page", "GET", "/c/%1/../Quorin.ini", "", "good", 404, "");
-        row("an escaped way up", "GET", "/c/%1/%2e%2e/Quorin.ini", "", "good", 404, "");
+        row("another class's code", "POST", "/c/abcdefgh/api/grade", "{}", "good", 410, "gone");
+        row("no class code", "GET", "/favicon.ico", "", "good", 404, "missing");
+        row("a file beside the page", "GET", "/c/%1/../Quorin.ini", "", "good", 404, "missing");
+        row("an escaped way up", "GET", "/c/%1/%2e%2e/Quorin.ini", "", "good", 404, "missing");
         const QByteArray one = "{\"given\":1}";
         row("grade: unknown set", "POST", grade, graded(one).replace("%2", "s999"), "good", 409,
             "set");
@@ -169,6 +201,11 @@ private Q_SLOTS:
             422, "refused");
         row("sign-in: the roster's separator", "POST", "/c/%1/api/signin", "{\"name\":\"た;ろう\"}",
             "good", 422, "refused");
+        row("sign-in: a name not on the class list", "POST", "/c/%1/api/signin",
+            "{\"name\":\"たろお\"}", "good", 422, "refused");
+        row("leave: 19 answers", "POST", "/c/%1/api/leave", graded(one, 19), "good", 400, "bad");
+        row("grade: first not a number", "POST", grade, graded("{\"given\":1,\"first\":\"1\"}"),
+            "good", 400, "bad");
         row("facts before a sign-in", "POST", "/c/%1/api/facts", "{}", "fresh", 403, "signin");
     }
     void badRequestsChangeNothing() {
@@ -192,6 +229,7 @@ private Q_SLOTS:
                      QString::fromUtf8(body).replace("%2", setId).toUtf8(), sent);
         QTEST(room.status, "status");
         if (!code.isEmpty()) {
+            QCOMPARE(room.reply.contentType, QByteArray("application/json"));
             QCOMPARE(reply["code"].toString(), code);
             QVERIFY(!reply["error"].toString().isEmpty());
         }
@@ -239,6 +277,97 @@ private Q_SLOTS:
         QCOMPARE(answer(0, 2, 7)["right"].toBool(), true);
         QCOMPARE(answer(1, 1, 14)["done"].toBool(), false);
         QCOMPARE(room.logLines(), 22);
+    }
+
+    // What the log holds of a level set: one left before its grading logs its typed boxes as
+    // unfinished, once; a graded one logs the first number confirmed in each box.
+    void logTellsTheTruth_data() {
+        QTest::addColumn<QStringList>("steps"); // leave (3 boxes typed), grade, corrected
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<int>("unfinished");
+        QTest::addColumn<int>("firstOff"); // the first line's number above its product
+        QTest::newRow("left with three typed") << QStringList{"leave"} << 3 << 3 << 0;
+        QTest::newRow("left, its reply lost") << QStringList{"leave", "leave"} << 3 << 3 << 0;
+        QTest::newRow("left, then graded") << QStringList{"leave", "grade"} << 3 << 3 << 0;
+        QTest::newRow("graded, then left") << QStringList{"grade", "leave"} << 20 << 0 << 0;
+        QTest::newRow("a corrected first number") << QStringList{"corrected"} << 20 << 0 << 1;
+    }
+    void logTellsTheTruth() {
+        QFETCH(QStringList, steps);
+        QFETCH(int, firstOff);
+        ServerRoom room;
+        const QByteArray token = room.signedIn();
+        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
+        for (const QString &step : steps)
+            room.call(step == u"leave" ? "leave" : "grade",
+                      {{"set", set["set"]},
+                       {"attempt", 1},
+                       {"answers",
+                        typedBoxes(set, step == u"leave" ? 3 : 20, step == u"corrected" ? 1 : 0)}},
+                      token);
+        QTEST(room.logLines(), "lines");
+        QTEST(int(room.log().count(",とちゅう,")), "unfinished");
+        const QList<QByteArray> first = room.log().split('\n').value(1).split(',');
+        const QJsonObject q = set["questions"].toArray()[0].toObject();
+        QCOMPARE(first.value(8).toInt(), q["a"].toInt() * q["b"].toInt() + firstOff);
+    }
+
+    // With the roster saves of a class batched, a raised best run is on disk before the
+    // tablet is told of its full mark (a crash after the reply keeps it).
+    void fullMarkOnDiskBeforeReply() {
+        ServerRoom room;
+        room.classroom->setDeferredRosterSaves(true);
+        const QByteArray token = room.signedIn();
+        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
+        const QJsonObject marks = room.call(
+            "grade", {{"set", set["set"]}, {"attempt", 1}, {"answers", rightAnswers(set)}}, token);
+        QCOMPARE(marks["score"].toInt(), 100);
+        QVERIFY(readBytes(room.state.rosterPath()).contains(encodeCp932("たろう;1;0;0;0").value()));
+    }
+
+    // Started again on the same folder (in the window, or the program anew), the server keeps
+    // its code and port and its tablets: the pupil is still signed in, and a grade sent again
+    // is answered the same and logged once. A kept port another program holds gives another
+    // port, and the teacher is told; a new code forgets the tablets, and the old code is gone.
+    void restartCostsNothing() {
+        ServerRoom room;
+        auto server = std::make_unique<ClassServer>(*room.classroom);
+        QCOMPARE(server->start(QHostAddress::LocalHost), QString());
+        const QString url = server->address();
+        room.on = &server->service();
+        const QByteArray token = room.signedIn();
+        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
+        const QJsonObject grade{
+            {"set", set["set"]}, {"attempt", 1}, {"answers", rightAnswers(set, 3)}};
+        const QJsonObject marks = room.call("grade", grade, token);
+        server->stop();
+        QCOMPARE(server->start(QHostAddress::LocalHost), QString());
+        QCOMPARE(server->address(), url);
+        server = std::make_unique<ClassServer>(*room.classroom);
+        room.on = &server->service();
+        QCOMPARE(server->start(QHostAddress::LocalHost), QString());
+        QCOMPARE(server->address(), url);
+        QCOMPARE(server->portNote(), QString());
+        QCOMPARE(room.call("grade", grade, token), marks);
+        QCOMPARE(room.logLines(), 20);
+        QCOMPARE(server->service().tablets().value(0).pupil, "たろう");
+
+        server->stop();
+        QTcpServer other;
+        QVERIFY(other.listen(QHostAddress::LocalHost, QUrl(url).port()));
+        QCOMPARE(server->start(QHostAddress::LocalHost), QString());
+        QVERIFY(server->port() != QUrl(url).port());
+        QVERIFY(server->portNote().contains(QString::number(QUrl(url).port())));
+        QCOMPARE(server->start(QHostAddress::LocalHost, QUrl(url).port() + 1),
+                 QString()); // a port given wins
+        QCOMPARE(server->port(), QUrl(url).port() + 1);
+
+        const QString old = server->service().code();
+        server->renewCode();
+        QVERIFY(server->service().code() != old);
+        QCOMPARE(room.call("names", {}, token)["code"].toString(), "tablet");
+        QCOMPARE(room.raw("POST", "/c/" + old + "/api/names", "{}", token)["code"].toString(),
+                 "gone");
     }
 
     void localNetworkPeers_data() {
@@ -506,7 +635,7 @@ private Q_SLOTS:
     // With a tablet on this computer, the window lists the tablet and its pupil, and a click
     // sends the tablet away.
     void teachersWindow() {
-        TestMain t;
+        TestMain t(true, classList());
         QString note;
         auto *window = classServerModule()->openWindow(
             t.dir.path(), t.window.get(), [&note](const QString &n) { note = n; },
@@ -547,6 +676,10 @@ private Q_SLOTS:
         QTest::mouseClick(window->findChild<QPushButton *>("ClassServerDisconnect"),
                           Qt::LeftButton);
         QCOMPARE(post("names", {}, token)["code"].toString(), "tablet");
+        // A new code: the address changes, and the old one tells the tablets to scan again.
+        QTest::mouseClick(window->findChild<QPushButton *>("ClassServerNewCode"), Qt::LeftButton);
+        QVERIFY(window->findChild<QLabel *>("ClassServerAddress")->text() != address.toString());
+        QCOMPARE(post("hello", {}, {})["code"].toString(), "gone");
         QTest::mouseClick(window->findChild<QPushButton *>("ClassServerStartStop"), Qt::LeftButton);
         QCOMPARE(window->findChild<QLabel *>("ClassServerAddress")->text(),
                  "サーバーは止まっています。");

@@ -2,6 +2,7 @@
 // as a tablet, and a pupil's taps.
 import { spawn } from 'node:child_process';
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import puppeteer from 'puppeteer-core';
 
@@ -42,6 +43,10 @@ export function startServer(command, args, options = {}) {
           stderr: () => err,
           stop: async () => {
             child.kill('SIGTERM');
+            return ended;
+          },
+          kill: async (signal) => {
+            child.kill(signal);
             return ended;
           },
         });
@@ -113,4 +118,41 @@ export async function questions(page) {
 
 export async function text(page, selector) {
   return page.$eval(selector, (e) => e.textContent.trim());
+}
+
+// A data folder with a class list of ASCII names (the same bytes in code page 932), and the
+// environment of a server whose settings and per-user files stay in a folder of the test's.
+export function classFolder(names) {
+  const data = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-web-'));
+  fs.writeFileSync(path.join(data, 'Quorin.ini'),
+    'Name;Novice;Intermediate;Expert;Challenge\r\n' + names.map((n) => n + ';0;0;0;0\r\n').join(''));
+  const home = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-home-'));
+  const env = {
+    ...process.env, QT_QPA_PLATFORM: 'offscreen',
+    XDG_CONFIG_HOME: path.join(home, 'config'), XDG_DATA_HOME: path.join(home, 'data'),
+  };
+  return { data, env, args: ['--serve', '--listen', '127.0.0.1', '--data-folder', data] };
+}
+
+// The answer logs' lines of the data folder, as fields.
+export function logLines(data) {
+  return fs.readdirSync(data).filter((f) => /^answers-.*\.csv$/.test(f))
+    .flatMap((f) => fs.readFileSync(path.join(data, f), 'utf8').split('\r\n').slice(1))
+    .filter(Boolean).map((l) => l.split(','));
+}
+
+// A pupil on a tablet of their own (a browser context of its own: its own storage) signed in
+// by tapping the name.
+export async function signedInTablet(browser, url, name) {
+  const context = await browser.createBrowserContext();
+  const page = await tabletPage(context);
+  await page.goto(url);
+  await tapText(page, name, '#names');
+  await page.waitForSelector('#screen-home:not([hidden])');
+  return page;
+}
+
+// Digits tapped on the pad, without つぎへ.
+export async function padType(page, digits) {
+  for (const key of String(digits)) await tap(page, `#pad [data-key="${key}"]`);
 }

@@ -1,5 +1,5 @@
 // A pupil's journey on a tablet against the program's own class server: the program serves
-// its page, a new pupil signs in by typing a name, answers レベル1 by tapping the number pad
+// its page, a pupil on the class list signs in by typing the name, answers レベル1 by tapping the number pad
 // to 100 points and looks at the fact map; the server is stopped and what it saved is read
 // from the data folder.
 //   node journey.mjs /path/to/quorin
@@ -16,6 +16,10 @@ check(program && fs.existsSync(program), `no program given (node journey.mjs /pa
 
 const PUPIL = 'たろう';
 const data = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-web-'));
+// The class list (code page 932): tablets sign in only names on it.
+fs.writeFileSync(path.join(data, 'Quorin.ini'), Buffer.concat([
+  Buffer.from('Name;Novice;Intermediate;Expert;Challenge\r\n'),
+  Buffer.from([0x82, 0xbd, 0x82, 0xeb, 0x82, 0xa4]), Buffer.from(';0;0;0;0\r\n')]));
 const server = await startServer(program, [
   '--serve', '--listen', '127.0.0.1', '--port', '0', '--data-folder', data,
 ], { env: { ...process.env, QT_QPA_PLATFORM: 'offscreen' } });
@@ -40,7 +44,7 @@ try {
   const page = await tabletPage(browser);
   await page.goto(server.url);
 
-  // Sign-in: a new pupil types the name into the box.
+  // Sign-in: the pupil types the name into the box.
   await page.waitForSelector('#screen-signin:not([hidden])');
   tabletName = (await text(page, '#tablet-name')).replace(/^この たんまつ: /, '');
   check(tabletName !== '', 'the page shows no tablet name from hello');

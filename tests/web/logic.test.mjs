@@ -38,9 +38,10 @@ test('replies: done, refused in words (401 a new tablet), trouble shown, or aske
 });
 
 test('the waiting request: a grading counts its attempt, an answer tells its first time only', () => {
-  const d = set('novice', { answers: ['12', '4', '0'], ms: [900, null, null] });
+  // The first confirmed number goes with the box's number (a corrected box: 9 then 12).
+  const d = set('novice', { answers: ['12', '4', '0'], first: ['9', '', ''], ms: [900, null, null] });
   assert.deepEqual(L.gradeRequest(d).body, { set: 's1', attempt: 1,
-    answers: [{ given: 12, ms: 900 }, { given: 4, ms: null }, { given: 0, ms: null }] });
+    answers: [{ given: 12, first: 9, ms: 900 }, { given: 4, first: null, ms: null }, { given: 0, first: null, ms: null }] });
   assert.equal(L.gradeRequest(d).body.attempt, 2);
   for (const [tries, readyAt, now, ms] of [[1, 1000, 2500, 1500], [2, 1000, 2500, null], [1, 0, 2500, null],
     [1, 3000, 2500, null],
@@ -67,8 +68,8 @@ test('the answer to the waiting request marks the set', () => {
   assert.deepEqual([c.questions.length, c.questions[11]], [81, { a: 8, b: 3 }]);
 });
 
-test('the pad: three digits at most, keys only in the open box, 0 is no answer, the next empty box', () => {
-  for (const [value, key, want] of [['', '5', '5'], ['12', '3', '123'], ['123', '4', null], ['12', 'Backspace', '1'],
+test('the pad: below 100, keys only in the open box, 0 is no answer, the next box to do', () => {
+  for (const [value, key, want] of [['', '5', '5'], ['9', '9', '99'], ['12', '3', ''], ['10', '0', ''], ['12', 'Backspace', '1'],
     ['1', 'Enter', null], ['1', '10', null]])
     assert.equal(L.typed(value, key), want, `${value} ${key}`);
   for (const [key, want] of [['9', true], ['Backspace', true], ['Enter', true], ['Tab', false], ['11', false]])
@@ -80,6 +81,15 @@ test('the pad: three digits at most, keys only in the open box, 0 is no answer, 
   for (const [answers, from, want] of [[['1', '', '00', '4'], 1, 2], [['', '2', '3', '4'], 3, 0], [['1', '', '3'], 1, 1],
     [['1', '2'], 0, -1]])
     assert.equal(L.nextEmpty({ answers }, from), want, `${answers} from ${from}`);
+  // A number typed before a reload and never confirmed is still to do.
+  for (const [first, from, want] of [[['5', '', '7'], 2, 1], [['5', '6', '7'], 0, -1]])
+    assert.equal(L.nextEmpty({ answers: ['5', '6', '7'], first }, from), want, `${first} from ${from}`);
+  for (const [d, want] of [[set('novice', { answers: ['', '4', ''], first: ['', '3', ''] }), [null, 3, null]],
+    [set('novice', { answers: ['', '', ''] }), null], [set('novice', { answers: ['1', '', ''], attempt: 1 }), null],
+    [set('practice', { answers: ['1', '', ''] }), null]]) {
+    const r = L.leaveRequest(d);
+    assert.deepEqual(r && r.body.answers.map((a) => a.first), want, d.activity);
+  }
   for (const [d, activity, want] of [[set('weak', { summary: 'x' }), 'weak', false], [set('weak'), 'weak', true],
     [set('novice', { summary: 'x' }), 'novice', true], [set('novice'), 'expert', false]])
     assert.equal(L.takesUp(d, activity), want);

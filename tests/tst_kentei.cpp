@@ -9,7 +9,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
@@ -160,29 +159,20 @@ void TestKentei::card() {
 }
 
 void TestKentei::cardReadsOnlyWhatWasAppended() {
-    // A school year of one computer's answers, then a check appended.
+    // はなこ passed 3のだん; once read, her name in those lines is changed in place to たろう
+    // (same length) and たろう's check is appended. Only what was appended is read: his card
+    // holds the new check alone. (The time it takes is measured in bench_facts.)
     QTemporaryDir dir;
     const QString log = dir.filePath("answers-pc-0123456789.csv");
-    QByteArray year = answerLogHeader();
-    for (int i = 0; i < 100000; ++i)
-        year += answerLogLine({kDay, i % 2 ? "はなこ" : "たろう", LoggedActivity::Novice,
-                               FactAnswer{i % 9 + 1, i / 9 % 9 + 1, true, 2000, 0}});
-    QVERIFY(writeBytes(log, year));
+    const QByteArray hers = checkLines(3, CheckWay::Up, kUp, 1000, -1, kDay, "はなこ");
+    QVERIFY(writeBytes(log, answerLogHeader() + hers));
     FactIndex index;
     index.update(dir.path());
     QCOMPARE(cardText(index.card("たろう", {0, 0, 0})), QString());
-    QFile file(log);
-    QVERIFY(file.open(QIODevice::Append));
-    file.write(checkLines(6, CheckWay::Down, kDown, 1000));
-    file.close();
-    QElapsedTimer clock;
-    clock.start();
+    QVERIFY(writeBytes(log, answerLogHeader() + QByteArray(hers).replace("はなこ", "たろう") +
+                                checkLines(6, CheckWay::Down, kDown, 1000)));
     index.update(dir.path());
-    const KukuCard card = index.card("たろう", {0, 0, 0});
-    const qint64 ns = clock.nsecsElapsed();
-    QCOMPARE(cardText(card), QStringLiteral("6さがり 2026-12-07"));
-    qInfo("the card after a check over 100,000 answers: %.3f ms", ns / 1e6);
-    QVERIFY2(ns < 5'000'000, "the whole log was read again");
+    QCOMPARE(cardText(index.card("たろう", {0, 0, 0})), QStringLiteral("6さがり 2026-12-07"));
 }
 
 void TestKentei::checkInTheClassroom() {

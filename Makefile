@@ -23,8 +23,9 @@ DEB_PACKAGES := g++ cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The page tests: Node.js with npm (Debian's npm is a package of its own; Node.js from other
 # sources brings npm and conflicts with it, so npm is only installed when missing) and
-# Debian's Chromium, which puppeteer-core drives (it downloads no browser).
-WEB_PACKAGES := chromium nodejs
+# Debian's Chromium, which puppeteer-core drives (it downloads no browser), and WebKitGTK's
+# WebDriver with its MiniBrowser for the same journeys in WebKit.
+WEB_PACKAGES := chromium nodejs webkit2gtk-driver
 ICON_PACKAGES := librsvg2-bin
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix cmake ninja-build qt6-base-dev qt6-base-dev-tools \
                     dpkg-dev nsis icoutils qt6-translations-l10n

@@ -125,7 +125,8 @@ int main() {
         card << t.nsecsElapsed();
         passed = !pupilCard.cells[7 - 1][int(CheckWay::Up)].passed.isNull();
     }
-    std::printf("kentei: one pupil's card after a check: %.3f ms (median of 7; 7のだん あがり %s)\n",
-                medianMs(card), passed ? "passed" : "not passed");
+    std::printf(
+        "kentei: one pupil's card after a check: %.3f ms (median of 7; 7のだん あがり %s)\n",
+        medianMs(card), passed ? "passed" : "not passed");
     return 0;
 }

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <array>
 #include <memory>
+#include <optional>
 
 // What the teacher is told in a message box.
 enum class Notice { Information, Warning, Plain };
@@ -175,10 +176,15 @@ public:
     // The signed-in pupil as the answer log names them; empty before the first sign-in.
     // The signed-in pupil's facts from every computer's answer log (each log read on from
     // where it was left), and a weak-facts set dealt from them.
-    PupilFacts pupilFacts();
-    WeakSet dealWeakSet();
-    // Reads the logs into the facts ahead of the first pupil's map.
-    void readFactsAhead() { m_facts.update(m_state.DataFolder); }
+    PupilFacts pupilFacts() { return *pupilFacts(-1); }
+    WeakSet dealWeakSet() { return *dealWeakSet(-1); }
+    // The same reading the logs for about `budgetMs` at most: nothing when they could not be
+    // read up to date within it (what was read is kept; the next call reads on).
+    std::optional<PupilFacts> pupilFacts(int budgetMs);
+    std::optional<WeakSet> dealWeakSet(int budgetMs);
+    // Reads the logs into the facts ahead of the first pupil's map, for about `budgetMs`
+    // (< 0: until done); true when they are read up to date.
+    bool readFactsAhead(int budgetMs = -1) { return m_facts.update(m_state.DataFolder, budgetMs); }
     QString pupilName() const { return m_pupilName; }
     QString answerLogPath();
     // Writes the answers kept on this computer, when there are any.

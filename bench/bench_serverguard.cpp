@@ -87,6 +87,7 @@ QString apiPath(const QString &code, const char *verb) {
 struct HonestTablet {
     QList<double> ms;
     int failed = 0;
+    std::atomic<bool> finished = false;
     void run(const QString &from, quint16 port, const QString &code, std::atomic<bool> &stop,
              int pauseMs) {
         const QByteArray token =
@@ -101,6 +102,7 @@ struct HonestTablet {
                 ++failed;
             std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
         }
+        finished = true;
     }
 };
 
@@ -241,7 +243,8 @@ void slowloris(int seconds) {
     wall.start();
     runUntil([&] { return wall.elapsed() > seconds * 1000; });
     stop = true;
-    runUntil([&] { return tablet.joinable() && (tablet.join(), true); });
+    runUntil([&] { return honest.finished.load(); });
+    tablet.join();
     for (auto &t : attackers)
         t.join();
     std::printf("slow connections from 16 addresses (a byte every 3 s, %d s): honest tablet "
@@ -310,6 +313,7 @@ void factMaps(Encoding encoding, const char *label) {
     const QString code = room.server->service().code();
     // Each pupil signed in on a tablet of his own first.
     QList<QByteArray> tokens;
+    std::atomic<bool> signedIn = false;
     std::thread signIn([&] {
         for (int p = 0; p < 10; ++p) {
             const QString from = QStringLiteral("127.0.0.%1").arg(50 + p);
@@ -320,8 +324,10 @@ void factMaps(Encoding encoding, const char *label) {
             call(from, port, apiPath(code, "signin"), {{"name", pupilName(p)}}, token);
             tokens << token;
         }
+        signedIn = true;
     });
-    runUntil([&] { return signIn.joinable() && (signIn.join(), true); });
+    runUntil([&] { return bool(signedIn); }); // the server answers on this thread meanwhile
+    signIn.join();
     LoopLag lag;
     for (int round = 1; round <= 2; ++round) {
         std::atomic<bool> stop = false;
@@ -332,6 +338,7 @@ void factMaps(Encoding encoding, const char *label) {
         QList<double> mapMs;
         int failed = 0, known = 0;
         std::vector<std::thread> pupils;
+        std::atomic<int> answered = 0;
         QElapsedTimer wall;
         wall.start();
         for (int p = 0; p < 10; ++p)
@@ -354,16 +361,17 @@ void factMaps(Encoding encoding, const char *label) {
                 } else {
                     ++failed;
                 }
+                ++answered;
             });
-        runUntil([&] {
-            return std::all_of(pupils.begin(), pupils.end(),
-                               [](std::thread &t) { return !t.joinable() || (t.join(), true); });
-        });
+        runUntil([&] { return answered == 10; });
+        for (auto &t : pupils)
+            t.join();
         const qint64 allMs = wall.elapsed();
         // The tablet goes on a little after the maps, as in a lesson.
         runUntil([&] { return wall.elapsed() > allMs + 500; });
         stop = true;
-        runUntil([&] { return tablet.joinable() && (tablet.join(), true); });
+        runUntil([&] { return honest.finished.load(); });
+        tablet.join();
         std::printf("10 fact maps at once, logs %s, %s: all in %lld ms, each p50 %.0f ms, max "
                     "%.0f ms, %d failed (%d facts known); event loop held up to %lld ms; a "
                     "tablet meanwhile: p50 %.1f ms, p99 %.1f ms, max %.0f ms, %d failed\n",

@@ -78,7 +78,10 @@ protected:
             socket->deleteLater();
             return;
         }
-        m_open.insert(socket, {peer, Phase::Head, m_clock.elapsed()});
+        Open open;
+        open.peer = peer;
+        open.sinceMs = m_clock.elapsed();
+        m_open.insert(socket, open);
         connect(socket, &QObject::destroyed, this, [this, socket] { forget(socket); });
         // What the socket takes from the system at a time, and in all, is bounded; this
         // runs before the HTTP server reads what arrived.
@@ -87,7 +90,7 @@ protected:
         // A reply going out ends the request: the connection waits for the next one.
         connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
             if (const auto it = m_open.find(socket); it != m_open.end())
-                *it = {it->peer, Phase::Idle, m_clock.elapsed(), it->received};
+                it->phase = Phase::Idle, it->sinceMs = m_clock.elapsed();
         });
         if (!m_sweep.isActive())
             m_sweep.start();

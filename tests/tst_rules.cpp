@@ -156,6 +156,8 @@ private Q_SLOTS:
     void usualFolderAway();
     void factState_data();
     void factState();
+    void factIndexReadsOn_data();
+    void factIndexReadsOn();
     void weakSet_data();
     void weakSet();
 };
@@ -1240,6 +1242,69 @@ void TestRules::factState() {
     QVERIFY(writeBytes(path, other + file));
     index.update(dir.path());
     QCOMPARE(int(index.facts("たろう")[factIndex(7, 6)].state(limitMs)), state);
+}
+
+// A log in any encoding is read on from where it was left: after a line is appended only
+// that line is read (a spreadsheet saving the file again whole with a line more, or this
+// program appending its own line to the file a spreadsheet saved), and the pupil's fact has
+// both answers. 上 holds the byte of a line feed in UTF-16.
+void TestRules::factIndexReadsOn_data() {
+    QTest::addColumn<QString>("encoding"); // of the file
+    QTest::addColumn<QString>("appended"); // of the line appended
+    QTest::addColumn<QString>("pupil");
+    QTest::newRow("as written") << "utf8"
+                                << "utf8"
+                                << "たろう";
+    QTest::newRow("code page 932") << "cp932"
+                                   << "cp932"
+                                   << "たろう";
+    QTest::newRow("code page 932, then this program's line") << "cp932"
+                                                             << "utf8"
+                                                             << "たろう";
+    QTest::newRow("UTF-16 with tabs") << "utf16le"
+                                      << "utf16le"
+                                      << "上田";
+    QTest::newRow("UTF-16 big-endian with tabs") << "utf16be"
+                                                 << "utf16be"
+                                                 << "上田";
+}
+
+void TestRules::factIndexReadsOn() {
+    QFETCH(QString, encoding);
+    QFETCH(QString, appended);
+    QFETCH(QString, pupil);
+    const auto encode = [](const QString &text, const QString &as) -> QByteArray {
+        if (as == u"cp932")
+            return encodeCp932(text).value_or(QByteArray());
+        if (as.startsWith(u"utf16"))
+            return QStringEncoder(as == u"utf16le" ? QStringEncoder::Utf16LE
+                                                   : QStringEncoder::Utf16BE)(
+                QString(text).replace(u',', u'\t'));
+        return text.toUtf8();
+    };
+    const QString header = QString::fromUtf8(answerLogHeader().sliced(3));
+    const QString line = QStringLiteral("2026-12-07 09:00:0%1,") + pupil +
+                         QStringLiteral(",レベル1,7,6,○,,900,42\r\n");
+    QByteArray file = encoding == u"utf8"      ? answerLogHeader()
+                      : encoding == u"utf16le" ? QByteArray("\xFF\xFE")
+                      : encoding == u"utf16be" ? QByteArray("\xFE\xFF")
+                                               : QByteArray();
+    if (encoding != u"utf8")
+        file += encode(header, encoding);
+    file += encode(line.arg(0), encoding);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("answers-pc-0123456789.csv");
+    QVERIFY(writeBytes(path, file));
+    FactIndex index;
+    QVERIFY(index.update(dir.path()));
+    QCOMPARE(index.facts(pupil)[factIndex(7, 6)].count, 1);
+    const qint64 before = index.bytesRead();
+    const QByteArray more = encode(line.arg(5), appended);
+    QVERIFY(writeBytes(path, file + more));
+    QVERIFY(index.update(dir.path()));
+    QCOMPARE(index.bytesRead() - before, qint64(more.size()));
+    QCOMPARE(index.facts(pupil)[factIndex(7, 6)].count, 2);
+    QCOMPARE(index.facts(pupil)[factIndex(7, 6)].state(6000), FactState::Known);
 }
 
 void TestRules::weakSet_data() {

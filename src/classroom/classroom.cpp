@@ -724,19 +724,23 @@ void Classroom::useServerAnswerLog() {
 
 // ---- The answer log --------------------------------------------------------------------
 
-PupilFacts Classroom::pupilFacts() {
+std::optional<PupilFacts> Classroom::pupilFacts(int budgetMs) {
     if (m_pupilName.isEmpty())
-        return {};
+        return PupilFacts{};
     writeKeptAnswers(); // the answers still kept belong in the picture too
-    m_facts.update(m_state.DataFolder);
+    if (!m_facts.update(m_state.DataFolder, budgetMs))
+        return std::nullopt;
     return m_facts.facts(m_pupilName);
 }
 
-WeakSet Classroom::dealWeakSet() {
+std::optional<WeakSet> Classroom::dealWeakSet(int budgetMs) {
+    const std::optional<PupilFacts> facts = pupilFacts(budgetMs);
+    if (!facts)
+        return std::nullopt;
     const QDateTime now = QDateTime::currentDateTime();
     const qint64 at = now.date().toJulianDay() * 86400 + now.time().msecsSinceStartOfDay() / 1000;
     m_random->reseedFromClock();
-    return ::dealWeakSet(pupilFacts(), factLimitMs(), at, *m_random, taughtRows());
+    return ::dealWeakSet(*facts, factLimitMs(), at, *m_random, taughtRows());
 }
 
 // ---- 九九けんてい ------------------------------------------------------------------------

@@ -179,8 +179,15 @@ public:
     // The signed-in pupil as the answer log names them; empty before the first sign-in.
     // The signed-in pupil's facts from every computer's answer log (each log read on from
     // where it was left), and a weak-facts set dealt from them.
-    PupilFacts pupilFacts();
-    WeakSet dealWeakSet();
+    PupilFacts pupilFacts() { return *pupilFacts(-1); }
+    WeakSet dealWeakSet() { return *dealWeakSet(-1); }
+    // The same reading the logs for about `budgetMs` at most: nothing when they could not be
+    // read up to date within it (what was read is kept; the next call reads on).
+    std::optional<PupilFacts> pupilFacts(int budgetMs);
+    std::optional<WeakSet> dealWeakSet(int budgetMs);
+    // Reads the logs into the facts ahead of the first pupil's map, for about `budgetMs`
+    // (< 0: until done); true when they are read up to date.
+    bool readFactsAhead(int budgetMs = -1) { return m_facts.update(m_state.DataFolder, budgetMs); }
 
     // 九九けんてい, for both front ends. The time limit of each way (kCheckLimitsMs; 0: no
     // limit) is this computer's choice in the options, like the facts' limit.
@@ -205,8 +212,6 @@ public:
     // The teacher's stamp on the signed-in pupil's card (the desktop asks for the PIN
     // first); false when nobody is signed in or the row is out of range.
     bool stampCheck(int row, CheckWay way);
-    // Reads the logs into the facts ahead of the first pupil's map.
-    void readFactsAhead() { m_facts.update(m_state.DataFolder); }
     QString pupilName() const { return m_pupilName; }
     QString answerLogPath();
     // Writes the answers kept on this computer, when there are any.

@@ -3,6 +3,8 @@
 #include "records/ownfile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSet>
 
 #include <algorithm>
 
@@ -62,13 +64,120 @@ int knownFacts(const PupilFacts &facts, int limitMs) {
 
 namespace {
 
-// The most read from one log at a time: a year of one computer's answers is a few MB.
-constexpr qint64 kMaxReadBytes = 64 << 20;
+// What is read at a time: a few milliseconds of reading even in code page 932.
+constexpr qint64 kPieceBytes = 64 * 1024;
+// The most read from one log: a school year of one computer's answers is a few MB.
+constexpr qint64 kMaxFileBytes = 64 << 20;
 constexpr qsizetype kHeadBytes = 64;
+
+enum class Unit { Byte, Utf16LE, Utf16BE };
+
+Unit unitOf(const QByteArray &head) {
+    return head.startsWith("\xFF\xFE")   ? Unit::Utf16LE
+           : head.startsWith("\xFE\xFF") ? Unit::Utf16BE
+                                         : Unit::Byte;
+}
+
+// Where the last whole line of `bytes` ends (0: none). In UTF-16 only a line feed in a whole
+// character counts: its byte 0x0A stands in many other characters (上 is 4E 0A).
+qsizetype afterLastLine(QByteArrayView bytes, Unit unit) {
+    if (unit == Unit::Byte)
+        return bytes.lastIndexOf('\n') + 1;
+    const char low = unit == Unit::Utf16LE ? '\n' : '\0';
+    const char high = unit == Unit::Utf16LE ? '\0' : '\n';
+    for (qsizetype i = (bytes.size() & ~qsizetype(1)) - 2; i >= 0; i -= 2)
+        if (bytes[i] == low && bytes[i + 1] == high)
+            return i + 2;
+    return 0;
+}
+
+// Where the first line of `bytes` ends (0: no line end).
+qsizetype afterFirstLine(QByteArrayView bytes, Unit unit) {
+    if (unit == Unit::Byte)
+        return bytes.indexOf('\n') + 1;
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        if (bytes[i + (unit == Unit::Utf16LE ? 0 : 1)] == '\n' &&
+            bytes[i + (unit == Unit::Utf16LE ? 1 : 0)] == '\0')
+            return i + 2;
+    return 0;
+}
 
 } // namespace
 
-void FactIndex::update(const QString &folder) {
+bool FactIndex::readPiece(const QString &path, File &f) {
+    const OwnFile own = openOwnFile(path, OwnFileMode::Read);
+    if (own.state != OwnFile::Opened)
+        return false;
+    QFile &file = *own.file;
+    const qint64 size = file.size();
+    const QByteArray head = file.peek(kHeadBytes);
+    // A file saved again whole (by a spreadsheet) keeps its header: the bytes before where
+    // reading stopped tell whether what was read is still there.
+    const auto readBefore = [&] {
+        return file.seek(f.offset - f.before.size()) && file.read(f.before.size()) == f.before;
+    };
+    if (size < f.offset || !head.startsWith(f.head) || !readBefore())
+        f = File(); // replaced: read again from its beginning
+    if (size == f.offset || f.offset >= kMaxFileBytes || !file.seek(f.offset))
+        return false;
+    const Unit unit = unitOf(head);
+    const QByteArray piece =
+        file.read(std::min({size - f.offset, kPieceBytes, kMaxFileBytes - f.offset}));
+    m_bytesRead += piece.size();
+    // A line still being written is read when its end is there. A file this program did not
+    // write as it is (saved again by a spreadsheet) is nobody's to append to: its last line
+    // counts without a line end.
+    const bool ours = head.startsWith(answerLogHeader().left(kHeadBytes));
+    qsizetype used = afterLastLine(piece, unit);
+    if (f.offset + piece.size() == size && !ours)
+        used = piece.size() & (unit == Unit::Byte ? ~qsizetype(0) : ~qsizetype(1));
+    else if (used == 0 && piece.size() == kPieceBytes)
+        used = piece.size(); // a line longer than a piece is damaged anyway
+    if (used == 0)
+        return false;
+    const bool first = f.offset == 0;
+    AnswerLogs part;
+    part.addFile(first ? piece.left(used) : f.context + piece.left(used));
+    if (first) {
+        f.head = head;
+        // What is read on is read as this: the byte order mark and the header line (which
+        // also tells a tab from a comma), or the byte order mark alone when the file starts
+        // with an answer.
+        const qsizetype bom = unit != Unit::Byte ? 2 : head.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+        const QByteArray firstLine = piece.left(afterFirstLine(piece, unit));
+        AnswerLogs probe;
+        probe.addFile(firstLine);
+        f.context = probe.answers.isEmpty() && !firstLine.isEmpty() ? firstLine : piece.left(bom);
+    }
+    f.offset += used;
+    f.before = (f.before + piece.left(used)).right(kHeadBytes);
+    QList<int> into(part.pupils.size());
+    for (qsizetype p = 0; p < part.pupils.size(); ++p) {
+        auto it = f.index.constFind(part.pupils[p]);
+        if (it == f.index.constEnd()) {
+            it = f.index.insert(part.pupils[p], int(f.answers.size()));
+            f.answers.emplaceBack();
+            f.checks.emplaceBack();
+            f.stamps.emplaceBack();
+        }
+        into[p] = *it;
+    }
+    for (AnswerRecord answer : std::as_const(part.answers)) {
+        answer.pupil = into[answer.pupil];
+        f.answers[answer.pupil].append(answer);
+        if (answer.check)
+            f.checks[answer.pupil].append(answer);
+    }
+    for (CheckStamp stamp : std::as_const(part.stamps)) {
+        stamp.pupil = into[stamp.pupil];
+        f.stamps[stamp.pupil].append(stamp);
+    }
+    return true;
+}
+
+bool FactIndex::update(const QString &folder, int budgetMs) {
+    QElapsedTimer clock;
+    clock.start();
     if (folder != m_folder) {
         m_files.clear();
         m_folder = folder;
@@ -76,61 +185,18 @@ void FactIndex::update(const QString &folder) {
     const QFileInfoList entries = QDir(folder).entryInfoList(
         {answerLogFilePattern()}, QDir::Files | QDir::Hidden, QDir::Name);
     QSet<QString> seen;
+    bool done = true;
     for (const QFileInfo &entry : entries) {
         if (entry.isSymLink())
             continue;
-        const OwnFile own = openOwnFile(entry.filePath(), OwnFileMode::Read);
-        if (own.state != OwnFile::Opened)
-            continue;
         seen.insert(entry.fileName());
         File &f = m_files[entry.fileName()];
-        QFile &file = *own.file;
-        const qint64 size = file.size();
-        const QByteArray head = file.peek(kHeadBytes);
-        // Only a file as this program writes it is read on from where it was left; one a
-        // spreadsheet saved again is read whole each time.
-        const bool ours = head.startsWith(answerLogHeader().left(kHeadBytes));
-        if (!ours || size < f.offset || !head.startsWith(f.head))
-            f = File();
-        if (size == f.offset)
-            continue;
-        if (!file.seek(f.offset))
-            continue;
-        QByteArray chunk = file.read(qMin(size - f.offset, kMaxReadBytes));
-        if (ours) { // a line still being written is read next time
-            const qsizetype end = chunk.lastIndexOf('\n');
-            chunk.truncate(end + 1);
-        }
-        if (chunk.isEmpty())
-            continue;
-        if (f.offset == 0)
-            f.head = head;
-        f.offset += ours ? chunk.size() : 0;
-        AnswerLogs part;
-        part.addFile(chunk);
-        QList<int> into(part.pupils.size());
-        for (qsizetype p = 0; p < part.pupils.size(); ++p) {
-            auto it = f.index.constFind(part.pupils[p]);
-            if (it == f.index.constEnd()) {
-                it = f.index.insert(part.pupils[p], int(f.pupils.size()));
-                f.pupils.append(part.pupils[p]);
-            }
-            into[p] = *it;
-        }
-        f.answers.reserve(f.answers.size() + part.answers.size());
-        for (AnswerRecord answer : std::as_const(part.answers)) {
-            answer.pupil = into[answer.pupil];
-            f.answers.append(answer);
-            if (answer.check)
-                f.checks.append(answer);
-        }
-        for (CheckStamp stamp : std::as_const(part.stamps)) {
-            stamp.pupil = into[stamp.pupil];
-            f.stamps.append(stamp);
-        }
+        while (done && readPiece(entry.filePath(), f))
+            done = budgetMs < 0 || !clock.hasExpired(budgetMs);
     }
     for (auto it = m_files.begin(); it != m_files.end();)
         it = seen.contains(it.key()) ? std::next(it) : m_files.erase(it);
+    return done;
 }
 
 PupilFacts FactIndex::facts(const QString &pupil) const {
@@ -139,10 +205,8 @@ PupilFacts FactIndex::facts(const QString &pupil) const {
         const int index = f.index.value(pupil, -1);
         if (index < 0)
             continue;
-        for (const AnswerRecord &answer : f.answers)
-            if (answer.pupil == index)
-                out[factIndex(answer.a, answer.b)].add(
-                    {answerTime(answer), answer.right, answer.ms});
+        for (const AnswerRecord &answer : f.answers[index])
+            out[factIndex(answer.a, answer.b)].add({answerTime(answer), answer.right, answer.ms});
     }
     return out;
 }
@@ -153,14 +217,9 @@ KukuCard FactIndex::card(const QString &pupil, const std::array<int, kCheckWays>
         const int index = f.index.value(pupil, -1);
         if (index < 0)
             continue;
-        QList<AnswerRecord> lines;
-        for (const AnswerRecord &answer : f.checks)
-            if (answer.pupil == index)
-                lines.append(answer);
-        card.addCheckLines(lines, limitsMs);
-        for (const CheckStamp &stamp : f.stamps)
-            if (stamp.pupil == index)
-                card.addStamp(stamp);
+        card.addCheckLines(f.checks[index], limitsMs);
+        for (const CheckStamp &stamp : f.stamps[index])
+            card.addStamp(stamp);
     }
     return card;
 }

@@ -58,32 +58,42 @@ qint64 answerTime(const AnswerRecord &answer);
 int knownFacts(const PupilFacts &facts, int limitMs);
 
 // The facts read from the logs in a data folder, kept and brought up to date by reading only
-// what the computers appended since (a file that shrank or changed at its start is read
-// again from its beginning).
+// what the computers appended since, whatever the file's encoding (UTF-8 as written, code page
+// 932 or UTF-16 as a spreadsheet saved it again); a file that shrank or changed at its start
+// is read again from its beginning.
 class FactIndex {
 public:
-    // Reads what is new in the folder's logs; the folder changing starts afresh.
-    void update(const QString &folder);
+    // Reads what is new in the folder's logs, a piece at a time, for about `budgetMs` (< 0:
+    // until done); the folder changing starts afresh. True when every log is read to its end;
+    // otherwise the next call reads on.
+    bool update(const QString &folder, int budgetMs = -1);
     // The pupil's facts (all "not yet" for a pupil without answers).
     PupilFacts facts(const QString &pupil) const;
     // The pupil's check card, each way judged against its time limit (0: none).
     KukuCard card(const QString &pupil, const std::array<int, kCheckWays> &limitsMs) const;
+    // Every byte read from the logs so far (to see that only what is new is read).
+    qint64 bytesRead() const { return m_bytesRead; }
 
 private:
     // The answers themselves are kept (a few bytes each), not every name's 81 facts: a log
     // may hold any number of names.
     struct File {
-        qint64 offset = 0; // bytes read, up to a line end
-        QByteArray head;   // the file's first bytes when read, to see it replaced
-        QStringList pupils;
-        QHash<QString, int> index; // of `pupils`
-        QList<AnswerRecord> answers;
-        // The check's lines again, and the teacher's stamps: few, so a card is read quickly.
-        QList<AnswerRecord> checks;
-        QList<CheckStamp> stamps;
+        qint64 offset = 0;  // bytes read, up to a line end
+        QByteArray head;    // the file's first bytes when read, to see it replaced
+        QByteArray before;  // the bytes read last, up to `offset`, likewise
+        QByteArray context; // put before what is read on: the byte order mark and header line
+        QHash<QString, int> index;          // pupil -> into `answers`
+        QList<QList<AnswerRecord>> answers; // by pupil
+        // The check's lines again, and the teacher's stamps, by pupil like `answers`: few,
+        // so a card is read quickly.
+        QList<QList<AnswerRecord>> checks;
+        QList<QList<CheckStamp>> stamps;
     };
+    // Reads the next piece of the file at `path` into `f`; false when nothing was left.
+    bool readPiece(const QString &path, File &f);
     QString m_folder;
     QHash<QString, File> m_files;
+    qint64 m_bytesRead = 0;
 };
 
 // A set of にがて れんしゅう: kWeakSetSize questions, in order.

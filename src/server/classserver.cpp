@@ -3,6 +3,7 @@
 #include "records/ownfile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -14,6 +15,7 @@
 #include <QSaveFile>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 bool localNetworkPeer(const QHostAddress &peer) {
     bool isV4 = false;
@@ -29,12 +31,14 @@ bool localNetworkPeer(const QHostAddress &peer) {
            || (v6[0] == 0xFE && (v6[1] & 0xC0) == 0x80); // link-local fe80::/10
 }
 
+bool PeerConnections::peerFull(const QHostAddress &peer) const {
+    return m_byPeer.value(peer.toString()) >= m_perPeer && !peer.isLoopback();
+}
+
 bool PeerConnections::take(const QHostAddress &peer) {
-    if (!localNetworkPeer(peer) || m_open >= m_total)
+    if (!localNetworkPeer(peer) || m_open >= m_total || peerFull(peer))
         return false;
     const QString key = peer.toString();
-    if (m_byPeer.value(key) >= m_perPeer && !peer.isLoopback())
-        return false;
     ++m_open;
     ++m_byPeer[key];
     return true;
@@ -50,11 +54,22 @@ void PeerConnections::release(const QHostAddress &peer) {
         m_byPeer.erase(it);
 }
 
-// Takes only the connections PeerConnections allows, and closes a connection that sends more
-// bytes than any tablet needs.
+// Takes only the connections PeerConnections allows, closes a connection that sends more
+// bytes than any tablet needs, and one that is slow: its request's head not whole within
+// `headMs` of its first byte (or of the connection's opening), its body not within `bodyMs`
+// after, or no new request within `idleMs` of the last reply. When every place is taken, a
+// connection waiting between two requests (the longest idle first), or else one whose request
+// has been arriving for longer than any tablet's takes, makes room for the new one: a browser
+// opens a closed keep-alive connection again by itself, and a peer that holds places by
+// sending slowly cannot keep a tablet out.
 class GuardedTcpServer : public QTcpServer {
 public:
-    using QTcpServer::QTcpServer;
+    GuardedTcpServer(const ClassServer::ConnectionTimeouts &timeouts, QObject *parent)
+        : QTcpServer(parent), m_timeouts(timeouts) {
+        m_clock.start();
+        m_sweep.setInterval(qMax(20, qMin(timeouts.headMs, timeouts.idleMs) / 5));
+        connect(&m_sweep, &QTimer::timeout, this, &GuardedTcpServer::closeSlow);
+    }
 
 protected:
     void incomingConnection(qintptr handle) override {
@@ -64,27 +79,128 @@ protected:
             return;
         }
         const QHostAddress peer = socket->peerAddress();
-        if (!m_connections.take(peer)) {
+        if (!m_connections.take(peer) && !(makeRoomFor(peer) && m_connections.take(peer))) {
             socket->abort();
             socket->deleteLater();
             return;
         }
-        connect(socket, &QObject::destroyed, this, [this, peer] { m_connections.release(peer); });
+        Open open;
+        open.peer = peer;
+        open.sinceMs = m_clock.elapsed();
+        m_open.insert(socket, open);
+        connect(socket, &QObject::destroyed, this, [this, socket] { forget(socket); });
         // What the socket takes from the system at a time, and in all, is bounded; this
         // runs before the HTTP server reads what arrived.
         socket->setReadBufferSize(64 * 1024);
-        auto received = std::make_shared<qint64>(0);
-        connect(socket, &QTcpSocket::readyRead, this, [socket, received] {
-            *received += socket->bytesAvailable();
-            if (*received > ClassServer::kMaxBytesPerConnection)
-                QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { arrived(socket); });
+        // A reply going out ends the request: the connection waits for the next one.
+        connect(socket, &QTcpSocket::bytesWritten, this, [this, socket] {
+            if (const auto it = m_open.find(socket); it != m_open.end())
+                it->phase = Phase::Idle, it->sinceMs = m_clock.elapsed();
         });
+        if (!m_sweep.isActive())
+            m_sweep.start();
         addPendingConnection(socket);
     }
 
 private:
+    enum class Phase { Head, Body, Idle };
+    struct Open {
+        QHostAddress peer;
+        Phase phase = Phase::Head;
+        qint64 sinceMs = 0; // steady clock: when the phase began
+        qint64 received = 0;
+        QByteArray tail; // the head's last bytes so far, to see its end across reads
+    };
+
+    void arrived(QTcpSocket *socket) {
+        const auto it = m_open.find(socket);
+        if (it == m_open.end())
+            return;
+        const QByteArray bytes = socket->peek(socket->bytesAvailable());
+        it->received += bytes.size();
+        if (it->received > ClassServer::kMaxBytesPerConnection) {
+            QMetaObject::invokeMethod(socket, &QTcpSocket::abort, Qt::QueuedConnection);
+            return;
+        }
+        if (it->phase == Phase::Idle) {
+            it->phase = Phase::Head;
+            it->sinceMs = m_clock.elapsed();
+            it->tail.clear();
+        }
+        if (it->phase == Phase::Head) {
+            const QByteArray seen = it->tail + bytes;
+            if (seen.contains("\r\n\r\n")) {
+                it->phase = Phase::Body;
+                it->sinceMs = m_clock.elapsed();
+            }
+            it->tail = seen.right(3);
+        }
+    }
+
+    qint64 limitMs(Phase phase) const {
+        return phase == Phase::Head   ? m_timeouts.headMs
+               : phase == Phase::Body ? m_timeouts.bodyMs
+                                      : m_timeouts.idleMs;
+    }
+
+    void closeSlow() {
+        const qint64 now = m_clock.elapsed();
+        QList<QTcpSocket *> slow;
+        for (auto it = m_open.cbegin(); it != m_open.cend(); ++it)
+            if (now - it->sinceMs > limitMs(it->phase))
+                slow << it.key();
+        for (QTcpSocket *socket : std::as_const(slow))
+            close(socket);
+        if (m_open.isEmpty())
+            m_sweep.stop();
+    }
+
+    // Closes a connection to make room for one from `peer`: one of the peer's own when it has
+    // all it may have, else any. False when none may be closed.
+    bool makeRoomFor(const QHostAddress &peer) {
+        if (!localNetworkPeer(peer))
+            return false;
+        const bool ownOnly = m_connections.peerFull(peer);
+        const qint64 now = m_clock.elapsed();
+        // A tablet's request arrives whole within this on a school network.
+        const qint64 graceMs = qMin(1000, m_timeouts.headMs);
+        QTcpSocket *idlest = nullptr, *slowest = nullptr;
+        qint64 idleSince = now, slowSince = now - graceMs;
+        for (auto it = m_open.cbegin(); it != m_open.cend(); ++it) {
+            if (ownOnly && it->peer != peer)
+                continue;
+            if (it->phase == Phase::Idle && it->sinceMs <= idleSince)
+                idlest = it.key(), idleSince = it->sinceMs;
+            else if (it->phase != Phase::Idle && it->sinceMs < slowSince)
+                slowest = it.key(), slowSince = it->sinceMs;
+        }
+        QTcpSocket *victim = idlest ? idlest : slowest;
+        if (!victim)
+            return false;
+        close(victim);
+        return true;
+    }
+
+    void close(QTcpSocket *socket) {
+        forget(socket);
+        socket->abort(); // the HTTP server deletes it
+    }
+
+    void forget(QTcpSocket *socket) {
+        const auto it = m_open.find(socket);
+        if (it == m_open.end())
+            return;
+        m_connections.release(it->peer);
+        m_open.erase(it);
+    }
+
+    const ClassServer::ConnectionTimeouts m_timeouts;
     PeerConnections m_connections{ClassServer::kMaxConnections,
                                   ClassServer::kMaxConnectionsPerPeer};
+    QHash<QTcpSocket *, Open> m_open;
+    QElapsedTimer m_clock; // monotonic
+    QTimer m_sweep;
 };
 
 QList<NetworkInterfaceRecord> networkInterfaceRecords() {
@@ -218,7 +334,7 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
                           "base-uri 'none'; form-action 'none'"}},
                         QHttpServerResponder::StatusCode(reply.status));
     });
-    m_tcp = new GuardedTcpServer(m_http.get());
+    m_tcp = new GuardedTcpServer(m_timeouts, m_http.get());
     // The port kept for this folder, so the address (and its QR code) stays the same.
     m_portNote.clear();
     const quint16 keptPort = quint16(m_classroom.folderSetting(kPortGroup).toUInt());
@@ -235,6 +351,7 @@ QString ClassServer::start(const QHostAddress &address, quint16 port) {
     m_http->bind(m_tcp);
     // A class answering at once: one roster save for the runs raised in one turn.
     m_classroom.setDeferredRosterSaves(true);
+    m_service.readFactsAhead();
     m_listenAddress = address;
     m_port = m_tcp->serverPort();
     m_classroom.setFolderSetting(kPortGroup, m_port);

@@ -35,6 +35,8 @@ public:
     bool take(const QHostAddress &peer);
     // A taken connection from `peer` has closed.
     void release(const QHostAddress &peer);
+    // Whether `peer` has every connection it may have.
+    bool peerFull(const QHostAddress &peer) const;
 
 private:
     int m_total;
@@ -49,6 +51,14 @@ public:
     static constexpr int kMaxConnections = 256;
     static constexpr int kMaxConnectionsPerPeer = 16;
     static constexpr qint64 kMaxBytesPerConnection = 2 * 1024 * 1024;
+
+    // How long a connection may take over a request's head and its body, and wait idle for
+    // the next request, before it is closed (steady clock).
+    struct ConnectionTimeouts {
+        int headMs = 5000;
+        int bodyMs = 5000;
+        int idleMs = 15000;
+    };
 
     using InterfaceSource = std::function<QList<NetworkInterfaceRecord>()>;
 
@@ -85,6 +95,8 @@ public:
     QString address() const { return tabletAddress().url; }
 
     ClassService &service() { return m_service; }
+    // Other timeouts from the next start (tests).
+    void setConnectionTimeouts(const ConnectionTimeouts &timeouts) { m_timeouts = timeouts; }
 
 Q_SIGNALS:
     void runningChanged(bool running);
@@ -99,4 +111,5 @@ private:
     quint16 m_port = 0;
     QString m_portNote;
     QTimer m_saveTimer;
+    ConnectionTimeouts m_timeouts;
 };

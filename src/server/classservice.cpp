@@ -211,6 +211,11 @@ ClassService::ClassService(Classroom &classroom, std::function<qint64()> steadyM
     // A tablet signs in only a name on the class list: a typo makes no new pupil.
     m_classroom.setNewPupilsRefused(true);
     newCode();
+    m_factsReader.setInterval(0);
+    connect(&m_factsReader, &QTimer::timeout, this, [this] {
+        if (m_classroom.readFactsAhead(kFactsSliceMs))
+            m_factsReader.stop();
+    });
 }
 
 qint64 ClassService::now() const {
@@ -373,7 +378,20 @@ QJsonObject ClassService::hello(const QJsonObject &request, const QString &peer,
     const QString old = request.value(QStringLiteral("tablet")).toString();
     std::shared_ptr<Tablet> tablet = m_tablets.value(old.left(64));
     if (!tablet) {
-        if (m_tablets.size() >= kMaxTablets) {
+        // One address holds at most kMaxTabletsPerAddress: its tablet heard from longest ago
+        // makes room, so a peer asking again and again only replaces its own.
+        auto ownOldest = m_tablets.end();
+        int own = 0;
+        for (auto it = m_tablets.begin(); it != m_tablets.end(); ++it) {
+            if ((*it)->address != peer)
+                continue;
+            ++own;
+            if (ownOldest == m_tablets.end() || (*it)->lastSeenMs < (*ownOldest)->lastSeenMs)
+                ownOldest = it;
+        }
+        if (own >= kMaxTabletsPerAddress) {
+            m_tablets.erase(ownOldest);
+        } else if (m_tablets.size() >= kMaxTablets) {
             // The tablet heard from longest ago makes room, unless every one is in use.
             auto oldest = std::min_element(
                 m_tablets.begin(), m_tablets.end(),
@@ -511,8 +529,15 @@ ServiceReply ClassService::deal(Tablet &tablet, const QJsonObject &request) {
     case Kind::Weak:
         if (!resume(tablet))
             return error(403, QStringLiteral("signin"));
-        set->questions = m_classroom.dealWeakSet().questions;
-        break;
+        {
+            const std::optional<WeakSet> weak = m_classroom.dealWeakSet(kFactsBudgetMs);
+            if (!weak) {
+                readFactsAhead();
+                return error(429, QStringLiteral("slow"));
+            }
+            set->questions = weak->questions;
+            break;
+        }
     }
     if (*kind != Kind::Challenge)
         reply.insert(QStringLiteral("questions"), questionsJson(set->questions));
@@ -676,7 +701,12 @@ ServiceReply ClassService::answer(Tablet &tablet, const QJsonObject &request) {
 ServiceReply ClassService::facts(Tablet &tablet) {
     if (!resume(tablet))
         return error(403, QStringLiteral("signin"));
-    const PupilFacts facts = m_classroom.pupilFacts();
+    const std::optional<PupilFacts> read = m_classroom.pupilFacts(kFactsBudgetMs);
+    if (!read) {
+        readFactsAhead();
+        return error(429, QStringLiteral("slow"));
+    }
+    const PupilFacts &facts = *read;
     const int limit = Classroom::factLimitMs();
     QJsonArray cells;
     for (int a = 1; a <= 9; ++a)
@@ -728,6 +758,7 @@ void ClassService::disconnectTablet(const QString &token) {
 }
 
 void ClassService::forgetTablets() {
+    m_factsReader.stop();
     m_tablets.clear();
     m_buckets.clear();
     Q_EMIT tabletsChanged();

@@ -35,6 +35,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <utility>
 
@@ -58,6 +59,9 @@ class ClassService : public QObject {
 public:
     static constexpr qsizetype kMaxBody = 16 * 1024;
     static constexpr int kMaxTablets = 200;
+    // Tablets from one address: a class of up to 40 pupils behind one router still fits, and
+    // no four addresses can take every place.
+    static constexpr int kMaxTabletsPerAddress = 40;
     // A tablet is counted as connected while it was heard from this recently.
     static constexpr qint64 kConnectedMs = 60000;
 
@@ -94,6 +98,13 @@ public:
     void disconnectTablet(const QString &token);
     // Every tablet is forgotten (the server stops).
     void forgetTablets();
+    // Reads the answer logs into the facts a slice at a time between the other requests, so
+    // that a fact map or a weak-facts set is answered without holding the server up.
+    void readFactsAhead() { m_factsReader.start(); }
+    // The longest a request reads the logs; a map asked for before they are read is told to
+    // wait a moment (the page asks again).
+    static constexpr int kFactsBudgetMs = 30;
+    static constexpr int kFactsSliceMs = 15;
 
 Q_SIGNALS:
     // A tablet joined, left, signed someone in or was heard from after a quiet minute.
@@ -131,6 +142,7 @@ private:
     int m_tabletNumber = 0;
     int m_setNumber = 0;
     bool m_stateChanged = false;
+    QTimer m_factsReader;
 };
 
 // The service's pupil-readable error texts, by code.

@@ -12,6 +12,7 @@
 
 #include <QSignalSpy>
 
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,6 +20,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QPushButton>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTreeWidget>
@@ -43,6 +45,7 @@ struct ServerRoom {
     int status = 0;
     ServiceReply reply;
     ClassService *on = nullptr; // a server's service in place of the room's own
+    QString peer = "10.0.0.5";
 
     ServerRoom() {
         initialiseApplicationState(state, dir.path());
@@ -62,7 +65,7 @@ struct ServerRoom {
     }
     QJsonObject raw(const QByteArray &method, const QString &path, const QByteArray &body,
                     const QByteArray &tablet) {
-        reply = (on ? on : service.get())->handle(method, path, body, tablet, "10.0.0.5");
+        reply = (on ? on : service.get())->handle(method, path, body, tablet, peer);
         status = reply.status;
         return QJsonDocument::fromJson(reply.body).object();
     }
@@ -455,6 +458,131 @@ private Q_SLOTS:
         for (int i = 0; i < ClassServer::kMaxConnections + 20; ++i)
             QVERIFY2(reply("GET / HTTP/1.1\r\n\r\n") == "HTTP/1.1 404",
                      qPrintable(QString::number(i)));
+    }
+
+    // A connection that is slow to send its request, or idle after its reply, is closed after
+    // its timeout and never before; meanwhile a tablet's call is served, even when slow
+    // connections hold every place ("%1" in what is sent: the class code).
+    void slowConnections_data() {
+        QTest::addColumn<QByteArray>("sent");   // at once
+        QTest::addColumn<QByteArray>("drip");   // then every 100 ms
+        QTest::addColumn<int>("count");         // slow connections
+        QTest::addColumn<int>("timeoutMs");     // the server's head, body and twice its idle
+        QTest::addColumn<int>("closedAfterMs"); // -1: not waited for
+        QTest::newRow("head a byte at a time") << QByteArray("POST /c/%1/api/names HTTP/1.1\r\n")
+                                               << QByteArray("X") << 1 << 400 << 400;
+        QTest::newRow("body short of its length")
+            << QByteArray("POST /c/%1/api/names HTTP/1.1\r\nContent-Length: 90\r\n\r\n{")
+            << QByteArray() << 1 << 400 << 400;
+        QTest::newRow("idle after its reply")
+            << QByteArray("GET /c/%1/ HTTP/1.1\r\n\r\n") << QByteArray() << 1 << 400 << 800;
+        QTest::newRow("every place held by slow heads")
+            << QByteArray("GET /c/%1/ HTTP/1.1\r\n") << QByteArray("X")
+            << ClassServer::kMaxConnections << 20000 << -1;
+    }
+    void slowConnections() {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, drip);
+        QFETCH(int, count);
+        QFETCH(int, timeoutMs);
+        QFETCH(int, closedAfterMs);
+        ServerRoom room;
+        ClassServer server(*room.classroom);
+        server.setConnectionTimeouts({timeoutMs, timeoutMs, 2 * timeoutMs});
+        QCOMPARE(server.start(QHostAddress::LocalHost, 0), QString());
+        const QByteArray code = server.service().code().toLatin1();
+        std::vector<std::unique_ptr<QTcpSocket>> slow;
+        QElapsedTimer clock;
+        for (int i = 0; i < count; ++i) {
+            slow.push_back(std::make_unique<QTcpSocket>());
+            slow.back()->connectToHost(QHostAddress::LocalHost, server.port());
+            slow.back()->write(QByteArray(sent).replace("%1", code)); // sent once connected
+            if (i % 16 == 15)
+                QTest::qWait(5); // the server takes them as they come
+        }
+        clock.start();
+        const auto dripFor = [&](int ms) {
+            QElapsedTimer t;
+            t.start();
+            do {
+                QTest::qWait(100);
+                for (auto &s : slow)
+                    if (s->state() == QAbstractSocket::ConnectedState)
+                        s->write(drip);
+            } while (!t.hasExpired(ms));
+        };
+        // Slow ones that held every place have been at it longer than a tablet's request takes.
+        dripFor(count > 1 ? 1200 : 150);
+        // A tablet's call from this computer, on a connection of its own.
+        QTcpSocket honest;
+        honest.connectToHost(QHostAddress::LocalHost, server.port());
+        honest.write("GET /c/" + code + "/ HTTP/1.1\r\n\r\n");
+        QByteArray got;
+        QElapsedTimer waited;
+        waited.start();
+        while (!got.contains("\r\n\r\n") && !waited.hasExpired(1000)) {
+            QTest::qWait(10);
+            got += honest.readAll();
+        }
+        QVERIFY2(got.startsWith("HTTP/1.1 200"), got.left(40).constData());
+        if (closedAfterMs < 0)
+            return;
+        while (slow[0]->state() == QAbstractSocket::ConnectedState && !clock.hasExpired(3000))
+            dripFor(0);
+        QVERIFY2(slow[0]->state() != QAbstractSocket::ConnectedState, "never closed");
+        QVERIFY2(clock.elapsed() >= closedAfterMs && clock.elapsed() < closedAfterMs + 600,
+                 qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // Tablets from one address, as tablets say hello ("ADDRESS*n", 10 ms apart; then the first
+    // one calls again): whether one from `peer` then makes room, and which went for it.
+    void tabletsPerAddress_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<int>("total");
+        QTest::addColumn<QList<int>>("gone"); // the tablets of `before` no longer known
+        QTest::newRow("below the cap")
+            << QStringList{"10.0.0.5*39"} << "10.0.0.5" << 40 << QList<int>{};
+        QTest::newRow("at the cap: the address's longest idle makes room")
+            << QStringList{"10.0.0.5*40"} << "10.0.0.5" << 40 << QList<int>{1};
+        QTest::newRow("another address beside a full one")
+            << QStringList{"10.0.0.5*40"} << "10.0.0.6" << 41 << QList<int>{};
+        QList<int> replaced; // each of four addresses asked for 60: its first 20 made room
+        for (int a = 0; a < 4; ++a)
+            for (int i = 0; i < 20; ++i)
+                replaced << a * 60 + i;
+        QTest::newRow("four addresses leave room for a fifth")
+            << QStringList{"10.0.0.1*60", "10.0.0.2*60", "10.0.0.3*60", "10.0.0.4*60"} << "10.0.0.9"
+            << 161 << replaced;
+    }
+    void tabletsPerAddress() {
+        QFETCH(QStringList, before);
+        QFETCH(QString, peer);
+        ServerRoom room;
+        QList<QByteArray> tokens;
+        for (const QString &step : std::as_const(before)) {
+            room.peer = step.section(u'*', 0, 0);
+            for (int n = step.section(u'*', 1).toInt(); n > 0; --n) {
+                room.clock += 10;
+                tokens << room.call("hello", {})["tablet"].toString().toLatin1();
+                QCOMPARE(room.status, 200);
+            }
+        }
+        room.clock += 10;
+        room.call("names", {}, tokens[0]);
+        room.peer = peer;
+        room.clock += 10;
+        QVERIFY(!room.call("hello", {})["tablet"].toString().isEmpty());
+        QTEST(int(room.service->tablets().size()), "total");
+        QList<int> gone;
+        for (int i = 0; i < tokens.size(); ++i) {
+            QSet<QString> known;
+            for (const TabletView &t : room.service->tablets())
+                known << t.token;
+            if (!known.contains(QString::fromLatin1(tokens[i])))
+                gone << i;
+        }
+        QTEST(gone, "gone");
     }
 
     void schoolAddress_data() {

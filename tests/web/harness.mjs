@@ -103,6 +103,15 @@ export async function tapText(page, text, within = 'body') {
   await handle.asElement().tap();
 }
 
+// Waits for the drill screen to show a set of the activity titled `title`. The sheet of an
+// earlier set stays in the page, hidden, until the new set's reply comes: its boxes must not
+// be read as the new set's questions.
+export async function drillShown(page, title) {
+  await page.waitForFunction((wanted) => !document.getElementById('screen-drill').hidden
+    && document.getElementById('drill-title').textContent === wanted
+    && document.querySelector('#sheet .box') !== null, {}, title);
+}
+
 // Types a number into the box in hand with the pad's keys, then the pad's つぎへ.
 export async function padEnter(page, number) {
   for (const digit of String(number)) await tap(page, `#pad [data-key="${digit}"]`);

@@ -5,7 +5,7 @@
 //   node truth.mjs /path/to/quorin
 import fs from 'node:fs';
 import {
-  check, classFolder, launch, logLines, padEnter, padType, questions, signedInTablet, startServer, tap, tapText,
+  check, classFolder, drillShown, launch, logLines, padEnter, padType, questions, signedInTablet, startServer, tap, tapText,
   text,
 } from './harness.mjs';
 
@@ -26,7 +26,7 @@ try {
 
   // A corrected first number: 1 more than the product, confirmed, then put right.
   await tapText(page, 'レベル1', '#screen-home');
-  await page.waitForSelector('#sheet .box');
+  await drillShown(page, 'レベル1');
   const first = await questions(page);
   await padEnter(page, product(first[0]) + 1);
   await tap(page, '#sheet .box[data-index="0"]');
@@ -50,14 +50,15 @@ try {
     () => logLines(data).filter((f) => f[2] === 'レベル1' && f[6] === 'とちゅう').length === 3);
 
   // A reload with a half-typed box: it gets the pad again, and grading waits for it.
+  // The left レベル1 set's sheet is still in the page, hidden, until レベル2's questions come.
   await tapText(page, 'レベル2', '#screen-home');
-  await page.waitForSelector('#sheet .box');
+  await drillShown(page, 'レベル2');
   const level2 = await questions(page);
   await padEnter(page, product(level2[0]));
   await padEnter(page, product(level2[1]));
   await padType(page, '1');
   await page.reload();
-  await page.waitForSelector('#sheet .box');
+  await drillShown(page, 'レベル2');
   check(await currentBox(page) === '2', `after the reload the pad is in box ${await currentBox(page)}`);
   await tap(page, '#pad [data-key="Backspace"]');
   await padEnter(page, product(level2[2]));

@@ -30,6 +30,8 @@ try {
 }
 const wd = webkit.session;
 const data = fs.mkdtempSync(path.join(os.tmpdir(), 'quorin-webkit-data-'));
+// Tablets sign in only names on the class list.
+fs.writeFileSync(path.join(data, 'Quorin.ini'), `Name;Novice;Intermediate;Expert;Challenge\r\n${PUPIL};0;0;0;0\r\n`);
 let server;
 try {
   server = await startServer(program, [

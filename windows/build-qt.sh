@@ -145,6 +145,25 @@ fetch_source() {
   rm -rf "$dir" && mv "$dir.tmp/$package" "$dir" && rm -rf "$dir.tmp"
 }
 
+# unpack_orig PACKAGE VERSION DIR: where a source package's Debian part cannot be fetched but its
+# upstream tarball was, that tarball alone, unpacked into DIR once its SHA-256 matches the one the
+# package's .dsc lists. Debian's patches are then missing; DIR/.quorin-orig-only says so.
+unpack_orig() {
+  local package=$1 version=${2#*:} dir=$3
+  local dsc=$cache/download/${package}_${version}.dsc orig line sum
+  [ -f "$dsc" ] || return 1
+  line=$(sed -n '/^Checksums-Sha256:/,/^[^ ]/p' "$dsc" | grep -E " ${package}_[^ ]*\.orig\.tar\.[a-z0-9]+$" | head -1)
+  [ -n "$line" ] || return 1
+  sum=$(awk '{print $1}' <<<"$line"); orig=$cache/download/$(awk '{print $3}' <<<"$line")
+  [ -f "$orig" ] && [ "$(sha256sum "$orig" | awk '{print $1}')" = "$sum" ] || {
+    say "the upstream tarball of $package $version is missing or does not match its .dsc"; return 1; }
+  say "Debian's part of $package $version cannot be fetched: building its upstream tarball, checked against the .dsc"
+  rm -rf "$dir.tmp" && mkdir -p "$dir.tmp" && tar -xf "$orig" -C "$dir.tmp" || return 1
+  local top; top=$(find "$dir.tmp" -mindepth 1 -maxdepth 1 -type d | head -1)
+  [ -n "$top" ] || return 1
+  rm -rf "$dir" && mv "$top" "$dir" && rm -rf "$dir.tmp" && touch "$dir/.quorin-orig-only"
+}
+
 # unpack_tarball NAME DIR: the upstream tarball NAME from the tarball folder, its SHA-256
 # checked, unpacked into DIR. Returns non-zero where it is missing or refused.
 unpack_tarball() {
@@ -297,10 +316,13 @@ build_qrencode() {
   qr_version=$(apt-cache "${apt_options[@]}" showsrc qrencode 2>/dev/null |
                sed -n 's/^Version: //p' | sort -V | tail -1)
   [ -n "$qr_version" ] || { say "Debian has no source package qrencode"; return 1; }
-  local qr_src=$cache/qrencode-$qr_version
+  local qr_src=$cache/qrencode-$qr_version qr_from="the Debian source package qrencode $qr_version (with Debian's patches)"
   if [ ! -f "$qr_src/qrencode.h" ]; then
-    fetch_source qrencode "$qr_version" "$qr_src" || return 1
+    fetch_source qrencode "$qr_version" "$qr_src" || unpack_orig qrencode "$qr_version" "$qr_src" ||
+      return 1
   fi
+  [ -f "$qr_src/.quorin-orig-only" ] &&
+    qr_from="the upstream tarball of the Debian source package qrencode $qr_version (without Debian's packaging, which could not be fetched)"
   local qr_build=$cache/build-qrencode
   rm -rf "$qr_build" && mkdir -p "$qr_build"
   say "building libqrencode $qr_version for Windows in $qr_build"
@@ -314,7 +336,7 @@ build_qrencode() {
   cp "$qr_src/COPYING" "$prefix/licenses/LGPL-2.1-or-later.txt"
   cat >"$prefix/licenses/qrencode-source.txt" <<NOTE
 libqrencode, used under the GNU LGPL version 2.1 or later (LGPL-2.1-or-later.txt).
-Built from the Debian source package qrencode $qr_version (with Debian's patches)
+Built from $qr_from
 with MinGW-w64 (x86_64-w64-mingw32, posix threads) and these CMake options:
 ${qrencode_options[*]}
 

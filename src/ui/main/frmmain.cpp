@@ -48,6 +48,14 @@ QString mainWindowCaption() {
 
 namespace {
 
+// The name beside the tabs asks for no more room than it is given: the tab widget leaves the
+// tabs what the corner's size hint does not ask for, and a long name must not cut a tab.
+class CornerLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    QSize sizeHint() const override { return {minimumWidth(), QLabel::sizeHint().height()}; }
+};
+
 constexpr int kOuterWidthTwips = 12465;
 constexpr int kOuterHeightTwips = 9255;
 constexpr int kClientWidthTwips = 12375;
@@ -92,7 +100,7 @@ frmMain::frmMain(Classroom &classroom, QWidget *parent)
     m_tabs->setUsesScrollButtons(false);
     row->addWidget(m_tabs, 1);
     // Whose turn it is, on every page: beside the tabs, outside every page's own controls.
-    m_pupilShown = new QLabel(m_tabs);
+    m_pupilShown = new CornerLabel(m_tabs);
     nameControl(m_pupilShown, QStringLiteral("QuorinPupilShownLabel"));
     m_pupilShown->setTextFormat(Qt::PlainText);
     m_pupilShown->setFont(designFont(11, true));
@@ -430,14 +438,14 @@ void frmMain::buildSignInPage(QWidget *page) {
     // The signed-in pupil's own practice of weak facts and map of the facts.
     m_weakCommand = new QPushButton(QStringLiteral("にがて れんしゅう (Alt+6)"), page);
     nameControl(m_weakCommand, QStringLiteral("QuorinWeakFactsCommand"));
-    placeOnTabPage(m_weakCommand, 3720, 7920, 2940, 495);
+    placeOnTabPage(m_weakCommand, 3150, 7920, 3300, 495);
     m_mapCommand = new QPushButton(QStringLiteral("わたしの 九九 (Alt+7)"), page);
     nameControl(m_mapCommand, QStringLiteral("QuorinFactMapCommand"));
-    placeOnTabPage(m_mapCommand, 6780, 7920, 2520, 495);
+    placeOnTabPage(m_mapCommand, 6570, 7920, 2790, 495);
     // 九九けんてい: the check of a row and the pupil's card.
     m_checkCommand = new QPushButton(QStringLiteral("九九けんてい (Alt+8)"), page);
     nameControl(m_checkCommand, QStringLiteral("QuorinKenteiCommand"));
-    placeOnTabPage(m_checkCommand, 360, 7920, 3240, 495);
+    placeOnTabPage(m_checkCommand, 360, 7920, 2670, 495);
     for (auto [button, key] :
          {std::pair{m_weakCommand, Qt::Key_6}, std::pair{m_mapCommand, Qt::Key_7},
           std::pair{m_checkCommand, Qt::Key_8}}) {
@@ -451,7 +459,7 @@ void frmMain::buildSignInPage(QWidget *page) {
 
     m_finCommand = new QPushButton(QStringLiteral("ミルトーネの終了"), page);
     nameControl(m_finCommand, QStringLiteral("QuorinFinCommand"));
-    placeOnTabPage(m_finCommand, 9360, 7920, 2415, 495);
+    placeOnTabPage(m_finCommand, 9480, 7920, 2295, 495);
 
     // Says why a name was not taken; empty until then.
     m_iniMessage = new QLabel(page);

@@ -129,7 +129,7 @@ windows: windows-deps
 windows-test-deps:
 	$(call install_missing,$(WINDOWS_TEST_PACKAGES))
 
-windows-test: windows windows-test-deps
+windows-test: windows windows-test-deps web-deps
 	windows/test.sh $(WINDOWS_DIR)
 
 format:

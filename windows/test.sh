@@ -166,6 +166,47 @@ settings=$(wine_ja reg query 'HKCU\Software\ミルト　ーネ' /s 2>/dev/null |
 grep -q MainLeft <<<"$settings" || fail "no window position in the settings: $settings"
 say "closed; window position kept in the settings"
 
+# 3b. The class server of the installed program, tried by a tablet: Linux's Chromium on
+# 127.0.0.1 against quorin.exe --serve under Wine signs a pupil in and grades レベル1 (the web
+# journey, which then reads the roster and the answer log from the class folder); then the
+# tablet window of the program, opened from its menu with a tablet signed in, for a look.
+if [ -f "$installed/quorin_classserver.dll" ]; then
+  web=$here/../tests/web
+  [ -d "$web/node_modules/puppeteer-core" ] || fail "no node modules in tests/web (make web-deps)"
+  wrapper=$tmp/quorin-wine
+  printf '#!/bin/sh\nexec env LANG=ja_JP.UTF-8 /usr/lib/wine/wine64 %q "$@"\n' \
+    "$installed/quorin.exe" >"$wrapper"
+  chmod +x "$wrapper"
+  say "class server under Wine: the pupil's journey in Chromium"
+  node "$web/journey.mjs" "$wrapper" || fail "the journey against the Windows server"
+  room=$tmp/share/たんまつ
+  mkdir "$room"
+  printf 'Name;Novice;Intermediate;Expert;Challenge\r\nhana;0;0;0;0\r\n' >"$room/Quorin.ini"
+  # The address this folder keeps (class code and port), which the window takes up again.
+  url=$(node "$web/tablet.mjs" serve "$wrapper" '\\kyoshitsu\quorin\たんまつ' | tail -1)
+  [[ $url == http://127.0.0.1:*/c/*/ ]] || fail "no address from --serve: $url"
+  wine_ja "$installed/quorin.exe" --data-folder '\\kyoshitsu\quorin\たんまつ' \
+    >"$build/quorin-room.log" 2>&1 &
+  program=$!
+  main=$(timeout 120 xdotool search --sync --onlyvisible --name 'ミルト' | head -1) ||
+    fail "no window within two minutes"
+  sleep 3
+  xdotool windowactivate --sync "$main" key --clearmodifiers alt+t s
+  room_window=$(timeout 60 xdotool search --sync --onlyvisible --name 'タブレットの教室' | head -1) ||
+    fail "the tablet window did not open from the menu"
+  node "$web/tablet.mjs" address "$url" hana >"$tmp/tablet.log" 2>&1 &
+  tablet=$!
+  for _ in $(seq 120); do grep -q 'signed in' "$tmp/tablet.log" && break; sleep 0.5; done
+  grep -q 'signed in' "$tmp/tablet.log" || fail "the tablet did not sign in: $(cat "$tmp/tablet.log")"
+  sleep 4 # the window's next look at its tablets
+  import -window "$room_window" "$shots/tablet-window.png"
+  kill "$tablet" 2>/dev/null || true
+  say "tablet window with a tablet signed in: $shots/tablet-window.png"
+  wine_ja taskkill /IM quorin.exe >/dev/null 2>&1 || true
+  for _ in $(seq 60); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
+  kill -0 "$program" 2>/dev/null && fail "the program did not close on WM_CLOSE"
+fi
+
 # 4. The uninstaller.
 wine_ja "$installed/uninstall.exe" /S >/dev/null 2>&1 || fail "uninstaller exit status"
 wait_gone "$installed/quorin.exe" || fail "uninstall left quorin.exe"

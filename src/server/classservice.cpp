@@ -420,7 +420,7 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
     if (tablet->pupil.isEmpty())
         return error(403, QStringLiteral("signin"));
     if (verb == QLatin1String("checkrows"))
-        return checkRows(*tablet);
+        return checkRows();
     if (verb == QLatin1String("check"))
         return startCheck(*tablet, request);
     if (verb == QLatin1String("checkanswer"))
@@ -803,8 +803,7 @@ ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request)
 
 // ---- 九九けんてい ------------------------------------------------------------------------
 
-ServiceReply ClassService::checkRows(Tablet &tablet) {
-    Q_UNUSED(tablet);
+ServiceReply ClassService::checkRows() {
     const quint16 taught = m_classroom.taughtRows();
     QJsonArray rows;
     for (int row = 1; row <= 9; ++row)
@@ -871,8 +870,11 @@ ServiceReply ClassService::checkAnswer(Tablet &tablet, const QJsonObject &reques
     // Said in order, each answer is followed by its reading; a slip is told its reading too.
     if (set->check.way() != CheckWay::Mixed || !last.right)
         reply.insert(QStringLiteral("reading"), kukuReading(last.a, last.b));
+    // The card once the check is over, when the logs can be read in time (else the page asks
+    // for it).
     if (outcome != KukuCheck::Outcome::Running)
-        reply.insert(QStringLiteral("card"), cardJson(m_classroom.kukuCard()));
+        if (const std::optional<KukuCard> read = m_classroom.kukuCard(kFactsBudgetMs))
+            reply.insert(QStringLiteral("card"), cardJson(*read));
     const QByteArray bytes = json(reply);
     set->replies.insert(*index, bytes);
     return {200, "application/json", bytes};
@@ -881,7 +883,13 @@ ServiceReply ClassService::checkAnswer(Tablet &tablet, const QJsonObject &reques
 ServiceReply ClassService::card(Tablet &tablet) {
     if (!resume(tablet))
         return error(403, QStringLiteral("signin"));
-    return ok(cardJson(m_classroom.kukuCard()));
+    // As the fact map: the logs are read a slice at a time, and the page asks again meanwhile.
+    const std::optional<KukuCard> read = m_classroom.kukuCard(kFactsBudgetMs);
+    if (!read) {
+        readFactsAhead();
+        return error(429, QStringLiteral("slow"));
+    }
+    return ok(cardJson(*read));
 }
 
 QList<TabletView> ClassService::tablets() const {

@@ -146,7 +146,7 @@ private:
     ServiceReply answer(Tablet &tablet, const QJsonObject &request);
     ServiceReply facts(Tablet &tablet);
     ServiceReply fullMarks(Tablet &tablet, const QJsonObject &request);
-    ServiceReply checkRows(Tablet &tablet);
+    ServiceReply checkRows();
     ServiceReply startCheck(Tablet &tablet, const QJsonObject &request);
     ServiceReply checkAnswer(Tablet &tablet, const QJsonObject &request);
     ServiceReply card(Tablet &tablet);

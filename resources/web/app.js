@@ -124,8 +124,10 @@
       screen.hidden = screen.id !== 'screen-' + name;
     shown = name;
     $('home-button').hidden = !session || name === 'home' || name === 'signin';
+    $('home-button').disabled = false;
     $('pupil-name').textContent = session ? session.pupil + ' さん' : '';
     if (name !== 'drill') stopClock();
+    if (name !== 'check') stopCheckClock();
     window.scrollTo(0, 0);
     // The screen's first control takes the focus, so that a keyboard or a screen reader
     // starts there and not at the top of the page (a drill then puts it in the box in hand).
@@ -252,6 +254,7 @@
     showError('');
     if (!L.takesUp(drill, activity)) leaveSet();
     if (activity === 'facts') return showFacts();
+    if (activity === 'kentei') return showKentei();
     if (activity === 'fullmarks') return showFullmarks('novice', 'home');
     if (activity === 'practice') return showRows();
     if (L.takesUp(drill, activity)) return openDrill();
@@ -554,6 +557,235 @@
     $('clock').hidden = true;
   }
 
+  // ---- 九九けんてい ------------------------------------------------------------------------
+  // The pupil picks a row the class has learned and a way; the nine questions come one at a
+  // time, each answer is graded and logged by the program at once, and the program says when
+  // the check is over and how. The card is the program's, read from the logs.
+
+  const WAYS = { up: 'あがり', down: 'さがり', mixed: 'ばらばら' };
+  const kentei = { rows: [], limits: {}, row: 0, way: 'up' };
+  let check = null; // { set, row, way, order, limitMs, index, typed, readyAt, doneMs, pending, over }
+  let checkTimer = 0;
+
+  // A number and its unit never part at a line's end.
+  const seconds = (ms) => (ms / 1000).toFixed(1) + '\u00a0びょう';
+
+  async function showKentei() {
+    check = null;
+    try {
+      const reply = await post('checkrows', {});
+      kentei.rows = (Array.isArray(reply.rows) ? reply.rows : []).filter((r) => Number.isInteger(r) && r >= 1 && r <= 9);
+      kentei.limits = reply.limits && typeof reply.limits === 'object' ? reply.limits : {};
+      if (!kentei.rows.includes(kentei.row)) kentei.row = kentei.rows[0] || 0;
+      const list = $('kentei-rows');
+      list.textContent = '';
+      for (const r of kentei.rows) {
+        const button = document.createElement('button');
+        button.type = 'button';
+        button.className = 'big';
+        button.dataset.row = String(r);
+        button.textContent = r + 'のだん';
+        button.addEventListener('click', () => { kentei.row = r; renderKentei(); });
+        list.appendChild(button);
+      }
+      $('kentei-none').hidden = kentei.rows.length > 0;
+      show('kentei');
+      renderKentei();
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  function renderKentei() {
+    for (const b of $('kentei-rows').children) b.setAttribute('aria-pressed', String(Number(b.dataset.row) === kentei.row));
+    for (const b of $('kentei-ways').children) b.setAttribute('aria-pressed', String(b.dataset.way === kentei.way));
+    const ms = Number(kentei.limits[kentei.way]) || 0;
+    $('kentei-limit').textContent = !kentei.row ? ''
+      : kentei.row + 'のだん ' + WAYS[kentei.way] + '：' + (ms ? ms / 1000 + ' びょう いないで 9もん' : '9もん');
+    $('kentei-start').disabled = !kentei.row;
+  }
+
+  async function startCheck(row, way) {
+    if (!row || (check && check.pending)) return;
+    showError('');
+    try {
+      const reply = await post('check', { row, way });
+      check = {
+        set: String(reply.set), row: Number(reply.row), way: WAYS[reply.way] ? reply.way : way,
+        order: Array.isArray(reply.order) ? reply.order.map(Number) : [], limitMs: Number(reply.limitMs) || 0,
+        index: 0, typed: '', readyAt: 0, doneMs: 0, pending: false, over: false,
+      };
+      show('check');
+      $('check-title').textContent = check.row + 'のだん ' + WAYS[check.way];
+      $('check-reading').textContent = '';
+      askCheck();
+      startCheckClock();
+    } catch (e) {
+      await refused(e);
+    }
+  }
+
+  // The question in hand: its time runs from now.
+  function askCheck() {
+    const c = check;
+    c.typed = '';
+    c.readyAt = Date.now();
+    const b = c.order[c.index];
+    $('check-question').textContent = c.row + ' × ' + b + ' =';
+    $('check-box').setAttribute('aria-label', c.row + ' かける ' + b);
+    $('check-count').textContent = (c.index + 1) + ' / 9';
+    renderCheck();
+    $('check-box').focus({ preventScroll: true });
+  }
+
+  function renderCheck() {
+    const c = check;
+    if (!c) return;
+    $('check-box').value = c.typed;
+    $('check-pad').classList.toggle('off', c.over);
+    $('home-button').disabled = c.pending;
+  }
+
+  function checkPress(key) {
+    const c = check;
+    if (!c || c.over || c.pending) return;
+    if (key === 'Enter') {
+      if (filled(c.typed)) sendCheckAnswer();
+      return;
+    }
+    const changed = L.typed(c.typed, key);
+    if (changed === null) return;
+    c.typed = changed;
+    renderCheck();
+  }
+
+  async function sendCheckAnswer() {
+    const c = check;
+    const ms = L.told(Date.now() - c.readyAt);
+    const b = c.order[c.index];
+    c.pending = true;
+    renderCheck();
+    let reply;
+    try {
+      reply = await post('checkanswer', { set: c.set, index: c.index, given: Number(c.typed), ms });
+    } catch (e) {
+      c.pending = false;
+      if (check !== c) return;
+      check = null;
+      if (e instanceof Refused && (e.code === 'set' || e.code === 'order')) {
+        showError(e.text);
+        return showKentei();
+      }
+      return refused(e);
+    }
+    c.pending = false;
+    if (check !== c || shown !== 'check') return;
+    c.doneMs = Number(reply.totalMs) >= 0 ? Number(reply.totalMs) : c.doneMs + (ms || 0);
+    const fact = c.row + ' × ' + b + ' = ' + reply.product;
+    $('check-reading').textContent = reply.reading ? fact + '　' + reply.reading : '';
+    if (reply.outcome === 'next') {
+      c.index += 1;
+      say(reply.reading || 'せいかい');
+      askCheck();
+      return;
+    }
+    c.over = true;
+    stopCheckClock();
+    renderCheck();
+    let words;
+    if (reply.outcome === 'passed') {
+      words = 'ごうかく！ ' + c.row + 'のだん ' + WAYS[c.way] + '、' + seconds(c.doneMs) + '。';
+    } else if (reply.outcome === 'slow') {
+      words = 'ぜんぶ せいかい！ ' + seconds(c.doneMs) + '。\nつぎは ' + seconds(c.limitMs).replace('.0', '') + ' いないを めざそう。';
+    } else {
+      words = 'おしい！ ' + c.row + ' × ' + b + ' は ' + reply.product
+        + (reply.reading ? '（' + reply.reading + '）' : '') + '。\nもういちど やってみよう。';
+    }
+    showCard(reply.card, { words, kind: reply.outcome });
+  }
+
+  function startCheckClock() {
+    stopCheckClock();
+    const tick = () => {
+      const c = check;
+      if (!c) return;
+      const ms = c.doneMs + (c.over || c.pending ? 0 : Date.now() - c.readyAt);
+      $('check-clock').textContent = seconds(ms) + (c.limitMs ? ' / ' + seconds(c.limitMs).replace('.0', '') : '');
+    };
+    tick();
+    checkTimer = setInterval(tick, 100);
+  }
+
+  function stopCheckClock() {
+    clearInterval(checkTimer);
+    checkTimer = 0;
+  }
+
+  // The card: a row of the table per line, a column per way; the pupil's own pass and the
+  // teacher's stamp are drawn apart. `result` is what the check just ended says.
+  async function showCard(card, result) {
+    let reply = card;
+    try {
+      if (!reply || !Array.isArray(reply.cells)) reply = await post('card', {});
+    } catch (e) {
+      return refused(e);
+    }
+    const cells = Array.isArray(reply.cells) ? reply.cells : [];
+    const passedRows = Array.isArray(reply.passedRows) ? reply.passedRows : [];
+    const day = (text) => {
+      const m = /^\d{4}-(\d{2})-(\d{2})$/.exec(String(text || ''));
+      return m ? Number(m[1]) + '/' + Number(m[2]) : '';
+    };
+    const table = $('card-table');
+    table.textContent = '';
+    const head = table.createTHead().insertRow();
+    for (const title of ['', WAYS.up, WAYS.down, WAYS.mixed, 'ごうかく']) {
+      const th = document.createElement('th');
+      th.textContent = title;
+      head.appendChild(th);
+    }
+    const body = table.createTBody();
+    for (let r = 1; r <= 9; ++r) {
+      const tr = body.insertRow();
+      const th = document.createElement('th');
+      th.textContent = r + 'のだん';
+      tr.appendChild(th);
+      for (const way of ['up', 'down', 'mixed']) {
+        const cell = cells.find((c) => c.row === r && c.way === way) || {};
+        const td = tr.insertCell();
+        td.dataset.row = String(r);
+        td.dataset.way = way;
+        const own = day(cell.passed);
+        const teacher = day(cell.stamped);
+        if (own || teacher) {
+          td.className = own ? 'own' : 'teacher';
+          const stamp = document.createElement('span');
+          stamp.className = 'stamp ' + td.className;
+          stamp.textContent = own ? '◎' : '先生';
+          const date = document.createElement('span');
+          date.className = 'day';
+          date.textContent = own || teacher;
+          td.append(stamp, ' ', date);
+        }
+      }
+      const done = tr.insertCell();
+      done.className = 'done';
+      if (passedRows.includes(r)) {
+        const mark = document.createElement('span');
+        mark.className = 'goukaku';
+        mark.textContent = 'ごうかく';
+        done.appendChild(mark);
+      }
+    }
+    const banner = $('card-result');
+    banner.hidden = !result;
+    banner.textContent = result ? result.words : '';
+    banner.className = 'card-result ' + (result ? result.kind : '');
+    $('card-again').hidden = !result;
+    show('card');
+    if (result) say(result.words);
+  }
+
   // ---- the fact map and the full-mark names ----------------------------------------------
 
   const STATES = {
@@ -648,6 +880,12 @@
   for (const tab of document.querySelectorAll('#fullmarks-tabs button'))
     tab.addEventListener('click', () => showFullmarks(tab.dataset.activity, fullmarksBack));
   $('grade-button').addEventListener('click', sendGrade);
+  for (const b of $('kentei-ways').children)
+    b.addEventListener('click', () => { kentei.way = b.dataset.way; renderKentei(); });
+  $('kentei-start').addEventListener('click', () => startCheck(kentei.row, kentei.way));
+  $('kentei-card').addEventListener('click', () => showCard(null, null));
+  $('card-again').addEventListener('click', () => startCheck(kentei.row, kentei.way));
+  $('card-back').addEventListener('click', showKentei);
   $('again-button').addEventListener('click', () => {
     if (drill && !drill.pending) {
       leaveSet();
@@ -658,19 +896,20 @@
     if (drill) showFullmarks(drill.activity, 'drill');
   });
 
-  const pad = $('pad');
-  // The pad's keys must not take the focus from the answer box.
-  pad.addEventListener('mousedown', (event) => event.preventDefault());
-  for (const key of pad.querySelectorAll('button'))
-    key.addEventListener('click', () => press(key.dataset.key));
+  // The pads' keys must not take the focus from the answer box.
+  for (const [pad, onKey] of [[$('pad'), press], [$('check-pad'), checkPress]]) {
+    pad.addEventListener('mousedown', (event) => event.preventDefault());
+    for (const key of pad.querySelectorAll('button'))
+      key.addEventListener('click', () => onKey(key.dataset.key));
+  }
 
   document.addEventListener('keydown', (event) => {
-    if (shown !== 'drill' || event.altKey || event.ctrlKey || event.metaKey) return;
+    if ((shown !== 'drill' && shown !== 'check') || event.altKey || event.ctrlKey || event.metaKey) return;
     const key = event.key;
     if (L.padKey(key)) {
       if (event.target instanceof HTMLButtonElement && key === 'Enter') return;
       event.preventDefault();
-      press(key);
+      (shown === 'drill' ? press : checkPress)(key);
     }
   });
 

@@ -804,11 +804,12 @@ KukuCheck::Outcome Classroom::answerCheck(KukuCheck &check, int given, int ms) {
     return outcome;
 }
 
-KukuCard Classroom::kukuCard() {
+std::optional<KukuCard> Classroom::kukuCard(int budgetMs) {
     if (m_pupilName.isEmpty())
-        return {};
+        return KukuCard{};
     writeKeptAnswers();
-    m_facts.update(m_state.DataFolder);
+    if (!m_facts.update(m_state.DataFolder, budgetMs))
+        return std::nullopt;
     return m_facts.card(m_pupilName, checkLimitsMs());
 }
 

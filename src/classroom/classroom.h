@@ -208,7 +208,10 @@ public:
     KukuCheck::Outcome answerCheck(KukuCheck &check, int given, int ms);
     // The signed-in pupil's card, read from every computer's log (only what was appended
     // since the last look is read).
-    KukuCard kukuCard();
+    KukuCard kukuCard() { return *kukuCard(-1); }
+    // The same reading the logs for about `budgetMs` at most (< 0: until done): nothing when
+    // they could not be read up to date within it (the next call reads on).
+    std::optional<KukuCard> kukuCard(int budgetMs);
     // The teacher's stamp on the signed-in pupil's card (the desktop asks for the PIN
     // first); false when nobody is signed in or the row is out of range.
     bool stampCheck(int row, CheckWay way);

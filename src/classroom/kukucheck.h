@@ -45,6 +45,8 @@ public:
     // The question being asked (0..8) or, once over, the last one asked.
     int index() const { return m_index; }
     int multiplier() const { return m_order.value(m_index); }
+    // The nine multipliers in the order asked.
+    const QList<int> &order() const { return m_order; }
     Outcome outcome() const { return m_outcome; }
     bool running() const { return m_outcome == Outcome::Running && m_order.size() == 9; }
     // The time of the answers so far: each from the moment its question could be answered.

@@ -1,6 +1,7 @@
 #include "server/classservice.h"
 
 #include "classroom/factstate.h"
+#include "classroom/kukucheck.h"
 #include "core/shuffle.h"
 #include "records/streakrecord.h"
 
@@ -150,6 +151,49 @@ const char *stateWord(FactState state) {
     return "new";
 }
 
+// The check's ways as the protocol names them, in CheckWay's order.
+const char *const kWayNames[kCheckWays] = {"up", "down", "mixed"};
+
+std::optional<CheckWay> wayNamed(const QJsonValue &name) {
+    for (int i = 0; i < kCheckWays; ++i)
+        if (name.toString() == QLatin1String(kWayNames[i]))
+            return CheckWay(i);
+    return std::nullopt;
+}
+
+const char *outcomeWord(KukuCheck::Outcome outcome) {
+    switch (outcome) {
+    case KukuCheck::Outcome::Running:
+        return "next";
+    case KukuCheck::Outcome::Passed:
+        return "passed";
+    case KukuCheck::Outcome::Wrong:
+        return "wrong";
+    case KukuCheck::Outcome::TooSlow:
+        break;
+    }
+    return "slow";
+}
+
+QJsonObject cardJson(const KukuCard &card) {
+    const auto day = [](const QDate &d) {
+        return d.isValid() ? d.toString(Qt::ISODate) : QString();
+    };
+    QJsonArray cells, passedRows;
+    for (int row = 1; row <= 9; ++row) {
+        for (int way = 0; way < kCheckWays; ++way) {
+            const CardCell &cell = card.cell(row, CheckWay(way));
+            cells.append(QJsonObject{{QStringLiteral("row"), row},
+                                     {QStringLiteral("way"), QLatin1String(kWayNames[way])},
+                                     {QStringLiteral("passed"), day(cell.passed)},
+                                     {QStringLiteral("stamped"), day(cell.stamped)}});
+        }
+        if (card.rowPassed(row))
+            passedRows.append(row);
+    }
+    return {{QStringLiteral("cells"), cells}, {QStringLiteral("passedRows"), passedRows}};
+}
+
 } // namespace
 
 QString serviceErrorText(const QString &code) {
@@ -167,6 +211,8 @@ QString serviceErrorText(const QString &code) {
         {QStringLiteral("failed"), QStringLiteral("いま きろくが できません。先生に しらせてね。")},
         {QStringLiteral("missing"),
          QStringLiteral("この アドレスは つかえません。先生に きいてね。")},
+        {QStringLiteral("untaught"),
+         QStringLiteral("この だんは まだ けんてい できません。ほかの だんを えらんでね。")},
         {QStringLiteral("gone"),
          QStringLiteral("この コードは もう つかえません。先生の あたらしい コードを "
                         "よみとってね。")},
@@ -189,6 +235,15 @@ struct ClassService::DealtSet {
     QHash<QString, QByteArray> replies;
 };
 
+// A check under way on a tablet: the classroom's check, the answers it was given (from which
+// it is taken up again after a restart) and the reply given to each question.
+struct ClassService::CheckSet {
+    QString id;
+    KukuCheck check;
+    QList<QPair<int, int>> answers; // given and ms, in the order answered
+    QHash<int, QByteArray> replies; // by question index
+};
+
 struct ClassService::Tablet {
     QString token;
     QString name;
@@ -197,6 +252,7 @@ struct ClassService::Tablet {
     PupilRuns runs;
     qint64 lastSeenMs = 0;
     std::shared_ptr<DealtSet> sets[kKinds];
+    std::shared_ptr<CheckSet> check;
 };
 
 // The page's files (resources/web.qrc) are compiled into this static library, whose resources
@@ -343,7 +399,8 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
             names.append(row[0]);
         return ok({{QStringLiteral("names"), names}});
     }
-    if (verb != QLatin1String("facts") && verb != QLatin1String("fullmarks"))
+    if (verb != QLatin1String("facts") && verb != QLatin1String("fullmarks") &&
+        verb != QLatin1String("card") && verb != QLatin1String("checkrows"))
         m_stateChanged = true;
     if (verb == QLatin1String("signin"))
         return signIn(*tablet, request);
@@ -351,15 +408,25 @@ ServiceReply ClassService::api(const QString &verb, const QByteArray &body, cons
         tablet->pupil.clear();
         for (auto &set : tablet->sets)
             set.reset();
+        tablet->check.reset();
         Q_EMIT tabletsChanged();
         return ok({});
     }
-    if (verb != QLatin1String("deal") && verb != QLatin1String("grade") &&
-        verb != QLatin1String("answer") && verb != QLatin1String("facts") &&
-        verb != QLatin1String("fullmarks") && verb != QLatin1String("leave"))
+    static const QStringList pupilVerbs = {"deal",        "grade", "answer",    "facts",
+                                           "fullmarks",   "leave", "checkrows", "check",
+                                           "checkanswer", "card"};
+    if (!pupilVerbs.contains(verb))
         return error(404, QStringLiteral("bad"));
     if (tablet->pupil.isEmpty())
         return error(403, QStringLiteral("signin"));
+    if (verb == QLatin1String("checkrows"))
+        return checkRows();
+    if (verb == QLatin1String("check"))
+        return startCheck(*tablet, request);
+    if (verb == QLatin1String("checkanswer"))
+        return checkAnswer(*tablet, request);
+    if (verb == QLatin1String("card"))
+        return card(*tablet);
     if (verb == QLatin1String("deal"))
         return deal(*tablet, request);
     if (verb == QLatin1String("grade"))
@@ -453,6 +520,7 @@ ServiceReply ClassService::signIn(Tablet &tablet, const QJsonObject &request) {
     tablet.runs = {};
     for (auto &set : tablet.sets)
         set.reset();
+    tablet.check.reset();
     ApplicationState &state = m_classroom.state();
     QJsonObject messages;
     for (Activity activity : kAllActivities)
@@ -733,6 +801,97 @@ ServiceReply ClassService::fullMarks(Tablet &tablet, const QJsonObject &request)
     return ok({{QStringLiteral("names"), QJsonArray::fromStringList(names)}});
 }
 
+// ---- 九九けんてい ------------------------------------------------------------------------
+
+ServiceReply ClassService::checkRows() {
+    const quint16 taught = m_classroom.taughtRows();
+    QJsonArray rows;
+    for (int row = 1; row <= 9; ++row)
+        if (rowTaught(taught, row))
+            rows.append(row);
+    QJsonObject limits;
+    for (int way = 0; way < kCheckWays; ++way)
+        limits.insert(QLatin1String(kWayNames[way]), Classroom::checkLimitMs(CheckWay(way)));
+    return ok({{QStringLiteral("rows"), rows}, {QStringLiteral("limits"), limits}});
+}
+
+ServiceReply ClassService::startCheck(Tablet &tablet, const QJsonObject &request) {
+    const std::optional<int> row = wholeNumber(request.value(QStringLiteral("row")), 1, 9);
+    const std::optional<CheckWay> way = wayNamed(request.value(QStringLiteral("way")));
+    if (!row || !way)
+        return error(400, QStringLiteral("bad"));
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+    const std::optional<KukuCheck> check = m_classroom.startCheck(*row, *way);
+    if (!check)
+        return error(422, QStringLiteral("untaught"));
+    auto set = std::make_shared<CheckSet>();
+    set->id = QStringLiteral("k%1").arg(++m_setNumber);
+    set->check = *check;
+    tablet.check = set;
+    QJsonArray order;
+    for (int b : check->order())
+        order.append(b);
+    return ok({{QStringLiteral("set"), set->id},
+               {QStringLiteral("row"), *row},
+               {QStringLiteral("way"), QLatin1String(kWayNames[int(*way)])},
+               {QStringLiteral("order"), order},
+               {QStringLiteral("limitMs"), check->limitMs()}});
+}
+
+ServiceReply ClassService::checkAnswer(Tablet &tablet, const QJsonObject &request) {
+    const std::optional<int> index = wholeNumber(request.value(QStringLiteral("index")), 0, 8);
+    const std::optional<int> given =
+        wholeNumber(request.value(QStringLiteral("given")), 0, kMaxGiven);
+    const QJsonValue ms = request.value(QStringLiteral("ms"));
+    const std::optional<int> time = wholeNumber(ms, 0, kMaxReadMs);
+    if (!index || !given || (!time && !ms.isNull() && !ms.isUndefined()))
+        return error(400, QStringLiteral("bad"));
+    const std::shared_ptr<CheckSet> set = tablet.check;
+    if (!set || set->id != request.value(QStringLiteral("set")).toString())
+        return error(409, QStringLiteral("set"));
+    if (const auto sent = set->replies.constFind(*index); sent != set->replies.constEnd())
+        return {200, "application/json", *sent};
+    if (!set->check.running() || *index != set->check.index())
+        return error(409, QStringLiteral("order"));
+    if (*given == 0)
+        return error(422, QStringLiteral("incomplete"));
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+
+    // Graded and logged by the classroom, as a check typed at the desktop.
+    const KukuCheck::Outcome outcome = m_classroom.answerCheck(set->check, *given, timeTaken(time));
+    set->answers.append({*given, timeTaken(time)});
+    const FactAnswer &last = set->check.lastAnswer();
+    QJsonObject reply{{QStringLiteral("right"), last.right},
+                      {QStringLiteral("product"), last.a * last.b},
+                      {QStringLiteral("outcome"), QLatin1String(outcomeWord(outcome))},
+                      {QStringLiteral("totalMs"), set->check.totalMs()}};
+    // Said in order, each answer is followed by its reading; a slip is told its reading too.
+    if (set->check.way() != CheckWay::Mixed || !last.right)
+        reply.insert(QStringLiteral("reading"), kukuReading(last.a, last.b));
+    // The card once the check is over, when the logs can be read in time (else the page asks
+    // for it).
+    if (outcome != KukuCheck::Outcome::Running)
+        if (const std::optional<KukuCard> read = m_classroom.kukuCard(kFactsBudgetMs))
+            reply.insert(QStringLiteral("card"), cardJson(*read));
+    const QByteArray bytes = json(reply);
+    set->replies.insert(*index, bytes);
+    return {200, "application/json", bytes};
+}
+
+ServiceReply ClassService::card(Tablet &tablet) {
+    if (!resume(tablet))
+        return error(403, QStringLiteral("signin"));
+    // As the fact map: the logs are read a slice at a time, and the page asks again meanwhile.
+    const std::optional<KukuCard> read = m_classroom.kukuCard(kFactsBudgetMs);
+    if (!read) {
+        readFactsAhead();
+        return error(429, QStringLiteral("slow"));
+    }
+    return ok(cardJson(*read));
+}
+
 QList<TabletView> ClassService::tablets() const {
     QList<TabletView> views;
     const qint64 at = now();
@@ -796,17 +955,74 @@ QByteArray ClassService::savedState() const {
                                     {QStringLiteral("left"), set->left},
                                     {QStringLiteral("replies"), replies}});
         }
-        tablets.append(QJsonObject{{QStringLiteral("token"), tablet->token},
-                                   {QStringLiteral("name"), tablet->name},
-                                   {QStringLiteral("pupil"), tablet->pupil},
-                                   {QStringLiteral("current"), current},
-                                   {QStringLiteral("firstAttempt"), first},
-                                   {QStringLiteral("sets"), sets}});
+        QJsonObject saved{
+            {QStringLiteral("token"), tablet->token}, {QStringLiteral("name"), tablet->name},
+            {QStringLiteral("pupil"), tablet->pupil}, {QStringLiteral("current"), current},
+            {QStringLiteral("firstAttempt"), first},  {QStringLiteral("sets"), sets}};
+        if (const auto &check = tablet->check) {
+            QJsonArray order, answers;
+            for (int b : check->check.order())
+                order.append(b);
+            for (const auto &[given, ms] : check->answers)
+                answers.append(QJsonArray{given, ms});
+            QJsonObject replies;
+            for (auto it = check->replies.cbegin(); it != check->replies.cend(); ++it)
+                replies.insert(QString::number(it.key()), QString::fromUtf8(*it));
+            saved.insert(QStringLiteral("check"),
+                         QJsonObject{{QStringLiteral("id"), check->id},
+                                     {QStringLiteral("row"), check->check.row()},
+                                     {QStringLiteral("way"), int(check->check.way())},
+                                     {QStringLiteral("limitMs"), check->check.limitMs()},
+                                     {QStringLiteral("order"), order},
+                                     {QStringLiteral("answers"), answers},
+                                     {QStringLiteral("replies"), replies}});
+        }
+        tablets.append(saved);
     }
     return json({{QStringLiteral("code"), m_code},
                  {QStringLiteral("tabletNumber"), m_tabletNumber},
                  {QStringLiteral("setNumber"), m_setNumber},
                  {QStringLiteral("tablets"), tablets}});
+}
+
+// A tablet's check as savedState() kept it: the check is asked again from its start and given
+// the answers it had (nothing is logged again). Null when the object is no such check.
+std::shared_ptr<ClassService::CheckSet> ClassService::restoredCheck(const QJsonObject &saved) {
+    const std::optional<int> row = wholeNumber(saved.value(QStringLiteral("row")), 1, 9);
+    const std::optional<int> way =
+        wholeNumber(saved.value(QStringLiteral("way")), 0, kCheckWays - 1);
+    const std::optional<int> limit = wholeNumber(saved.value(QStringLiteral("limitMs")), 0, kMaxMs);
+    const QJsonArray order = saved.value(QStringLiteral("order")).toArray();
+    const QJsonArray answers = saved.value(QStringLiteral("answers")).toArray();
+    const QJsonObject replies = saved.value(QStringLiteral("replies")).toObject();
+    if (!row || !way || !limit || order.size() != 9 || answers.size() > 9 || replies.size() > 9)
+        return nullptr;
+    QList<int> multipliers;
+    int seen = 0;
+    for (const QJsonValue &b : order) {
+        const std::optional<int> n = wholeNumber(b, 1, 9);
+        if (!n || (seen & 1 << *n))
+            return nullptr;
+        seen |= 1 << *n;
+        multipliers.append(*n);
+    }
+    auto set = std::make_shared<CheckSet>();
+    set->id = saved.value(QStringLiteral("id")).toString().left(16);
+    set->check = KukuCheck(*row, CheckWay(*way), multipliers, *limit);
+    for (const QJsonValue &one : answers) {
+        const std::optional<int> given = wholeNumber(one.toArray().at(0), 1, kMaxGiven);
+        const std::optional<int> ms = wholeNumber(one.toArray().at(1), -1, kMaxMs);
+        if (!given || !ms || !set->check.running())
+            return nullptr;
+        set->check.answer(*given, *ms);
+        set->answers.append({*given, *ms});
+    }
+    for (auto it = replies.constBegin(); it != replies.constEnd(); ++it) {
+        const std::optional<int> index = wholeNumber(it.key().toInt(), 0, 8);
+        if (index && it.key() == QString::number(*index))
+            set->replies.insert(*index, it.value().toString().toUtf8());
+    }
+    return set;
 }
 
 bool ClassService::restoreState(const QByteArray &bytes) {
@@ -871,6 +1087,11 @@ bool ClassService::restoreState(const QByteArray &bytes) {
             for (auto it = replies.constBegin(); it != replies.constEnd(); ++it)
                 set->replies.insert(it.key().left(16), it.value().toString().toUtf8());
             tablet->sets[*kind] = set;
+        }
+        if (const QJsonValue check = t.value(QStringLiteral("check")); !check.isUndefined()) {
+            tablet->check = restoredCheck(check.toObject());
+            if (!tablet->check)
+                return false;
         }
         tablets.insert(tablet->token, tablet);
     }

@@ -21,11 +21,32 @@
 //   answer    {set, index, try, given, ms}     -> {right, product?, done, summary?}
 //   facts     {}                               -> {known, total, cells[{a,b,state}]}
 //   fullmarks {activity}                       -> {names}
+// 九九けんてい (the rules are the classroom model's, as at the desktop):
+//   checkrows  {}                               -> {rows, limits{up,down,mixed}}  the rows taught
+//                                                    (ascending) and this computer's limit of
+//                                                    each way in ms (0: none)
+//   check      {row, way}                       -> {set, row, way, order, limitMs}  a new check
+//                                                    of the signed-in pupil (way: up, down or
+//                                                    mixed; order: the nine multipliers as
+//                                                    asked); a row not taught is refused
+//                                                    ("untaught"). Nothing is logged until an
+//                                                    answer, so a check asked again only
+//                                                    replaces the one before.
+//   checkanswer {set, index, given, ms}          -> {right, product, reading?, outcome, totalMs,
+//                                                    card?}  the check's current question:
+//                                                    graded and logged at once; outcome is
+//                                                    next, passed, wrong or slow; reading for
+//                                                    あがり and さがり and after a wrong answer;
+//                                                    the card once the check is over
+//   card       {}                               -> {cells[{row, way, passed, stamped}],
+//                                                    passedRows}  the pupil's card from the
+//                                                    logs; days as "2026-12-08", "" when not
+// The teacher's stamp is given at the desktop only: no tablet request makes one.
 // An error is {code, error}: a word for the page and a text a pupil can read. A request to
 // another class code (an old QR code) gets 410 {code: "gone"}; the page's files are served
 // under any code, so that an old address shows the page telling the pupil to scan again. A request
-// sent again after a lost reply (same set and attempt, or index and try) gets the same reply and
-// changes nothing.
+// sent again after a lost reply (same set and attempt, or index and try; a check's answer by its
+// index) gets the same reply and changes nothing.
 
 #include "classroom/classroom.h"
 
@@ -112,6 +133,7 @@ Q_SIGNALS:
 
 private:
     struct DealtSet;
+    struct CheckSet;
     struct Tablet;
 
     ServiceReply api(const QString &verb, const QByteArray &body, const QByteArray &token,
@@ -124,6 +146,11 @@ private:
     ServiceReply answer(Tablet &tablet, const QJsonObject &request);
     ServiceReply facts(Tablet &tablet);
     ServiceReply fullMarks(Tablet &tablet, const QJsonObject &request);
+    ServiceReply checkRows();
+    ServiceReply startCheck(Tablet &tablet, const QJsonObject &request);
+    ServiceReply checkAnswer(Tablet &tablet, const QJsonObject &request);
+    ServiceReply card(Tablet &tablet);
+    static std::shared_ptr<CheckSet> restoredCheck(const QJsonObject &saved);
     // Makes the tablet's pupil the classroom's signed-in pupil for this request.
     bool resume(Tablet &tablet);
     void keepRuns(Tablet &tablet);

@@ -214,6 +214,36 @@ const SCREENS = [
     },
   },
   {
+    name: 'kentei', focus: '#kentei-rows button',
+    reach: async (page) => {
+      await tap(page, '#home-button');
+      await tapText(page, '九九けんてい', '#screen-home');
+      await page.waitForSelector('#screen-kentei:not([hidden]) #kentei-rows button');
+    },
+  },
+  {
+    // A check under way: one right answer, its reading shown.
+    name: 'check', focus: '#check-box',
+    reach: async (page) => {
+      await tapText(page, 'はじめる', '#screen-kentei');
+      await page.waitForSelector('#screen-check:not([hidden])');
+    },
+    finish: async (page) => {
+      const [a, b] = (await text(page, '#check-question')).match(/\d+/g).map(Number);
+      await page.keyboard.type(String(a * b));
+      await page.keyboard.press('Enter');
+      await page.waitForFunction(() => document.getElementById('check-reading').textContent !== '');
+    },
+  },
+  {
+    name: 'card', focus: '#card-again',
+    reach: async (page) => {
+      await page.keyboard.type('99'); // no product of the table
+      await page.keyboard.press('Enter');
+      await page.waitForSelector('#screen-card:not([hidden]) #card-table td');
+    },
+  },
+  {
     name: 'fullmarks', focus: '#fullmarks-tabs button',
     reach: async (page) => {
       await tap(page, '#home-button');

@@ -4,7 +4,8 @@
 // answers and the box in hand again, and grades the set to 100 points. At each step the focus
 // must stay in the answer box in hand (the pad's taps must not take it), the boxes must not
 // call up the on-screen keyboard, and the graded screen must fit a tablet held either way.
-// The roster and the answer log the server saved are then read from the data folder.
+// Then 九九けんてい's さがり by pad taps, and the card. The roster and the answer log the server
+// saved are then read from the data folder.
 //   node webkit.mjs /path/to/quorin
 // SHOTS_DIR=folder keeps screenshots of the sign-in and the graded level at both sizes.
 import fs from 'node:fs';
@@ -181,6 +182,30 @@ try {
   await wd.viewport(...LANDSCAPE);
   await fits('the graded level');
   await shot('webkit-level1-graded');
+
+  // 九九けんてい: 7のだん さがり by pad taps, the focus kept in the answer box; the card after.
+  await tap('#home-button');
+  await tapText('九九けんてい', '#screen-home');
+  await tapText('7のだん', '#kentei-rows');
+  await tap('[data-way="down"]');
+  await tapText('はじめる', '#screen-kentei');
+  for (let i = 0; i < 9; ++i) {
+    await wd.waitFor('return document.getElementById("check-count").textContent === arguments[0]', [`${i + 1} / 9`],
+      { what: `question ${i + 1} of the check` });
+    const question = await text('#check-question');
+    check(question === `7 × ${9 - i} =`, `question ${i + 1} of さがり: ${question}`);
+    for (const digit of String(7 * (9 - i))) await tap(`#check-pad [data-key="${digit}"]`);
+    await focusIs('#check-box', `digits tapped into question ${i + 1}`);
+    await tap('#check-pad [data-key="Enter"]');
+  }
+  await wd.visible('#screen-card:not([hidden]) #card-table td');
+  check((await text('#card-result')).startsWith('ごうかく！ 7のだん さがり'), `the check ends: ${await text('#card-result')}`);
+  check(await wd.execute('return document.querySelector(\'#card-table td[data-row="7"][data-way="down"]\').className') === 'own',
+    'the card does not show 7のだん さがり passed');
+  await fits('the card');
+  await shot('webkit-kentei-card');
+  await wd.viewport(...PORTRAIT);
+  await fits('the card');
 } catch (e) {
   console.error(webkit.log().split('\n').slice(-20).join('\n'));
   await webkit.stop();
@@ -208,6 +233,9 @@ check(lines.length === 20 && facts(lines.map((f) => ({ a: f[3], b: f[4] }))) ===
   `the log's lines of ${PUPIL} in レベル1:\n${lines.join('\n')}`);
 for (const f of lines)
   check(f[5] === '○' && f[9] === tabletName, `log line: ${f.join(',')}`);
+const checked = fs.readFileSync(path.join(data, logs[0]), 'utf8').split(/\r\n/).map((l) => l.split(','))
+  .filter((f) => f[1] === PUPIL && f[2] === 'けんてい 7のだん さがり' && f[5] === '○');
+check(checked.map((f) => f[4]).join('') === '987654321', `the log's さがり: ${checked.map((f) => f[4]).join(' ')}`);
 
 fs.rmSync(data, { recursive: true, force: true });
 console.log(`web webkit: passed in ${((Date.now() - started) / 1000).toFixed(1)} s`);

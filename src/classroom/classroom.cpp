@@ -812,6 +812,18 @@ KukuCard Classroom::kukuCard() {
     return m_facts.card(m_pupilName, checkLimitsMs());
 }
 
+std::optional<QList<PupilCard>> Classroom::classCards(const QStringList &pupils, int budgetMs) {
+    writeKeptAnswers();
+    if (!m_facts.update(m_state.DataFolder, budgetMs))
+        return std::nullopt;
+    const std::array<int, kCheckWays> limits = checkLimitsMs();
+    QList<PupilCard> cards;
+    cards.reserve(pupils.size());
+    for (const QString &name : pupils)
+        cards.append({name, m_facts.card(name, limits)});
+    return cards;
+}
+
 bool Classroom::stampCheck(int row, CheckWay way) {
     if (m_pupilName.isEmpty() || row < 1 || row > 9)
         return false;

@@ -23,7 +23,8 @@ void drawOwnStamp(QPainter &p, const PageScale &m, const QRectF &r) {
     p.drawEllipse(r);
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(r.adjusted(m.px(1), m.px(1), -m.px(1), -m.px(1)));
-    p.setFont(m.font(2.9, true));
+    // The word fits inside the inner ring whatever the stamp's size.
+    p.setFont(m.font(r.width() / m.perMm * 0.21, true));
     p.drawText(r, Qt::AlignCenter, QStringLiteral("できた"));
 }
 
@@ -32,7 +33,7 @@ void drawTeacherStamp(QPainter &p, const PageScale &m, const QRectF &r) {
     p.setBrush(kTeacherFill);
     p.drawRect(r.adjusted(m.px(0.8), m.px(0.8), -m.px(0.8), -m.px(0.8)));
     p.setBrush(Qt::NoBrush);
-    p.setFont(m.font(3.6, true));
+    p.setFont(m.font(r.width() / m.perMm * 0.29, true));
     p.drawText(r, Qt::AlignCenter, QStringLiteral("先生"));
 }
 

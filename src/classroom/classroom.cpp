@@ -813,7 +813,8 @@ KukuCard Classroom::kukuCard() {
 }
 
 std::optional<QList<PupilCard>> Classroom::classCards(const QStringList &pupils, int budgetMs) {
-    writeKeptAnswers();
+    // The logs as they are: answers kept on this computer are not written from here, the
+    // class sheet tells the teacher of them (answerLogProblem).
     if (!m_facts.update(m_state.DataFolder, budgetMs))
         return std::nullopt;
     const std::array<int, kCheckWays> limits = checkLimitsMs();

@@ -216,6 +216,7 @@ public:
     // printed cards, from the same reading of every computer's log as kukuCard(): only what
     // was appended since the last look is read, for about `budgetMs` (< 0: until done).
     // Nothing when the logs could not be read up to date within it (the next call reads on).
+    // Answers kept on this computer for the log are not in them.
     std::optional<QList<PupilCard>> classCards(const QStringList &pupils, int budgetMs = -1);
     QString pupilName() const { return m_pupilName; }
     QString answerLogPath();

@@ -290,9 +290,8 @@ bool frmClassSheet::isReading() const {
 }
 
 void frmClassSheet::stopReading() {
+    // Either reading: the sheet's, or the cards' after it.
     m_readingCards = false;
-    if (!m_reader)
-        return;
     m_reader.reset();
     m_readTimer->stop();
     m_progress->hide();

@@ -553,7 +553,7 @@ void TestKentei::cardsOnPaper() {
         }
     }
     QVERIFY(pdfPageText(cards, 4).isEmpty());
-    sheet.tabs()->setCurrentIndex(0);
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
     sheet.setPdfPathHook([&sheetPdf] { return sheetPdf; });
     QTest::mouseClick(sheet.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
     const QString classPage = pdfPageText(sheetPdf, 2);

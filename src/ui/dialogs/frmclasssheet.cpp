@@ -202,15 +202,16 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     auto *kentei = new QWidget(m_tabs);
     kentei->setObjectName(QStringLiteral("ClassSheetKenteiPage"));
     auto *kenteiLayout = new QVBoxLayout(kentei);
+    // The heading over the buttons: the window stays as narrow as the sheet's own tab.
+    kenteiLayout->addWidget(heading(QStringLiteral("九九けんてい（クラス）"), kentei));
     auto *kenteiHead = new QHBoxLayout;
-    kenteiHead->addWidget(heading(QStringLiteral("九九けんてい（クラス）"), kentei));
-    kenteiHead->addStretch();
     auto *cardsPrint = new QPushButton(QStringLiteral("カードを印刷（全員）..."), kentei);
     cardsPrint->setObjectName(QStringLiteral("ClassSheetCardsPrintCommand"));
     auto *cardsPdf = new QPushButton(QStringLiteral("カードをPDFに保存（全員）..."), kentei);
     cardsPdf->setObjectName(QStringLiteral("ClassSheetCardsPdfCommand"));
     kenteiHead->addWidget(cardsPrint);
     kenteiHead->addWidget(cardsPdf);
+    kenteiHead->addStretch();
     kenteiLayout->addLayout(kenteiHead);
     m_kentei = new QTableWidget(0, 10, kentei);
     m_kentei->setObjectName(QStringLiteral("ClassSheetKenteiTable"));

@@ -1,9 +1,12 @@
 // What each pupil knows: the states of the 81 facts for a class of 40 over a school year
 // (800,000 answers with their times, in the logs of 8 computers), and one pupil's map after
-// sign-in, with the logs already read once and a set's 20 lines appended since.
+// sign-in, with the logs already read once and a set's 20 lines appended since; the 九九
+// cards of one pupil and of the whole class (the class sheet's 九九けんてい). Every fifth day
+// each pupil takes a check: nine of that day's hundred answers are its lines.
 
 #include "classroom/answerlog.h"
 #include "classroom/factstate.h"
+#include "classroom/kukucheck.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -28,7 +31,19 @@ void writeLogs(const QString &folder) {
     for (int d = 0; d < kDays; ++d) {
         for (int p = 0; p < kPupils; ++p) {
             QByteArray &file = files[p % kComputers];
+            const bool check = (d + p) % 5 == 0;
             for (int i = 0; i < kPerDay; ++i) {
+                if (check && i < 9) {
+                    const int row = d / 5 % 9 + 1;
+                    const CheckWay way = CheckWay(d / 45 % kCheckWays);
+                    const int b = way == CheckWay::Down ? 9 - i : i + 1;
+                    LoggedAnswer line{QDateTime(first.addDays(d), QTime(9, 0).addSecs(i * 7)),
+                                      pupilName(p), LoggedActivity::Check,
+                                      FactAnswer{row, b, true, 1500, row * b}};
+                    line.check = {row, way, i == 0, false};
+                    file += answerLogLine(line);
+                    continue;
+                }
                 LoggedAnswer answer;
                 answer.when = QDateTime(first.addDays(d), QTime(9, 0).addSecs(i * 7));
                 answer.pupil = pupilName(p);
@@ -128,5 +143,49 @@ int main() {
     std::printf(
         "kentei: one pupil's card after a check: %.3f ms (median of 7; 7のだん あがり %s)\n",
         medianMs(card), passed ? "passed" : "not passed");
+
+    // The class's cards, as Classroom::classCards builds them for the class sheet: the logs
+    // read from the start (the first sheet of the day on the teacher's computer), then again
+    // after a check of one pupil was appended.
+    QStringList names;
+    for (int p = 0; p < kPupils; ++p)
+        names << pupilName(p);
+    const auto classCards = [&names](FactIndex &facts, const QString &folder) {
+        facts.update(folder);
+        QList<PupilCard> cards;
+        for (const QString &name : names)
+            cards.append({name, facts.card(name, {30000, 30000, 30000})});
+        return cards;
+    };
+    QList<qint64> coldClass, warmClass;
+    int passedRows = 0;
+    for (int run = 0; run < 5; ++run) {
+        FactIndex fresh;
+        QElapsedTimer t;
+        t.start();
+        const QList<PupilCard> cards = classCards(fresh, dir.path());
+        coldClass << t.nsecsElapsed();
+        passedRows = 0;
+        for (int n : rowPassCounts(cards))
+            passedRows += n;
+    }
+    for (int run = 0; run < 7; ++run) {
+        QFile log(QDir(dir.path()).filePath(QStringLiteral("answers-pc1-00000001.csv")));
+        log.open(QIODevice::Append);
+        for (int b = 1; b <= 9; ++b) {
+            LoggedAnswer line{QDateTime::currentDateTime(), pupilName(1), LoggedActivity::Check,
+                              FactAnswer{8, b, true, 1500, 8 * b}};
+            line.check = {8, CheckWay::Mixed, b == 1, false};
+            log.write(answerLogLine(line));
+        }
+        log.close();
+        QElapsedTimer t;
+        t.start();
+        classCards(index, dir.path());
+        warmClass << t.nsecsElapsed();
+    }
+    std::printf("kentei: the class's 40 cards (class sheet): logs read from the start %.1f ms "
+                "(median of 5; %d rows passed in the class), after a check %.2f ms (median of 7)\n",
+                medianMs(coldClass), passedRows, medianMs(warmClass));
     return 0;
 }

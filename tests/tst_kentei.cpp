@@ -1,16 +1,24 @@
 // 九九けんてい: the card read back from real log lines, the check as the model runs it, the
-// rows taught kept in the data folder, and the 81 readings.
+// rows taught kept in the data folder, the 81 readings, the class's view in the class sheet
+// and the cards printed to PDF.
 
 #include "classroom/classroom.h"
 #include "classroom/kukucheck.h"
 #include "records/taughtrows.h"
 #include "testsupport.h"
+#include "ui/dialogs/frmclasssheet.h"
 #include "ui/dialogs/frmkentei.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
 
 namespace {
@@ -98,6 +106,9 @@ private Q_SLOTS:
     void readings();
     void journey();
     void teacherSettings();
+    void classView_data();
+    void classView();
+    void cardsOnPaper();
 };
 
 void TestKentei::card_data() {
@@ -414,6 +425,154 @@ void TestKentei::teacherSettings() {
     QCOMPARE(settings.result(), int(QDialog::Accepted));
     QCOMPARE(readBytes(taughtRowsPath(room.dir.path())), cp932Lines({"教えた段", "5,2,4,6"}));
     QCOMPARE(Classroom::checkLimitMs(CheckWay::Mixed), 45000);
+}
+
+namespace {
+
+// たろう, はなこ and じろう on the roster (たろう signed in), and `lines` in another computer's
+// log.
+void classRoom(Room &room, const QByteArray &lines) {
+    for (const char *name : {"はなこ", "じろう", "たろう"})
+        room.model->signIn(name);
+    QVERIFY(writeBytes(room.dir.filePath("answers-pc2-0123456789.csv"), answerLogHeader() + lines));
+}
+
+QByteArray stampLine(int row, CheckWay way, const QString &pupil) {
+    LoggedAnswer line{kDay, pupil, LoggedActivity::Check, FactAnswer{row, 1, true}};
+    line.check = {row, way, false, true};
+    return answerLogLine(line);
+}
+
+// The pupil's nine rows as the class view shows them, "たろう ・・・・・・◎・・".
+QString classLine(const PupilCard &pupil) {
+    QString text = pupil.name + u' ';
+    for (int row = 1; row <= 9; ++row)
+        text += classCellText(pupil.card, row);
+    return text;
+}
+
+// The text of page `page` (1-based) of a PDF, by poppler's pdftotext.
+QString pdfPageText(const QString &pdf, int page) {
+    QProcess text;
+    text.start("pdftotext", {"-f", QString::number(page), "-l", QString::number(page), pdf, "-"});
+    text.waitForFinished();
+    return QString::fromUtf8(text.readAllStandardOutput());
+}
+
+} // namespace
+
+void TestKentei::classView_data() {
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<QString>("expected"); // the three pupils' lines, then the counts per row
+    const auto passed = [](int row, CheckWay way, const QString &pupil) {
+        return checkLines(row, way, way == CheckWay::Down ? kDown : kUp, 1000, -1, kDay, pupil);
+    };
+    const QString none =
+        "たろう ・・・・・・・・・|はなこ ・・・・・・・・・|じろう ・・・・・・・・・";
+    QTest::newRow("nothing yet") << QByteArray() << none + "|000000000";
+    QTest::newRow("three ways, two, one")
+        << passed(7, CheckWay::Up, "たろう") + passed(7, CheckWay::Down, "たろう") +
+               passed(7, CheckWay::Mixed, "たろう") + passed(7, CheckWay::Up, "はなこ") +
+               passed(7, CheckWay::Down, "はなこ") + passed(7, CheckWay::Up, "じろう")
+        << "たろう ・・・・・・◎・・|はなこ ・・・・・・2・・|じろう ・・・・・・1・・|000000100";
+    QTest::newRow("a stamp alone is a way, with two passes ごうかく")
+        << stampLine(5, CheckWay::Up, "じろう") + passed(3, CheckWay::Up, "はなこ") +
+               passed(3, CheckWay::Down, "はなこ") + stampLine(3, CheckWay::Mixed, "はなこ")
+        << "たろう ・・・・・・・・・|はなこ ・・◎・・・・・・|じろう ・・・・1・・・・|001000000";
+    QTest::newRow("a check with a wrong answer is no way")
+        << checkLines(2, CheckWay::Up, kUp, 1000, 4, kDay, "たろう") << none + "|000000000";
+    QTest::newRow("two pupils pass a row, a third has it twice over")
+        << passed(2, CheckWay::Up, "たろう") + passed(2, CheckWay::Down, "たろう") +
+               stampLine(2, CheckWay::Mixed, "たろう") + passed(2, CheckWay::Up, "じろう") +
+               passed(2, CheckWay::Down, "じろう") + passed(2, CheckWay::Mixed, "じろう") +
+               passed(2, CheckWay::Up, "じろう")
+        << "たろう ・◎・・・・・・・|はなこ ・・・・・・・・・|じろう ・◎・・・・・・・|020000000";
+}
+
+// The class's cards from the model, fed by another computer's log lines.
+void TestKentei::classView() {
+    QFETCH(QByteArray, lines);
+    QFETCH(QString, expected);
+    for (int way = 0; way < kCheckWays; ++way)
+        Classroom::setCheckLimitMs(CheckWay(way), 30000);
+    Room room;
+    classRoom(room, lines);
+    const std::optional<QList<PupilCard>> cards =
+        room.model->classCards({"たろう", "はなこ", "じろう"});
+    QVERIFY(cards);
+    QStringList shown;
+    for (const PupilCard &pupil : *cards)
+        shown << classLine(pupil);
+    QString counts;
+    for (int n : rowPassCounts(*cards))
+        counts += QString::number(n);
+    QCOMPARE(shown.join(u'|') + u'|' + counts, expected);
+}
+
+// The class sheet's 九九けんてい tab, the class's cards and the sheet to PDF by its buttons, and
+// a pupil's own card from the check's window: a card per page, each with its pupil.
+void TestKentei::cardsOnPaper() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+        QSKIP("pdftotext (poppler-utils) is not here");
+    for (int way = 0; way < kCheckWays; ++way)
+        Classroom::setCheckLimitMs(CheckWay(way), 30000);
+    Room room;
+    classRoom(room, checkLines(7, CheckWay::Up, kUp, 1000) +
+                        checkLines(7, CheckWay::Down, kDown, 1000) +
+                        stampLine(7, CheckWay::Mixed, "たろう") +
+                        checkLines(4, CheckWay::Up, kUp, 1000, -1, kDay, "じろう"));
+    frmClassSheet sheet(*room.model);
+    sheet.show();
+    sheet.Form_Load();
+    QTRY_VERIFY(!sheet.isReading());
+    QTabBar *tabs = sheet.tabs()->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QCOMPARE(sheet.tabs()->currentWidget()->objectName(), "ClassSheetKenteiPage");
+    QTableWidget *table = sheet.kenteiTable();
+    QCOMPARE(table->rowCount(), 4);
+    QCOMPARE(table->item(0, 7)->text() + table->item(2, 4)->text() + table->item(3, 7)->text(),
+             "◎11人");
+    snapshot(&sheet, "kentei-class-view");
+
+    const QString cards = room.dir.filePath("cards.pdf"), sheetPdf = room.dir.filePath("sheet.pdf");
+    sheet.setPdfPathHook([&cards] { return cards; });
+    QTest::mouseClick(sheet.findChild<QPushButton *>("ClassSheetCardsPdfCommand"), Qt::LeftButton);
+    const QStringList names{"たろう", "はなこ", "じろう"};
+    for (int page = 1; page <= 3; ++page) {
+        const QString text = pdfPageText(cards, page);
+        QVERIFY2(text.contains("九九カード") && text.contains(names[page - 1]), qPrintable(text));
+        for (const QString &other : names)
+            QVERIFY2(other == names[page - 1] || !text.contains(other), qPrintable(text));
+        // たろう's card: his two passes, the teacher's stamp drawn as hers, 7のだん ごうかく,
+        // and the readings.
+        if (page == 1) {
+            QCOMPARE(text.count("できた"), 2 + 2);
+            QCOMPARE(text.count("先生"), 2 + 1);
+            QCOMPARE(text.count("ごうかく"), 2 + 1);
+            QVERIFY2(text.contains("しちし にじゅうはち"), qPrintable(text));
+        }
+    }
+    QVERIFY(pdfPageText(cards, 4).isEmpty());
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    sheet.setPdfPathHook([&sheetPdf] { return sheetPdf; });
+    QTest::mouseClick(sheet.findChild<QPushButton *>("ClassSheetPdfCommand"), Qt::LeftButton);
+    const QString classPage = pdfPageText(sheetPdf, 2);
+    QVERIFY2(classPage.contains("九九けんてい") && classPage.contains("じろう"),
+             qPrintable(classPage));
+
+    frmKentei window(*room.model, [] { return true; });
+    window.show();
+    snapshot(&window, "kentei-card-passed");
+    const QString own = room.dir.filePath("own.pdf");
+    window.setPdfPathHook([&own] { return own; });
+    QTest::mouseClick(window.findChild<QPushButton *>("KenteiCardPdfCommand"), Qt::LeftButton);
+    QVERIFY(pdfPageText(own, 1).contains("たろう"));
+    QVERIFY(pdfPageText(own, 2).isEmpty());
+    // The pages beside the snapshots, to be looked at.
+    const QString shots = qEnvironmentVariable("QUORIN_SNAPSHOTS");
+    for (const QString &pdf : {cards, sheetPdf})
+        if (!shots.isEmpty())
+            QFile::copy(pdf, shots + "/kentei-" + QFileInfo(pdf).fileName());
 }
 
 QTEST_MAIN(TestKentei)

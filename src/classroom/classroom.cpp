@@ -813,6 +813,19 @@ std::optional<KukuCard> Classroom::kukuCard(int budgetMs) {
     return m_facts.card(m_pupilName, checkLimitsMs());
 }
 
+std::optional<QList<PupilCard>> Classroom::classCards(const QStringList &pupils, int budgetMs) {
+    // The logs as they are: answers kept on this computer are not written from here, the
+    // class sheet tells the teacher of them (answerLogProblem).
+    if (!m_facts.update(m_state.DataFolder, budgetMs))
+        return std::nullopt;
+    const std::array<int, kCheckWays> limits = checkLimitsMs();
+    QList<PupilCard> cards;
+    cards.reserve(pupils.size());
+    for (const QString &name : pupils)
+        cards.append({name, m_facts.card(name, limits)});
+    return cards;
+}
+
 bool Classroom::stampCheck(int row, CheckWay way) {
     if (m_pupilName.isEmpty() || row < 1 || row > 9)
         return false;

@@ -215,6 +215,12 @@ public:
     // The teacher's stamp on the signed-in pupil's card (the desktop asks for the PIN
     // first); false when nobody is signed in or the row is out of range.
     bool stampCheck(int row, CheckWay way);
+    // The cards of `pupils` (the roster's names, in its order) for the class sheet and the
+    // printed cards, from the same reading of every computer's log as kukuCard(): only what
+    // was appended since the last look is read, for about `budgetMs` (< 0: until done).
+    // Nothing when the logs could not be read up to date within it (the next call reads on).
+    // Answers kept on this computer for the log are not in them.
+    std::optional<QList<PupilCard>> classCards(const QStringList &pupils, int budgetMs = -1);
     QString pupilName() const { return m_pupilName; }
     QString answerLogPath();
     // Writes the answers kept on this computer, when there are any.

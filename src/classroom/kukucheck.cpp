@@ -108,6 +108,32 @@ bool KukuCard::rowPassed(int row) const {
     return true;
 }
 
+QString classCellText(const KukuCard &card, int row) {
+    if (card.rowPassed(row))
+        return QStringLiteral("◎");
+    int done = 0;
+    for (int way = 0; way < kCheckWays; ++way)
+        done += card.cell(row, CheckWay(way)).done();
+    return done ? QString::number(done) : QStringLiteral("・");
+}
+
+std::array<int, 9> rowPassCounts(const QList<PupilCard> &cards) {
+    std::array<int, 9> counts{};
+    for (const PupilCard &pupil : cards)
+        for (int row = 1; row <= 9; ++row)
+            counts[row - 1] += pupil.card.rowPassed(row);
+    return counts;
+}
+
+bool anyCardCell(const QList<PupilCard> &cards) {
+    for (const PupilCard &pupil : cards)
+        for (const auto &row : pupil.card.cells)
+            for (const CardCell &cell : row)
+                if (cell.done())
+                    return true;
+    return false;
+}
+
 namespace {
 void keepEarlier(QDate &kept, const QDate &day) {
     if (!kept.isValid() || day < kept)

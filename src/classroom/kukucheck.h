@@ -97,6 +97,20 @@ struct KukuCard {
     void addStamp(const CheckStamp &stamp);
 };
 
+// A pupil of the roster with their card, for the class's view of the check.
+struct PupilCard {
+    QString name;
+    KukuCard card;
+};
+
+// The class view's cell of a pupil's row: "◎" for ごうかく, else how many ways are done
+// ("2", "1"), else "・".
+QString classCellText(const KukuCard &card, int row);
+// For each row (index row - 1), how many of the pupils passed it (ごうかく).
+std::array<int, 9> rowPassCounts(const QList<PupilCard> &cards);
+// Whether any pupil has a cell done: the class has begun the check.
+bool anyCardCell(const QList<PupilCard> &cards);
+
 // Whether the mask of rows (bit n for row n, as kept in the data folder) holds `row`.
 inline bool rowTaught(quint16 rows, int row) {
     return row >= 1 && row <= 9 && (rows >> row & 1);

@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QLibrary>
 
-PrintResult printOnePage(QWidget *owner, const QString &documentName, const QString &dialogTitle,
-                         const PagePainter &paint) {
+PrintResult printPages(QWidget *owner, const QString &documentName, const QString &dialogTitle,
+                       int pages, const PagesPainter &paint) {
     // Beside the program (Windows, the build tree), or in the program's own library folder
     // (an installation on Linux). Once loaded the module stays loaded.
     const QString programFolder = QCoreApplication::applicationDirPath();
@@ -12,8 +12,15 @@ PrintResult printOnePage(QWidget *owner, const QString &documentName, const QStr
          {programFolder, programFolder + QStringLiteral("/" QUORIN_PRINT_MODULE_FOLDER)}) {
         QLibrary module(folder + QStringLiteral("/" QUORIN_PRINT_MODULE));
         if (const auto print =
-                reinterpret_cast<PrintOnePageFunction>(module.resolve(QUORIN_PRINT_ENTRY)))
-            return PrintResult(print(owner, documentName, dialogTitle, paint));
+                reinterpret_cast<PrintPagesFunction>(module.resolve(QUORIN_PRINT_ENTRY)))
+            return PrintResult(print(owner, documentName, dialogTitle, pages, paint));
     }
     return PrintResult::NoModule;
+}
+
+PrintResult printOnePage(QWidget *owner, const QString &documentName, const QString &dialogTitle,
+                         const PagePainter &paint) {
+    return printPages(
+        owner, documentName, dialogTitle, 1,
+        [&paint](QPainter &painter, const QRect &page, int) { paint(painter, page); });
 }

@@ -12,6 +12,8 @@ class QWidget;
 
 // Draws the page into `page` (device pixels of the printer).
 using PagePainter = std::function<void(QPainter &painter, const QRect &page)>;
+// Draws page `index` (0-based) of a document into `page`.
+using PagesPainter = std::function<void(QPainter &painter, const QRect &page, int index)>;
 
 enum class PrintResult { Printed, Cancelled, Failed, NoModule };
 
@@ -19,8 +21,12 @@ enum class PrintResult { Printed, Cancelled, Failed, NoModule };
 // prints one A4 portrait page, the whole sheet to its edges, drawn by `paint`.
 PrintResult printOnePage(QWidget *owner, const QString &documentName, const QString &dialogTitle,
                          const PagePainter &paint);
+// The same for `pages` A4 portrait pages, each drawn by `paint` with its index.
+PrintResult printPages(QWidget *owner, const QString &documentName, const QString &dialogTitle,
+                       int pages, const PagesPainter &paint);
 
 // The entry point of the module, looked up by this name.
-using PrintOnePageFunction = int (*)(QWidget *owner, const QString &documentName,
-                                     const QString &dialogTitle, const PagePainter &paint);
-#define QUORIN_PRINT_ENTRY "quorinPrintOnePage"
+using PrintPagesFunction = int (*)(QWidget *owner, const QString &documentName,
+                                   const QString &dialogTitle, int pages,
+                                   const PagesPainter &paint);
+#define QUORIN_PRINT_ENTRY "quorinPrintPages"

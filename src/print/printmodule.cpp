@@ -7,9 +7,9 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-extern "C" Q_DECL_EXPORT int quorinPrintOnePage(QWidget *owner, const QString &documentName,
-                                                const QString &dialogTitle,
-                                                const PagePainter &paint) {
+extern "C" Q_DECL_EXPORT int quorinPrintPages(QWidget *owner, const QString &documentName,
+                                              const QString &dialogTitle, int pages,
+                                              const PagesPainter &paint) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setPageSize(QPageSize(QPageSize::A4));
     printer.setPageOrientation(QPageLayout::Portrait);
@@ -22,7 +22,14 @@ extern "C" Q_DECL_EXPORT int quorinPrintOnePage(QWidget *owner, const QString &d
     QPainter painter;
     if (!painter.begin(&printer))
         return int(PrintResult::Failed);
-    paint(painter, printer.pageLayout().fullRectPixels(printer.resolution()));
+    const QRect page = printer.pageLayout().fullRectPixels(printer.resolution());
+    for (int index = 0; index < pages; ++index) {
+        if (index > 0 && !printer.newPage()) {
+            painter.end();
+            return int(PrintResult::Failed);
+        }
+        paint(painter, page, index);
+    }
     painter.end();
     return int(PrintResult::Printed);
 }

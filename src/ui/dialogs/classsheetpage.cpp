@@ -1,5 +1,6 @@
 #include "ui/dialogs/classsheetpage.h"
 
+#include "ui/dialogs/kukucardpage.h"
 #include "ui/main/geometry.h"
 
 #include <QPageSize>
@@ -12,37 +13,9 @@ namespace {
 // Lines and text: a dark grey that prints crisply on any printer.
 const QColor kInk(0x30, 0x30, 0x30);
 
-// Millimetres on the page to device pixels, from the page's top left corner.
-struct PageScale {
-    QPointF origin;
-    qreal perMm;
-    qreal px(qreal mm) const { return mm * perMm; }
-    QRectF rect(qreal x, qreal y, qreal w, qreal h) const {
-        return QRectF(origin.x() + px(x), origin.y() + px(y), px(w), px(h));
-    }
-    QFont font(qreal heightMm, bool bold = false) const {
-        QFont f = designFont(10, bold);
-        f.setPixelSize(qMax(1, qRound(px(heightMm))));
-        return f;
-    }
-};
-
 QString wrongShareText(int answered, int wrong) {
     return answered ? QString::number(qRound(100.0 * wrong / answered)) + u'%'
                     : QStringLiteral("－");
-}
-
-// Text in a rectangle, made smaller until it fits.
-void drawFitted(QPainter &p, const QRectF &r, const QString &text, QFont font, int flags) {
-    for (int i = 0; i < 12; ++i) {
-        p.setFont(font);
-        const QRectF needed = p.boundingRect(r, flags, text);
-        if (needed.height() <= r.height() + 0.5 && needed.width() <= r.width() + 0.5)
-            break;
-        font.setPixelSize(qMax(1, font.pixelSize() * 9 / 10));
-    }
-    p.setFont(font);
-    p.drawText(r, flags, text);
 }
 
 void drawGrid(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x, qreal y) {
@@ -168,6 +141,56 @@ void drawTable(QPainter &p, const PageScale &m, const ClassSheet &sheet, qreal x
 
 } // namespace
 
+QFont PageScale::font(qreal heightMm, bool bold) const {
+    QFont f = designFont(10, bold);
+    f.setPixelSize(qMax(1, qRound(px(heightMm))));
+    return f;
+}
+
+PageScale a4Scale(const QRect &page, qreal marginMm) {
+    const qreal perMm = page.width() / 210.0;
+    return {QPointF(page.left() + marginMm * perMm, page.top() + marginMm * perMm), perMm};
+}
+
+bool drawFitted(QPainter &p, const QRectF &r, const QString &text, QFont font, int flags,
+                int smallestPx) {
+    bool fits = false;
+    for (int i = 0; i < 12; ++i) {
+        p.setFont(font);
+        const QRectF needed = p.boundingRect(r, flags, text);
+        fits = needed.height() <= r.height() + 0.5 && needed.width() <= r.width() + 0.5;
+        if (fits || font.pixelSize() * 9 / 10 < smallestPx)
+            break;
+        font.setPixelSize(qMax(1, font.pixelSize() * 9 / 10));
+    }
+    if (!fits && smallestPx > 1)
+        return false;
+    p.setFont(font);
+    p.drawText(r, flags, text);
+    return true;
+}
+
+QString writePdfPages(const QString &path, const QString &title, int pages,
+                      const PagesPainter &paint) {
+    QPdfWriter writer(path);
+    writer.setPageSize(QPageSize(QPageSize::A4));
+    writer.setPageOrientation(QPageLayout::Portrait);
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    writer.setResolution(300);
+    writer.setTitle(title);
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return QStringLiteral("PDFファイルを作れませんでした。");
+    for (int index = 0; index < pages; ++index) {
+        if (index > 0)
+            writer.newPage();
+        paint(painter, QRect(0, 0, writer.width(), writer.height()), index);
+    }
+    if (!painter.end())
+        return QStringLiteral("PDFファイルを書きこめませんでした。");
+    return QString();
+}
+
 QColor factColour(const FactTally &fact) {
     if (fact.answered == 0)
         return QColor(0xDD, 0xDD, 0xDD);
@@ -199,9 +222,8 @@ QString sheetActivityCaption(int activity) {
 
 void paintClassSheetPage(QPainter &p, const QRect &page, const ClassSheet &sheet,
                          const QDate &printed) {
-    const qreal perMm = page.width() / 210.0;
     const qreal margin = 12;
-    const PageScale m{QPointF(page.left() + margin * perMm, page.top() + margin * perMm), perMm};
+    const PageScale m = a4Scale(page, margin);
     const qreal width = 210 - 2 * margin;
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
@@ -272,18 +294,23 @@ void paintClassSheetPage(QPainter &p, const QRect &page, const ClassSheet &sheet
     p.restore();
 }
 
-QString writeClassSheetPdf(const QString &path, const ClassSheet &sheet, const QDate &printed) {
-    QPdfWriter writer(path);
-    writer.setPageSize(QPageSize(QPageSize::A4));
-    writer.setPageOrientation(QPageLayout::Portrait);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    writer.setResolution(300);
-    writer.setTitle(QStringLiteral("クラスのようす　") + sheet.className);
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return QStringLiteral("PDFファイルを作れませんでした。");
-    paintClassSheetPage(painter, QRect(0, 0, writer.width(), writer.height()), sheet, printed);
-    if (!painter.end())
-        return QStringLiteral("PDFファイルを書きこめませんでした。");
-    return QString();
+int classSheetPages(const QList<PupilCard> &cards) {
+    return anyCardCell(cards) ? 2 : 1;
+}
+
+void paintClassSheetPages(QPainter &painter, const QRect &page, const ClassSheet &sheet,
+                          const QList<PupilCard> &cards, const QDate &printed, int index) {
+    if (index == 0)
+        paintClassSheetPage(painter, page, sheet, printed);
+    else
+        paintKenteiClassPage(painter, page, cards, sheet.className, printed);
+}
+
+QString writeClassSheetPdf(const QString &path, const ClassSheet &sheet, const QDate &printed,
+                           const QList<PupilCard> &cards) {
+    return writePdfPages(path, QStringLiteral("クラスのようす　") + sheet.className,
+                         classSheetPages(cards),
+                         [&](QPainter &painter, const QRect &page, int index) {
+                             paintClassSheetPages(painter, page, sheet, cards, printed, index);
+                         });
 }

@@ -3,13 +3,38 @@
 // for a PDF file, and the colours the window and the page share.
 
 #include "classroom/classsheet.h"
+#include "classroom/kukucheck.h"
+#include "print/paperprint.h"
 
 #include <QColor>
 #include <QDate>
+#include <QFont>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 
 class QPainter;
 class QRect;
+
+// Millimetres on the page to device pixels, from the top left corner inside the margin.
+struct PageScale {
+    QPointF origin;
+    qreal perMm;
+    qreal px(qreal mm) const { return mm * perMm; }
+    QRectF rect(qreal x, qreal y, qreal w, qreal h) const {
+        return QRectF(origin.x() + px(x), origin.y() + px(y), px(w), px(h));
+    }
+    QFont font(qreal heightMm, bool bold = false) const;
+};
+// The scale of an A4 page `page` wide (device pixels), with a margin of `marginMm`.
+PageScale a4Scale(const QRect &page, qreal marginMm);
+// Text in a rectangle, made smaller until it fits. With `smallestPx`, the text is not drawn
+// when it would have to be smaller than that; returns whether it was drawn.
+bool drawFitted(QPainter &p, const QRectF &r, const QString &text, QFont font, int flags,
+                int smallestPx = 1);
+// Writes A4 portrait pages drawn by `paint` as a PDF; returns why it failed, or an empty text.
+QString writePdfPages(const QString &path, const QString &title, int pages,
+                      const PagesPainter &paint);
 
 // The colour of a fact's cell: grey when nothing was answered, from green (no wrong first
 // answer) through yellow to red (half of them wrong, or more).
@@ -27,5 +52,10 @@ QString sheetActivityCaption(int activity);
 void paintClassSheetPage(QPainter &painter, const QRect &page, const ClassSheet &sheet,
                          const QDate &printed);
 
-// Writes the sheet as a one-page A4 PDF; returns why it failed, or an empty text.
-QString writeClassSheetPdf(const QString &path, const ClassSheet &sheet, const QDate &printed);
+// The sheet's pages: the sheet, and the class's 九九けんてい once any pupil has a cell done.
+int classSheetPages(const QList<PupilCard> &cards);
+void paintClassSheetPages(QPainter &painter, const QRect &page, const ClassSheet &sheet,
+                          const QList<PupilCard> &cards, const QDate &printed, int index);
+// Writes the sheet's pages as an A4 PDF; returns why it failed, or an empty text.
+QString writeClassSheetPdf(const QString &path, const ClassSheet &sheet, const QDate &printed,
+                           const QList<PupilCard> &cards = {});

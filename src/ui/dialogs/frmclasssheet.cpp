@@ -3,6 +3,7 @@
 #include "classroom/classroom.h"
 #include "print/paperprint.h"
 #include "ui/dialogs/classsheetpage.h"
+#include "ui/dialogs/kukucardpage.h"
 #include "ui/main/geometry.h"
 
 #include <QComboBox>
@@ -19,6 +20,7 @@
 #include <QRegularExpression>
 #include <QScrollArea>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -191,7 +193,48 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     body->addLayout(right);
     layout->addLayout(body, 1);
     scroll->setWidget(content);
-    outer->addWidget(scroll, 1);
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("ClassSheetTabs"));
+    m_tabs->addTab(scroll, QStringLiteral("クラスのようす"));
+    outer->addWidget(m_tabs, 1);
+
+    // The class's 九九けんてい: a line per pupil, a column per row of the table.
+    auto *kentei = new QWidget(m_tabs);
+    kentei->setObjectName(QStringLiteral("ClassSheetKenteiPage"));
+    auto *kenteiLayout = new QVBoxLayout(kentei);
+    // The heading over the buttons: the window stays as narrow as the sheet's own tab.
+    kenteiLayout->addWidget(heading(QStringLiteral("九九けんてい（クラス）"), kentei));
+    auto *kenteiHead = new QHBoxLayout;
+    auto *cardsPrint = new QPushButton(QStringLiteral("カードを印刷（全員）..."), kentei);
+    cardsPrint->setObjectName(QStringLiteral("ClassSheetCardsPrintCommand"));
+    auto *cardsPdf = new QPushButton(QStringLiteral("カードをPDFに保存（全員）..."), kentei);
+    cardsPdf->setObjectName(QStringLiteral("ClassSheetCardsPdfCommand"));
+    kenteiHead->addWidget(cardsPrint);
+    kenteiHead->addWidget(cardsPdf);
+    kenteiHead->addStretch();
+    kenteiLayout->addLayout(kenteiHead);
+    m_kentei = new QTableWidget(0, 10, kentei);
+    m_kentei->setObjectName(QStringLiteral("ClassSheetKenteiTable"));
+    QStringList kenteiHeads{QStringLiteral("名前")};
+    for (int row = 1; row <= 9; ++row)
+        kenteiHeads << QStringLiteral("%1の段").arg(row);
+    m_kentei->setHorizontalHeaderLabels(kenteiHeads);
+    m_kentei->verticalHeader()->hide();
+    m_kentei->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_kentei->horizontalHeader()->setDefaultSectionSize(
+        m_kentei->fontMetrics().horizontalAdvance(QStringLiteral("9の段")) + 24);
+    m_kentei->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_kentei->setSelectionMode(QAbstractItemView::NoSelection);
+    m_kentei->verticalHeader()->setDefaultSectionSize(m_kentei->fontMetrics().height() + 6);
+    kenteiLayout->addWidget(m_kentei, 1);
+    auto *kenteiNote = new QLabel(
+        QStringLiteral("◎：合格（あがり・さがり・ばらばらの3通りすべて、先生のはんこも入れて）　"
+                       "2・1：できた通りの数　・：まだ。いちばん下の行は合格した人の数です。"
+                       "シートの印刷とPDFでは2ページ目になります。"),
+        kentei);
+    kenteiNote->setWordWrap(true);
+    kenteiLayout->addWidget(kenteiNote);
+    m_tabs->addTab(kentei, QStringLiteral("九九けんてい"));
 
     auto *bottom = new QHBoxLayout;
     auto *statusColumn = new QVBoxLayout;
@@ -226,8 +269,10 @@ frmClassSheet::frmClassSheet(Classroom &classroom, QWidget *parent)
     connect(reload, &QPushButton::clicked, this, &frmClassSheet::refresh);
     connect(print, &QPushButton::clicked, this, &frmClassSheet::PrintCommand_Click);
     connect(pdf, &QPushButton::clicked, this, &frmClassSheet::PdfCommand_Click);
+    connect(cardsPrint, &QPushButton::clicked, this, &frmClassSheet::CardsPrintCommand_Click);
+    connect(cardsPdf, &QPushButton::clicked, this, &frmClassSheet::CardsPdfCommand_Click);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    m_readingDisables = {reload, print, pdf};
+    m_readingDisables = {reload, print, pdf, cardsPrint, cardsPdf};
     // Enter in the class's name only sets the name: no button of the window is pressed by it.
     for (QPushButton *button : findChildren<QPushButton *>())
         button->setAutoDefault(false);
@@ -242,20 +287,22 @@ frmClassSheet::~frmClassSheet() {
 }
 
 bool frmClassSheet::isReading() const {
-    return m_reader != nullptr;
+    return m_reader != nullptr || m_readingCards;
 }
 
 void frmClassSheet::stopReading() {
-    if (!m_reader)
-        return;
+    // Either reading: the sheet's, or the cards' after it.
+    m_readingCards = false;
     m_reader.reset();
     m_readTimer->stop();
     m_progress->hide();
 }
 
 void frmClassSheet::readSlice() {
-    if (!m_reader)
+    if (!m_reader) {
+        readCardsSlice();
         return;
+    }
     // About 25 ms of reading between the events: the window answers at once all the while.
     if (m_reader->readFor(25)) {
         logsRead();
@@ -294,10 +341,9 @@ void frmClassSheet::refresh() {
 void frmClassSheet::logsRead() {
     m_logs = std::move(m_reader->logs());
     m_reader.reset();
-    m_readTimer->stop();
-    m_progress->hide();
-    for (QPushButton *button : std::as_const(m_readingDisables))
-        button->setEnabled(true);
+    // The cards next, from the classroom's own reading of the logs (only what is new since
+    // its last look), a slice at each tick like the sheet's.
+    m_readingCards = true;
     // The pupil list keeps the chosen pupil while that name is still there.
     const QString chosen = m_pupil->currentIndex() > 0 ? m_pupil->currentText() : QString();
     const QSignalBlocker block(m_pupil);
@@ -306,6 +352,52 @@ void frmClassSheet::logsRead() {
     m_pupil->addItems(sheetPupilChoices(m_roster, m_logs));
     m_pupil->setCurrentIndex(qMax(0, m_pupil->findText(chosen)));
     showSheet();
+}
+
+void frmClassSheet::readCardsSlice() {
+    if (!m_readingCards)
+        return;
+    QStringList names;
+    for (const RosterPupil &pupil : std::as_const(m_roster.pupils))
+        names << pupil.name;
+    std::optional<QList<PupilCard>> cards = m_classroom.classCards(names, 25);
+    if (!cards)
+        return;
+    m_cards = std::move(*cards);
+    m_readingCards = false;
+    m_readTimer->stop();
+    m_progress->hide();
+    for (QPushButton *button : std::as_const(m_readingDisables))
+        button->setEnabled(true);
+    showCards();
+    showSheet();
+}
+
+void frmClassSheet::showCards() {
+    const int n = int(m_cards.size());
+    m_kentei->setRowCount(n + 1);
+    const QColor passed(0xFF, 0xF0, 0xB0);
+    for (int i = 0; i < n; ++i) {
+        m_kentei->setItem(i, 0, cell(m_cards[i].name, Qt::AlignLeft | Qt::AlignVCenter));
+        for (int row = 1; row <= 9; ++row) {
+            QTableWidgetItem *item = cell(classCellText(m_cards[i].card, row), Qt::AlignCenter);
+            if (m_cards[i].card.rowPassed(row))
+                item->setBackground(passed);
+            m_kentei->setItem(i, row, item);
+        }
+    }
+    const std::array<int, 9> counts = rowPassCounts(m_cards);
+    QFont bold = m_kentei->font();
+    bold.setBold(true);
+    QTableWidgetItem *total = cell(QStringLiteral("合格した人"), Qt::AlignLeft | Qt::AlignVCenter);
+    total->setFont(bold);
+    m_kentei->setItem(n, 0, total);
+    for (int row = 1; row <= 9; ++row) {
+        QTableWidgetItem *item = cell(QStringLiteral("%1人").arg(counts[row - 1]), Qt::AlignCenter);
+        item->setFont(bold);
+        item->setBackground(QColor(0xE8, 0xE8, 0xE8));
+        m_kentei->setItem(n, row, item);
+    }
 }
 
 void frmClassSheet::showSheet() {
@@ -390,36 +482,64 @@ void frmClassSheet::showSheet() {
 }
 
 void frmClassSheet::PrintCommand_Click() {
-    const PrintResult result =
-        printOnePage(this, windowTitle(), QStringLiteral("クラスのようすを印刷"),
-                     [this](QPainter &painter, const QRect &page) {
-                         paintClassSheetPage(painter, page, m_sheet, QDate::currentDate());
-                     });
+    const PrintResult result = printPages(
+        this, windowTitle(), QStringLiteral("クラスのようすを印刷"), classSheetPages(m_cards),
+        [this](QPainter &painter, const QRect &page, int index) {
+            paintClassSheetPages(painter, page, m_sheet, m_cards, QDate::currentDate(), index);
+        });
     if (result == PrintResult::Failed || result == PrintResult::NoModule)
         showOutcome(QStringLiteral("印刷できませんでした。"), true);
 }
 
+QString frmClassSheet::pdfPath(const QString &fileName) {
+    if (m_pdfPathHook)
+        return m_pdfPathHook();
+    // The Documents folder, or the data folder where there is none (never the root).
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = m_classroom.state().DataFolder;
+    const QString suggested =
+        folder + u'/' +
+        fileName.arg(QString(m_roster.className)
+                         .replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")),
+                                  QStringLiteral("_")),
+                     m_today.toString(QStringLiteral("yyyyMMdd")));
+    return QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), suggested,
+                                        QStringLiteral("PDF (*.pdf)"));
+}
+
 void frmClassSheet::PdfCommand_Click() {
-    QString path;
-    if (m_pdfPathHook) {
-        path = m_pdfPathHook();
-    } else {
-        // The Documents folder, or the data folder where there is none (never the root).
-        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-        if (folder.isEmpty() || !QFileInfo(folder).isDir())
-            folder = m_classroom.state().DataFolder;
-        const QString suggested =
-            folder + QStringLiteral("/クラスのようす_%1_%2.pdf")
-                         .arg(QString(m_roster.className)
-                                  .replace(QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")),
-                                           QStringLiteral("_")),
-                              m_today.toString(QStringLiteral("yyyyMMdd")));
-        path = QFileDialog::getSaveFileName(this, QStringLiteral("PDFに保存"), suggested,
-                                            QStringLiteral("PDF (*.pdf)"));
-    }
+    const QString path = pdfPath(QStringLiteral("クラスのようす_%1_%2.pdf"));
     if (path.isEmpty())
         return;
-    const QString problem = writeClassSheetPdf(path, m_sheet, QDate::currentDate());
+    const QString problem = writeClassSheetPdf(path, m_sheet, QDate::currentDate(), m_cards);
+    showOutcome((problem.isEmpty() ? QStringLiteral("PDFに保存しました：") : problem + u'\n') +
+                    QDir::toNativeSeparators(path),
+                !problem.isEmpty());
+}
+
+void frmClassSheet::CardsPrintCommand_Click() {
+    if (m_cards.isEmpty())
+        return showOutcome(QStringLiteral("名簿に児童がいないので、カードはありません。"), true);
+    const PrintResult result =
+        printPages(this, QStringLiteral("九九カード　") + m_roster.className,
+                   QStringLiteral("九九カードを印刷（全員）"), int(m_cards.size()),
+                   [this](QPainter &painter, const QRect &page, int index) {
+                       paintKukuCardPage(painter, page, m_cards[index], m_roster.className,
+                                         QDate::currentDate());
+                   });
+    if (result == PrintResult::Failed || result == PrintResult::NoModule)
+        showOutcome(QStringLiteral("印刷できませんでした。"), true);
+}
+
+void frmClassSheet::CardsPdfCommand_Click() {
+    if (m_cards.isEmpty())
+        return showOutcome(QStringLiteral("名簿に児童がいないので、カードはありません。"), true);
+    const QString path = pdfPath(QStringLiteral("九九カード_%1_%2.pdf"));
+    if (path.isEmpty())
+        return;
+    const QString problem =
+        writeKukuCardsPdf(path, m_cards, m_roster.className, QDate::currentDate());
     showOutcome((problem.isEmpty() ? QStringLiteral("PDFに保存しました：") : problem + u'\n') +
                     QDir::toNativeSeparators(path),
                 !problem.isEmpty());

@@ -1,9 +1,12 @@
 #pragma once
 // The class sheet window for the teacher (menu ﾂｰﾙ): every pupil's best runs and answers, the
 // class records, the 81 facts coloured by the share of wrong first answers over a period, for
-// the class or one pupil, and who answered nothing. It prints the sheet or saves it as PDF.
+// the class or one pupil, and who answered nothing; on a tab of its own, the class's
+// 九九けんてい (a line per pupil, a column per row, how many passed each row). It prints the
+// sheet or saves it as PDF, and the pupils' 九九カード one to a page.
 
 #include "classroom/classsheet.h"
+#include "classroom/kukucheck.h"
 
 #include <QDialog>
 #include <functional>
@@ -16,6 +19,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+class QTabWidget;
 class QTimer;
 
 class frmClassSheet : public QDialog {
@@ -28,7 +32,7 @@ public:
     // Reads the roster and the record file again, and every computer's answer log in the
     // background: the sheet shows the roster at once and the answers when they are read.
     void Form_Load();
-    // The answer logs are being read.
+    // The answer logs are being read (for the sheet, then for the pupils' cards).
     bool isReading() const;
     QProgressBar *progressBar() const { return m_progress; }
     // The day the periods end on; today unless set (for pictures of a sheet).
@@ -39,6 +43,10 @@ public:
     QComboBox *pupilCombo() const { return m_pupil; }
     QTableWidget *pupilTable() const { return m_table; }
     QTableWidget *factGrid() const { return m_grid; }
+    QTabWidget *tabs() const { return m_tabs; }
+    // The class's 九九けんてい: a line per pupil, then the line of how many passed each row.
+    QTableWidget *kenteiTable() const { return m_kentei; }
+    const QList<PupilCard> &cards() const { return m_cards; }
 
     // Where "PDFに保存" writes, asked in a file dialog unless a test answers it.
     using PathHook = std::function<QString()>;
@@ -48,12 +56,19 @@ public Q_SLOTS:
     void refresh();
     void PrintCommand_Click();
     void PdfCommand_Click();
+    void CardsPrintCommand_Click();
+    void CardsPdfCommand_Click();
 
 private:
     void showSheet();
     void stopReading();
     void readSlice();
     void logsRead();
+    void readCardsSlice();
+    void showCards();
+    // Where a PDF goes: the hook's answer, or the teacher's choice in a file dialog that
+    // offers `fileName` in the Documents folder (the data folder where there is none).
+    QString pdfPath(const QString &fileName);
     // What printing or saving came to, in a line under the sheet.
     void showOutcome(const QString &text, bool failed);
 
@@ -79,4 +94,8 @@ private:
     std::unique_ptr<AnswerLogReader> m_reader; // the read running, a slice at each timer tick
     QTableWidget *m_table = nullptr;
     QTableWidget *m_grid = nullptr;
+    QTabWidget *m_tabs = nullptr;
+    QTableWidget *m_kentei = nullptr;
+    QList<PupilCard> m_cards;
+    bool m_readingCards = false; // the logs are read for the cards after the sheet's reading
 };

@@ -3,6 +3,8 @@
 #include "classroom/classroom.h"
 #include "core/keys.h"
 #include "core/numericvalue.h"
+#include "print/paperprint.h"
+#include "ui/dialogs/kukucardpage.h"
 #include "ui/main/accessibility.h"
 #include "ui/main/answerbox.h"
 #include "ui/main/geometry.h"
@@ -10,11 +12,16 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -149,8 +156,19 @@ frmKentei::frmKentei(Classroom &classroom, std::function<bool()> teacherAllowed,
     connect(m_stamp, &QPushButton::clicked, this, &frmKentei::stamp);
     auto *close = button(QStringLiteral("とじる"), QStringLiteral("KenteiCloseCommand"), this);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
+    auto *print =
+        button(QStringLiteral("カードを いんさつ"), QStringLiteral("KenteiCardPrintCommand"), this);
+    connect(print, &QPushButton::clicked, this, &frmKentei::printCard);
+    auto *pdf =
+        button(QStringLiteral("PDFに ほぞん"), QStringLiteral("KenteiCardPdfCommand"), this);
+    connect(pdf, &QPushButton::clicked, this, &frmKentei::saveCardPdf);
+    // A card is somebody's: nothing to print while nobody is signed in.
+    print->setEnabled(!m_classroom.pupilName().isEmpty());
+    pdf->setEnabled(print->isEnabled());
     buttons->addWidget(m_stamp);
     buttons->addStretch();
+    buttons->addWidget(print);
+    buttons->addWidget(pdf);
     buttons->addWidget(close);
     layout->addLayout(buttons);
 
@@ -297,6 +315,54 @@ void frmKentei::showCard() {
         m_passedRows[row - 1]->setText(card.rowPassed(row) ? QStringLiteral("ごうかく")
                                                            : QString());
     }
+}
+
+PupilCard frmKentei::pupilCard() {
+    return {m_classroom.pupilName(), m_classroom.kukuCard()};
+}
+
+void frmKentei::printCard() {
+    if (m_check && m_check->running())
+        return;
+    const PupilCard card = pupilCard();
+    const QString className = m_classroom.className();
+    const PrintResult result = printPages(
+        this, QStringLiteral("九九カード　") + card.name, QStringLiteral("カードを いんさつ"), 1,
+        [&](QPainter &painter, const QRect &page, int) {
+            paintKukuCardPage(painter, page, card, className, QDate::currentDate());
+        });
+    if (result == PrintResult::Failed || result == PrintResult::NoModule)
+        m_message->setText(QStringLiteral("いんさつ できませんでした。先生に いってね。"));
+}
+
+void frmKentei::saveCardPdf() {
+    if (m_check && m_check->running())
+        return;
+    const PupilCard card = pupilCard();
+    QString path;
+    if (m_pdfPathHook) {
+        path = m_pdfPathHook();
+    } else {
+        // The Documents folder, or the data folder where there is none.
+        QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (folder.isEmpty() || !QFileInfo(folder).isDir())
+            folder = m_classroom.state().DataFolder;
+        const QString suggested =
+            folder + QStringLiteral("/九九カード_%1_%2.pdf")
+                         .arg(QString(card.name).replace(
+                                  QRegularExpression(QStringLiteral("[\\\\/:*?\"<>|]")),
+                                  QStringLiteral("_")),
+                              QDate::currentDate().toString(QStringLiteral("yyyyMMdd")));
+        path = QFileDialog::getSaveFileName(this, QStringLiteral("PDFに ほぞん"), suggested,
+                                            QStringLiteral("PDF (*.pdf)"));
+    }
+    if (path.isEmpty())
+        return;
+    const QString problem =
+        writeKukuCardsPdf(path, {card}, m_classroom.className(), QDate::currentDate());
+    m_message->setText(problem.isEmpty()
+                           ? QStringLiteral("PDFに ほぞん しました。")
+                           : QStringLiteral("ほぞん できませんでした。先生に いってね。"));
 }
 
 frmKenteiSettings::frmKenteiSettings(Classroom &classroom, QWidget *parent)

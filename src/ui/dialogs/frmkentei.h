@@ -2,7 +2,7 @@
 // 九九けんてい on the desktop: the pupil picks a row and a way, answers the nine questions
 // one at a time against the clock, and sees the card (九九カード) after each check. The rules
 // are the classroom model's (KukuCheck, Classroom::answerCheck, Classroom::kukuCard); this
-// window draws and sends.
+// window draws and sends. The card prints on an A4 page, or goes to a PDF file.
 
 #include "classroom/kukucheck.h"
 
@@ -30,6 +30,10 @@ public:
     // The text of a card cell as shown: "◎ 12/7", "先生 ◎ 12/7" or "".
     static QString cellText(const CardCell &cell);
 
+    // Where "PDFに ほぞん" writes, asked in a file dialog unless a test answers it.
+    using PathHook = std::function<QString()>;
+    void setPdfPathHook(PathHook hook) { m_pdfPathHook = std::move(hook); }
+
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
@@ -43,6 +47,9 @@ private:
     void stamp();
     void showCard();
     void tick();
+    void printCard();
+    void saveCardPdf();
+    PupilCard pupilCard();
 
     Classroom &m_classroom;
     std::function<bool()> m_teacherAllowed;
@@ -64,6 +71,7 @@ private:
     QElapsedTimer m_since; // since the check started, for the clock shown
     QElapsedTimer m_asked; // since the question was shown
     bool m_enterAnswered = false;
+    PathHook m_pdfPathHook;
 };
 
 // The teacher's settings of the check (ﾂｰﾙ → 九九けんていの設定..., behind the PIN): the rows

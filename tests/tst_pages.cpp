@@ -21,6 +21,7 @@
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -464,8 +465,9 @@ void TestPages::folderOnDriveOrShare() {
 }
 
 void TestPages::classListWindow() {
-    // The teacher pastes a column of names, renames, removes and sorts, with clicks and keys
-    // in the window; each change is in the files at once.
+    // The teacher pastes a column of names, renames, removes, sorts and takes a removed pupil
+    // back from a kept version, with clicks and keys in the window; each change is in the
+    // files at once.
     Pupil t(roster({"たろう;3;0;0;0", "ゆき;1;2;0;0"}));
     writeBytes(t.path("Quorin.dat"),
                *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう", 3));
@@ -516,6 +518,18 @@ void TestPages::classListWindow() {
         for (int r = 0; r < table->rowCount(); ++r)
             shown << table->item(r, 0)->text();
         snapshot(d, "classlist");
+        // ゆき back with her runs: the roster as it was before she was removed, third of the
+        // versions this computer kept (newest first), chosen with the keys.
+        QTimer::singleShot(0, [&] {
+            auto *list = QApplication::activeModalWidget()->findChild<QListView *>();
+            snapshot(QApplication::activeModalWidget(), "classlist-versions");
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClick(list, Qt::Key_Down);
+            answerYes();
+            QTest::keyClick(list, Qt::Key_Return);
+        });
+        press("ClassListRestoreCommand");
+        QCOMPARE(table->item(0, 0)->text(), "ゆき");
         // The list closed to names it does not hold.
         QTest::mouseClick(d->findChild<QCheckBox *>("ClassListClosedCheck"), Qt::LeftButton, {},
                           QPoint(8, 8));
@@ -523,8 +537,9 @@ void TestPages::classListWindow() {
     });
     t.menu(Qt::Key_T, Qt::Key_L);
     QCOMPARE(shown, (QStringList{"あい", "カイ", "たろう２", "はなこ"}));
-    QCOMPARE(rosterOnDisk(t),
-             roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0", "はなこ;0;0;0;0"}));
+    const QByteArray restored = roster(
+        {"ゆき;1;2;0;0", "あい;0;0;0;0", "はなこ;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0"});
+    QCOMPARE(rosterOnDisk(t), restored);
     QCOMPARE(readBytes(t.path("Quorin.dat")),
              *raiseStreakRecord(newStreakFileBytes(), Activity::Novice, "たろう２", 3));
     QCOMPARE(openActivities(t), 0); // nobody signed in after the list changed
@@ -534,8 +549,7 @@ void TestPages::classListWindow() {
     QCOMPARE(openActivities(t), 0);
     t.signIn("あい");
     QCOMPARE(openActivities(t), 5);
-    QCOMPARE(rosterOnDisk(t),
-             roster({"あい;0;0;0;0", "カイ;0;0;0;0", "たろう２;3;0;0;0", "はなこ;0;0;0;0"}));
+    QCOMPARE(rosterOnDisk(t), restored);
 }
 
 void TestPages::teacherPin() {

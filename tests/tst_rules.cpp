@@ -142,6 +142,10 @@ private Q_SLOTS:
     void teachersChangesReachEveryCopy();
     void unwritableJournalHoldsTheChange_data();
     void unwritableJournalHoldsTheChange();
+    void largeDropWaitsForTheTeacher_data();
+    void largeDropWaitsForTheTeacher();
+    void restoreAfterAWipe();
+    void versionsStayBounded();
     void runFollowsThePupilsName_data();
     void runFollowsThePupilsName();
     void abandonedByOwnClock_data();
@@ -674,6 +678,119 @@ void TestRules::unwritableJournalHoldsTheChange() {
     r.model->setRetryInterval(10);
     QTRY_COMPARE(r.ini(), roster(pupils.mid(0, 1)));
     QVERIFY(readBytes(chg).contains(";remove;"));
+}
+
+void TestRules::largeDropWaitsForTheTeacher_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<bool>("take"); // the teacher's answer
+    QTest::newRow("roster emptied in an editor, class kept") << "emptied" << false;
+    QTest::newRow("roster emptied in an editor, taken") << "emptied" << true;
+    QTest::newRow("forged removals in Quorin.chg, class kept") << "forged" << false;
+    QTest::newRow("two of four with runs removed: no question") << "two" << false;
+}
+
+void TestRules::largeDropWaitsForTheTeacher() {
+    // While this copy holds four pupils with runs, most of them leave the roster by somebody
+    // else's hand. Nothing is written until the teacher answers, and the run あい raises
+    // meanwhile (to 2) is kept; the answer then decides which roster the file holds.
+    QFETCH(QString, change);
+    QFETCH(bool, take);
+    const QStringList pupils{"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2", "あい;1;0;0;0"};
+    Room r(roster(pupils), newStreakFileBytes());
+    QCOMPARE(r.signIn("あい").kind, SignInOutcome::SignedIn);
+    r.grade(Activity::Novice);
+    QByteArray wiped;
+    if (change == "emptied") {
+        wiped = roster({"あい;1;0;0;0"});
+        writeBytes(r.state.rosterPath(), wiped);
+    } else if (change == "forged") {
+        QByteArray lines = "Quorin roster changes 1\r\n";
+        int n = 0;
+        for (const char *name : {"たろう", "はなこ", "ゆき"})
+            lines += "0123456789abcde" + QByteArray::number(++n) + ";remove;" + cp932Lines({name});
+        writeBytes(rosterChangesPath(r.state.rosterPath()), lines);
+        wiped = r.ini();
+    } else {
+        writeBytes(r.state.rosterPath(), roster({"ゆき;1;0;0;2", "あい;1;0;0;0"}));
+    }
+    r.grade(Activity::Novice);
+    if (change == "two") {
+        QVERIFY(!r.model->heldRosterDrop());
+        QCOMPARE(r.ini(), roster({"ゆき;1;0;0;2", "あい;2;0;0;0"}));
+        return;
+    }
+    QVERIFY(r.model->heldRosterDrop());
+    QCOMPARE(r.model->heldRosterDrop()->withRuns, 4);
+    QCOMPARE(r.model->heldRosterDrop()->left, 1);
+    QCOMPARE(r.ini(), wiped);
+    QVERIFY2(r.status.contains("クラスの名簿"), qPrintable(r.status));
+    r.model->decideRosterDrop(take);
+    QVERIFY(!r.model->heldRosterDrop());
+    // Kept: every pupil back (after those the file holds, when it was edited).
+    const QStringList others{"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2"};
+    QCOMPARE(r.ini(), take                 ? roster({"あい;2;0;0;0"})
+                      : change == "forged" ? roster(others + QStringList{"あい;2;0;0;0"})
+                                           : roster(QStringList{"あい;2;0;0;0"} + others));
+    r.grade(Activity::Novice); // and the next save asks nothing again
+    QVERIFY(!r.model->heldRosterDrop());
+}
+
+void TestRules::restoreAfterAWipe() {
+    // The class list is cut down to one pupil; after it, あい earns a run and うみ joins.
+    // The teacher takes the class list back to the version kept before the wipe: every pupil
+    // is back with the runs of then, あい keeps the run earned since, うみ stays, and a copy
+    // started later writes none of it away.
+    const QStringList pupils{"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2", "あい;0;0;0;0"};
+    Room r(roster(pupils), newStreakFileBytes());
+    QCOMPARE(r.signIn("あい").kind, SignInOutcome::SignedIn);
+    QList<RosterRow> one = r.model->classList();
+    one.remove(0, 3);
+    QVERIFY(r.model->setClassList(one).isEmpty());
+    QCOMPARE(r.signIn("あい").kind, SignInOutcome::SignedIn);
+    r.grade(Activity::Novice);
+    QCOMPARE(r.signIn("うみ").kind, SignInOutcome::SignedIn);
+    QCOMPARE(r.ini(), roster({"あい;1;0;0;0", "うみ;0;0;0;0"}));
+
+    const QList<RosterVersion> versions = r.model->rosterVersions();
+    const auto whole = std::find_if(versions.begin(), versions.end(),
+                                    [](const RosterVersion &v) { return v.pupils == 4; });
+    QVERIFY(whole != versions.end());
+    QCOMPARE(whole->withRuns, 3);
+    QCOMPARE(versions.first().pupils, 2); // the newest is the roster as it is
+    QVERIFY(r.model->restoreRosterVersion(whole->fileName).isEmpty());
+    const QByteArray back = roster(
+        {"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2", "あい;1;0;0;0", "うみ;0;0;0;0"});
+    QCOMPARE(r.ini(), back);
+
+    ApplicationState laterState;
+    initialiseApplicationState(laterState, r.dir.path());
+    Classroom later(laterState);
+    later.load();
+    later.setNameText("うみ");
+    QCOMPARE(later.signIn("うみ").kind, SignInOutcome::SignedIn);
+    activityFields(laterState, Activity::Novice).FirstAttempt = True;
+    later.grade(Activity::Novice, 20);
+    QCOMPARE(r.ini(), roster({"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2", "あい;1;0;0;0",
+                              "うみ;1;0;0;0"}));
+}
+
+void TestRules::versionsStayBounded() {
+    // One version per change, never the same roster twice in a row; versions older than the
+    // days kept go; a roster swollen past any class is not kept.
+    QTemporaryDir dir;
+    RosterVersions versions(dir.path() + "/v");
+    const QDateTime start(QDate(2026, 9, 1), QTime(8, 30));
+    QVERIFY(versions.keep(roster({"たろう;0;0;0;0"}), start));
+    QVERIFY(versions.keep(roster({"たろう;0;0;0;0"}), start.addSecs(60)));
+    QVERIFY(versions.keep(roster({"たろう;1;0;0;0"}), start.addSecs(120)));
+    QCOMPARE(versions.versions().size(), 2);
+    QVERIFY(versions.keep(roster({"たろう;2;0;0;0"}), start.addDays(kVersionDays + 1)));
+    QCOMPARE(versions.versions().size(), 1);
+    QVERIFY(versions.keep(QByteArray(kVersionBytes, 'x'), start.addDays(kVersionDays + 2)));
+    const QList<RosterVersion> left = versions.versions();
+    QCOMPARE(left.size(), 1);
+    QCOMPARE(versions.read(left.first().fileName), roster({"たろう;2;0;0;0"}));
+    QVERIFY(!versions.read("../Quorin.ini"));
 }
 
 void TestRules::runFollowsThePupilsName_data() {

@@ -4,6 +4,7 @@
 
 #include "core/fileexists.h"
 #include "core/numericvalue.h"
+#include "records/classlist.h"
 #include "records/datafile.h"
 #include "records/pupilname.h"
 #include "records/streak.h"
@@ -447,6 +448,39 @@ void Classroom::rememberSavedRoster() {
     for (int r = 0; r < kRosterRows; ++r)
         for (int c = 0; c < kRosterCells; ++c)
             m_savedRows[r][c] = m_state.RosterTable[r][c];
+    // A way back: the roster as this copy read or wrote it, kept on this computer.
+    if (!m_state.RosterLoaded)
+        return;
+    const QString folder = RosterVersions::folderFor(m_state.DataFolder);
+    if (!m_rosterVersions || m_rosterVersions->folder() != folder)
+        m_rosterVersions.emplace(folder);
+    if (const auto bytes = rosterFileBytes(m_state, m_rosterFile))
+        m_rosterVersions->keep(*bytes);
+}
+
+void Classroom::decideRosterDrop(bool take) {
+    m_sync.decideHeldDrop(take);
+    if (m_state.RosterLoaded)
+        writeRoster();
+}
+
+QList<RosterVersion> Classroom::rosterVersions() const {
+    return RosterVersions(RosterVersions::folderFor(m_state.DataFolder)).versions();
+}
+
+QString Classroom::restoreRosterVersion(const QString &fileName) {
+    const auto bytes = RosterVersions(RosterVersions::folderFor(m_state.DataFolder)).read(fileName);
+    if (!bytes)
+        return QStringLiteral("その名簿は、もう読めません。");
+    QList<RosterRow> version;
+    const RosterRead read = parseRoster(*bytes);
+    for (qsizetype r = 1; r < read.rows.size(); ++r)
+        version.append(read.rows[r]);
+    const QList<RosterRow> restored = restoredClassList(classList(), version);
+    // The pupils come back after those the file holds (a merge adds new lines at the end);
+    // the version's order is then a change of order like the teacher's own.
+    const QString problem = setClassList(restored);
+    return problem.isEmpty() && classList() != restored ? setClassList(restored) : problem;
 }
 
 void Classroom::restoreSavedRoster() {

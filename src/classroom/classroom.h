@@ -12,6 +12,7 @@
 #include "core/shuffle.h"
 #include "records/foldersync.h"
 #include "records/roster.h"
+#include "records/rosterversions.h"
 
 #include <QObject>
 #include <QSettings>
@@ -143,6 +144,17 @@ public:
     // an empty text (memory is as before when it was not).
     QString setClassList(const QList<RosterRow> &pupils,
                          const QList<QPair<QString, QString>> &renamed = {});
+    // The versions of the roster this computer kept for the data folder in use (each time the
+    // roster read or written changed), newest first.
+    QList<RosterVersion> rosterVersions() const;
+    // The class list with the pupils of a kept version back (restoredClassList), written as a
+    // teacher's change; returns why not, or an empty text.
+    QString restoreRosterVersion(const QString &fileName);
+    // A change of another copy or of an editor that would take more than half of the pupils
+    // with runs off the roster waits for the teacher (FolderSync::heldDrop); the class list
+    // asks. `take`: written as it is; otherwise set aside and the roster written back.
+    std::optional<FolderSync::HeldDrop> heldRosterDrop() const { return m_sync.heldDrop(); }
+    void decideRosterDrop(bool take);
 
     // The full-mark list's look at the roster file: changes kept while another copy holds
     // the folder are written first, then memory takes in the roster as every copy left it
@@ -318,12 +330,13 @@ private:
     FactIndex m_facts;
     QString m_taughtRowsProblem; // why Quorin.dan could not be read, for the record line
     QString m_pupilName;         // the signed-in pupil, as the answer log names them
-    std::unique_ptr<AnswerQueue> m_answerQueue; // for the data folder in use
-    QTimer *m_answerRetry = nullptr;            // tries the waiting answers again now and then
-    bool m_serverLog = false;                   // see useServerAnswerLog
-    bool m_deferSaves = false;                  // see setDeferredRosterSaves
-    bool m_newPupilsRefused = false;            // see setNewPupilsRefused
-    bool m_rosterDirty = false;                 // raised runs wait for the deferred save
+    std::unique_ptr<AnswerQueue> m_answerQueue;     // for the data folder in use
+    std::optional<RosterVersions> m_rosterVersions; // of the data folder in use
+    QTimer *m_answerRetry = nullptr;                // tries the waiting answers again now and then
+    bool m_serverLog = false;                       // see useServerAnswerLog
+    bool m_deferSaves = false;                      // see setDeferredRosterSaves
+    bool m_newPupilsRefused = false;                // see setNewPupilsRefused
+    bool m_rosterDirty = false;                     // raised runs wait for the deferred save
     QTimer m_deferredSave;
     QString m_answerTablet;        // the tablet whose answers are logged now
     bool m_pupilOffRoster = false; // the signed-in pupil was not found in the last look

@@ -129,3 +129,28 @@ QList<RosterRow> sortedByReading(const QList<RosterRow> &pupils) {
     });
     return out;
 }
+
+QList<RosterRow> restoredClassList(const QList<RosterRow> &current,
+                                   const QList<RosterRow> &version) {
+    QList<RosterRow> out;
+    QList<bool> taken(current.size(), false);
+    for (RosterRow row : version) {
+        if (row[0].isEmpty() ||
+            std::any_of(out.begin(), out.end(), [&](const RosterRow &r) { return r[0] == row[0]; }))
+            continue;
+        for (qsizetype i = 0; i < current.size(); ++i) {
+            if (taken[i] || current[i][0] != row[0])
+                continue;
+            taken[i] = true;
+            for (int c = 1; c < kRosterCells; ++c)
+                if (numericValue(current[i][c]) >= numericValue(row[c]))
+                    row[c] = current[i][c];
+            break;
+        }
+        out.append(row);
+    }
+    for (qsizetype i = 0; i < current.size(); ++i)
+        if (!taken[i])
+            out.append(current[i]);
+    return out;
+}

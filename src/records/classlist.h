@@ -36,3 +36,10 @@ QList<RosterRow> mergePupils(const QList<RosterRow> &pupils, int keep, int other
 // are written (katakana as hiragana); names with kanji, whose reading the list does not
 // know, go last in the order they had.
 QList<RosterRow> sortedByReading(const QList<RosterRow> &pupils);
+
+// The class list with the pupils of a kept version back: the pupils of `version` in its order,
+// each with the larger count of the two lists in every activity, then the pupils added since
+// in their order. Nothing on `current` is removed or lowered, so a run earned after the
+// version was kept stays.
+QList<RosterRow> restoredClassList(const QList<RosterRow> &current,
+                                   const QList<RosterRow> &version);

@@ -174,6 +174,10 @@ bool FolderSync::refreshRoster(ApplicationState &state, RosterFile &file, const 
     const QByteArray mine =
         withOthersChanges(readRosterChanges(path), onDisk, m_rosterBase, *held, &edited, &applied);
     const RosterMerge merged = mergeRoster(*onDisk, m_rosterBase, mine);
+    if (holdsDrop(*held, merged.bytes, applied, onDisk))
+        return false;
+    m_held.reset();
+    m_dropTaken = false;
     adoptRoster(state, file, merged.bytes);
     // Memory holds them now; an editor's change is told on with this copy's next write.
     m_appliedChanges += applied;
@@ -189,6 +193,7 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
                                    const QByteArray &mine, QStringList *refused) {
     QSet<QByteArray> applied;
     QString untold; // why the teacher's changes could not be told to the other copies
+    bool held = false;
     const SyncResult result = saveMerged(
         path,
         [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
@@ -203,6 +208,9 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
             // A roster that went missing is written again from what this copy holds.
             RosterMerge merged = mergeRoster(onDisk.value_or(base), base, ours);
             *refused = merged.refused;
+            held = holdsDrop(mine, merged.bytes, applied, onDisk);
+            if (held)
+                return std::nullopt;
             const QList<RosterChange> more = newRosterChanges(told, m_ownChanges + edited);
             const QByteArray hash = rosterHash(merged.bytes);
             if (m_writtenRosters.size() > 8 * kMaxRosterHashes) // the file keeps the latest
@@ -218,6 +226,15 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
             return merged.bytes;
         },
         m_options);
+    if (held)
+        return {SyncStatus::Busy,
+                {},
+                QStringLiteral("ほかのパソコンか名簿ファイルの書きかえで、記録のある子ども%1人の"
+                               "うち%2人だけが名簿に残る変更がありました。先生が「クラスの名簿」"
+                               "でえらぶまで、名簿は書きません。")
+                    .arg(m_held->drop.withRuns)
+                    .arg(m_held->drop.left),
+                {}};
     if (!untold.isEmpty())
         return {SyncStatus::Busy,
                 {},
@@ -228,8 +245,44 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
     if (result.status == SyncStatus::Saved || result.status == SyncStatus::Unchanged) {
         m_appliedChanges += applied;
         m_ownChanges.clear();
+        m_held.reset();
+        m_dropTaken = false;
     }
     return result;
+}
+
+bool FolderSync::holdsDrop(const QByteArray &mine, const QByteArray &merged,
+                           const QSet<QByteArray> &changes,
+                           const std::optional<QByteArray> &onDisk) {
+    const RosterDrop drop = rosterDrop(mine, merged);
+    if (m_dropTaken || !drop.large())
+        return false;
+    m_held = Held{{drop.withRuns, drop.withRuns - drop.dropped},
+                  changes,
+                  onDisk ? rosterHash(*onDisk) : QByteArray()};
+    return true;
+}
+
+std::optional<FolderSync::HeldDrop> FolderSync::heldDrop() const {
+    return m_held ? std::optional(m_held->drop) : std::nullopt;
+}
+
+void FolderSync::decideHeldDrop(bool take) {
+    if (!m_held)
+        return;
+    if (take) {
+        // The next save writes memory, which holds whatever a kept roster held, with the
+        // change: a kept roster written first would be merged back over it.
+        m_dropTaken = true;
+        m_rosters.removeIf([&](const PendingRoster &p) { return p.path == m_rosterPath; });
+        return;
+    }
+    // Set aside: the changes count as applied, and the edited file as one a copy wrote, so
+    // the next save merges this copy's roster over it.
+    m_appliedChanges += m_held->changes;
+    if (!m_held->diskHash.isEmpty())
+        m_writtenRosters.insert(m_held->diskHash);
+    m_held.reset();
 }
 
 void FolderSync::keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine) {

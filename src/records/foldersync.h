@@ -12,6 +12,7 @@
 #include <QList>
 #include <QSet>
 #include <QStringList>
+#include <optional>
 
 struct SyncOutcome {
     SyncStatus status = SyncStatus::Unchanged;
@@ -78,6 +79,18 @@ public:
     // is back.
     QString awayReason(const QString &path) const;
 
+    // Other copies' changes, or an edit of the file, that would take more than half of the
+    // pupils with runs off the roster (rosterDrop) are held: nothing is written or taken into
+    // memory until the teacher decides, and every save waits (Busy) meanwhile.
+    struct HeldDrop {
+        int withRuns = 0; // pupils with runs this copy holds
+        int left = 0;     // of them, on the roster after the change
+    };
+    std::optional<HeldDrop> heldDrop() const;
+    // The teacher's answer: `take` writes the change at the next save; otherwise the change
+    // is set aside for good (the roster this copy holds is written back over it).
+    void decideHeldDrop(bool take);
+
 private:
     struct PendingRoster {
         QString path;
@@ -105,6 +118,10 @@ private:
     static QString tellRosterChanges(const QString &changesPath, const RosterChanges &told,
                                      const std::optional<QByteArray> &toldBytes,
                                      const QList<RosterChange> &more, const QByteArray &hash);
+    // Whether going from `mine` to `merged` is a large drop that must wait for the teacher;
+    // remembers what to set aside if the teacher keeps the class.
+    bool holdsDrop(const QByteArray &mine, const QByteArray &merged,
+                   const QSet<QByteArray> &changes, const std::optional<QByteArray> &onDisk);
     void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
     void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
 
@@ -119,6 +136,13 @@ private:
     // Hashes of rosters written by copies of the program that this copy has seen told: a
     // roster among them is no teacher's edit, even when a copy's later write dropped it.
     QSet<QByteArray> m_writtenRosters;
+    struct Held {
+        HeldDrop drop;
+        QSet<QByteArray> changes; // the ids of the changes held
+        QByteArray diskHash;      // the roster on disk then (an edit, when it was one)
+    };
+    std::optional<Held> m_held;
+    bool m_dropTaken = false; // the teacher let the held change through
 };
 
 // The file beside the roster at `rosterPath` that tells the teacher's changes on.

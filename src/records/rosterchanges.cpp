@@ -278,3 +278,18 @@ QList<RosterChange> newRosterChanges(const RosterChanges &changes,
         }
     return out;
 }
+
+RosterDrop rosterDrop(const QByteArray &before, const QByteArray &after) {
+    RosterDrop drop;
+    const Pupils was = pupilsOf(before);
+    const Pupils now = pupilsOf(after);
+    for (const RosterRow &row : was.rows) {
+        if (std::none_of(row.begin() + 1, row.end(),
+                         [](const QString &cell) { return numericValue(cell) > 0; }))
+            continue;
+        ++drop.withRuns;
+        if (indexOf(now, row[0]) < 0)
+            ++drop.dropped;
+    }
+    return drop;
+}

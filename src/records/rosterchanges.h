@@ -72,3 +72,13 @@ QByteArray applyRosterChanges(const QByteArray &roster, const QList<RosterChange
 QList<RosterChange> newRosterChanges(const RosterChanges &changes, const QList<RosterChange> &more);
 // The lines that tell `changes` and the hashes of rosters written, to append to the file.
 QByteArray rosterChangeLines(const QList<RosterChange> &changes, const QList<QByteArray> &hashes);
+
+// Pupils with a best run above 0 on roster `before`, and how many of them roster `after` no
+// longer holds (by name).
+struct RosterDrop {
+    int withRuns = 0;
+    int dropped = 0;
+    // More than half of the pupils with runs gone, of at least two: no ordinary day's change.
+    bool large() const { return withRuns >= 2 && dropped * 2 > withRuns; }
+};
+RosterDrop rosterDrop(const QByteArray &before, const QByteArray &after);

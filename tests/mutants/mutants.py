@@ -417,6 +417,21 @@ MUTANTS = [
      "    if (c.done())\n        drawOwnStamp(p, m, stamp);", "the teacher's stamp printed as the pupil's own"),
     ("KP08", "ui/dialogs/frmclasssheet.cpp", "        readCardsSlice();\n        return;",
      "        ;\n        return;", "the class sheet never reads the cards: its 九九けんてい stays empty"),
+    # ---- the way back: kept versions of the roster, the guard against a wiped class --------
+    ("V01", "records/classlist.cpp", "numericValue(current[i][c]) >= numericValue(row[c])",
+     "numericValue(current[i][c]) <= numericValue(row[c])", "a restore lowers a run earned after the version"),
+    ("V02", "classroom/classroom.cpp", "classList() != restored ? setClassList", "false ? setClassList",
+     "the restored pupils stay at the end instead of in the version's order"),
+    ("V03", "records/rosterversions.cpp", "if (roster.size() > kMaxVersionBytes || roster == m_newest)",
+     "if (roster == m_newest)", "a swollen roster pushes the real versions out"),
+    ("V04", "records/foldersync.cpp", "if (m_dropTaken || !drop.large())", "if (m_dropTaken)",
+     "every change of others held for the teacher"),
+    ("V05", "records/foldersync.cpp", "        m_writtenRosters.insert(m_held->diskHash);", "        ;",
+     "an emptied roster the teacher set aside is taken as an edit again"),
+    ("V06", "records/foldersync.cpp", "        m_rosters.removeIf(", "        if (false) m_rosters.removeIf(",
+     "a change the teacher let through is merged back over by the roster kept before it"),
+    ("V07", "records/rosterchanges.h", "withRuns >= 2 && dropped * 2 > withRuns",
+     "withRuns >= 2 && dropped * 2 >= withRuns", "half of the class leaving is held as a wipe"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

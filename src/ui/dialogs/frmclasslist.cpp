@@ -5,11 +5,14 @@
 #include "ui/main/geometry.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -99,6 +102,9 @@ frmClassList::frmClassList(Classroom &classroom, QWidget *parent)
     m_message->setWordWrap(true);
     layout->addWidget(m_message);
     auto *bottom = new QHBoxLayout;
+    auto *back =
+        button(QStringLiteral("まえの 名簿に もどす(&B)..."), "ClassListRestoreCommand", this);
+    bottom->addWidget(back);
     bottom->addStretch();
     auto *close = button(QStringLiteral("閉じる"), "ClassListCloseCommand", this);
     bottom->addWidget(close);
@@ -110,6 +116,7 @@ frmClassList::frmClassList(Classroom &classroom, QWidget *parent)
     connect(merge, &QPushButton::clicked, this, &frmClassList::mergeChosen);
     connect(reset, &QPushButton::clicked, this, &frmClassList::resetChosen);
     connect(sort, &QPushButton::clicked, this, &frmClassList::sort);
+    connect(back, &QPushButton::clicked, this, &frmClassList::restoreVersion);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
     // The rename rebuilds the table, which must not happen inside the edit's commit: it runs
     // once the edit is over, with the row and the text typed.
@@ -122,6 +129,22 @@ frmClassList::frmClassList(Classroom &classroom, QWidget *parent)
     });
     resize(640, 620);
     showList();
+    // A change that would take most of the class off the roster waits for the teacher here,
+    // asked once the list is on the screen.
+    QTimer::singleShot(0, this, &frmClassList::askHeldDrop);
+}
+
+void frmClassList::askHeldDrop() {
+    if (const auto drop = m_classroom.heldRosterDrop()) {
+        const bool take = confirm(
+            QStringLiteral("ほかのパソコンか名簿ファイルの書きかえで、記録のある子ども%1人のうち"
+                           "%2人だけが名簿に残る変更がありました。\nこの変更を名簿に書きますか？"
+                           "\n\n「いいえ」なら変更をとりけし、このパソコンの名簿を書きもどします。")
+                .arg(drop->withRuns)
+                .arg(drop->left));
+        m_classroom.decideRosterDrop(take);
+        showList();
+    }
 }
 
 void frmClassList::showList() {
@@ -272,4 +295,53 @@ void frmClassList::sort() {
     write(sortedByReading(m_pupils),
           QStringLiteral("あいうえお順にしました（漢字の名前は、よみがわからないので最後です）。"),
           {});
+}
+
+void frmClassList::restoreVersion() {
+    const QList<RosterVersion> versions = m_classroom.rosterVersions();
+    if (versions.isEmpty()) {
+        m_message->setText(QStringLiteral("このコンピューターには、まえの名簿がまだありません。"));
+        return;
+    }
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    QStringList items;
+    for (const RosterVersion &v : versions)
+        items.append(QStringLiteral("%1　%2人（記録のある子 %3人）")
+                         .arg(japanese.toString(v.when, QStringLiteral("M月d日(ddd) H:mm:ss")))
+                         .arg(v.pupils)
+                         .arg(v.withRuns));
+    QDialog ask(this);
+    ask.setObjectName(QStringLiteral("ClassListVersionDialog"));
+    ask.setWindowTitle(QStringLiteral("まえの名簿にもどす"));
+    auto *layout = new QVBoxLayout(&ask);
+    auto *label = new QLabel(QStringLiteral("このコンピューターが読んだり書いたりした名簿です"
+                                            "（新しい順）。もどす名簿をえらんでください(&L)："),
+                             &ask);
+    auto *list = new QListWidget(&ask);
+    list->setObjectName(QStringLiteral("ClassListVersions"));
+    list->addItems(items);
+    list->setCurrentRow(0);
+    label->setBuddy(list);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &ask);
+    connect(buttons, &QDialogButtonBox::accepted, &ask, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &ask, &QDialog::reject);
+    connect(list, &QListWidget::itemActivated, &ask, &QDialog::accept);
+    layout->addWidget(label);
+    layout->addWidget(list, 1);
+    layout->addWidget(buttons);
+    ask.resize(520, 360);
+    if (ask.exec() != QDialog::Accepted)
+        return;
+    const int chosen = list->currentRow();
+    if (chosen < 0 ||
+        !confirm(QStringLiteral("%1 の名簿にもどします。\n今の名簿にいない子どもが、そのときの"
+                                "回数でもどります。今の名簿の子どもと回数は、そのまま残ります。")
+                     .arg(items[chosen].section(u'　', 0, 0))))
+        return;
+    const QString problem = m_classroom.restoreRosterVersion(versions[chosen].fileName);
+    showList();
+    m_message->setText(
+        problem.isEmpty()
+            ? QStringLiteral("%1 の名簿にもどしました。").arg(items[chosen].section(u'　', 0, 0))
+            : problem);
 }

@@ -26,6 +26,10 @@ private:
     void mergeChosen();
     void resetChosen();
     void sort();
+    // Offers the versions of the roster this computer kept, and puts the chosen one's pupils back.
+    void restoreVersion();
+    // Asks about a change held because it would take most of the class off the roster.
+    void askHeldDrop();
     // The selected rows, top to bottom.
     QList<int> chosenRows() const;
     bool confirm(const QString &text);

@@ -263,12 +263,14 @@ void TestKentei::taughtRowsInTheFolder() {
     TaughtRowsRead read = readTaughtRows(dir.path());
     QCOMPARE(read.rows, kEveryRow);
     QVERIFY(!read.problem.isEmpty());
+#ifndef Q_OS_WIN // a link made there is a shortcut file, an ordinary file of its own
     QVERIFY(QFile::remove(taughtRowsPath(dir.path())));
     QVERIFY(writeBytes(dir.filePath("elsewhere"), "5\r\n"));
     QVERIFY(QFile::link(dir.filePath("elsewhere"), taughtRowsPath(dir.path())));
     read = readTaughtRows(dir.path());
     QCOMPARE(read.rows, kEveryRow);
     QVERIFY(!read.problem.isEmpty());
+#endif
 }
 
 void TestKentei::weakFactsOfTaughtRows_data() {
@@ -367,7 +369,7 @@ void TestKentei::journey() {
     frmKentei window(*room.model, [&pinAsked] { return ++pinAsked > 0; });
     window.show();
     QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(!window.findChild<QPushButton *>("KenteiRowCommand_8")->isEnabled()); // not taught
     // 7のだん あがり passes.
     click(&window, "KenteiRowCommand_7");
@@ -411,7 +413,7 @@ void TestKentei::teacherSettings() {
     frmKenteiSettings settings(*room.model);
     settings.show();
     QApplication::setActiveWindow(&settings);
-    QVERIFY(QTest::qWaitForWindowActive(&settings));
+    QVERIFY(QTest::qWaitForWindowExposed(&settings));
     auto *three = settings.findChild<QCheckBox *>("KenteiTaughtCheck_3");
     QVERIFY(three->isChecked());
     QTest::mouseClick(three, Qt::LeftButton, {}, QPoint(8, three->height() / 2));

@@ -196,7 +196,7 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
             // joined to them, and the roster's hash as it is about to be written.
             const QString changesPath = rosterChangesPath(path);
             const std::optional<QByteArray> toldBytes = readDataFile(changesPath);
-            const RosterChanges told = parseRosterChanges(toldBytes.value_or(QByteArray()));
+            const RosterChanges told = toldChanges(toldBytes.value_or(QByteArray()));
             QList<RosterChange> edited;
             applied.clear();
             const QByteArray ours = withOthersChanges(told, onDisk, base, mine, &edited, &applied);
@@ -230,6 +230,14 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
         m_ownChanges.clear();
     }
     return result;
+}
+
+RosterChanges FolderSync::toldChanges(const QByteArray &bytes) {
+    if (bytes != m_toldBytes) {
+        m_told = parseRosterChanges(bytes, m_toldBytes, m_told);
+        m_toldBytes = bytes;
+    }
+    return m_told;
 }
 
 void FolderSync::keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine) {
@@ -326,6 +334,24 @@ SyncOutcome FolderSync::saveStreakRecord(ApplicationState &state, Activity activ
     return outcome;
 }
 
+SyncResult FolderSync::writeRecord(const QString &path, Activity activity, const QString &holder,
+                                   qint16 run) {
+    return saveMerged(
+        path,
+        [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
+            // A record file that went missing meanwhile is made afresh with the record.
+            return raiseStreakRecord(onDisk.value_or(newStreakFileBytes()), activity, holder, run);
+        },
+        m_options);
+}
+
+SyncResult FolderSync::raiseRecord(const QString &path, Activity activity, const QString &holder,
+                                   qint16 run) {
+    if (const QString away = awayReason(path); !away.isEmpty())
+        return {SyncStatus::Busy, {}, away, {}};
+    return writeRecord(path, activity, holder, run);
+}
+
 SyncOutcome FolderSync::createIfMissing(const QString &path, const QByteArray &bytes) {
     if (const QString away = awayReason(path); !away.isEmpty())
         return {SyncStatus::Busy, true, away, {}, {}, hasPending()};
@@ -373,14 +399,7 @@ SyncOutcome FolderSync::flushPending() {
     }
     while (outcome.status != SyncStatus::Busy && !m_records.isEmpty()) {
         const PendingRecord p = m_records.first();
-        const SyncResult result = saveMerged(
-            p.path,
-            [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
-                // A record file that went missing meanwhile is made afresh with the record.
-                return raiseStreakRecord(onDisk.value_or(newStreakFileBytes()), p.activity,
-                                         p.holder, p.run);
-            },
-            m_options);
+        const SyncResult result = writeRecord(p.path, p.activity, p.holder, p.run);
         if (!settle(result))
             break;
         m_records.removeFirst();

@@ -62,6 +62,11 @@ public:
     SyncOutcome saveStreakRecord(ApplicationState &state, Activity activity, const QString &path,
                                  const QString &holder);
 
+    // The class record of `activity` raised to `holder`'s `run` in the record file at `path`,
+    // merged under the lock: a longer record there stays (Unchanged).
+    SyncResult raiseRecord(const QString &path, Activity activity, const QString &holder,
+                           qint16 run);
+
     // Creates a missing data file under the lock; a file that is there is never replaced.
     SyncOutcome createIfMissing(const QString &path, const QByteArray &bytes);
 
@@ -105,6 +110,10 @@ private:
     static QString tellRosterChanges(const QString &changesPath, const RosterChanges &told,
                                      const std::optional<QByteArray> &toldBytes,
                                      const QList<RosterChange> &more, const QByteArray &hash);
+    // Quorin.chg's reading, read on from the last one when lines were only appended.
+    RosterChanges toldChanges(const QByteArray &bytes);
+    SyncResult writeRecord(const QString &path, Activity activity, const QString &holder,
+                           qint16 run);
     void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
     void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
 
@@ -119,6 +128,8 @@ private:
     // Hashes of rosters written by copies of the program that this copy has seen told: a
     // roster among them is no teacher's edit, even when a copy's later write dropped it.
     QSet<QByteArray> m_writtenRosters;
+    QByteArray m_toldBytes; // Quorin.chg as last read, and its reading
+    RosterChanges m_told;
 };
 
 // The file beside the roster at `rosterPath` that tells the teacher's changes on.

@@ -527,16 +527,19 @@ void Classroom::retryKeptChanges() {
 }
 
 void Classroom::saveKeptChanges() {
-    // Answers still waiting stay in this computer's spool for the next start.
+    // Answers and runs still waiting stay in this computer's spools for the next start; this
+    // is their last try in this run.
     writeKeptAnswers();
+    writeKeptRuns();
     if (!m_sync.hasPending())
         return;
+    // The teacher is told of what is still waiting after this last try, and only of that.
     const SyncOutcome outcome = m_sync.flushPending();
     if (!outcome.lostReason.isEmpty())
         tell(Notice::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
     if (outcome.waiting)
         tell(Notice::Warning, applicationTitle(),
-             unsavedAtCloseText(m_state.DataFolder, outcome.reason));
+             unsavedAtCloseText(m_state.DataFolder, outcome.reason, runsKept()));
 }
 
 void Classroom::rememberSavedRoster() {

@@ -415,10 +415,13 @@ QString heldFolderLine(const QString &fileLabel, const QString &reason) {
                           "またはプログラムを終わるときに保存します。）");
 }
 
-QString unsavedAtCloseText(const QString &folder, const QString &reason) {
+QString unsavedAtCloseText(const QString &folder, const QString &reason, bool runsKept) {
     return QStringLiteral("まだ保存できていない記録があります。\n\nフォルダー：") +
            QDir::toNativeSeparators(folder) + QStringLiteral("\n理由：") + reason +
-           QStringLiteral("\n\nプログラムを終わるので、この記録は保存されません。");
+           (runsKept ? QStringLiteral("\n\n連続100点の記録はこのコンピューターに取ってあり、"
+                                      "次にプログラムを始めたときに保存します。ほかの変更は、"
+                                      "プログラムを終わると保存されません。")
+                     : QStringLiteral("\n\nプログラムを終わるので、この記録は保存されません。"));
 }
 
 QString lostChangeText(const QString &reason) {

@@ -139,8 +139,9 @@ QString rosterChangesPath(const QString &rosterPath);
 // The record line while another copy keeps the folder: that the records are saved later, in
 // words a pupil reads, then for the teacher which file, why, and when it is written.
 QString heldFolderLine(const QString &fileLabel, const QString &reason);
-// Changes still waiting when the program closes: they are not saved.
-QString unsavedAtCloseText(const QString &folder, const QString &reason);
+// Changes still waiting when the program closes: they are not saved, but for the runs kept
+// on this computer (`runsKept`), which are written at the next start.
+QString unsavedAtCloseText(const QString &folder, const QString &reason, bool runsKept = false);
 // A change kept earlier that could not be written after all.
 QString lostChangeText(const QString &reason);
 // New pupils that found no free row in the roster.

@@ -397,6 +397,9 @@ MUTANTS = [
      "        if (true)\n            continue;\n        // Merged", "kept class records are never written"),
     ("B07", "classroom/runspool.cpp", "    if (bytes)\n        for (const KeptRun &run : parseKeptRuns(*bytes))",
      "    if (false)\n        for (const KeptRun &run : parseKeptRuns(*bytes))", "the kept runs are not read at the next start"),
+    ("B09", "classroom/classroom.cpp", "             unsavedAtCloseText(m_state.DataFolder, outcome.reason, runsKept()));",
+     "             unsavedAtCloseText(m_state.DataFolder, outcome.reason));",
+     "the close box says runs kept on this computer are lost"),
 ]
 
 SYNC_FILES = ("records/datasync", "records/foldersync", "records/rostermerge", "records/datafile",

@@ -66,6 +66,7 @@ inline QByteArray streakLines(const QStringList &records) {
 inline SyncOptions lockWait(int ms) {
     SyncOptions options;
     options.lockWaitMs = ms;
+    options.settleMs = 0; // one process: no other copy's rename is under way
     return options;
 }
 

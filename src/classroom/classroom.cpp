@@ -119,8 +119,9 @@ void Classroom::publishNames() {
 void Classroom::load() {
     LoadRoster();
     showAllStreakRecords();
-    // Answers an earlier run could not write go out now, or wait on.
+    // Answers an earlier run could not write go out now, or wait on; so do runs.
     writeKeptAnswers();
+    writeKeptRuns();
 }
 
 void Classroom::showAllStreakRecords() {
@@ -274,6 +275,14 @@ QString Classroom::recordStatus() const {
     for (const OffRosterRuns &kept : m_offRosterRuns)
         if (kept.path == m_state.rosterPath())
             offRoster << u'「' + kept.name + u'」';
+    if (runsKept())
+        lines << QStringLiteral(
+                     "きろくは　この　コンピューターに　とって　あります。\n"
+                     "（先生へ：連続100点の記録 %1 件をデータのフォルダーに書けないため、"
+                     "このコンピューターに取ってあります。書けるようになったら書きます。"
+                     "%2）")
+                     .arg(m_runSpool->runs().size())
+                     .arg(m_runSpool->problem());
     if (!offRoster.isEmpty())
         lines << QStringLiteral("きろくは　この　コンピューターに　とって　あります。\n"
                                 "（先生へ：%1さんは名簿にないため、連続100点の記録を"
@@ -350,11 +359,32 @@ QString Classroom::setClassList(const QList<RosterRow> &pupils,
 }
 
 bool Classroom::writeRoster() {
+    return writeRoster(false);
+}
+
+bool Classroom::writeRosterQuietly() {
+    return writeRoster(true);
+}
+
+bool Classroom::writeRoster(bool quiet) {
     // Everything in memory is written now (or put back as it was saved).
     m_rosterDirty = false;
+    m_rosterSaved = false;
     const QString path = m_state.rosterPath();
     QString reason = QStringLiteral("名簿ファイルが読みこまれていません。");
     if (m_state.RosterLoaded) {
+        // Runs kept on this computer go into their pupils' lines with this save, where they
+        // are longer than the lines' (another copy may have written a longer one meanwhile).
+        for (const KeptRun &run : runSpool().runs()) {
+            const PupilSearch found = run.kind == KeptRun::Best
+                                          ? findPupil(m_state, m_rosterFile, run.name)
+                                          : PupilSearch{};
+            if (!found.found)
+                continue;
+            QString &cell = m_state.RosterTable[found.row][int(run.activity) + 1];
+            if (run.run > numericValueInt16(cell))
+                cell = QString::number(run.run);
+        }
         // Merged with the file as other copies left it; memory then shows the merged roster.
         const SyncOutcome outcome = m_sync.saveRoster(m_state, m_rosterFile, path);
         m_rosterWaitReason = outcome.status == SyncStatus::Busy ? outcome.reason : QString();
@@ -366,14 +396,80 @@ bool Classroom::writeRoster() {
             rememberSavedRoster();
             m_rosterFailureShown = false;
             m_rosterProblem.clear();
+            m_rosterSaved =
+                outcome.status == SyncStatus::Saved || outcome.status == SyncStatus::Unchanged;
+            if (m_rosterSaved)
+                forgetWrittenRuns();
             showRecordStatus();
             return true;
         }
         reason = outcome.reason;
     }
     restoreSavedRoster();
-    reportSaveFailure(rosterFileLabel(), path, reason, false);
+    reportSaveFailure(rosterFileLabel(), path, reason, false, quiet);
     return false;
+}
+
+RunSpool &Classroom::runSpool() {
+    // Beside the answer spool of this running copy, for the data folder in use.
+    if (!m_runSpool || m_runSpoolFolder != m_state.DataFolder) {
+        const QString answers = answerQueue().spoolPath();
+        m_runSpoolFolder = m_state.DataFolder;
+        m_runSpool = std::make_unique<RunSpool>(
+            answers.isEmpty() ? QString()
+                              : answers.left(answers.lastIndexOf(u'.')) + QStringLiteral(".runs"));
+    }
+    return *m_runSpool;
+}
+
+void Classroom::keepRun(const KeptRun &run) {
+    if (run.name.isEmpty() || run.run <= 0)
+        return;
+    runSpool().keep(run);
+    Q_EMIT runsKeptChanged(true);
+    if (!m_retryTimer.isActive())
+        m_retryTimer.start();
+    showRecordStatus();
+}
+
+void Classroom::forgetWrittenRuns() {
+    if (!m_runSpool || m_runSpool->isEmpty())
+        return;
+    const QList<KeptRun> runs = runSpool().runs();
+    for (const KeptRun &run : runs) {
+        const PupilSearch found =
+            run.kind == KeptRun::Best ? findPupil(m_state, m_rosterFile, run.name) : PupilSearch{};
+        if (found.found &&
+            numericValueInt16(m_state.RosterTable[found.row][int(run.activity) + 1]) >= run.run)
+            runSpool().forget(run);
+    }
+    if (!runsKept())
+        Q_EMIT runsKeptChanged(false);
+}
+
+void Classroom::writeKeptRuns() {
+    if (runSpool().isEmpty())
+        return;
+    const QList<KeptRun> runs = runSpool().runs();
+    if (m_state.RosterLoaded && !m_rosterDirty &&
+        std::any_of(runs.cbegin(), runs.cend(),
+                    [](const KeptRun &run) { return run.kind == KeptRun::Best; }))
+        writeRoster(true);
+    for (const KeptRun &run : runs) {
+        if (run.kind != KeptRun::Record)
+            continue;
+        // Merged under the lock: a longer record another copy wrote meanwhile stays.
+        const SyncResult result =
+            m_sync.raiseRecord(m_state.streakPath(), run.activity, run.name, run.run);
+        if (result.status == SyncStatus::Saved || result.status == SyncStatus::Unchanged) {
+            runSpool().forget(run);
+            m_streakWriteProblem.clear();
+        }
+    }
+    Q_EMIT runsKeptChanged(runsKept());
+    if (runsKept() && !m_retryTimer.isActive())
+        m_retryTimer.start();
+    showRecordStatus();
 }
 
 void Classroom::reportSyncOutcome(const SyncOutcome &outcome, const QString &label) {
@@ -414,7 +510,8 @@ void Classroom::showWaiting(const QString &told, bool waiting) {
         showRecordStatus();
     }
     // While changes wait, they are tried again now and then, so they reach the folder when it
-    // is back even if nobody saves meanwhile.
+    // is back even if nobody saves meanwhile; so are the runs kept on this computer.
+    waiting = waiting || runsKept();
     if (waiting && !m_retryTimer.isActive())
         m_retryTimer.start();
     else if (!waiting)
@@ -422,6 +519,7 @@ void Classroom::showWaiting(const QString &told, bool waiting) {
 }
 
 void Classroom::retryKeptChanges() {
+    writeKeptRuns();
     if (!m_sync.hasPending()) {
         showFolderAway(QString(), false);
         return;
@@ -430,16 +528,19 @@ void Classroom::retryKeptChanges() {
 }
 
 void Classroom::saveKeptChanges() {
-    // Answers still waiting stay in this computer's spool for the next start.
+    // Answers and runs still waiting stay in this computer's spools for the next start; this
+    // is their last try in this run.
     writeKeptAnswers();
+    writeKeptRuns();
     if (!m_sync.hasPending())
         return;
+    // The teacher is told of what is still waiting after this last try, and only of that.
     const SyncOutcome outcome = m_sync.flushPending();
     if (!outcome.lostReason.isEmpty())
         tell(Notice::Warning, applicationTitle(), lostChangeText(outcome.lostReason));
     if (outcome.waiting)
         tell(Notice::Warning, applicationTitle(),
-             unsavedAtCloseText(m_state.DataFolder, outcome.reason));
+             unsavedAtCloseText(m_state.DataFolder, outcome.reason, runsKept()));
 }
 
 void Classroom::rememberSavedRoster() {
@@ -599,7 +700,7 @@ bool Classroom::createMissingDataFile(const QString &path, const QString &label,
 }
 
 void Classroom::reportSaveFailure(const QString &label, const QString &path, const QString &reason,
-                                  bool creating) {
+                                  bool creating, bool quiet) {
     const QString text = saveFailureText(label, path, reason, creating);
     // The record file's failures only ever reach the record line. The roster's bring a box
     // the first time in a run; after that, until a save succeeds, the line alone tells, so a
@@ -610,9 +711,9 @@ void Classroom::reportSaveFailure(const QString &label, const QString &path, con
         m_streakWriteProblem = line;
     } else {
         m_rosterProblem = line;
-        if (!m_rosterFailureShown)
+        if (!m_rosterFailureShown && !quiet)
             tell(Notice::Warning, applicationTitle(), text);
-        m_rosterFailureShown = true;
+        m_rosterFailureShown = m_rosterFailureShown || !quiet;
     }
     showRecordStatus();
 }
@@ -667,8 +768,12 @@ void Classroom::ShowStreakRecord(Activity activity) {
         if (outcome.status == SyncStatus::Saved) {
             takeOverStreakRecord(m_state, activity, name);
             m_streakWriteProblem.clear();
-        } else if (outcome.status == SyncStatus::Failed) {
-            reportSaveFailure(streakFileLabel(), path, outcome.reason, false);
+        } else if (outcome.status != SyncStatus::Unchanged) { // Unchanged: a longer one is there
+            if (outcome.status == SyncStatus::Failed)
+                reportSaveFailure(streakFileLabel(), path, outcome.reason, false);
+            // Not written (yet): kept on this computer, over a restart too.
+            keepRun(
+                {KeptRun::Record, activity, activityFields(m_state, activity).BestStreak, name});
         }
     }
     showRecordStatus();
@@ -693,13 +798,18 @@ void Classroom::advanceStreakAndSave(Activity activity, int correctCount) {
     if (m_deferSaves) {
         m_rosterDirty = true;
         m_deferredSave.start();
-    } else if (!writeRoster()) {
-        f.BestStreak = bestBefore;
+    } else if (!writeRosterQuietly()) {
+        // The folder does not take it: the run is kept on this computer and written when it
+        // does; the pupil's page says so, the record line why.
+        keepRun({KeptRun::Best, activity, raised, m_pupilName});
     } else if (m_pupilOffRoster) {
         // The save took in a removal of the pupil made meanwhile: the run goes on without
         // the line.
         f.BestStreak = raised;
         placeOffRosterRuns();
+    } else if (!m_rosterSaved) {
+        // Kept for a folder that is away or held: kept on this computer too, over a restart.
+        keepRun({KeptRun::Best, activity, raised, m_pupilName});
     }
 }
 
@@ -754,6 +864,7 @@ PupilRuns Classroom::pupilRuns() const {
 void Classroom::useServerAnswerLog() {
     m_serverLog = true;
     m_answerQueue.reset();
+    m_runSpool.reset();
 }
 
 // ---- The answer log --------------------------------------------------------------------

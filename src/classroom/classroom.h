@@ -8,6 +8,7 @@
 #include "classroom/answerqueue.h"
 #include "classroom/classsheet.h"
 #include "classroom/factstate.h"
+#include "classroom/runspool.h"
 #include "core/applicationstate.h"
 #include "core/shuffle.h"
 #include "records/foldersync.h"
@@ -115,6 +116,9 @@ public:
     // has then been told, the old file is untouched and the roster in memory is as it was at
     // the last load or successful save.
     bool writeRoster();
+    // The same for a pupil's raised run: a failure is told on the record line only (a pupil
+    // is at the computer), and the run is kept on this computer instead.
+    bool writeRosterQuietly();
     // Makes sure both data files exist, then reads the roster and the class records.
     void OpenDataFolder();
 
@@ -239,6 +243,11 @@ public:
     void writeKeptAnswers();
     // Answers wait on this computer because the log cannot take them.
     bool answersKept() const { return m_answerQueue && m_answerQueue->kept(); }
+    // Best runs or class records wait on this computer because the data folder could not
+    // take them (kept over a restart, beside the answer spool); written when it does.
+    bool runsKept() const { return m_runSpool && !m_runSpool->isEmpty(); }
+    // Writes the kept runs and records, merged with the files as they are then.
+    void writeKeptRuns();
     // What waits for the answer log and why; empty when nothing does.
     QString answerLogProblem() const;
     // The class sheet's roster and class records, read from the files as every copy left
@@ -271,6 +280,8 @@ Q_SIGNALS:
     void message(Notice notice, const QString &title, const QString &text);
     // Answers started or stopped waiting on this computer for the log (answersKept()).
     void answersKeptChanged(bool kept);
+    // Runs started or stopped waiting on this computer for the data folder (runsKept()).
+    void runsKeptChanged(bool kept);
 
 private:
     struct OffRosterRuns;
@@ -294,7 +305,7 @@ private:
     QList<OffRosterRuns> takeInOffRosterRuns();
     bool createMissingDataFile(const QString &path, const QString &label, const QByteArray &bytes);
     void reportSaveFailure(const QString &label, const QString &path, const QString &reason,
-                           bool creating);
+                           bool creating, bool quiet = false);
     void reportSyncOutcome(const SyncOutcome &outcome, const QString &label);
     void showFolderAway(const QString &reason, bool waiting);
     // The record line while changes wait for the folder (`line` empty: as it was while they
@@ -303,6 +314,12 @@ private:
     void publishNames();
     void showRecordStatus();
     AnswerQueue &answerQueue();
+    RunSpool &runSpool();
+    void keepRun(const KeptRun &run);
+    // After a roster save: the kept best runs that memory (the merged file) now holds are
+    // written and no longer kept.
+    void forgetWrittenRuns();
+    bool writeRoster(bool quiet);
     void logAnswers(LoggedActivity activity, const QList<FactAnswer> &answers, const QString &pupil,
                     bool unfinished);
     void logLines(const QByteArray &lines, int count = 1);
@@ -332,11 +349,14 @@ private:
     QString m_pupilName;         // the signed-in pupil, as the answer log names them
     std::unique_ptr<AnswerQueue> m_answerQueue;     // for the data folder in use
     std::optional<RosterVersions> m_rosterVersions; // of the data folder in use
-    QTimer *m_answerRetry = nullptr;                // tries the waiting answers again now and then
-    bool m_serverLog = false;                       // see useServerAnswerLog
-    bool m_deferSaves = false;                      // see setDeferredRosterSaves
-    bool m_newPupilsRefused = false;                // see setNewPupilsRefused
-    bool m_rosterDirty = false;                     // raised runs wait for the deferred save
+    std::unique_ptr<RunSpool> m_runSpool;           // for the data folder in use
+    QString m_runSpoolFolder;
+    bool m_rosterSaved = false;      // the last roster save was written (or had nothing to write)
+    QTimer *m_answerRetry = nullptr; // tries the waiting answers again now and then
+    bool m_serverLog = false;        // see useServerAnswerLog
+    bool m_deferSaves = false;       // see setDeferredRosterSaves
+    bool m_newPupilsRefused = false; // see setNewPupilsRefused
+    bool m_rosterDirty = false;      // raised runs wait for the deferred save
     QTimer m_deferredSave;
     QString m_answerTablet;        // the tablet whose answers are logged now
     bool m_pupilOffRoster = false; // the signed-in pupil was not found in the last look

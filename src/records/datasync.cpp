@@ -6,7 +6,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QRandomGenerator>
+#include <QSet>
 #include <QSysInfo>
+
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -54,6 +59,10 @@ void removeLeftoverCopies(const QString &path, const SyncOptions &options) {
     }
 }
 
+QString writingOnReason() {
+    return QStringLiteral("ほかのコンピューターが同時に書きこみを続けています。");
+}
+
 } // namespace
 
 QString dataFolderLockPath(const QString &dataFile) {
@@ -80,9 +89,22 @@ QString lockBusyReason(const std::optional<LockHolder> &holder) {
     return who + QStringLiteral("が、このフォルダーのデータを使っています。");
 }
 
-SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options) {
-    FolderLock lock(options.lockPath.isEmpty() ? dataFolderLockPath(path) : options.lockPath,
-                    options.stale);
+namespace {
+
+QString lockPathOf(const QString &path, const SyncOptions &options) {
+    return options.lockPath.isEmpty() ? dataFolderLockPath(path) : options.lockPath;
+}
+
+// The locks this process has seen protect nothing: none could be made, or the file changed
+// while this copy held it. Saves under them look at the file again a little later.
+QSet<QString> &unprotectingLocks() {
+    static QSet<QString> paths;
+    return paths;
+}
+
+// One locked save: take the lock, read, merge, write, read back.
+SyncResult saveUnderLock(const QString &path, const MergeStep &merge, const SyncOptions &options) {
+    FolderLock lock(lockPathOf(path, options), options.stale);
     switch (lock.take(options.lockWaitMs)) {
     case FolderLock::Result::Refused:
         return {SyncStatus::Failed, std::nullopt, lock.reason(), std::nullopt};
@@ -95,6 +117,7 @@ SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOpt
         removeLeftoverCopies(path, options);
         break;
     case FolderLock::Result::Unlockable:
+        unprotectingLocks().insert(lockPathOf(path, options));
         // Without a lock (a folder where no lock file can be made) the save goes on: it meets
         // the same problem and names it, and the content check below still guards the file.
         break;
@@ -117,13 +140,39 @@ SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOpt
             saveDataFile(path, *bytes, [&] { return fingerprintOf(readDataFile(path)) == seen; });
         if (!saved.ok && !saved.changedMeanwhile)
             return {SyncStatus::Failed, std::nullopt, saved.reason, std::nullopt};
-        if (!saved.ok)
+        if (!saved.ok) {
+            unprotectingLocks().insert(lockPathOf(path, options));
             continue;
+        }
         const std::optional<QByteArray> after = readDataFile(path);
         const std::optional<QByteArray> missing = after ? merge(after) : std::nullopt;
         if (after && (!missing || missing == after))
             return {SyncStatus::Saved, after, QString(), std::nullopt};
+        unprotectingLocks().insert(lockPathOf(path, options));
     }
-    return {SyncStatus::Busy, std::nullopt,
-            QStringLiteral("ほかのコンピューターが同時に書きこみを続けています。"), std::nullopt};
+    return {SyncStatus::Busy, std::nullopt, writingOnReason(), std::nullopt};
+}
+
+} // namespace
+
+SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options) {
+    SyncResult result = saveUnderLock(path, merge, options);
+    // A lock that holds keeps every other copy's rename out: no later look is needed.
+    int waitMs = unprotectingLocks().contains(lockPathOf(path, options)) ? options.settleMs : 0;
+    for (int check = 0; result.status == SyncStatus::Saved && waitMs > 0; ++check, waitMs *= 2) {
+        if (check == options.settleChecks) // written again, never seen to stay
+            return {SyncStatus::Busy, std::nullopt, writingOnReason(), std::nullopt};
+        // Jittered, so that copies that overwrote each other do not look and write in step.
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(waitMs + QRandomGenerator::global()->bounded(waitMs + 1)));
+        // Nobody wrote since: the change is there. Otherwise the merge tells whether it still
+        // is, and writes it again when not.
+        if (result.file && readDataFile(path) == result.file)
+            return result;
+        const SyncResult again = saveUnderLock(path, merge, options);
+        if (again.status == SyncStatus::Unchanged)
+            return {SyncStatus::Saved, again.file, QString(), std::nullopt};
+        result = again;
+    }
+    return result;
 }

@@ -14,6 +14,12 @@
 struct SyncOptions {
     int lockWaitMs = 3000;  // how long a save waits for another copy to finish
     int mergeAttempts = 10; // re-reads when the file changes between the merge and the rename
+    // Where the lock has been seen to protect nothing, the file is looked at again after a
+    // write once the other copies' renames that were under way have landed: first after
+    // settleMs (jittered up to twice that), then, each time the change had to be written
+    // again, after twice as long, settleChecks times at most. 0: no later look.
+    int settleMs = 20;
+    int settleChecks = 3;
     // When a lock, or a save copy ("Quorin.ini.XXXXXX") another copy left, is taken for
     // abandoned, and the clock that measures it (see FolderLock).
     FolderLockOptions stale;
@@ -49,9 +55,16 @@ using MergeStep = std::function<std::optional<QByteArray>(const std::optional<QB
 // the one that was read (same size and content hash), whatever the lock says: a lock can be taken
 // over by a computer whose clock runs ahead. When it is not, the merge runs again on the new
 // content. After the rename the file is read back; when merging into it would still change
-// it (another copy's write replaced this one), the merge and write run again. Saved means
-// the file on disk held this copy's changes when read back. A file that is there but cannot
-// be read is never replaced. Under the lock, copies left by killed saves are removed once they
+// it (another copy's write replaced this one), the merge and write run again. Where the lock
+// protects nothing (none can be made, or this process saw the file change while it held the
+// lock), another copy's rename that was already under way can still land after that read: so
+// the file is looked at once more a few milliseconds later (options.settleMs), without the
+// lock while waiting, and the merge and write run again under it when the change is gone;
+// each further look waits twice as long. Saved means the file on disk held this
+// copy's changes at the last look; when the looks run out with the change written again but
+// not seen, the result is Busy (nothing is reported saved that was not seen, and the caller
+// keeps the change for its next save). A file that is there but cannot be read is never
+// replaced. Under the lock, copies left by killed saves are removed once they
 // have stayed unchanged for options.stale.staleAfterMs of this copy's steady clock.
 SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options = {});
 

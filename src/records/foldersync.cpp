@@ -201,7 +201,7 @@ SyncResult FolderSync::writeRoster(const QString &path, const QByteArray &base,
             // joined to them, and the roster's hash as it is about to be written.
             const QString changesPath = rosterChangesPath(path);
             const std::optional<QByteArray> toldBytes = readDataFile(changesPath);
-            const RosterChanges told = parseRosterChanges(toldBytes.value_or(QByteArray()));
+            const RosterChanges told = toldChanges(toldBytes.value_or(QByteArray()));
             QList<RosterChange> edited;
             applied.clear();
             const QByteArray ours = withOthersChanges(told, onDisk, base, mine, &edited, &applied);
@@ -283,6 +283,14 @@ void FolderSync::decideHeldDrop(bool take) {
     if (!m_held->diskHash.isEmpty())
         m_writtenRosters.insert(m_held->diskHash);
     m_held.reset();
+}
+
+RosterChanges FolderSync::toldChanges(const QByteArray &bytes) {
+    if (bytes != m_toldBytes) {
+        m_told = parseRosterChanges(bytes, m_toldBytes, m_told);
+        m_toldBytes = bytes;
+    }
+    return m_told;
 }
 
 void FolderSync::keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine) {
@@ -379,6 +387,24 @@ SyncOutcome FolderSync::saveStreakRecord(ApplicationState &state, Activity activ
     return outcome;
 }
 
+SyncResult FolderSync::writeRecord(const QString &path, Activity activity, const QString &holder,
+                                   qint16 run) {
+    return saveMerged(
+        path,
+        [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
+            // A record file that went missing meanwhile is made afresh with the record.
+            return raiseStreakRecord(onDisk.value_or(newStreakFileBytes()), activity, holder, run);
+        },
+        m_options);
+}
+
+SyncResult FolderSync::raiseRecord(const QString &path, Activity activity, const QString &holder,
+                                   qint16 run) {
+    if (const QString away = awayReason(path); !away.isEmpty())
+        return {SyncStatus::Busy, {}, away, {}};
+    return writeRecord(path, activity, holder, run);
+}
+
 SyncOutcome FolderSync::createIfMissing(const QString &path, const QByteArray &bytes) {
     if (const QString away = awayReason(path); !away.isEmpty())
         return {SyncStatus::Busy, true, away, {}, {}, hasPending()};
@@ -426,14 +452,7 @@ SyncOutcome FolderSync::flushPending() {
     }
     while (outcome.status != SyncStatus::Busy && !m_records.isEmpty()) {
         const PendingRecord p = m_records.first();
-        const SyncResult result = saveMerged(
-            p.path,
-            [&](const std::optional<QByteArray> &onDisk) -> std::optional<QByteArray> {
-                // A record file that went missing meanwhile is made afresh with the record.
-                return raiseStreakRecord(onDisk.value_or(newStreakFileBytes()), p.activity,
-                                         p.holder, p.run);
-            },
-            m_options);
+        const SyncResult result = writeRecord(p.path, p.activity, p.holder, p.run);
         if (!settle(result))
             break;
         m_records.removeFirst();
@@ -449,10 +468,13 @@ QString heldFolderLine(const QString &fileLabel, const QString &reason) {
                           "またはプログラムを終わるときに保存します。）");
 }
 
-QString unsavedAtCloseText(const QString &folder, const QString &reason) {
+QString unsavedAtCloseText(const QString &folder, const QString &reason, bool runsKept) {
     return QStringLiteral("まだ保存できていない記録があります。\n\nフォルダー：") +
            QDir::toNativeSeparators(folder) + QStringLiteral("\n理由：") + reason +
-           QStringLiteral("\n\nプログラムを終わるので、この記録は保存されません。");
+           (runsKept ? QStringLiteral("\n\n連続100点の記録はこのコンピューターに取ってあり、"
+                                      "次にプログラムを始めたときに保存します。ほかの変更は、"
+                                      "プログラムを終わると保存されません。")
+                     : QStringLiteral("\n\nプログラムを終わるので、この記録は保存されません。"));
 }
 
 QString lostChangeText(const QString &reason) {

@@ -63,6 +63,11 @@ public:
     SyncOutcome saveStreakRecord(ApplicationState &state, Activity activity, const QString &path,
                                  const QString &holder);
 
+    // The class record of `activity` raised to `holder`'s `run` in the record file at `path`,
+    // merged under the lock: a longer record there stays (Unchanged).
+    SyncResult raiseRecord(const QString &path, Activity activity, const QString &holder,
+                           qint16 run);
+
     // Creates a missing data file under the lock; a file that is there is never replaced.
     SyncOutcome createIfMissing(const QString &path, const QByteArray &bytes);
 
@@ -122,6 +127,10 @@ private:
     // remembers what to set aside if the teacher keeps the class.
     bool holdsDrop(const QByteArray &mine, const QByteArray &merged,
                    const QSet<QByteArray> &changes, const std::optional<QByteArray> &onDisk);
+    // Quorin.chg's reading, read on from the last one when lines were only appended.
+    RosterChanges toldChanges(const QByteArray &bytes);
+    SyncResult writeRecord(const QString &path, Activity activity, const QString &holder,
+                           qint16 run);
     void keepRoster(const QString &path, const QByteArray &base, const QByteArray &mine);
     void keepRecord(const QString &path, Activity activity, const QString &holder, qint16 run);
 
@@ -143,6 +152,8 @@ private:
     };
     std::optional<Held> m_held;
     bool m_dropTaken = false; // the teacher let the held change through
+    QByteArray m_toldBytes;   // Quorin.chg as last read, and its reading
+    RosterChanges m_told;
 };
 
 // The file beside the roster at `rosterPath` that tells the teacher's changes on.
@@ -152,8 +163,9 @@ QString rosterChangesPath(const QString &rosterPath);
 // The record line while another copy keeps the folder: that the records are saved later, in
 // words a pupil reads, then for the teacher which file, why, and when it is written.
 QString heldFolderLine(const QString &fileLabel, const QString &reason);
-// Changes still waiting when the program closes: they are not saved.
-QString unsavedAtCloseText(const QString &folder, const QString &reason);
+// Changes still waiting when the program closes: they are not saved, but for the runs kept
+// on this computer (`runsKept`), which are written at the next start.
+QString unsavedAtCloseText(const QString &folder, const QString &reason, bool runsKept = false);
 // A change kept earlier that could not be written after all.
 QString lostChangeText(const QString &reason);
 // New pupils that found no free row in the roster.

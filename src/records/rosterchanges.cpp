@@ -72,10 +72,14 @@ QByteArray idOf(const QByteArray &before, const QByteArray &after, const QByteAr
     return hash.result().toHex().left(16);
 }
 
-bool validId(const QByteArray &id) {
-    return id.size() >= 8 && id.size() <= 32 && std::all_of(id.cbegin(), id.cend(), [](char c) {
-               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-           });
+// A plain loop: every save reads hundreds of these, and the debug build runs the tests.
+bool validId(QByteArrayView id) {
+    if (id.size() < 8 || id.size() > 32)
+        return false;
+    for (const char c : id)
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f')))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -92,7 +96,8 @@ RosterChanges parseRosterChanges(const QByteArray &file) {
     for (qsizetype i = 1; i < lines.size(); ++i) {
         const QList<QByteArray> fields = lines[i].bytes.split(';');
         if (fields.size() == 2 && fields[0] == "roster") {
-            if (fields[1].size() == 64 && validId(fields[1].left(32)) && validId(fields[1].mid(32)))
+            if (fields[1].size() == 64 && validId(QByteArrayView(fields[1]).first(32)) &&
+                validId(QByteArrayView(fields[1]).sliced(32)))
                 out.rosterHashes.append(fields[1]);
             continue;
         }
@@ -132,6 +137,23 @@ RosterChanges parseRosterChanges(const QByteArray &file) {
         }
         out.changes.append(change);
     }
+    if (out.changes.size() > kMaxRosterChanges)
+        out.changes = out.changes.mid(out.changes.size() - kMaxRosterChanges);
+    if (out.rosterHashes.size() > kMaxRosterHashes)
+        out.rosterHashes = out.rosterHashes.mid(out.rosterHashes.size() - kMaxRosterHashes);
+    return out;
+}
+
+RosterChanges parseRosterChanges(const QByteArray &file, const QByteArray &knownBytes,
+                                 const RosterChanges &known) {
+    if (!knownBytes.startsWith(kFirstLine + kLineEnd) || !knownBytes.endsWith('\n') ||
+        !file.startsWith(knownBytes))
+        return parseRosterChanges(file);
+    const RosterChanges more =
+        parseRosterChanges(kFirstLine + kLineEnd + file.sliced(knownBytes.size()));
+    RosterChanges out = known;
+    out.changes += more.changes;
+    out.rosterHashes += more.rosterHashes;
     if (out.changes.size() > kMaxRosterChanges)
         out.changes = out.changes.mid(out.changes.size() - kMaxRosterChanges);
     if (out.rosterHashes.size() > kMaxRosterHashes)

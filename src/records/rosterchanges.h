@@ -49,6 +49,10 @@ struct RosterChanges {
 };
 
 RosterChanges parseRosterChanges(const QByteArray &file);
+// The same for `file` when `known` is the reading of `knownBytes`: a file that only had lines
+// appended since (as copies write it) has only those read.
+RosterChanges parseRosterChanges(const QByteArray &file, const QByteArray &knownBytes,
+                                 const RosterChanges &known);
 // A change holding a name code page 932 cannot write is left out.
 QByteArray rosterChangesBytes(const RosterChanges &changes);
 QByteArray rosterHash(const QByteArray &roster);

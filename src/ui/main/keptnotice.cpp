@@ -14,7 +14,18 @@ QLabel *addKeptAnswersNotice(Classroom &classroom, QWidget *page, const QString 
     placeOnTabPage(notice, 120, 420, 12135, 300);
     notice->setFont(designFont(10, true));
     setTextColour(notice, Colours::Blue);
-    notice->setVisible(classroom.answersKept());
-    QObject::connect(&classroom, &Classroom::answersKeptChanged, notice, &QLabel::setVisible);
+    // Answers, runs or both kept: the same quiet line, naming what is kept.
+    const auto show = [&classroom, notice] {
+        const bool answers = classroom.answersKept(), runs = classroom.runsKept();
+        notice->setText(
+            answers && runs
+                ? QStringLiteral("こたえと　きろくは　この　コンピューターに　とって　あります。")
+            : runs ? QStringLiteral("きろくは　この　コンピューターに　とって　あります。")
+                   : QStringLiteral("こたえは　この　コンピューターに　とって　あります。"));
+        notice->setVisible(answers || runs);
+    };
+    show();
+    QObject::connect(&classroom, &Classroom::answersKeptChanged, notice, show);
+    QObject::connect(&classroom, &Classroom::runsKeptChanged, notice, show);
     return notice;
 }

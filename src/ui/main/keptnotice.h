@@ -1,6 +1,7 @@
 #pragma once
-// The line on a pupil's page that says the answers are kept on this computer while the answer
-// log cannot take them. Shown and hidden by the classroom model's answersKeptChanged.
+// The line on a pupil's page that says the answers (or the runs) are kept on this computer
+// while the answer log (or the data folder) cannot take them. Shown and hidden by the
+// classroom model's answersKeptChanged and runsKeptChanged.
 
 class Classroom;
 class QLabel;

@@ -327,8 +327,8 @@ MUTANTS = [
 
     ("J01", "records/rosterchanges.cpp", "            if (change.column < 1 || change.column >= kRosterCells)",
      "            if (change.column < 1 || change.column > kRosterCells)", "a lowering of a column past the last one read"),
-    ("J02", "records/rosterchanges.cpp", "    out.rosterHashes += more.rosterHashes;\n    if (out.changes.size() > kMaxRosterChanges)\n        out.changes = out.changes.mid(out.changes.size() - kMaxRosterChanges);",
-     "    out.rosterHashes += more.rosterHashes;\n    if (out.changes.size() > kMaxRosterChanges)\n        out.changes = out.changes.mid(0, kMaxRosterChanges);", "a long journal keeps its oldest changes, not its newest"),
+    ("J02", "records/rosterchanges.cpp", "        out.changes.append(change);\n    }\n    if (out.changes.size() > kMaxRosterChanges)\n        out.changes = out.changes.mid(out.changes.size() - kMaxRosterChanges);",
+     "        out.changes.append(change);\n    }\n    if (out.changes.size() > kMaxRosterChanges)\n        out.changes = out.changes.mid(0, kMaxRosterChanges);", "a long journal keeps its oldest changes, not its newest"),
     ("J03", "records/rosterchanges.cpp", "            readable = text && !text->isEmpty();",
      "            readable = bool(text);", "a change naming an empty pupil read"),
     ("Q01", "classroom/answerqueue.cpp", "    return bytes->left(bytes->lastIndexOf('\\n') + 1);",

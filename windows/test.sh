@@ -173,9 +173,17 @@ say "closed; window position kept in the settings"
 if [ -f "$installed/quorin_classserver.dll" ]; then
   web=$here/../tests/web
   [ -d "$web/node_modules/puppeteer-core" ] || fail "no node modules in tests/web (make web-deps)"
+  # quorin.exe under Wine. Wine turns no signal into a console control event, so a stop asked
+  # with SIGTERM ends the Windows program with taskkill /F: what the journey then reads from
+  # the folder is what the server wrote as it answered.
   wrapper=$tmp/quorin-wine
-  printf '#!/bin/sh\nexec env LANG=ja_JP.UTF-8 /usr/lib/wine/wine64 %q "$@"\n' \
-    "$installed/quorin.exe" >"$wrapper"
+  cat >"$wrapper" <<WRAPPER
+#!/bin/bash
+LANG=ja_JP.UTF-8 /usr/lib/wine/wine64 $(printf %q "$installed/quorin.exe") "\$@" &
+child=\$!
+trap 'LANG=ja_JP.UTF-8 /usr/lib/wine/wine64 taskkill /F /IM quorin.exe >/dev/null 2>&1; wait \$child; exit 0' TERM
+wait \$child
+WRAPPER
   chmod +x "$wrapper"
   say "class server under Wine: the pupil's journey in Chromium"
   node "$web/journey.mjs" "$wrapper" || fail "the journey against the Windows server"

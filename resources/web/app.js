@@ -896,7 +896,9 @@
     if (drill) showFullmarks(drill.activity, 'drill');
   });
 
-  // The pads' keys must not take the focus from the answer box.
+  // The check's pad has the sheet's keys. The pads' keys must not take the focus from the
+  // answer box.
+  $('check-pad').append(...[...$('pad').children].map((key) => key.cloneNode(true)));
   for (const [pad, onKey] of [[$('pad'), press], [$('check-pad'), checkPress]]) {
     pad.addEventListener('mousedown', (event) => event.preventDefault());
     for (const key of pad.querySelectorAll('button'))

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QProcess>
 #include <QPushButton>
 #include <QTime>
 #include <QTimer>
@@ -154,6 +155,12 @@ frmClassServer::frmClassServer(const QString &dataFolder, QWidget *parent,
 }
 
 frmClassServer::~frmClassServer() {
+    // A firewall check still running (netsh may take seconds) would answer while its process
+    // is destroyed with this window, into a window half gone: it goes first, unheard.
+    for (QProcess *check : findChildren<QProcess *>(Qt::FindDirectChildrenOnly)) {
+        check->disconnect();
+        delete check;
+    }
     // Stopping tells of the tablets forgotten; this window, half gone, must not hear it.
     disconnect(&m_server->service(), nullptr, this, nullptr);
     disconnect(m_server.get(), nullptr, this, nullptr);

@@ -199,9 +199,19 @@ WRAPPER
   main=$(timeout 120 xdotool search --sync --onlyvisible --name 'ミルト' | head -1) ||
     fail "no window within two minutes"
   sleep 3
-  xdotool windowactivate --sync "$main" key --clearmodifiers alt+t s
+  # No window manager here: the window is given the keyboard focus itself, then the keys.
+  xdotool windowfocus --sync "$main"
+  sleep 0.5
+  xdotool key --clearmodifiers alt+t
+  sleep 1
+  xdotool key --clearmodifiers s
   room_window=$(timeout 60 xdotool search --sync --onlyvisible --name 'タブレットの教室' | head -1) ||
     fail "the tablet window did not open from the menu"
+  # The teacher starts the server: サーバーを始める(&S).
+  xdotool windowfocus --sync "$room_window"
+  sleep 0.5
+  xdotool key --clearmodifiers alt+s
+  sleep 2
   node "$web/tablet.mjs" address "$url" hana >"$tmp/tablet.log" 2>&1 &
   tablet=$!
   for _ in $(seq 120); do grep -q 'signed in' "$tmp/tablet.log" && break; sleep 0.5; done

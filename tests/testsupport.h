@@ -5,6 +5,7 @@
 #include "classroom/answerlog.h"
 #include "core/shuffle.h"
 #include "records/cp932.h"
+#include "records/datasync.h"
 #include "records/streakrecord.h"
 #include "ui/main/frmmain.h"
 
@@ -68,6 +69,16 @@ inline SyncOptions lockWait(int ms) {
     options.lockWaitMs = ms;
     options.settleMs = 0; // one process: no other copy's rename is under way
     return options;
+}
+
+// The folder's lock as another computer leaves it, `ageSeconds` old.
+inline void foreignLock(const QString &dataFile, int ageSeconds) {
+    const QString path = dataFolderLockPath(dataFile);
+    writeBytes(path, "4242\nquorin\nshokuinshitsu-pc\n");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                             QFileDevice::FileModificationTime));
 }
 
 // Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1

@@ -101,15 +101,6 @@ struct Room {
 };
 
 // A lock file as another computer leaves it, modified `ageSeconds` ago (negative: ahead).
-void foreignLock(const QString &dataFile, int ageSeconds) {
-    const QString path = dataFolderLockPath(dataFile);
-    writeBytes(path, "4242\nquorin\nshokuinshitsu-pc\n");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
-                             QFileDevice::FileModificationTime));
-}
-
 QByteArray encoded(const char *codec, const QStringList &texts) {
     QStringEncoder encoder(codec, QStringConverter::Flag::WriteBom);
     return encoder.encode(texts.join("\r\n") + "\r\n");
@@ -1255,22 +1246,26 @@ void TestRules::runsKeptOverRestart_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QByteArray>("dat");
     QTest::addColumn<QString>("closeBox"); // what the box at the close says, when there is one
+    QTest::addColumn<bool>("secondCopy");  // another copy runs beside, in the first spool
     const QByteArray taro2 = roster({"たろう;2;0;0;0"});
     const QByteArray record2 = streakLines({"たろう; 2", ";0", ";0", ";0"});
     QTest::newRow("roster") << "Quorin.ini" << QByteArray() << QByteArray() << taro2 << record2
-                            << "";
+                            << "" << false;
     QTest::newRow("roster, a longer run written meanwhile")
         << "Quorin.ini" << roster({"たろう;5;0;0;0"}) << QByteArray() << roster({"たろう;5;0;0;0"})
-        << record2 << "";
+        << record2 << "" << false;
     QTest::newRow("record file") << "Quorin.dat" << QByteArray() << QByteArray() << taro2 << record2
-                                 << "";
+                                 << "" << false;
     QTest::newRow("record file, a longer record written meanwhile")
         << "Quorin.dat" << QByteArray() << streakLines({"はなこ; 5", ";0", ";0", ";0"}) << taro2
-        << streakLines({"はなこ; 5", ";0", ";0", ";0"}) << "";
+        << streakLines({"はなこ; 5", ";0", ";0", ";0"}) << "" << false;
     // Another computer holds the folder until after the close: the box says the runs are
     // written at the next start, not that they are lost.
     QTest::newRow("folder held") << "Quorin.lock" << QByteArray() << QByteArray() << taro2
-                                 << record2 << "次にプログラムを始めたときに保存します";
+                                 << record2 << "次にプログラムを始めたときに保存します" << false;
+    // The runs went to the second spool; the next start takes the first and must find them.
+    QTest::newRow("roster, kept beside another copy")
+        << "Quorin.ini" << QByteArray() << QByteArray() << taro2 << record2 << "" << true;
 }
 
 void TestRules::runsKeptOverRestart() {
@@ -1284,6 +1279,13 @@ void TestRules::runsKeptOverRestart() {
     writeBytes(folder + "/Quorin.ini", roster({"たろう;0;0;0;0"}));
     writeBytes(folder + "/Quorin.dat", newStreakFileBytes());
     {
+        QFETCH(bool, secondCopy);
+        std::unique_ptr<Room> running;
+        if (secondCopy) {
+            running = std::make_unique<Room>(QByteArray(), QByteArray(), false);
+            initialiseApplicationState(running->state, folder);
+            running->model->load();
+        }
         Room r(QByteArray(), QByteArray(), false);
         initialiseApplicationState(r.state, folder);
         r.model->load();

@@ -78,25 +78,36 @@ AnswerQueue::AnswerQueue(const QString &dataFolder, const QString &logFileName,
 
 AnswerQueue::~AnswerQueue() = default;
 
-void AnswerQueue::adoptLeftSpools() {
+QString AnswerQueue::besideSpool(const QString &spoolPath, const QString &ending) {
+    return spoolPath.left(spoolPath.lastIndexOf(u'.')) + ending;
+}
+
+void AnswerQueue::adoptLeftFiles(const QString &ending,
+                                 const std::function<void(const QString &)> &adopt) {
     for (int slot = 0; slot < kSpoolSlots && !m_spoolPath.isEmpty(); ++slot) {
-        const QString path = slotPath(m_firstSpoolPath, slot);
-        if (path == m_spoolPath || !checkOwnPath(path).ordinaryFile)
+        const QString spool = slotPath(m_firstSpoolPath, slot);
+        const QString path = ending.isEmpty() ? spool : besideSpool(spool, ending);
+        if (spool == m_spoolPath || !checkOwnPath(path).ordinaryFile)
             continue;
-        const std::unique_ptr<QLockFile> lock = lockSpool(path);
-        if (!lock)
-            continue; // a running copy's own
+        if (const std::unique_ptr<QLockFile> lock = lockSpool(spool))
+            adopt(path);
+        // else a running copy's own
+    }
+}
+
+void AnswerQueue::adoptLeftSpools() {
+    adoptLeftFiles(QString(), [this](const QString &path) {
         QString problem;
         const QByteArray lines = readSpool(path, &problem);
         if (!problem.isEmpty() || m_lines.size() + lines.size() > kMaxWaitingAnswerBytes)
-            continue; // left where it is
+            return; // left where it is
         m_lines += lines;
         m_count += int(lines.count('\n'));
         // Kept in this copy's spool first: a stop in between doubles lines, never loses them.
         saveSpool();
         if (m_spoolProblem.isEmpty())
             QFile::remove(path);
-    }
+    });
 }
 
 QString AnswerQueue::logPath() const {

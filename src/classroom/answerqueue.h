@@ -48,6 +48,12 @@ public:
 
     // The spool this queue writes; empty when every slot is held by a running copy.
     QString spoolPath() const { return m_spoolPath; }
+    // A file kept beside a spool: its path with `ending` (".runs") for its ".csv".
+    static QString besideSpool(const QString &spoolPath, const QString &ending);
+    // Gives `adopt` the file with `ending` beside each spool no running copy holds (this
+    // copy's own left out), with that spool's slot held meanwhile: what ended copies kept
+    // beside their answers is taken in the same way as their answers.
+    void adoptLeftFiles(const QString &ending, const std::function<void(const QString &)> &adopt);
 
 private:
     void saveSpool();

@@ -18,6 +18,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <utility>
 
 QString applicationTitle() {
     return QStringLiteral("ミルト　ーネ");
@@ -26,6 +27,8 @@ QString applicationTitle() {
 namespace {
 
 const QString kRememberedFolderKey = QStringLiteral("Settings/DataFolder");
+// Kept runs live beside the answer spool of the same running copy, with this ending.
+const QString kRunsEnding = QStringLiteral(".runs");
 
 QString rosterFileLabel() {
     return QStringLiteral("名簿ファイル（Quorin.ini）");
@@ -100,8 +103,14 @@ void Classroom::setDeferredRosterSaves(bool deferred) {
 
 void Classroom::writeDeferredRoster() {
     m_deferredSave.stop();
-    if (m_rosterDirty)
-        writeRoster();
+    if (!m_rosterDirty)
+        return;
+    const QList<KeptRun> raised = std::exchange(m_deferredRuns, {});
+    // Runs the folder did not take (a full disk, a folder away or held) are kept on this
+    // computer, as at the desktop; no box for the pupils at the tablets.
+    if (!writeRosterQuietly() || !m_rosterSaved)
+        for (const KeptRun &run : raised)
+            keepRun(run);
 }
 
 void Classroom::setRandomSource(RandomSource *source) {
@@ -416,8 +425,10 @@ RunSpool &Classroom::runSpool() {
         const QString answers = answerQueue().spoolPath();
         m_runSpoolFolder = m_state.DataFolder;
         m_runSpool = std::make_unique<RunSpool>(
-            answers.isEmpty() ? QString()
-                              : answers.left(answers.lastIndexOf(u'.')) + QStringLiteral(".runs"));
+            answers.isEmpty() ? QString() : AnswerQueue::besideSpool(answers, kRunsEnding));
+        // Runs that copies no longer running kept beside their spools: this copy's now.
+        answerQueue().adoptLeftFiles(kRunsEnding,
+                                     [this](const QString &path) { m_runSpool->adopt(path); });
     }
     return *m_runSpool;
 }
@@ -797,6 +808,7 @@ void Classroom::advanceStreakAndSave(Activity activity, int correctCount) {
     const qint16 raised = f.BestStreak;
     if (m_deferSaves) {
         m_rosterDirty = true;
+        m_deferredRuns.append({KeptRun::Best, activity, raised, m_pupilName});
         m_deferredSave.start();
     } else if (!writeRosterQuietly()) {
         // The folder does not take it: the run is kept on this computer and written when it

@@ -46,18 +46,35 @@ QList<KeptRun> parseKeptRuns(const QByteArray &bytes) {
     return runs;
 }
 
-RunSpool::RunSpool(const QString &path) : m_path(path) {
-    if (m_path.isEmpty())
-        return;
-    const OwnFile own = openOwnFile(m_path, OwnFileMode::Read);
+namespace {
+// The runs kept at `path` (none when there is no file); `problem` says why one that is there
+// cannot be read.
+QList<KeptRun> readKeptRuns(const QString &path, QString *problem) {
+    const OwnFile own = openOwnFile(path, OwnFileMode::Read);
     if (own.state == OwnFile::Refused)
-        m_problem = own.reason;
+        *problem = own.reason;
     if (own.state != OwnFile::Opened)
-        return;
-    const std::optional<QByteArray> bytes = readOwnFile(*own.file, kMaxKeptRunBytes, &m_problem);
-    if (bytes)
-        for (const KeptRun &run : parseKeptRuns(*bytes))
+        return {};
+    const std::optional<QByteArray> bytes = readOwnFile(*own.file, kMaxKeptRunBytes, problem);
+    return bytes ? parseKeptRuns(*bytes) : QList<KeptRun>();
+}
+} // namespace
+
+RunSpool::RunSpool(const QString &path) : m_path(path) {
+    if (!m_path.isEmpty())
+        for (const KeptRun &run : readKeptRuns(m_path, &m_problem))
             keep(run);
+}
+
+void RunSpool::adopt(const QString &path) {
+    QString problem;
+    const QList<KeptRun> runs = readKeptRuns(path, &problem);
+    if (m_path.isEmpty() || !problem.isEmpty())
+        return; // left where they are
+    for (const KeptRun &run : runs)
+        keep(run);
+    if (m_problem.isEmpty()) // kept in this copy's file
+        QFile::remove(path);
 }
 
 void RunSpool::keep(const KeptRun &run) {

@@ -40,6 +40,9 @@ public:
     // larger run is kept, a tie keeping the earlier one.
     void keep(const KeptRun &run);
     void forget(const KeptRun &run);
+    // Takes in the runs another copy kept at `path` (one that no longer runs); the file is
+    // removed once they are kept in this one's.
+    void adopt(const QString &path);
     // Why the file cannot be read or written, or empty.
     QString problem() const { return m_problem; }
 

@@ -4,6 +4,7 @@
 // The address shown is the school network's, or the teacher is told why there is none; the
 // firewall check's outcome becomes the teacher's message.
 
+#include "records/datafile.h"
 #include "server/classserver.h"
 #include "server/firewall.h"
 #include "tabletload.h"
@@ -316,16 +317,37 @@ private Q_SLOTS:
     }
 
     // With the roster saves of a class batched, a raised best run is on disk before the
-    // tablet is told of its full mark (a crash after the reply keeps it).
+    // tablet is told of its full mark (a crash after the reply keeps it). Where the folder
+    // does not take it (a full disk), it is kept on this computer and written once it does.
+    void fullMarkOnDiskBeforeReply_data() {
+        QTest::addColumn<QString>("failing"); // the file the folder does not take
+        QTest::newRow("written") << "";
+        QTest::newRow("full disk, kept") << "Quorin.ini";
+        QTest::newRow("folder held, kept") << "Quorin.lock";
+    }
     void fullMarkOnDiskBeforeReply() {
+        QFETCH(QString, failing);
         ServerRoom room;
         room.classroom->setDeferredRosterSaves(true);
         const QByteArray token = room.signedIn();
         const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
+        std::unique_ptr<SaveFaultForTesting> fault;
+        if (failing == "Quorin.lock") {
+            room.classroom->folderSync().setOptions(lockWait(0));
+            foreignLock(room.state.rosterPath(), 0);
+        } else if (!failing.isEmpty()) {
+            fault = std::make_unique<SaveFaultForTesting>(0, failing);
+        }
         const QJsonObject marks = room.call(
             "grade", {{"set", set["set"]}, {"attempt", 1}, {"answers", rightAnswers(set)}}, token);
         QCOMPARE(marks["score"].toInt(), 100);
-        QVERIFY(readBytes(room.state.rosterPath()).contains(encodeCp932("たろう;1;0;0;0").value()));
+        const QByteArray raised = encodeCp932("たろう;1;0;0;0").value();
+        QCOMPARE(readBytes(room.state.rosterPath()).contains(raised), failing.isEmpty());
+        QCOMPARE(room.classroom->runsKept(), !failing.isEmpty());
+        fault.reset();
+        QFile::remove(dataFolderLockPath(room.state.rosterPath()));
+        room.classroom->saveKeptChanges();
+        QVERIFY(readBytes(room.state.rosterPath()).contains(raised));
     }
 
     // Started again on the same folder (in the window, or the program anew), the server keeps

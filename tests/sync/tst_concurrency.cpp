@@ -10,6 +10,7 @@
 #include "saverplan.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -57,6 +58,28 @@ QProcessEnvironment account(const QString &home) {
     return env;
 }
 
+// The command that runs a copy of `program` (in `bin`, where the user may run it, whatever the
+// build folder's modes) as uid 65534: file modes mean nothing to root. Empty without root or
+// setpriv.
+QStringList asAnotherUser(const QString &program, const QTemporaryDir &bin) {
+#ifdef Q_OS_UNIX
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    const QString copy = bin.filePath(QFileInfo(program).fileName());
+    if (::geteuid() == 0 && !setpriv.isEmpty() && QFile::copy(program, copy) &&
+        QFile::setPermissions(bin.path(), QFileDevice::Permissions(0x7755)))
+        return {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", copy};
+#endif
+    return {};
+}
+
+// The sets of `lines` answers the log holds whole: each set is a pupil of its own.
+int wholeSets(const AnswerLogs &logs, int lines) {
+    QList<int> perSet(logs.pupils.size());
+    for (const AnswerRecord &answer : logs.answers)
+        ++perSet[answer.pupil];
+    return int(std::count(perSet.cbegin(), perSet.cend(), lines));
+}
+
 } // namespace
 
 class TestConcurrency : public QObject {
@@ -66,6 +89,7 @@ private Q_SLOTS:
     void copiesLoseNothing();
     void readOnlyRosterLeftAlone();
     void clonesAppendToOneLog();
+    void endedCopysAnswersReachTheLog();
 };
 
 // Counts what the savers 1..copies left in the files: every pupil, each pupil's longest run
@@ -282,33 +306,24 @@ void TestConcurrency::copiesLoseNothing() {
 }
 
 void TestConcurrency::readOnlyRosterLeftAlone() {
-    // File modes mean nothing to root, so the saver runs as an ordinary user. The folder lets
-    // it write (a save could rename a new file over the old one); the roster does not.
-#ifndef Q_OS_UNIX
-    QSKIP("runs the saver as another user through setpriv, which only Linux has");
-#else
-    const QString setpriv = QStandardPaths::findExecutable("setpriv");
-    if (::geteuid() != 0 || setpriv.isEmpty())
-        QSKIP("needs root and setpriv to run the saver as another user");
-    // A copy of the saver where that user may run it, whatever the build folder's modes.
+    // The saver runs as an ordinary user. The folder lets it write (a save could rename a new
+    // file over the old one); the roster does not.
     QTemporaryDir bin;
-    const QString saver = bin.filePath("quorin_saver");
-    QVERIFY(QFile::copy(QStringLiteral(QUORIN_SAVER), saver));
-    QVERIFY(QFile::setPermissions(bin.path(), QFileDevice::Permissions(0x7755)));
+    const QStringList saver = asAnotherUser(QStringLiteral(QUORIN_SAVER), bin);
+    if (saver.isEmpty())
+        QSKIP("needs root and setpriv to run the saver as another user");
     Folder folder;
     QVERIFY(QFile::setPermissions(folder.dir.path(), QFileDevice::Permissions(0x7777)));
     QVERIFY(QFile::setPermissions(folder.dat, QFileDevice::Permissions(0x6666)));
     QVERIFY(QFile::setPermissions(folder.ini, QFileDevice::Permissions(0x4444)));
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", saver, "share",
-                      folder.dir.path(), "1"});
+    p.start(saver[0], saver.mid(1) + QStringList{"share", folder.dir.path(), "1"});
     QVERIFY(p.waitForFinished(30000));
     const QString said = QString::fromUtf8(p.readAll());
     QCOMPARE(p.exitCode(), 2);
     QVERIFY2(said.contains("読み取り専用"), qPrintable(said));
     QCOMPARE(readAll(folder.ini), newRosterFileBytes());
-#endif
 }
 
 void TestConcurrency::clonesAppendToOneLog() {
@@ -332,10 +347,7 @@ void TestConcurrency::clonesAppendToOneLog() {
         QVERIFY(p.waitForFinished(100000) && p.exitStatus() == QProcess::NormalExit &&
                 p.exitCode() == 0);
     const AnswerLogs logs = readAnswerLogs(folder.path());
-    QList<int> perSet(logs.pupils.size());
-    for (const AnswerRecord &answer : logs.answers)
-        ++perSet[answer.pupil];
-    const int whole = int(std::count(perSet.cbegin(), perSet.cend(), 20));
+    const int whole = wholeSets(logs, 20);
     qInfo("%d copies x %d sets of 20 lines: %d lines kept, %d damaged, %d sets whole of %d "
           "names read, %d log file(s)",
           kCopies, kSets, int(logs.answers.size()), logs.damagedLines, whole,
@@ -345,6 +357,42 @@ void TestConcurrency::clonesAppendToOneLog() {
     QCOMPARE(int(logs.answers.size()), kCopies * kSets * 20);
     QCOMPARE(readAll(folder.path() + u'/' + logs.files[0]).count(answerLogHeader()), 1);
 #endif
+}
+
+void TestConcurrency::endedCopysAnswersReachTheLog() {
+    // Two copies under one account, on a data folder the account cannot write: copy B keeps
+    // 4 sets in its spool and runs on; copy A keeps 3 sets and ends. When the folder takes
+    // answers again, B writes its own and those A left, each once.
+    QTemporaryDir bin, user, folder{folderTemplate()};
+    const QStringList appender = asAnotherUser(QStringLiteral(QUORIN_LOGAPPENDER), bin);
+    if (appender.isEmpty())
+        QSKIP("needs root and setpriv to run the copies as another user");
+    QVERIFY(QFile::setPermissions(user.path(), QFileDevice::Permissions(0x7777)));
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x5555)));
+    constexpr int kSets[2] = {4, 3}, kLines = 6; // B's, A's
+    QProcess copies[2];
+    for (int k = 0; k < 2; ++k) {
+        copies[k].setProcessEnvironment(account(user.path()));
+        copies[k].start(appender[0],
+                        appender.mid(1) + QStringList{"spool", folder.path(), QString::number(k),
+                                                      QString::number(kSets[k])});
+        if (k == 1) // A ends with its answers kept
+            copies[k].closeWriteChannel();
+        QVERIFY(copies[k].waitForReadyRead(100000));
+        QCOMPARE(copies[k].readAll().trimmed(), "kept " + QByteArray::number(kSets[k] * kLines));
+    }
+    QVERIFY(copies[1].waitForFinished(100000) && copies[1].exitCode() == 0);
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x7777)));
+    copies[0].write("go\n");
+    QVERIFY(copies[0].waitForFinished(100000));
+    QVERIFY2(copies[0].exitStatus() == QProcess::NormalExit && copies[0].exitCode() == 0,
+             describe(&copies[0]).constData());
+    const AnswerLogs logs = readAnswerLogs(folder.path());
+    const int all = (kSets[0] + kSets[1]) * kLines;
+    qInfo("2 copies: %d of %d answers in the log, %d of %d sets whole", int(logs.answers.size()),
+          all, wholeSets(logs, kLines), kSets[0] + kSets[1]);
+    QCOMPARE(int(logs.answers.size()), all);
+    QCOMPARE(wholeSets(logs, kLines), kSets[0] + kSets[1]); // none lost, none twice
 }
 
 QTEST_GUILESS_MAIN(TestConcurrency)

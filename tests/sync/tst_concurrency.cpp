@@ -4,11 +4,13 @@
 #include "classroom/answerlog.h"
 #include "records/cp932.h"
 #include "records/datafile.h"
+#include "records/folderlock.h"
 #include "records/foldersync.h"
 #include "records/streakrecord.h"
 #include "saverplan.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -46,6 +48,38 @@ QByteArray describe(QProcess *p) {
     return "exit " + QByteArray::number(p->exitCode()) + ": " + p->readAll();
 }
 
+// The environment of a user account whose home and local data are in `home`: a classroom in a
+// helper keeps its spools and settings there, never in the account running the tests.
+QProcessEnvironment account(const QString &home) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home);
+    env.insert("XDG_DATA_HOME", home + "/.local/share");
+    env.insert("XDG_CONFIG_HOME", home + "/.config");
+    return env;
+}
+
+// The command that runs a copy of `program` (in `bin`, where the user may run it, whatever the
+// build folder's modes) as uid 65534: file modes mean nothing to root. Empty without root or
+// setpriv.
+QStringList asAnotherUser(const QString &program, const QTemporaryDir &bin) {
+#ifdef Q_OS_UNIX
+    const QString setpriv = QStandardPaths::findExecutable("setpriv");
+    const QString copy = bin.filePath(QFileInfo(program).fileName());
+    if (::geteuid() == 0 && !setpriv.isEmpty() && QFile::copy(program, copy) &&
+        QFile::setPermissions(bin.path(), QFileDevice::Permissions(0x7755)))
+        return {setpriv, "--reuid=65534", "--regid=65534", "--clear-groups", copy};
+#endif
+    return {};
+}
+
+// The sets of `lines` answers the log holds whole: each set is a pupil of its own.
+int wholeSets(const AnswerLogs &logs, int lines) {
+    QList<int> perSet(logs.pupils.size());
+    for (const AnswerRecord &answer : logs.answers)
+        ++perSet[answer.pupil];
+    return int(std::count(perSet.cbegin(), perSet.cend(), lines));
+}
+
 } // namespace
 
 class TestConcurrency : public QObject {
@@ -55,6 +89,7 @@ private Q_SLOTS:
     void copiesLoseNothing();
     void readOnlyRosterLeftAlone();
     void clonesAppendToOneLog();
+    void endedCopysAnswersReachTheLog();
 };
 
 // Counts what the savers 1..copies left in the files: every pupil, each pupil's longest run
@@ -106,38 +141,43 @@ void TestConcurrency::copiesLoseNothing_data() {
     QTest::addColumn<bool>("powerless");
     QTest::addColumn<QList<int>>("clockAhead"); // seconds, per copy
     QTest::addColumn<bool>("dropped");
-    QTest::addColumn<bool>("teacher");
-    QTest::addColumn<bool>("lastRound"); // every copy saves once more at the end
+    QTest::addColumn<QString>("teacher"); // "editor", "class list" or nobody
+    QTest::addColumn<bool>("lastRound");  // every copy saves once more at the end
     QTest::newRow("three copies, one lock")
-        << 3 << false << QList<int>{0, 0, 0} << false << false << false;
+        << 3 << false << QList<int>{0, 0, 0} << false << "" << false;
     // Each copy takes a lock nobody else asks for; flock() does nothing and renames are slow.
     // Every copy saves once more at the end, one after the other, as the program does at a
     // later save: what was overwritten must come back then, and no copy may think it saved
     // what it did not.
     QTest::newRow("four copies, powerless lock")
-        << 4 << true << QList<int>{0, 0, 0, 0} << false << false << true;
+        << 4 << true << QList<int>{0, 0, 0, 0} << false << "" << true;
     // Eight such copies, and no save at the end: a write another copy's rename replaced must
     // be found by the read-back of the save that wrote it, not by a later save. Not under Wine,
     // where every file call of eight processes goes through one Wine server: their 2,400 saves
     // outlast any wait (the read-back is the same code there).
 #ifndef Q_OS_WIN
     QTest::newRow("eight copies, powerless lock, no later save")
-        << 8 << true << QList<int>(8, 0) << false << false << false;
+        << 8 << true << QList<int>(8, 0) << false << "" << false;
 #endif
     // Four computers whose clocks drift, on a share that passes no flock() on: one 2 minutes
     // ahead, one 10 minutes ahead. Neither may take the others' locks or save copies for
     // abandoned ones.
     QTest::newRow("four computers, clocks 10 minutes apart")
-        << 4 << false << QList<int>{0, 120, 0, 600} << false << false << false;
+        << 4 << false << QList<int>{0, 120, 0, 600} << false << "" << false;
     // Halfway, the share drops: its path shows an empty folder (the bare mount point) while
     // the copies do the second half of their saves. Then it is back, and each saves once more.
     QTest::newRow("three copies, share dropped and back")
-        << 3 << false << QList<int>{0, 0, 0} << true << false << false;
+        << 3 << false << QList<int>{0, 0, 0} << true << "" << false;
     // Halfway, the teacher edits the roster in a text editor while every copy holds the old
     // one in memory: a pupil removed, one renamed, a count lowered, one moved to the top.
     // None of it may come back, and nothing the copies write may be lost.
     QTest::newRow("three copies, the teacher edits the roster")
-        << 3 << false << QList<int>{0, 0, 0} << false << true << false;
+        << 3 << false << QList<int>{0, 0, 0} << false << "editor" << false;
+    // Halfway, the teacher removes あおい and うた in the class list of copy 1 while the test
+    // holds the folder's lock: the change is kept and written by copy 1's later saves, while
+    // copies 2 and 3 go on saving rosters that still hold both. Neither may come back.
+    QTest::newRow("three copies, a removal held back")
+        << 3 << false << QList<int>{0, 0, 0} << false << "class list" << false;
 }
 
 void TestConcurrency::copiesLoseNothing() {
@@ -145,7 +185,7 @@ void TestConcurrency::copiesLoseNothing() {
     QFETCH(bool, powerless);
     QFETCH(QList<int>, clockAhead);
     QFETCH(bool, dropped);
-    QFETCH(bool, teacher);
+    QFETCH(QString, teacher);
     QFETCH(bool, lastRound);
     const bool waits = lastRound || dropped; // the copies say "done" and wait for the test
     const QByteArray header = newRosterFileBytes();
@@ -153,11 +193,12 @@ void TestConcurrency::copiesLoseNothing() {
         header + encodeCp932("あおい;5;5;5;5\r\nいつき;7;7;7;7\r\nうた;3;3;3;3\r\nえま;2;2;2;2\r\n")
                      .value());
     QList<QProcess *> savers;
+    QTemporaryDir user;
     for (int k = 1; k <= copies; ++k) {
         auto *p = new QProcess(this);
         p->setProcessChannelMode(QProcess::MergedChannels);
+        QProcessEnvironment env = account(user.path());
 #ifdef QUORIN_SLOWRENAME
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (powerless)
             env.insert("LD_PRELOAD", QStringLiteral(QUORIN_SLOWRENAME));
         if (clockAhead.count(0) < copies) {
@@ -165,18 +206,20 @@ void TestConcurrency::copiesLoseNothing() {
             env.insert("QUORIN_HOST_NAME", QStringLiteral("pc-%1").arg(k));
             env.insert("QUORIN_CLOCK_AHEAD", QString::number(clockAhead[k - 1]));
         }
-        p->setProcessEnvironment(env);
 #else
         if (clockAhead.count(0) < copies)
             QSKIP("needs the preloaded computer, left out of sanitizer builds");
 #endif
+        p->setProcessEnvironment(env);
         QStringList args{"share", folder.dir.path(), QString::number(k)};
         if (waits)
             args << "wait";
         if (powerless)
             args << "ownlock";
-        if (dropped || teacher)
+        if (dropped || !teacher.isEmpty())
             args << "drop";
+        if (teacher == "class list" && k == 1)
+            args << "classlist";
         p->start(QStringLiteral(QUORIN_SAVER), args);
         savers << p;
     }
@@ -193,11 +236,14 @@ void TestConcurrency::copiesLoseNothing() {
         return true;
     };
     const QString home = folder.dir.path(), away = home + ".away";
-    if (dropped || teacher) {
+    FolderLock lock(dataFolderLockPath(folder.ini)); // the test's, as another copy's
+    if (dropped || !teacher.isEmpty()) {
         QVERIFY(allSay("half"));
         if (dropped)
             QVERIFY(QDir().rename(home, away) && QDir().mkdir(home));
-        if (teacher) { // saved in place, as an editor does
+        if (teacher == "class list")
+            QCOMPARE(lock.take(100000), FolderLock::Result::Taken);
+        if (teacher == "editor") { // saved in place, as an editor does
             QByteArray edited = readAll(folder.ini);
             const auto cp = [](const char *text) {
                 return encodeCp932(QString::fromUtf8(text)).value();
@@ -213,6 +259,11 @@ void TestConcurrency::copiesLoseNothing() {
         }
         for (QProcess *p : savers)
             p->write("go\n");
+    }
+    if (teacher == "class list") { // copy 1's save of the removal waited and was kept
+        QVERIFY2(savers[0]->waitForReadyRead(100000) && savers[0]->readAll().trimmed() == "held",
+                 describe(savers[0]).constData());
+        lock.release();
     }
     if (waits)
         QVERIFY(allSay("done"));
@@ -231,11 +282,18 @@ void TestConcurrency::copiesLoseNothing() {
     const int kept = entriesKept(folder, copies, &total);
     qInfo("%d processes x %d saves: %d of %d entries kept (pupils, counts, records)", copies,
           plan::kSaves, kept, total);
+    ApplicationState s;
+    const RosterFile file = loadRosterBytes(s, readAll(folder.ini));
+    const QStringList names = rosterNames(s, file);
+    if (teacher == "class list") {
+        const qsizetype back = names.count("あおい") + names.count("うた");
+        qInfo("%d copies: %d of 2 removed pupils back, %d of %d entries kept", copies, int(back),
+              kept, total);
+        QCOMPARE(back, 0);
+        QVERIFY(names.contains("いつき") && names.contains("えま"));
+    }
     QCOMPARE(kept, total);
-    if (teacher) {
-        ApplicationState s;
-        const RosterFile file = loadRosterBytes(s, readAll(folder.ini));
-        const QStringList names = rosterNames(s, file);
+    if (teacher == "editor") {
         QCOMPARE(names.first(), "えま");
         QVERIFY2(!names.contains("あおい") && !names.contains("うた"),
                  qPrintable(names.join(u' ')));
@@ -248,33 +306,24 @@ void TestConcurrency::copiesLoseNothing() {
 }
 
 void TestConcurrency::readOnlyRosterLeftAlone() {
-    // File modes mean nothing to root, so the saver runs as an ordinary user. The folder lets
-    // it write (a save could rename a new file over the old one); the roster does not.
-#ifndef Q_OS_UNIX
-    QSKIP("runs the saver as another user through setpriv, which only Linux has");
-#else
-    const QString setpriv = QStandardPaths::findExecutable("setpriv");
-    if (::geteuid() != 0 || setpriv.isEmpty())
-        QSKIP("needs root and setpriv to run the saver as another user");
-    // A copy of the saver where that user may run it, whatever the build folder's modes.
+    // The saver runs as an ordinary user. The folder lets it write (a save could rename a new
+    // file over the old one); the roster does not.
     QTemporaryDir bin;
-    const QString saver = bin.filePath("quorin_saver");
-    QVERIFY(QFile::copy(QStringLiteral(QUORIN_SAVER), saver));
-    QVERIFY(QFile::setPermissions(bin.path(), QFileDevice::Permissions(0x7755)));
+    const QStringList saver = asAnotherUser(QStringLiteral(QUORIN_SAVER), bin);
+    if (saver.isEmpty())
+        QSKIP("needs root and setpriv to run the saver as another user");
     Folder folder;
     QVERIFY(QFile::setPermissions(folder.dir.path(), QFileDevice::Permissions(0x7777)));
     QVERIFY(QFile::setPermissions(folder.dat, QFileDevice::Permissions(0x6666)));
     QVERIFY(QFile::setPermissions(folder.ini, QFileDevice::Permissions(0x4444)));
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(setpriv, {"--reuid=65534", "--regid=65534", "--clear-groups", saver, "share",
-                      folder.dir.path(), "1"});
+    p.start(saver[0], saver.mid(1) + QStringList{"share", folder.dir.path(), "1"});
     QVERIFY(p.waitForFinished(30000));
     const QString said = QString::fromUtf8(p.readAll());
     QCOMPARE(p.exitCode(), 2);
     QVERIFY2(said.contains("読み取り専用"), qPrintable(said));
     QCOMPARE(readAll(folder.ini), newRosterFileBytes());
-#endif
 }
 
 void TestConcurrency::clonesAppendToOneLog() {
@@ -298,10 +347,7 @@ void TestConcurrency::clonesAppendToOneLog() {
         QVERIFY(p.waitForFinished(100000) && p.exitStatus() == QProcess::NormalExit &&
                 p.exitCode() == 0);
     const AnswerLogs logs = readAnswerLogs(folder.path());
-    QList<int> perSet(logs.pupils.size());
-    for (const AnswerRecord &answer : logs.answers)
-        ++perSet[answer.pupil];
-    const int whole = int(std::count(perSet.cbegin(), perSet.cend(), 20));
+    const int whole = wholeSets(logs, 20);
     qInfo("%d copies x %d sets of 20 lines: %d lines kept, %d damaged, %d sets whole of %d "
           "names read, %d log file(s)",
           kCopies, kSets, int(logs.answers.size()), logs.damagedLines, whole,
@@ -311,6 +357,42 @@ void TestConcurrency::clonesAppendToOneLog() {
     QCOMPARE(int(logs.answers.size()), kCopies * kSets * 20);
     QCOMPARE(readAll(folder.path() + u'/' + logs.files[0]).count(answerLogHeader()), 1);
 #endif
+}
+
+void TestConcurrency::endedCopysAnswersReachTheLog() {
+    // Two copies under one account, on a data folder the account cannot write: copy B keeps
+    // 4 sets in its spool and runs on; copy A keeps 3 sets and ends. When the folder takes
+    // answers again, B writes its own and those A left, each once.
+    QTemporaryDir bin, user, folder{folderTemplate()};
+    const QStringList appender = asAnotherUser(QStringLiteral(QUORIN_LOGAPPENDER), bin);
+    if (appender.isEmpty())
+        QSKIP("needs root and setpriv to run the copies as another user");
+    QVERIFY(QFile::setPermissions(user.path(), QFileDevice::Permissions(0x7777)));
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x5555)));
+    constexpr int kSets[2] = {4, 3}, kLines = 6; // B's, A's
+    QProcess copies[2];
+    for (int k = 0; k < 2; ++k) {
+        copies[k].setProcessEnvironment(account(user.path()));
+        copies[k].start(appender[0],
+                        appender.mid(1) + QStringList{"spool", folder.path(), QString::number(k),
+                                                      QString::number(kSets[k])});
+        if (k == 1) // A ends with its answers kept
+            copies[k].closeWriteChannel();
+        QVERIFY(copies[k].waitForReadyRead(100000));
+        QCOMPARE(copies[k].readAll().trimmed(), "kept " + QByteArray::number(kSets[k] * kLines));
+    }
+    QVERIFY(copies[1].waitForFinished(100000) && copies[1].exitCode() == 0);
+    QVERIFY(QFile::setPermissions(folder.path(), QFileDevice::Permissions(0x7777)));
+    copies[0].write("go\n");
+    QVERIFY(copies[0].waitForFinished(100000));
+    QVERIFY2(copies[0].exitStatus() == QProcess::NormalExit && copies[0].exitCode() == 0,
+             describe(&copies[0]).constData());
+    const AnswerLogs logs = readAnswerLogs(folder.path());
+    const int all = (kSets[0] + kSets[1]) * kLines;
+    qInfo("2 copies: %d of %d answers in the log, %d of %d sets whole", int(logs.answers.size()),
+          all, wholeSets(logs, kLines), kSets[0] + kSets[1]);
+    QCOMPARE(int(logs.answers.size()), all);
+    QCOMPARE(wholeSets(logs, kLines), kSets[0] + kSets[1]); // none lost, none twice
 }
 
 QTEST_GUILESS_MAIN(TestConcurrency)

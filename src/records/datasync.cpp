@@ -5,6 +5,7 @@
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSet>
@@ -156,9 +157,17 @@ SyncResult saveUnderLock(const QString &path, const MergeStep &merge, const Sync
 } // namespace
 
 SyncResult saveMerged(const QString &path, const MergeStep &merge, const SyncOptions &options) {
+    QElapsedTimer took;
+    took.start();
     SyncResult result = saveUnderLock(path, merge, options);
-    // A lock that holds keeps every other copy's rename out: no later look is needed.
-    int waitMs = unprotectingLocks().contains(lockPathOf(path, options)) ? options.settleMs : 0;
+    // A lock that holds keeps every other copy's rename out: no later look is needed. Another
+    // copy's read, merge and rename take about as long as this one's did: on a busy computer
+    // the first look waits for twice that (a fixed wait would come before their renames), a
+    // tenth of a second at most.
+    int waitMs = !unprotectingLocks().contains(lockPathOf(path, options)) ? 0
+                 : options.settleMs > 0 ? qBound(options.settleMs, int(2 * took.elapsed()),
+                                                 qMax(options.settleMs, 100))
+                                        : 0;
     for (int check = 0; result.status == SyncStatus::Saved && waitMs > 0; ++check, waitMs *= 2) {
         if (check == options.settleChecks) // written again, never seen to stay
             return {SyncStatus::Busy, std::nullopt, writingOnReason(), std::nullopt};

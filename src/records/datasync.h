@@ -16,7 +16,8 @@ struct SyncOptions {
     int mergeAttempts = 10; // re-reads when the file changes between the merge and the rename
     // Where the lock has been seen to protect nothing, the file is looked at again after a
     // write once the other copies' renames that were under way have landed: first after
-    // settleMs (jittered up to twice that), then, each time the change had to be written
+    // settleMs or twice the time the save took, whichever is longer (jittered up to twice
+    // that), then, each time the change had to be written
     // again, after twice as long, settleChecks times at most. 0: no later look.
     int settleMs = 20;
     int settleChecks = 3;

@@ -1373,21 +1373,15 @@ void TestRules::factIndexReadsOn_data() {
     QTest::addColumn<QString>("encoding"); // of the file
     QTest::addColumn<QString>("appended"); // of the line appended
     QTest::addColumn<QString>("pupil");
-    QTest::newRow("as written") << "utf8"
-                                << "utf8"
-                                << "たろう";
-    QTest::newRow("code page 932") << "cp932"
-                                   << "cp932"
-                                   << "たろう";
-    QTest::newRow("code page 932, then this program's line") << "cp932"
-                                                             << "utf8"
-                                                             << "たろう";
-    QTest::newRow("UTF-16 with tabs") << "utf16le"
-                                      << "utf16le"
-                                      << "上田";
-    QTest::newRow("UTF-16 big-endian with tabs") << "utf16be"
-                                                 << "utf16be"
-                                                 << "上田";
+    const auto row = [](const char *name, const char *encoding, const char *appended,
+                        const char *pupil) {
+        QTest::newRow(name) << QString(encoding) << QString(appended) << QString(pupil);
+    };
+    row("as written", "utf8", "utf8", "たろう");
+    row("code page 932", "cp932", "cp932", "たろう");
+    row("code page 932, then this program's line", "cp932", "utf8", "たろう");
+    row("UTF-16 with tabs", "utf16le", "utf16le", "上田");
+    row("UTF-16 big-endian with tabs", "utf16be", "utf16be", "上田");
 }
 
 void TestRules::factIndexReadsOn() {

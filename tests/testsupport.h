@@ -81,6 +81,64 @@ inline void foreignLock(const QString &dataFile, int ageSeconds) {
                              QFileDevice::FileModificationTime));
 }
 
+// The classroom model without a window on a temporary data folder holding `ini` and `dat`
+// (nothing when empty), or on the folder of another copy; with what it tells the teacher and
+// shows.
+struct Room {
+    QTemporaryDir dir;
+    ApplicationState state;
+    MersenneRandomSource random{false, 20261206u};
+    std::unique_ptr<Classroom> model;
+    QStringList told;
+    QString status;
+    QString message[4];
+    QStringList names;
+
+    explicit Room(const QByteArray &ini = QByteArray(), const QByteArray &dat = QByteArray(),
+                  bool loadNow = true) {
+        if (!ini.isEmpty())
+            writeBytes(dir.filePath("Quorin.ini"), ini);
+        if (!dat.isEmpty())
+            writeBytes(dir.filePath("Quorin.dat"), dat);
+        open(dir.path(), loadNow);
+    }
+    // Another copy of the program on `folder`: another computer's, or the next start.
+    explicit Room(const QString &folder) { open(folder, true); }
+
+    SignInOutcome signIn(const QString &name) {
+        model->setNameText(name);
+        return model->signIn(name);
+    }
+    // A full mark (or `correct` answers) in a freshly dealt set of the activity.
+    void grade(Activity a, int correct = 20, const QList<FactAnswer> &answers = {}) {
+        activityFields(state, a).FirstAttempt = True;
+        model->grade(a, correct, answers);
+    }
+    QByteArray ini() const { return readBytes(state.rosterPath()); }
+    QByteArray dat() const { return readBytes(state.streakPath()); }
+
+private:
+    void open(const QString &folder, bool loadNow) {
+        initialiseApplicationState(state, folder);
+        model = std::make_unique<Classroom>(state);
+        model->setRandomSource(&random);
+        // One process: no other copy's rename can be under way, so no save waits to look again.
+        SyncOptions options;
+        options.settleMs = 0;
+        model->folderSync().setOptions(options);
+        QObject::connect(model.get(), &Classroom::message,
+                         [this](Notice, const QString &, const QString &text) { told << text; });
+        QObject::connect(model.get(), &Classroom::recordStatusChanged,
+                         [this](const QString &text) { status = text; });
+        QObject::connect(model.get(), &Classroom::streakMessageChanged,
+                         [this](Activity a, const QString &text) { message[int(a)] = text; });
+        QObject::connect(model.get(), &Classroom::namesChanged,
+                         [this](const QStringList &list) { names = list; });
+        if (loadNow)
+            model->load();
+    }
+};
+
 // Types text of any script into a widget as key events (QTest::keyClicks takes Latin-1
 // only). ASCII characters go through QTest::keyClick so digits carry their key codes.
 inline void typeText(QWidget *widget, const QString &text) {

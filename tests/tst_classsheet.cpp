@@ -41,18 +41,12 @@ private Q_SLOTS:
 namespace {
 
 // A data folder with three pupils, たろう holding the level 1 record, and answer logs.
-struct Folder {
-    QTemporaryDir dir;
-    ApplicationState state;
-    std::unique_ptr<Classroom> classroom;
-    explicit Folder(const QList<QByteArray> &logs) {
-        initialiseApplicationState(state, dir.path());
-        writeBytes(dir.filePath("Quorin.ini"),
-                   roster({"たろう;3;0;1;0", "はなこ;0;2;0;0", "じろう;0;0;0;0"}));
-        writeBytes(dir.filePath("Quorin.dat"), streakLines({"たろう; 3", "はなこ; 2", ";0", ";0"}));
+struct Folder : Room {
+    explicit Folder(const QList<QByteArray> &logs)
+        : Room(roster({"たろう;3;0;1;0", "はなこ;0;2;0;0", "じろう;0;0;0;0"}),
+               streakLines({"たろう; 3", "はなこ; 2", ";0", ";0"}), false) {
         for (int i = 0; i < logs.size(); ++i)
             writeBytes(dir.filePath(QStringLiteral("answers-pc%1.csv").arg(i)), logs[i]);
-        classroom = std::make_unique<Classroom>(state);
     }
 };
 
@@ -157,7 +151,7 @@ void TestClassSheet::sheetFromLogs() {
     Folder f(logs);
     const AnswerLogs read = readAnswerLogs(f.dir.path());
     QCOMPARE(read.files.size(), logs.size());
-    const ClassSheet sheet = buildClassSheet(f.classroom->classRoster(), read, SheetPeriod(period),
+    const ClassSheet sheet = buildClassSheet(f.model->classRoster(), read, SheetPeriod(period),
                                              QDate(2026, 12, 9), pupil);
     const auto fact = [](int i, int part, int whole) {
         return QStringLiteral("%1×%2 %3/%4").arg(i / 9 + 1).arg(i % 9 + 1).arg(part).arg(whole);
@@ -287,7 +281,7 @@ void TestClassSheet::sheetWindow() {
 // The sheet saved as PDF from its window: one A4 page with the class, the period and the day.
 void TestClassSheet::pdfPage() {
     Folder f({log("2026-12-08 09:00:00,たろう,レベル1,3,4,×\r\n")});
-    frmClassSheet window(*f.classroom);
+    frmClassSheet window(*f.model);
     window.Form_Load();
     QTRY_VERIFY(!window.isReading());
     window.setToday(QDate(2026, 12, 9));
@@ -325,7 +319,7 @@ void TestClassSheet::pdfPage() {
     typeText(className, "2年1組");
     QTest::keyClick(className, Qt::Key_Return);
     {
-        frmClassSheet again(*f.classroom);
+        frmClassSheet again(*f.model);
         again.Form_Load();
         QCOMPARE(again.windowTitle(), "クラスのようす　2年1組");
     }

@@ -57,19 +57,9 @@ QString cardText(const KukuCard &card) {
     return cells.join(u',');
 }
 
-struct Room {
-    QTemporaryDir dir;
-    ApplicationState state;
-    MersenneRandomSource random{false, 7};
-    std::unique_ptr<Classroom> model;
-    Room() {
-        initialiseApplicationState(state, dir.path());
-        model = std::make_unique<Classroom>(state);
-        model->setRandomSource(&random);
-        model->load();
-        model->setNameText("たろう");
-        model->signIn("たろう");
-    }
+// たろう signed in on a fresh data folder.
+struct CheckRoom : Room {
+    CheckRoom() { signIn("たろう"); }
     // Answers the check: right at every question but `wrongAt` (0-based), `ms` each.
     KukuCheck::Outcome take(KukuCheck &check, int ms, int wrongAt = -1) {
         KukuCheck::Outcome outcome = check.outcome();
@@ -190,7 +180,7 @@ void TestKentei::cardReadsOnlyWhatWasAppended() {
 }
 
 void TestKentei::checkInTheClassroom() {
-    Room room;
+    CheckRoom room;
     Classroom &model = *room.model;
     QCOMPARE(model.setTaughtRows(rowsOf({5, 2, 3, 4})), QString());
     QVERIFY(!model.startCheck(7, CheckWay::Up)); // not taught yet
@@ -361,7 +351,7 @@ void answerQuestions(QWidget *window, int count, int wrongAt = -1) {
 } // namespace
 
 void TestKentei::journey() {
-    Room room;
+    CheckRoom room;
     QCOMPARE(room.model->setTaughtRows(rowsOf({5, 2, 3, 4, 6, 7})), QString());
     for (int way = 0; way < kCheckWays; ++way)
         Classroom::setCheckLimitMs(CheckWay(way), 45000);
@@ -407,7 +397,7 @@ void TestKentei::journey() {
 }
 
 void TestKentei::teacherSettings() {
-    Room room;
+    CheckRoom room;
     QCOMPARE(room.model->setTaughtRows(rowsOf({5, 2, 3, 4})), QString());
     Classroom::setCheckLimitMs(CheckWay::Mixed, 30000);
     frmKenteiSettings settings(*room.model);
@@ -431,13 +421,17 @@ void TestKentei::teacherSettings() {
 
 namespace {
 
-// たろう, はなこ and じろう on the roster (たろう signed in), and `lines` in another computer's
-// log.
-void classRoom(Room &room, const QByteArray &lines) {
-    for (const char *name : {"はなこ", "じろう", "たろう"})
-        room.model->signIn(name);
-    QVERIFY(writeBytes(room.dir.filePath("answers-pc2-0123456789.csv"), answerLogHeader() + lines));
-}
+// たろう, はなこ and じろう on the roster (たろう signed in), `lines` in another computer's log,
+// and every way's limit 30 s.
+struct ClassRoom : CheckRoom {
+    explicit ClassRoom(const QByteArray &lines) {
+        for (int way = 0; way < kCheckWays; ++way)
+            Classroom::setCheckLimitMs(CheckWay(way), 30000);
+        for (const char *name : {"はなこ", "じろう", "たろう"})
+            model->signIn(name);
+        writeBytes(dir.filePath("answers-pc2-0123456789.csv"), answerLogHeader() + lines);
+    }
+};
 
 QByteArray stampLine(int row, CheckWay way, const QString &pupil) {
     LoggedAnswer line{kDay, pupil, LoggedActivity::Check, FactAnswer{row, 1, true}};
@@ -495,10 +489,7 @@ void TestKentei::classView_data() {
 void TestKentei::classView() {
     QFETCH(QByteArray, lines);
     QFETCH(QString, expected);
-    for (int way = 0; way < kCheckWays; ++way)
-        Classroom::setCheckLimitMs(CheckWay(way), 30000);
-    Room room;
-    classRoom(room, lines);
+    ClassRoom room(lines);
     const std::optional<QList<PupilCard>> cards =
         room.model->classCards({"たろう", "はなこ", "じろう"});
     QVERIFY(cards);
@@ -516,13 +507,10 @@ void TestKentei::classView() {
 void TestKentei::cardsOnPaper() {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty())
         QSKIP("pdftotext (poppler-utils) is not here");
-    for (int way = 0; way < kCheckWays; ++way)
-        Classroom::setCheckLimitMs(CheckWay(way), 30000);
-    Room room;
-    classRoom(room, checkLines(7, CheckWay::Up, kUp, 1000) +
-                        checkLines(7, CheckWay::Down, kDown, 1000) +
-                        stampLine(7, CheckWay::Mixed, "たろう") +
-                        checkLines(4, CheckWay::Up, kUp, 1000, -1, kDay, "じろう"));
+    ClassRoom room(checkLines(7, CheckWay::Up, kUp, 1000) +
+                   checkLines(7, CheckWay::Down, kDown, 1000) +
+                   stampLine(7, CheckWay::Mixed, "たろう") +
+                   checkLines(4, CheckWay::Up, kUp, 1000, -1, kDay, "じろう"));
     frmClassSheet sheet(*room.model);
     sheet.show();
     sheet.Form_Load();

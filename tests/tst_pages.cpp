@@ -365,13 +365,10 @@ void TestPages::fullMarkAfterListChangedElsewhere() {
     Pupil t(roster({"あきら;0;0;0;0", "いちろう;0;0;0;0", "うめこ;0;0;0;0"}));
     QVERIFY(t.active);
     t.signIn("うめこ");
-    ApplicationState otherState;
-    initialiseApplicationState(otherState, t.dir.path());
-    Classroom other(otherState);
-    other.load();
-    QList<RosterRow> pupils = other.classList();
+    Room other(t.dir.path());
+    QList<RosterRow> pupils = other.model->classList();
     std::reverse(pupils.begin(), pupils.end());
-    QVERIFY(other.setClassList(pupils).isEmpty());
+    QVERIFY(other.model->setClassList(pupils).isEmpty());
     t.clickTab(2);
     t.click("QuorinNoviceQuizBestScoreCommand");
     QTRY_VERIFY(t.window->scoreDialog() && t.window->scoreDialog()->isVisible());

@@ -52,54 +52,6 @@ struct ScriptedRandom : RandomSource {
     int taken = 0;
 };
 
-// The classroom model on a temporary data folder, with what it tells the teacher and shows.
-struct Room {
-    QTemporaryDir dir;
-    ApplicationState state;
-    MersenneRandomSource random{false, 20261206u};
-    std::unique_ptr<Classroom> model;
-    QStringList told;
-    QString status;
-    QString message[4];
-    QStringList names;
-
-    explicit Room(const QByteArray &ini = QByteArray(), const QByteArray &dat = QByteArray(),
-                  bool loadNow = true) {
-        initialiseApplicationState(state, dir.path());
-        if (!ini.isEmpty())
-            writeBytes(state.rosterPath(), ini);
-        if (!dat.isEmpty())
-            writeBytes(state.streakPath(), dat);
-        model = std::make_unique<Classroom>(state);
-        model->setRandomSource(&random);
-        // One process: no other copy's rename can be under way, so no save waits to look again.
-        SyncOptions options;
-        options.settleMs = 0;
-        model->folderSync().setOptions(options);
-        QObject::connect(model.get(), &Classroom::message,
-                         [this](Notice, const QString &, const QString &text) { told << text; });
-        QObject::connect(model.get(), &Classroom::recordStatusChanged,
-                         [this](const QString &text) { status = text; });
-        QObject::connect(model.get(), &Classroom::streakMessageChanged,
-                         [this](Activity a, const QString &text) { message[int(a)] = text; });
-        QObject::connect(model.get(), &Classroom::namesChanged,
-                         [this](const QStringList &list) { names = list; });
-        if (loadNow)
-            model->load();
-    }
-    SignInOutcome signIn(const QString &name) {
-        model->setNameText(name);
-        return model->signIn(name);
-    }
-    // A full mark (or `correct` answers) in a freshly dealt set of the activity.
-    void grade(Activity a, int correct = 20) {
-        activityFields(state, a).FirstAttempt = True;
-        model->grade(a, correct);
-    }
-    QByteArray ini() const { return readBytes(state.rosterPath()); }
-    QByteArray dat() const { return readBytes(state.streakPath()); }
-};
-
 // A lock file as another computer leaves it, modified `ageSeconds` ago (negative: ahead).
 QByteArray encoded(const char *codec, const QStringList &texts) {
     QStringEncoder encoder(codec, QStringConverter::Flag::WriteBom);
@@ -610,10 +562,7 @@ void TestRules::teachersChangesReachEveryCopy() {
     const QStringList before{"たろう;5;1;1;1", "はなこ;4;0;0;0", "ゆき;1;0;0;0", "さくら;0;0;0;0",
                              "あい;0;0;0;0"};
     Room here(roster(before), newStreakFileBytes());
-    ApplicationState thereState;
-    initialiseApplicationState(thereState, here.dir.path());
-    Classroom there(thereState);
-    there.load();
+    Room there(here.dir.path());
     QCOMPARE(here.signIn("さくら").kind, SignInOutcome::SignedIn);
     if (written)
         here.grade(Activity::Novice);
@@ -628,7 +577,7 @@ void TestRules::teachersChangesReachEveryCopy() {
             const QStringList cells = QString::fromUtf8(line).split(u';');
             list.append({cells[0], cells[1], cells[2], cells[3], cells[4]});
         }
-        QVERIFY(there.setClassList(list, {{"はなこ", "はな子"}}).isEmpty());
+        QVERIFY(there.model->setClassList(list, {{"はなこ", "はな子"}}).isEmpty());
     }
     here.grade(Activity::Novice);
     QCOMPARE(here.signIn("じろう").kind, SignInOutcome::SignedIn);
@@ -640,9 +589,7 @@ void TestRules::teachersChangesReachEveryCopy() {
     QCOMPARE(here.names, (QStringList{"あい", "たろう", "さくら", "はな子", "じろう"}));
     // The other copy, which made or never saw the change, writes nothing of the old list back.
     there.signIn("あい");
-    there.setNameText("あい");
-    activityFields(thereState, Activity::Expert).FirstAttempt = True;
-    there.grade(Activity::Expert, 20);
+    there.grade(Activity::Expert);
     QCOMPARE(here.ini(), QByteArray(expected).replace(";0;0;0;0\r\n", ";0;0;1;0\r\n"));
 }
 
@@ -759,14 +706,9 @@ void TestRules::restoreAfterAWipe() {
         {"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2", "あい;1;0;0;0", "うみ;0;0;0;0"});
     QCOMPARE(r.ini(), back);
 
-    ApplicationState laterState;
-    initialiseApplicationState(laterState, r.dir.path());
-    Classroom later(laterState);
-    later.load();
-    later.setNameText("うみ");
+    Room later(r.dir.path());
     QCOMPARE(later.signIn("うみ").kind, SignInOutcome::SignedIn);
-    activityFields(laterState, Activity::Novice).FirstAttempt = True;
-    later.grade(Activity::Novice, 20);
+    later.grade(Activity::Novice);
     QCOMPARE(r.ini(), roster({"たろう;5;1;0;0", "はなこ;4;0;0;0", "ゆき;1;0;0;2", "あい;1;0;0;0",
                               "うみ;1;0;0;0"}));
 }
@@ -819,18 +761,15 @@ void TestRules::runFollowsThePupilsName() {
                     : roster({"あきら;0;0;0;0", "うめこ;2;0;0;0", "いちろう;0;0;0;0"}),
               newStreakFileBytes());
     here.model->setClosedClassList(closedList);
-    ApplicationState thereState;
-    initialiseApplicationState(thereState, here.dir.path());
-    Classroom there(thereState);
-    there.load();
+    Room there(here.dir.path());
     QCOMPARE(here.signIn("うめこ").kind, SignInOutcome::SignedIn);
     QCOMPARE(here.state.CurrentPupilRow, qint16(order ? 3 : 2));
-    QList<RosterRow> pupils = there.classList();
+    QList<RosterRow> pupils = there.model->classList();
     if (order)
         std::reverse(pupils.begin(), pupils.end());
     else
         pupils.removeAt(1);
-    QVERIFY(there.setClassList(pupils).isEmpty());
+    QVERIFY(there.model->setClassList(pupils).isEmpty());
     if (list) {
         here.model->rereadRoster();
         QCOMPARE(here.model->fullMarkNames(2), QStringList());
@@ -844,7 +783,7 @@ void TestRules::runFollowsThePupilsName() {
     if (!closedList)
         return;
     pupils.append({"うめこ", "0", "0", "0", "0"});
-    QVERIFY(there.setClassList(pupils).isEmpty());
+    QVERIFY(there.model->setClassList(pupils).isEmpty());
     here.model->rereadRoster();
     QCOMPARE(here.ini(), roster(after + QStringList{"うめこ;1;0;0;0"}));
     QVERIFY(here.status.isEmpty());
@@ -1204,32 +1143,24 @@ void TestRules::answersKeptOverRestart() {
     writeBytes(dir.filePath("plain"), "x");
     const QString folder = dir.filePath("plain/data");
     const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
-    const auto gradeSet = [&](Room &r) {
-        initialiseApplicationState(r.state, folder);
-        r.model->load();
-        r.signIn("たろう");
-        activityFields(r.state, Activity::Expert).FirstAttempt = True;
-        r.model->grade(Activity::Expert, 20, set);
-    };
     {
-        Room r;
-        gradeSet(r);
+        Room r(folder);
+        r.signIn("たろう");
+        r.grade(Activity::Expert, 20, set);
         QVERIFY2(r.status.contains("答えが 20 問") &&
                      r.status.contains("フォルダーが見つかりません"),
                  qPrintable(r.status));
     }
     QVERIFY(QFile::remove(dir.filePath("plain")) && QDir().mkpath(folder));
-    Room r;
-    initialiseApplicationState(r.state, folder);
-    r.model->load(); // the next start writes what the last one kept
+    Room r(folder); // the next start writes what the last one kept
     QCOMPARE(readAnswerLogs(folder).answers.size(), 20);
+    r.signIn("たろう");
     {
         AppendFaultForTesting fullDisk(30);
-        gradeSet(r);
+        r.grade(Activity::Expert, 20, set);
         QVERIFY(r.model->answersKept() && readAnswerLogs(folder).answers.size() == 20);
     }
-    activityFields(r.state, Activity::Expert).FirstAttempt = True;
-    r.model->grade(Activity::Expert, 20, set);
+    r.grade(Activity::Expert, 20, set);
     QVERIFY2(!r.model->answersKept() && !r.status.contains("答え"), qPrintable(r.status));
     const AnswerLogs logs = readAnswerLogs(folder);
     QCOMPARE(logs.answers.size(), 60);
@@ -1280,15 +1211,11 @@ void TestRules::runsKeptOverRestart() {
     writeBytes(folder + "/Quorin.dat", newStreakFileBytes());
     {
         QFETCH(bool, secondCopy);
-        std::unique_ptr<Room> running;
-        if (secondCopy) {
-            running = std::make_unique<Room>(QByteArray(), QByteArray(), false);
-            initialiseApplicationState(running->state, folder);
-            running->model->load();
-        }
-        Room r(QByteArray(), QByteArray(), false);
-        initialiseApplicationState(r.state, folder);
-        r.model->load();
+        std::unique_ptr<Room>
+            running; // takes the first spool: this copy keeps its runs in the second
+        if (secondCopy)
+            running = std::make_unique<Room>(folder);
+        Room r(folder);
         std::optional<SaveFaultForTesting> fullDisk;
         if (failing == "Quorin.lock") {
             r.model->folderSync().setOptions(lockWait(0));
@@ -1312,9 +1239,7 @@ void TestRules::runsKeptOverRestart() {
         writeBytes(folder + "/Quorin.ini", meanwhileIni);
     if (!meanwhileDat.isEmpty())
         writeBytes(folder + "/Quorin.dat", meanwhileDat);
-    Room r(QByteArray(), QByteArray(), false);
-    initialiseApplicationState(r.state, folder);
-    r.model->load();
+    Room r(folder);
     QTEST(readBytes(folder + "/Quorin.ini"), "ini");
     QTEST(readBytes(folder + "/Quorin.dat"), "dat");
     QVERIFY2(!r.status.contains("とって"), qPrintable(r.status));
@@ -1327,12 +1252,9 @@ void TestRules::twoCopiesKeepTheirOwnAnswers() {
     QTemporaryDir dir;
     writeBytes(dir.filePath("plain"), "x");
     const QString folder = dir.filePath("plain/data");
-    auto first = std::make_unique<Room>(), second = std::make_unique<Room>();
-    for (Room *r : {first.get(), second.get()}) {
-        initialiseApplicationState(r->state, folder);
-        r->model->load();
-        r->signIn(r == first.get() ? "たろう" : "はなこ");
-    }
+    auto first = std::make_unique<Room>(folder), second = std::make_unique<Room>(folder);
+    first->signIn("たろう");
+    second->signIn("はなこ");
     const QList<FactAnswer> set(20, FactAnswer{7, 8, true});
     first->model->recordAnswers(LoggedActivity::Novice, set);
     QVERIFY(first->model->answersKept());
@@ -1451,21 +1373,15 @@ void TestRules::factIndexReadsOn_data() {
     QTest::addColumn<QString>("encoding"); // of the file
     QTest::addColumn<QString>("appended"); // of the line appended
     QTest::addColumn<QString>("pupil");
-    QTest::newRow("as written") << "utf8"
-                                << "utf8"
-                                << "たろう";
-    QTest::newRow("code page 932") << "cp932"
-                                   << "cp932"
-                                   << "たろう";
-    QTest::newRow("code page 932, then this program's line") << "cp932"
-                                                             << "utf8"
-                                                             << "たろう";
-    QTest::newRow("UTF-16 with tabs") << "utf16le"
-                                      << "utf16le"
-                                      << "上田";
-    QTest::newRow("UTF-16 big-endian with tabs") << "utf16be"
-                                                 << "utf16be"
-                                                 << "上田";
+    const auto row = [](const char *name, const char *encoding, const char *appended,
+                        const char *pupil) {
+        QTest::newRow(name) << QString(encoding) << QString(appended) << QString(pupil);
+    };
+    row("as written", "utf8", "utf8", "たろう");
+    row("code page 932", "cp932", "cp932", "たろう");
+    row("code page 932, then this program's line", "cp932", "utf8", "たろう");
+    row("UTF-16 with tabs", "utf16le", "utf16le", "上田");
+    row("UTF-16 big-endian with tabs", "utf16be", "utf16be", "上田");
 }
 
 void TestRules::factIndexReadsOn() {

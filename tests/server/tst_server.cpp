@@ -76,6 +76,14 @@ struct ServerRoom {
         call("signin", {{"name", name}}, token);
         return token;
     }
+    QJsonObject deal(const QByteArray &token) {
+        return call("deal", {{"activity", "novice"}}, token);
+    }
+    // The set's boxes sent for grading (or, `verb` "leave", as the pupil leaves the set).
+    QJsonObject grade(const QJsonObject &set, const QJsonArray &boxes, const QByteArray &token,
+                      int attempt = 1, const QString &verb = "grade") {
+        return call(verb, {{"set", set["set"]}, {"attempt", attempt}, {"answers", boxes}}, token);
+    }
     // Every file in the data folder, names and bytes.
     QByteArray files() const {
         QByteArray all;
@@ -92,27 +100,18 @@ struct ServerRoom {
     }
 };
 
-// The first `typed` boxes of a level set answered right, the first number confirmed in each
-// `firstOff` above the product (0: none sent).
-QJsonArray typedBoxes(const QJsonObject &set, int typed, int firstOff = 0) {
+// A level set's boxes answered right, one more at `wrongAt`, in 2 s each; only the first
+// `typed` boxes typed (the others empty), the first number confirmed in each `firstOff` above
+// the product (0: none sent).
+QJsonArray answers(const QJsonObject &set, int wrongAt = -1, int typed = 20, int firstOff = 0) {
     QJsonArray answers;
     const QJsonArray questions = set["questions"].toArray();
     for (int i = 0; i < questions.size(); ++i) {
         const int product = questions[i]["a"].toInt() * questions[i]["b"].toInt();
-        QJsonObject box{{"given", i < typed ? product : 0}};
+        QJsonObject box{{"given", i >= typed ? 0 : product + (i == wrongAt)}, {"ms", 2000}};
         if (i < typed && firstOff)
             box.insert("first", product + firstOff);
         answers.append(box);
-    }
-    return answers;
-}
-
-QJsonArray rightAnswers(const QJsonObject &set, int wrongAt = -1) {
-    QJsonArray answers;
-    const QJsonArray questions = set["questions"].toArray();
-    for (int i = 0; i < questions.size(); ++i) {
-        const int product = questions[i]["a"].toInt() * questions[i]["b"].toInt();
-        answers.append(QJsonObject{{"given", i == wrongAt ? product + 1 : product}, {"ms", 2000}});
     }
     return answers;
 }
@@ -157,7 +156,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("method");
         QTest::addColumn<QString>("path"); // %1: the class code, %2: the level set's id
         QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<QString>("tablet"); // good, none, made-up, fresh (no pupil)
+        QTest::addColumn<QString>("tablet"); // good, made-up, fresh (no pupil)
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("code");
         const QString grade = "/c/%1/api/grade";
@@ -174,7 +173,6 @@ private Q_SLOTS:
         row("not JSON", "POST", grade, "{{", "good", 400, "bad");
         row("an array", "POST", grade, "[]", "good", 400, "bad");
         row("unknown verb", "POST", "/c/%1/api/delete", "{}", "good", 404, "bad");
-        row("no tablet", "POST", grade, "{}", "none", 401, "tablet");
         row("made-up tablet", "POST", grade, "{}", "made-up", 401, "tablet");
         row("GET on the API", "GET", grade, "", "good", 405, "bad");
         row("body too large", "POST", grade, QByteArray(17 * 1024, ' ') + "{}", "good", 413, "bad");
@@ -201,10 +199,6 @@ private Q_SLOTS:
         row("deal: row 10", "POST", "/c/%1/api/deal", "{\"activity\":\"practice\",\"row\":10}",
             "good", 400, "bad");
         row("sign-in: a number", "POST", "/c/%1/api/signin", "{\"name\":5}", "good", 400, "bad");
-        row("sign-in: a line break", "POST", "/c/%1/api/signin", "{\"name\":\"じろ\\nう\"}", "good",
-            422, "refused");
-        row("sign-in: the roster's separator", "POST", "/c/%1/api/signin", "{\"name\":\"た;ろう\"}",
-            "good", 422, "refused");
         row("sign-in: a name not on the class list", "POST", "/c/%1/api/signin",
             "{\"name\":\"たろお\"}", "good", 422, "refused");
         row("leave: 19 answers", "POST", "/c/%1/api/leave", graded(one, 19), "good", 400, "bad");
@@ -220,13 +214,12 @@ private Q_SLOTS:
         QFETCH(QString, code);
         ServerRoom room;
         const QByteArray token = room.signedIn();
-        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
+        const QJsonObject set = room.deal(token);
         const QByteArray before = room.files();
-        const QByteArray sent =
-            tablet == u"good"      ? token
-            : tablet == u"made-up" ? QByteArray("0123456789abcdef0123456789abcdef")
-            : tablet == u"fresh"   ? room.call("hello", {})["tablet"].toString().toLatin1()
-                                   : QByteArray();
+        const QByteArray sent = tablet == u"good" ? token
+                                : tablet == u"made-up"
+                                    ? QByteArray("0123456789abcdef0123456789abcdef")
+                                    : room.call("hello", {})["tablet"].toString().toLatin1();
         const QString setId = set["set"].toString();
         const QJsonObject reply =
             room.raw(method, QString(path).replace("%1", room.service->code()).replace("%2", setId),
@@ -239,9 +232,7 @@ private Q_SLOTS:
         }
         QCOMPARE(room.files(), before);
         // The set is still the pupil's, and its first grading still counts.
-        const QJsonObject marks = room.call(
-            "grade", {{"set", setId}, {"attempt", 1}, {"answers", rightAnswers(set)}}, token);
-        QCOMPARE(marks["counted"].toBool(), true);
+        QCOMPARE(room.grade(set, answers(set), token)["counted"].toBool(), true);
         QCOMPARE(room.logLines(), 20);
     }
 
@@ -251,15 +242,12 @@ private Q_SLOTS:
     void sentAgainCountsOnce() {
         ServerRoom room;
         const QByteArray token = room.signedIn();
-        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
-        const QJsonObject first{
-            {"set", set["set"]}, {"attempt", 1}, {"answers", rightAnswers(set, 3)}};
-        const QJsonObject marks = room.call("grade", first, token);
+        const QJsonObject set = room.deal(token);
+        const QJsonObject marks = room.grade(set, answers(set, 3), token);
         QCOMPARE(marks["score"].toInt(), 95);
         QCOMPARE(marks["marks"].toArray()[3].toBool(), false);
-        QCOMPARE(room.call("grade", first, token), marks);
-        const QJsonObject corrected = room.call(
-            "grade", {{"set", set["set"]}, {"attempt", 2}, {"answers", rightAnswers(set)}}, token);
+        QCOMPARE(room.grade(set, answers(set, 3), token), marks);
+        const QJsonObject corrected = room.grade(set, answers(set), token, 2);
         QCOMPARE(corrected["score"].toInt(), 100);
         QCOMPARE(corrected["counted"].toBool(), false);
         QCOMPARE(room.logLines(), 20);
@@ -301,14 +289,12 @@ private Q_SLOTS:
         QFETCH(int, firstOff);
         ServerRoom room;
         const QByteArray token = room.signedIn();
-        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
-        for (const QString &step : steps)
-            room.call(step == u"leave" ? "leave" : "grade",
-                      {{"set", set["set"]},
-                       {"attempt", 1},
-                       {"answers",
-                        typedBoxes(set, step == u"leave" ? 3 : 20, step == u"corrected" ? 1 : 0)}},
-                      token);
+        const QJsonObject set = room.deal(token);
+        for (const QString &step : steps) {
+            const bool leave = step == u"leave";
+            room.grade(set, answers(set, -1, leave ? 3 : 20, step == u"corrected"), token, 1,
+                       leave ? "leave" : "grade");
+        }
         QTEST(room.logLines(), "lines");
         QTEST(int(room.log().count(",とちゅう,")), "unfinished");
         const QList<QByteArray> first = room.log().split('\n').value(1).split(',');
@@ -330,7 +316,7 @@ private Q_SLOTS:
         ServerRoom room;
         room.classroom->setDeferredRosterSaves(true);
         const QByteArray token = room.signedIn();
-        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
+        const QJsonObject set = room.deal(token);
         std::unique_ptr<SaveFaultForTesting> fault;
         if (failing == "Quorin.lock") {
             room.classroom->folderSync().setOptions(lockWait(0));
@@ -338,9 +324,7 @@ private Q_SLOTS:
         } else if (!failing.isEmpty()) {
             fault = std::make_unique<SaveFaultForTesting>(0, failing);
         }
-        const QJsonObject marks = room.call(
-            "grade", {{"set", set["set"]}, {"attempt", 1}, {"answers", rightAnswers(set)}}, token);
-        QCOMPARE(marks["score"].toInt(), 100);
+        QCOMPARE(room.grade(set, answers(set), token)["score"].toInt(), 100);
         const QByteArray raised = encodeCp932("たろう;1;0;0;0").value();
         QCOMPARE(readBytes(room.state.rosterPath()).contains(raised), failing.isEmpty());
         QCOMPARE(room.classroom->runsKept(), !failing.isEmpty());
@@ -361,10 +345,8 @@ private Q_SLOTS:
         const QString url = server->address();
         room.on = &server->service();
         const QByteArray token = room.signedIn();
-        const QJsonObject set = room.call("deal", {{"activity", "novice"}}, token);
-        const QJsonObject grade{
-            {"set", set["set"]}, {"attempt", 1}, {"answers", rightAnswers(set, 3)}};
-        const QJsonObject marks = room.call("grade", grade, token);
+        const QJsonObject set = room.deal(token);
+        const QJsonObject marks = room.grade(set, answers(set, 3), token);
         server->stop();
         QCOMPARE(server->start(QHostAddress::LocalHost), QString());
         QCOMPARE(server->address(), url);
@@ -373,7 +355,7 @@ private Q_SLOTS:
         QCOMPARE(server->start(QHostAddress::LocalHost), QString());
         QCOMPARE(server->address(), url);
         QCOMPARE(server->portNote(), QString());
-        QCOMPARE(room.call("grade", grade, token), marks);
+        QCOMPARE(room.grade(set, answers(set, 3), token), marks);
         QCOMPARE(room.logLines(), 20);
         QCOMPARE(server->service().tablets().value(0).pupil, "たろう");
 
@@ -777,12 +759,6 @@ private Q_SLOTS:
         QCOMPARE(int(firewallRuleFromCheck(inTime, exitCode, output)), rule);
         const QString message = firewallMessage(FirewallRule(rule));
         QCOMPARE(message.isEmpty(), rule == int(FirewallRule::Found));
-        if (message.isEmpty())
-            return;
-        // What to ask the administrator, either way.
-        for (const char *needed :
-             {"管理者", "プライベートとドメイン", "すべてのユーザー", "quorin.exe"})
-            QVERIFY2(message.contains(QString::fromUtf8(needed)), needed);
         QCOMPARE(message.contains("かもしれません"), rule == int(FirewallRule::Unknown));
     }
 

@@ -13,6 +13,7 @@
 
 #include "classroom/answerlog.h"
 #include "records/cp932.h"
+#include "records/roster.h"
 #include "server/classserver.h"
 #include "tabletload.h"
 
@@ -139,6 +140,13 @@ void writeLogs(const QString &folder, Encoding encoding) {
                                  random.bounded(10) > 1, int(random.bounded(800, 12000)), 42};
                 files[p % kComputers] += answerLogLine(answer);
             }
+    // Tablets sign in only names on the class list: the class's pupils are on it.
+    QByteArray roster = newRosterFileBytes();
+    for (int p = 0; p < kPupils; ++p)
+        roster += encodeCp932(pupilName(p) + QStringLiteral(";0;0;0;0\r\n")).value();
+    QFile list(QDir(folder).filePath(QStringLiteral("Quorin.ini")));
+    list.open(QIODevice::WriteOnly);
+    list.write(roster);
     for (int k = 0; k < kComputers; ++k) {
         QByteArray bytes = files[k];
         const QString text = QString::fromUtf8(bytes.sliced(3)); // without the byte order mark

@@ -2,6 +2,7 @@
 // and record files, the run step, merging with other copies, and the classroom model's
 // sign-in, saves and messages. Every rule is a table of rows.
 
+#include "classroom/answerqueue.h"
 #include "classroom/classroom.h"
 #include "classroom/factstate.h"
 #include "core/challengeclock.h"
@@ -12,6 +13,7 @@
 #include "records/datasync.h"
 #include "records/ownfile.h"
 #include "records/pupilname.h"
+#include "records/rosterchanges.h"
 #include "records/rostermerge.h"
 #include "records/streak.h"
 #include "records/streakrecord.h"
@@ -100,6 +102,9 @@ private Q_SLOTS:
     void stolenLockCannotLoseAnUpdate();
     void answerLogWriting_data();
     void answerLogWriting();
+    void answerLogColumns_data();
+    void answerLogColumns();
+    void tornSpoolLine();
     void answerLogSpecialFiles_data();
     void answerLogSpecialFiles();
     void answersKeptOverRestart();
@@ -156,6 +161,17 @@ void TestRules::numbersKeysClock_data() {
     row("code page 932 controls read", decodeCp932(controls).value_or("?"), "\x1a\x1c\x7f\u3042");
     row("code page 932 controls written",
         encodeCp932(QString::fromLatin1(controls.left(3)) + u'\u3042').value_or("?"), controls);
+    // Quorin.chg as anyone may have written it: what is read of it.
+    const auto journal = [](const QStringList &lines) {
+        return parseRosterChanges(cp932Lines(QStringList{"Quorin roster changes 1"} + lines))
+            .changes;
+    };
+    row("journal: a count past the last column", journal({"0000000a;lower;た;5;3;0"}).size(), 0);
+    row("journal: a change naming nobody", journal({"0000000a;remove;"}).size(), 0);
+    QStringList many;
+    for (int i = 0; i <= kMaxRosterChanges; ++i)
+        many << QStringLiteral("%1;remove;た").arg(i, 8, 16, QLatin1Char('0'));
+    row("journal: the newest changes kept", journal(many).first().id, "00000001");
     row("clock 59 s", ClockCaption(59), " 59秒");
     row("clock 1 min", ClockCaption(60), " 1分 0秒");
     row("the root folder's text", optionsFolderText("/"), QDir::toNativeSeparators("/"));
@@ -1053,6 +1069,40 @@ void TestRules::damagedFiles() {
         QVERIFY(r.dat().contains(cp932Lines({"はなこ; 2"})));
         QVERIFY2(r.status.isEmpty(), qPrintable(r.status));
     }
+}
+
+void TestRules::answerLogColumns_data() {
+    // A line of each width the log has had, after its factors: what is read of the rest.
+    QTest::addColumn<QByteArray>("rest");
+    QTest::addColumn<int>("ms");
+    QTest::addColumn<bool>("unfinished");
+    QTest::newRow("six columns") << QByteArray(",○") << -1 << false;
+    QTest::newRow("seven, a set left unfinished") << QByteArray(",×,とちゅう") << -1 << true;
+    QTest::newRow("eight, without the number given") << QByteArray(",○,,1500") << 1500 << false;
+    QTest::newRow("nine") << QByteArray(",○,,900,42") << 900 << false;
+}
+
+void TestRules::answerLogColumns() {
+    QFETCH(QByteArray, rest);
+    AnswerLogs logs;
+    QVERIFY(logs.addFile(answerLogHeader() + "2026-12-08 09:00:00,た,レベル1,3,4" + rest + "\r\n"));
+    QCOMPARE(logs.answers.size(), 1);
+    QTEST(int(logs.answers[0].ms), "ms");
+    QTEST(logs.answers[0].unfinished, "unfinished");
+}
+
+void TestRules::tornSpoolLine() {
+    // The program stopped while its spool was written: the torn last line never reaches the
+    // log; the whole one does.
+    QTemporaryDir dir;
+    const QString spool = answerSpoolPath(dir.path());
+    const QByteArray whole =
+        answerLogLine({QDateTime::currentDateTime(), "た", LoggedActivity::Novice, {3, 4, true}});
+    QVERIFY(QDir().mkpath(QFileInfo(spool).path()) && writeBytes(spool, whole + whole.left(30)));
+    AnswerQueue(dir.path(), answerLogFileName("pc", "1"), spool).flush();
+    const AnswerLogs logs = readAnswerLogs(dir.path());
+    QCOMPARE(logs.answers.size(), 1);
+    QCOMPARE(logs.damagedLines, 0);
 }
 
 void TestRules::answerLogWriting_data() {

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void answerLogColumns_data();
     void answerLogColumns();
     void tornSpoolLine();
+    void fullSpoolTellsTheLoss();
     void answerLogSpecialFiles_data();
     void answerLogSpecialFiles();
     void answersKeptOverRestart();
@@ -1103,6 +1104,19 @@ void TestRules::tornSpoolLine() {
     const AnswerLogs logs = readAnswerLogs(dir.path());
     QCOMPARE(logs.answers.size(), 1);
     QCOMPARE(logs.damagedLines, 0);
+}
+
+void TestRules::fullSpoolTellsTheLoss() {
+    // The log cannot be written and the spool is full: the teacher is told how many answers
+    // were not kept.
+    QTemporaryDir dir;
+    writeBytes(dir.filePath("plain"), "x");
+    const QString folder = dir.filePath("plain/data");
+    AnswerQueue queue(folder, answerLogFileName("pc", "1"), answerSpoolPath(folder));
+    const QByteArray lines = QByteArray(64 * 1024 - 1, 'x') + '\n';
+    for (qint64 held = 0; held <= kMaxWaitingAnswerBytes; held += lines.size())
+        queue.add(lines, 1);
+    QVERIFY2(queue.problem().contains("記録できなかった答えが 1 問"), qPrintable(queue.problem()));
 }
 
 void TestRules::answerLogWriting_data() {

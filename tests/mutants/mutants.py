@@ -433,8 +433,8 @@ MUTANTS = [
     ("V07", "records/rosterchanges.h", "withRuns >= 2 && dropped * 2 > withRuns",
      "withRuns >= 2 && dropped * 2 >= withRuns", "half of the class leaving is held as a wipe"),
     # ---- the read-back after a save, runs kept on this computer -----------------------------
-    ("B01", "records/datasync.cpp", "    int waitMs = unprotectingLocks().contains(lockPathOf(path, options)) ? options.settleMs : 0;",
-     "    int waitMs = 0;",
+    ("B01", "records/datasync.cpp", "    int waitMs = !unprotectingLocks().contains(lockPathOf(path, options)) ? 0",
+     "    int waitMs = true ? 0",
      "no later look: another copy's rename under way overwrites the change unseen"),
     ("B02", "records/datasync.cpp", "        if (check == options.settleChecks) // written again, never seen to stay\n            return {SyncStatus::Busy, std::nullopt, writingOnReason(), std::nullopt};",
      "        if (check == options.settleChecks) // written again, never seen to stay\n            return result;",

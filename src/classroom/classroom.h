@@ -357,7 +357,7 @@ private:
     bool m_deferSaves = false;       // see setDeferredRosterSaves
     bool m_newPupilsRefused = false; // see setNewPupilsRefused
     bool m_rosterDirty = false;      // raised runs wait for the deferred save
-    QList<KeptRun> m_deferredRuns;   // ... these
+    QList<KeptRun> m_deferredRuns;   // the runs it holds, kept when that save fails
     QTimer m_deferredSave;
     QString m_answerTablet;        // the tablet whose answers are logged now
     bool m_pupilOffRoster = false; // the signed-in pupil was not found in the last look

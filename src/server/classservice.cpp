@@ -599,10 +599,8 @@ ServiceReply ClassService::deal(Tablet &tablet, const QJsonObject &request) {
             return error(403, QStringLiteral("signin"));
         {
             const std::optional<WeakSet> weak = m_classroom.dealWeakSet(kFactsBudgetMs);
-            if (!weak) {
-                readFactsAhead();
-                return error(429, QStringLiteral("slow"));
-            }
+            if (!weak)
+                return logsStillRead();
             set->questions = weak->questions;
             break;
         }
@@ -770,10 +768,8 @@ ServiceReply ClassService::facts(Tablet &tablet) {
     if (!resume(tablet))
         return error(403, QStringLiteral("signin"));
     const std::optional<PupilFacts> read = m_classroom.pupilFacts(kFactsBudgetMs);
-    if (!read) {
-        readFactsAhead();
-        return error(429, QStringLiteral("slow"));
-    }
+    if (!read)
+        return logsStillRead();
     const PupilFacts &facts = *read;
     const int limit = Classroom::factLimitMs();
     QJsonArray cells;
@@ -880,15 +876,18 @@ ServiceReply ClassService::checkAnswer(Tablet &tablet, const QJsonObject &reques
     return {200, "application/json", bytes};
 }
 
+ServiceReply ClassService::logsStillRead() {
+    readFactsAhead();
+    return error(429, QStringLiteral("slow"));
+}
+
 ServiceReply ClassService::card(Tablet &tablet) {
     if (!resume(tablet))
         return error(403, QStringLiteral("signin"));
     // As the fact map: the logs are read a slice at a time, and the page asks again meanwhile.
     const std::optional<KukuCard> read = m_classroom.kukuCard(kFactsBudgetMs);
-    if (!read) {
-        readFactsAhead();
-        return error(429, QStringLiteral("slow"));
-    }
+    if (!read)
+        return logsStillRead();
     return ok(cardJson(*read));
 }
 

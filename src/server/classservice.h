@@ -151,6 +151,9 @@ private:
     ServiceReply checkAnswer(Tablet &tablet, const QJsonObject &request);
     ServiceReply card(Tablet &tablet);
     static std::shared_ptr<CheckSet> restoredCheck(const QJsonObject &saved);
+    // The logs could not be read far enough within a request's budget: the reading goes on
+    // between requests, and the page is told to ask again in a moment.
+    ServiceReply logsStillRead();
     // Makes the tablet's pupil the classroom's signed-in pupil for this request.
     bool resume(Tablet &tablet);
     void keepRuns(Tablet &tablet);
